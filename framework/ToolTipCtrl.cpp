@@ -1,0 +1,68 @@
+#include "framework/ToolTipCtrl.h"
+
+BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
+{
+    static const BOOL s_bInit = [] {
+        INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_WIN95_CLASSES };
+        return ::InitCommonControlsEx(&icc);
+    }();
+    (void)s_bInit;
+    return CreateEx(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, pParentWnd ? pParentWnd->m_hWnd : nullptr, nullptr);
+}
+
+TOOLINFOA CToolTipCtrl::MakeToolInfo(CWnd* pWnd, LPCRECT lpRectTool, UINT_PTR nIDTool) const
+{
+    TOOLINFOA ti = {};
+    // The version 2 size is understood by every comctl32 that has tool tips.
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (lpRectTool || !pWnd)
+    {
+        ti.hwnd = pWnd ? pWnd->m_hWnd : hOwner;
+        ti.uId = nIDTool;
+        if (lpRectTool)
+            ti.rect = *lpRectTool;
+    }
+    else
+    {
+        ti.uFlags = TTF_IDISHWND;
+        ti.hwnd = hOwner;
+        ti.uId = reinterpret_cast<UINT_PTR>(pWnd->m_hWnd);
+    }
+    return ti;
+}
+
+BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCSTR lpszText, LPCRECT lpRectTool, UINT_PTR nIDTool)
+{
+    TOOLINFOA ti = MakeToolInfo(pWnd, lpRectTool, nIDTool);
+    ti.lpszText = const_cast<LPSTR>(lpszText ? lpszText : LPSTR_TEXTCALLBACKA);
+    return static_cast<BOOL>(::SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)));
+}
+
+void CToolTipCtrl::UpdateTipText(LPCSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool)
+{
+    TOOLINFOA ti = MakeToolInfo(pWnd, nullptr, nIDTool);
+    ti.lpszText = const_cast<LPSTR>(lpszText);
+    ::SendMessageA(m_hWnd, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void CToolTipCtrl::RelayEvent(LPMSG lpMsg)
+{
+    ::SendMessageA(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(lpMsg));
+}
+
+void CToolTipCtrl::Activate(BOOL bActivate)
+{
+    ::SendMessageA(m_hWnd, TTM_ACTIVATE, bActivate, 0);
+}
+
+int CToolTipCtrl::SetMaxTipWidth(int iWidth)
+{
+    return static_cast<int>(::SendMessageA(m_hWnd, TTM_SETMAXTIPWIDTH, 0, iWidth));
+}
+
+int CToolTipCtrl::GetToolCount() const
+{
+    return static_cast<int>(::SendMessageA(m_hWnd, TTM_GETTOOLCOUNT, 0, 0));
+}

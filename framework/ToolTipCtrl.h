@@ -1,0 +1,24 @@
+// CToolTipCtrl: a tool tip window whose mouse input is relayed by its owner.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "framework/Wnd.h"
+
+class CToolTipCtrl : public CWnd {
+public:
+    // A WS_POPUP tool tip owned by pParentWnd, with dwStyle added.
+    BOOL Create(CWnd* pParentWnd, DWORD dwStyle = 0);
+    // Registers pWnd as a window tool (TTF_IDISHWND), or the rectangle of the owner when
+    // lpRectTool is given. No subclassing: the owner relays mouse messages.
+    BOOL AddTool(CWnd* pWnd, LPCSTR lpszText, LPCRECT lpRectTool = nullptr, UINT_PTR nIDTool = 0);
+    void UpdateTipText(LPCSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool = 0);
+    void RelayEvent(LPMSG lpMsg);
+    void Activate(BOOL bActivate);
+    int SetMaxTipWidth(int iWidth);
+    int GetToolCount() const;
+
+private:
+    TOOLINFOA MakeToolInfo(CWnd* pWnd, LPCRECT lpRectTool, UINT_PTR nIDTool) const;
+};

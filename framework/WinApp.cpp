@@ -1,0 +1,125 @@
+#include "framework/WinApp.h"
+
+#include <stdlib.h>
+
+namespace {
+CWinApp* g_pApp = nullptr;
+}
+
+CWinApp::CWinApp(LPCSTR lpszAppName)
+{
+    if (lpszAppName)
+        m_strAppName = lpszAppName;
+    g_pApp = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_pApp;
+}
+
+HINSTANCE AfxGetInstanceHandle()
+{
+    if (g_pApp && g_pApp->m_hInstance)
+        return g_pApp->m_hInstance;
+    return ::GetModuleHandleA(nullptr);
+}
+
+CWnd* AfxGetMainWnd()
+{
+    return g_pApp ? g_pApp->m_pMainWnd : nullptr;
+}
+
+int AfxMessageBox(LPCSTR lpszText, UINT nType)
+{
+    const char* pszCaption = g_pApp && !g_pApp->m_strAppName.empty() ? g_pApp->m_strAppName.c_str() : nullptr;
+    CWnd* pMain = AfxGetMainWnd();
+    return ::MessageBoxA(pMain ? pMain->m_hWnd : nullptr, lpszText, pszCaption, nType);
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+int CWinApp::ExitInstance()
+{
+    return m_nExitCode;
+}
+
+BOOL CWinApp::PreTranslateMessage(MSG* pMsg)
+{
+    HWND hWndStop = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    if (CWnd::WalkPreTranslateTree(hWndStop, pMsg))
+        return TRUE;
+    // Thread messages belong to no window: the main window has a look at them.
+    if (!pMsg->hwnd && m_pMainWnd)
+        return m_pMainWnd->PreTranslateMessage(pMsg);
+    return FALSE;
+}
+
+BOOL CWinApp::PumpMessage()
+{
+    MSG msg;
+    const BOOL bRet = ::GetMessageA(&msg, nullptr, 0, 0);
+    if (bRet == 0 || bRet == -1)
+    {
+        m_nExitCode = bRet == 0 ? static_cast<int>(msg.wParam) : -1;
+        return FALSE;
+    }
+    if (!PreTranslateMessage(&msg))
+    {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return TRUE;
+}
+
+int CWinApp::Run()
+{
+    while (PumpMessage())
+    {
+    }
+    return ExitInstance();
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& rInfo)
+{
+    ::ParseCommandLine(__argc, __argv, rInfo);
+}
+
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
+{
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp)
+        return -1;
+    pApp->m_hInstance = hInstance;
+    pApp->m_lpCmdLine = lpCmdLine;
+    pApp->m_nCmdShow = nCmdShow;
+    if (pApp->m_strAppName.empty())
+    {
+        char szTitle[256] = "";
+        if (::LoadStringA(hInstance, AFX_IDS_APP_TITLE, szTitle, sizeof szTitle) > 0)
+        {
+            pApp->m_strAppName = szTitle;
+        }
+        else
+        {
+            // The module's base name, as the title of last resort.
+            ::GetModuleFileNameA(nullptr, szTitle, sizeof szTitle);
+            std::string strName = szTitle;
+            strName.erase(0, strName.find_last_of("\\/") + 1);
+            strName = strName.substr(0, strName.find_last_of('.'));
+            pApp->m_strAppName = strName;
+        }
+    }
+    if (!pApp->InitInstance())
+        return pApp->ExitInstance();
+    return pApp->Run();
+}

@@ -1,0 +1,51 @@
+// CWinApp: the one application object, its start-up, message loop and exit.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/CommandLine.h"
+#include "framework/Wnd.h"
+
+// String resource that holds the application title when none is given.
+#define AFX_IDS_APP_TITLE 57344
+
+class CWinApp : public CCmdTarget {
+public:
+    // With no name, the title comes from string AFX_IDS_APP_TITLE, else the module name.
+    explicit CWinApp(LPCSTR lpszAppName = nullptr);
+    ~CWinApp() override;
+
+    HINSTANCE m_hInstance = nullptr;
+    std::string m_strAppName;
+    LPSTR m_lpCmdLine = nullptr;
+    int m_nCmdShow = SW_SHOWNORMAL;
+    CWnd* m_pMainWnd = nullptr;
+
+    // Called once at start-up; FALSE ends the process (ExitInstance still runs).
+    virtual BOOL InitInstance();
+    // Called when the application ends; the result is the process exit code.
+    virtual int ExitInstance();
+    // Called after a successful InitInstance: the message loop, then ExitInstance.
+    virtual int Run();
+    // Called by the message loop for each message before it is dispatched.
+    virtual BOOL PreTranslateMessage(MSG* pMsg);
+
+    // Parses the process's own command line (__argv).
+    void ParseCommandLine(CCommandLineInfo& rInfo);
+
+    // Gets and dispatches one message; FALSE on WM_QUIT (which it posts again for the
+    // outer loop when called from a nested one).
+    BOOL PumpMessage();
+
+    int m_nExitCode = 0;
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();
+CWnd* AfxGetMainWnd();
+// Starts the application object: InitInstance, Run or ExitInstance.
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+// A message box captioned with the application title.
+int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);

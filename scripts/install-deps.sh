@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Kova need. Idempotent: when
+# everything is present it returns at once without touching apt.
+set -euo pipefail
+
+packages=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
+          wine wine32:i386 xvfb xauth x11-utils fonts-liberation
+          python3-pil icoutils imagemagick nsis osslsigncode)
+
+need=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+[ ${#need[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages: ${need[*]} (run as root to install them)" >&2
+    exit 1
+fi
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${need[@]}"
