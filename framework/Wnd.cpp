@@ -173,13 +173,13 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style),
                                   cs.x, cs.y, cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance,
                                   cs.lpCreateParams);
-    UnhookWindowCreate();
+    const BOOL bBound = UnhookWindowCreate();
     if (!hWnd)
     {
-        // WM_NCDESTROY already unbound the object if creation failed after binding.
-        if (m_hWnd)
-            Unbind();
-        PostNcDestroy();
+        // A window that was bound and then refused went through WM_NCDESTROY, which
+        // already unbound the object and called PostNcDestroy.
+        if (!bBound)
+            PostNcDestroy();
         return FALSE;
     }
     return TRUE;

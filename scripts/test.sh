@@ -7,8 +7,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$here/install-deps.sh"
 "$here/build.sh"
 
-eval "$("$here/wine-session.sh" start)"
-trap '"$here/wine-session.sh" stop' EXIT
+eval "$("$here/wine-session.sh" start $$)"
+trap '"$here/wine-session.sh" stop $$' EXIT
 
 cd "$KOVA_BUILD"
 ctest --output-on-failure --timeout 300 "$@"
