@@ -1,0 +1,48 @@
+// EventWatcher: turns the two named events other processes set into messages posted to
+// the main frame, from a thread of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "framework/Handles.h"
+
+// Set by other processes: re-read the radio state / quit.
+constexpr char KOVA_NOTIFY_EVENT_NAME[] = "KovamodeNotifyEvent";
+constexpr char KOVA_CLOSE_EVENT_NAME[] = "KovamodeCloseEvent";
+
+class EventWatcher {
+public:
+    EventWatcher() = default;
+    // Stops and joins the thread before its events go.
+    ~EventWatcher();
+    EventWatcher(const EventWatcher&) = delete;
+    EventWatcher& operator=(const EventWatcher&) = delete;
+
+    // Creates or opens both events and starts the watcher thread. Returns the thread
+    // (borrowed: valid until Stop), the running one if already started, null on failure.
+    HANDLE Start();
+    // Wakes the thread and waits for it to end, then releases the events. Safe when not
+    // started; may be called again.
+    void Stop();
+
+    // The window that receives the messages; null posts nothing. Any thread.
+    void SetTarget(HWND hWndTarget) { m_hWndTarget.store(hWndTarget); }
+    HWND GetTarget() const { return m_hWndTarget.load(); }
+    HANDLE GetThread() const { return m_hThread.Get(); }
+
+    // The thread's loop: posts WM_MODE_CHANGED for the notify event and WM_CLOSE_REQUEST
+    // for the close event until hStop is set (returns 0) or a wait fails (returns 1).
+    static DWORD WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose,
+                             const std::atomic<HWND>& hWndTarget);
+
+private:
+    static DWORD WINAPI ThreadProc(LPVOID pParam);
+
+    kfw::CHandle m_hNotifyEvent;
+    kfw::CHandle m_hCloseEvent;
+    kfw::CHandle m_hStopEvent;
+    kfw::CHandle m_hThread;
+    std::atomic<HWND> m_hWndTarget{nullptr};
+};

@@ -1,0 +1,76 @@
+// GDI+ through its flat functions: the start-up token and owners for GDI+ objects.
+#pragma once
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <utility>
+
+namespace kfw {
+
+namespace gdip = Gdiplus::DllExports;
+using Gdiplus::GpStatus;
+
+// GdiplusStartup for the life of the object; GdiplusShutdown when it goes.
+class CGdiplusSession {
+public:
+    CGdiplusSession() noexcept
+    {
+        Gdiplus::GdiplusStartupInput input;   // version 1, no callback, nothing suppressed
+        m_status = Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+    }
+    ~CGdiplusSession()
+    {
+        if (m_status == Gdiplus::Ok)
+            Gdiplus::GdiplusShutdown(m_token);
+    }
+    CGdiplusSession(const CGdiplusSession&) = delete;
+    CGdiplusSession& operator=(const CGdiplusSession&) = delete;
+
+    bool IsStarted() const noexcept { return m_status == Gdiplus::Ok; }
+    GpStatus Status() const noexcept { return m_status; }
+
+private:
+    ULONG_PTR m_token = 0;
+    GpStatus m_status = Gdiplus::GdiplusNotInitialized;
+};
+
+// Owner of one GDI+ object, released with its Free function.
+template <class T, class Base, GpStatus(WINGDIPAPI* Free)(Base*)>
+class CGdipObject {
+public:
+    CGdipObject() noexcept = default;
+    explicit CGdipObject(T* p) noexcept : m_p(p) {}
+    ~CGdipObject() { Reset(); }
+    CGdipObject(CGdipObject&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    CGdipObject& operator=(CGdipObject&& other) noexcept
+    {
+        if (this != &other) { Reset(); m_p = std::exchange(other.m_p, nullptr); }
+        return *this;
+    }
+    CGdipObject(const CGdipObject&) = delete;
+    CGdipObject& operator=(const CGdipObject&) = delete;
+
+    T* Get() const noexcept { return m_p; }
+    explicit operator bool() const noexcept { return m_p != nullptr; }
+    // For the creation functions' out-parameter; releases what was held.
+    T** Put() noexcept { Reset(); return &m_p; }
+    T* Release() noexcept { return std::exchange(m_p, nullptr); }
+    void Reset() noexcept { if (m_p) { Free(m_p); m_p = nullptr; } }
+
+private:
+    T* m_p = nullptr;
+};
+
+using CGdipImage    = CGdipObject<Gdiplus::GpImage, Gdiplus::GpImage, &gdip::GdipDisposeImage>;
+using CGdipBitmap   = CGdipObject<Gdiplus::GpBitmap, Gdiplus::GpImage, &gdip::GdipDisposeImage>;
+using CGdipGraphics = CGdipObject<Gdiplus::GpGraphics, Gdiplus::GpGraphics, &gdip::GdipDeleteGraphics>;
+using CGdipPath     = CGdipObject<Gdiplus::GpPath, Gdiplus::GpPath, &gdip::GdipDeletePath>;
+using CGdipBrush    = CGdipObject<Gdiplus::GpBrush, Gdiplus::GpBrush, &gdip::GdipDeleteBrush>;
+using CGdipSolidFill = CGdipObject<Gdiplus::GpSolidFill, Gdiplus::GpBrush, &gdip::GdipDeleteBrush>;
+using CGdipPen      = CGdipObject<Gdiplus::GpPen, Gdiplus::GpPen, &gdip::GdipDeletePen>;
+using CGdipFontFamily = CGdipObject<Gdiplus::GpFontFamily, Gdiplus::GpFontFamily, &gdip::GdipDeleteFontFamily>;
+using CGdipStringFormat = CGdipObject<Gdiplus::GpStringFormat, Gdiplus::GpStringFormat, &gdip::GdipDeleteStringFormat>;
+
+} // namespace kfw

@@ -1,0 +1,41 @@
+#include "radio/RadioBits.h"
+
+static_assert(IOCTL_RADIO_NOTIFY == 0x22200C, "CTL_CODE(0x22, 0x803, METHOD_BUFFERED, FILE_ANY_ACCESS)");
+
+int StatusBit(uint8_t byStatus, uint8_t byMask)
+{
+    return (byStatus & byMask) != 0 ? 1 : 0;
+}
+
+uint8_t WithRadioBit(uint8_t byStatus, uint8_t byMask, bool bOn)
+{
+    return static_cast<uint8_t>(bOn ? (byStatus | byMask) : (byStatus & ~byMask));
+}
+
+std::vector<RadioWrite> ModeCodeWrites(int nModeCode, bool bBothFitted)
+{
+    // A radio is only switched off when the other one is chosen alone, and only when both are
+    // fitted: on a single-radio machine the one button must never cut the radio it shows.
+    switch (nModeCode) {
+    case MODE_BT_ONLY:
+        if (bBothFitted)
+            return { { Radio::Bluetooth, true }, { Radio::Wlan, false } };
+        return { { Radio::Bluetooth, true } };
+    case MODE_BOTH_ON:
+        return { { Radio::Bluetooth, true }, { Radio::Wlan, true } };
+    case MODE_WIFI_ONLY:
+        if (bBothFitted)
+            return { { Radio::Bluetooth, false }, { Radio::Wlan, true } };
+        return { { Radio::Wlan, true } };
+    default:
+        return {};
+    }
+}
+
+void PackDeviceRequest(uint32_t a, uint32_t b, uint32_t c, uint8_t (&abyOut)[DEVICE_REQUEST_SIZE])
+{
+    const uint32_t adwWords[] = { a, b, c };
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t j = 0; j < 4; ++j)
+            abyOut[i * 4 + j] = static_cast<uint8_t>(adwWords[i] >> (8 * j));
+}

@@ -1,0 +1,51 @@
+// The embedded controller's radio status byte and the mode codes, as plain values.
+// No Windows header here: this builds and tests natively as well.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Register and commands of the EC access library.
+constexpr uint8_t EC_REG_RADIO_STATUS = 0xBB;
+constexpr uint8_t EC_CMD_READ = 0xB0;
+constexpr uint8_t EC_CMD_WRITE = 0xB1;
+
+// Bits of the status byte; bits 5-7 are not ours and go back as read.
+constexpr uint8_t STATUS_WLAN_ON = 0x01;
+constexpr uint8_t STATUS_BT_ON = 0x02;
+constexpr uint8_t STATUS_WLAN_PRESENT = 0x04;
+constexpr uint8_t STATUS_BT_PRESENT = 0x08;
+constexpr uint8_t STATUS_KILLSWITCH_ON = 0x10;
+
+// What the controller reports when a read leaves its buffer alone.
+constexpr uint8_t STATUS_UNREAD = 0x66;
+
+// Radio mode codes of the mode selection dialog.
+constexpr int MODE_BT_ONLY = 132;
+constexpr int MODE_BOTH_ON = 134;
+constexpr int MODE_WIFI_ONLY = 142;
+
+// Device request: FILE_DEVICE_UNKNOWN, function 0x803, METHOD_BUFFERED, FILE_ANY_ACCESS.
+constexpr uint32_t IOCTL_RADIO_NOTIFY = (0x22u << 16) | (0u << 14) | (0x803u << 2) | 0u;
+constexpr size_t DEVICE_REQUEST_SIZE = 12;
+
+// 1 when any bit of byMask is set in byStatus, else 0.
+int StatusBit(uint8_t byStatus, uint8_t byMask);
+
+// The byte to write back when one radio bit changes: byMask set or cleared, the rest as read.
+uint8_t WithRadioBit(uint8_t byStatus, uint8_t byMask, bool bOn);
+
+enum class Radio { Wlan, Bluetooth };
+
+struct RadioWrite {
+    Radio eRadio;
+    bool bOn;
+    bool operator==(const RadioWrite& other) const { return eRadio == other.eRadio && bOn == other.bOn; }
+};
+
+// The writes that realise a mode code, in order; empty for a value that is no mode.
+std::vector<RadioWrite> ModeCodeWrites(int nModeCode, bool bBothFitted);
+
+// Three 32-bit values as little-endian words, the input of IOCTL_RADIO_NOTIFY.
+void PackDeviceRequest(uint32_t a, uint32_t b, uint32_t c, uint8_t (&abyOut)[DEVICE_REQUEST_SIZE]);

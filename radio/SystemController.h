@@ -1,0 +1,47 @@
+// Reads and writes the radio status byte through EMSCEvaluate.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Handles.h"
+
+class SystemController {
+public:
+    SystemController();
+    virtual ~SystemController();
+    SystemController(const SystemController&) = delete;
+    SystemController& operator=(const SystemController&) = delete;
+
+    // Reads register 0xBB into returnECData (0x66 when the read fills nothing).
+    void QueryWsBlStatus();
+
+    // Answers from returnECData, 1 or 0; they never ask the EC.
+    BOOL IsWirelessOn();
+    BOOL IsBluetoothOn();
+    BOOL IsWirelessExist();
+    BOOL IsBluetoothExist();
+    BOOL IsKillSwitchOn();
+
+    BOOL ReadECData(BYTE* pbyIn, DWORD dwInLength, BYTE* pbyOut, DWORD dwOutLength);
+    BOOL WriteECData(BYTE* pbyIn, DWORD dwInLength);
+
+    // Fresh read, one bit changed, written back; returnECData keeps the byte read.
+    BOOL SetWirelessOn(BOOL bOn);
+    BOOL SetBluetoothOn(BOOL bOn);
+
+    // IOCTL_RADIO_NOTIFY with {a, b, c}; no device is ever opened, so it goes nowhere.
+    BOOL SendDeviceRequest(DWORD a, DWORD b, DWORD c);
+
+    // The status byte as last read by QueryWsBlStatus.
+    BYTE returnECData;
+
+private:
+    BOOL SetRadioBit(BYTE byMask, BOOL bOn);
+
+    kfw::CFile m_hDevice;
+};
+
+// Carries out a mode code (MODE_BT_ONLY, MODE_BOTH_ON, MODE_WIFI_ONLY) with the given
+// controller; any other value writes nothing. bBothFitted: both radios were fitted at the
+// caller's last read.
+void ApplyModeCode(SystemController& controller, int nModeCode, BOOL bBothFitted);
