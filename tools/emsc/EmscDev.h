@@ -37,8 +37,9 @@ typedef int (__cdecl* PFN_EMSCDEVSETSTATUS)(uint8_t byStatus);
 // In fault mode a read request returns without writing its output buffer.
 typedef int (__cdecl* PFN_EMSCDEVGETFAULT)(int* pbFault);
 typedef int (__cdecl* PFN_EMSCDEVSETFAULT)(int bFault);
-// Copies up to nMax entries, oldest first, of the last EMSCDEV_LOG_CAPACITY requests into
-// pEntries and stores how many in *pnCopied. pEntries may be null when nMax is 0.
+// The log keeps the last EMSCDEV_LOG_CAPACITY requests. Copies the newest of them, at most
+// nMax, oldest first, into pEntries and stores how many in *pnCopied. pEntries may be null
+// when nMax is 0.
 typedef int (__cdecl* PFN_EMSCDEVREADLOG)(EmscDevLogEntry* pEntries, uint32_t nMax, uint32_t* pnCopied);
 typedef int (__cdecl* PFN_EMSCDEVCLEARLOG)(void);
 }
