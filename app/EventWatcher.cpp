@@ -1,0 +1,128 @@
+#include "app/EventWatcher.h"
+
+#include "app/Messages.h"
+#include "framework/Trace.h"
+
+#include <utility>
+
+EventWatcher::~EventWatcher()
+{
+    Stop();
+}
+
+HANDLE EventWatcher::Start()
+{
+    if (m_hThread)
+        return m_hThread.Get();
+
+    // Auto-reset and non-signalled; when another process created an event first, this
+    // opens it. A name taken by another kind of object fails here.
+    kfw::CHandle hNotify(::CreateEventA(nullptr, FALSE, FALSE, KOVA_NOTIFY_EVENT_NAME));
+    if (!hNotify)
+    {
+        kfw::TraceFormat("HANDLE EventWatcher::Start(): %s not created (error %lu)",
+                         KOVA_NOTIFY_EVENT_NAME, ::GetLastError());
+        return nullptr;
+    }
+    kfw::CHandle hClose(::CreateEventA(nullptr, FALSE, FALSE, KOVA_CLOSE_EVENT_NAME));
+    if (!hClose)
+    {
+        kfw::TraceFormat("HANDLE EventWatcher::Start(): %s not created (error %lu)",
+                         KOVA_CLOSE_EVENT_NAME, ::GetLastError());
+        return nullptr;
+    }
+    // Private and manual-reset: once set it stays set until the thread has seen it.
+    kfw::CHandle hStop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!hStop)
+    {
+        kfw::TraceFormat("HANDLE EventWatcher::Start(): stop event not created (error %lu)",
+                         ::GetLastError());
+        return nullptr;
+    }
+
+    m_hNotifyEvent = std::move(hNotify);
+    m_hCloseEvent = std::move(hClose);
+    m_hStopEvent = std::move(hStop);
+
+    // Suspended first, so that the handle is stored before the thread runs.
+    DWORD dwThreadId = 0;
+    m_hThread.Reset(::CreateThread(nullptr, 0, &EventWatcher::ThreadProc, this, CREATE_SUSPENDED,
+                                   &dwThreadId));
+    if (!m_hThread)
+    {
+        kfw::TraceFormat("HANDLE EventWatcher::Start(): thread not created (error %lu)", ::GetLastError());
+        Stop();
+        return nullptr;
+    }
+    if (::ResumeThread(m_hThread.Get()) == static_cast<DWORD>(-1))
+    {
+        // It never ran a line of code, so ending it here leaves nothing half done.
+        kfw::TraceFormat("HANDLE EventWatcher::Start(): thread not resumed (error %lu)", ::GetLastError());
+        ::TerminateThread(m_hThread.Get(), 1);
+        ::WaitForSingleObject(m_hThread.Get(), INFINITE);
+        m_hThread.Reset();
+        Stop();
+        return nullptr;
+    }
+    return m_hThread.Get();
+}
+
+void EventWatcher::Stop()
+{
+    // The thread waits on these events: it must be gone before they are closed.
+    if (m_hThread)
+    {
+        ::SetEvent(m_hStopEvent.Get());
+        ::WaitForSingleObject(m_hThread.Get(), INFINITE);
+        m_hThread.Reset();
+    }
+    m_hStopEvent.Reset();
+    m_hCloseEvent.Reset();
+    m_hNotifyEvent.Reset();
+}
+
+DWORD WINAPI EventWatcher::ThreadProc(LPVOID pParam)
+{
+    auto* pThis = static_cast<EventWatcher*>(pParam);
+    return WatchEvents(pThis->m_hStopEvent.Get(), pThis->m_hNotifyEvent.Get(),
+                       pThis->m_hCloseEvent.Get(), pThis->m_hWndTarget);
+}
+
+DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose,
+                                const std::atomic<HWND>& hWndTarget)
+{
+    // Stop comes first: when several are set the lowest index wins, so signals from
+    // outside can never hold up a shutdown.
+    const HANDLE ahWait[] = {hStop, hNotify, hClose};
+    for (;;)
+    {
+        const DWORD dwResult = ::WaitForMultipleObjects(3, ahWait, FALSE, INFINITE);
+        UINT uMsg = 0;
+        if (dwResult == WAIT_OBJECT_0)
+            return 0;
+        if (dwResult == WAIT_OBJECT_0 + 1)
+        {
+            // A no-op for our auto-reset event; if another process created it manual-reset,
+            // this keeps one signal from turning into an endless stream of messages.
+            ::ResetEvent(hNotify);
+            uMsg = WM_MODE_CHANGED;
+        }
+        else if (dwResult == WAIT_OBJECT_0 + 2)
+        {
+            ::ResetEvent(hClose);
+            uMsg = WM_CLOSE_REQUEST;
+        }
+        else
+        {
+            // Nothing else can end an endless wait on events but a failure (a bad handle),
+            // and waiting again would fail at once and keep a processor busy.
+            kfw::TraceFormat("DWORD EventWatcher::WatchEvents(): wait failed (result 0x%lx, error %lu)",
+                             dwResult, ::GetLastError());
+            return 1;
+        }
+        // Null until the main frame exists: the signal is dropped rather than posted as a
+        // thread message to this thread, which has no message loop.
+        if (HWND hWnd = hWndTarget.load())
+            ::PostMessageA(hWnd, uMsg, 0, 0);
+    }
+}
