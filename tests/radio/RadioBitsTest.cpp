@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "radio/RadioBits.h"
+
+namespace {
+
+using Writes = std::vector<RadioWrite>;
+constexpr RadioWrite BT_ON{ Radio::Bluetooth, true };
+constexpr RadioWrite BT_OFF{ Radio::Bluetooth, false };
+constexpr RadioWrite WLAN_ON{ Radio::Wlan, true };
+constexpr RadioWrite WLAN_OFF{ Radio::Wlan, false };
+
+} // namespace
+
+TEST(RadioBits, OneBitChangesAndEveryOtherBitGoesBackAsRead)
+{
+    struct Case { uint8_t byRead; uint8_t byMask; bool bOn; uint8_t byWritten; };
+    const Case aCases[] = {
+        { 0x14, STATUS_WLAN_ON, true, 0x15 },
+        { 0x1F, STATUS_BT_ON, false, 0x1D },
+        { 0x1F, STATUS_WLAN_ON, false, 0x1E },
+        { 0x1C, STATUS_BT_ON, true, 0x1E },
+        { 0xF4, STATUS_WLAN_ON, true, 0xF5 },   // bits 5-7 are not ours
+        { 0xE3, STATUS_BT_ON, false, 0xE1 },
+        { 0xFF, STATUS_WLAN_ON, true, 0xFF },   // already on: unchanged
+        { 0x00, STATUS_BT_ON, false, 0x00 },
+        { 0x00, STATUS_BT_ON, true, 0x02 },
+    };
+    for (const Case& c : aCases)
+        EXPECT_EQ(WithRadioBit(c.byRead, c.byMask, c.bOn), c.byWritten)
+            << std::hex << "read 0x" << +c.byRead << " mask 0x" << +c.byMask << " on " << c.bOn;
+}
+
+TEST(RadioBits, StatusBitIsOneOrZero)
+{
+    EXPECT_EQ(StatusBit(0x1F, STATUS_KILLSWITCH_ON), 1);   // 1, not 0x10
+    EXPECT_EQ(StatusBit(0x1F, STATUS_BT_PRESENT), 1);
+    EXPECT_EQ(StatusBit(0xEF, STATUS_KILLSWITCH_ON), 0);
+    EXPECT_EQ(StatusBit(0x00, STATUS_WLAN_ON), 0);
+}
+
+TEST(RadioBits, ModeCodesGiveTheirWritesInOrder)
+{
+    struct Case { int nCode; bool bBothFitted; Writes writes; };
+    const Case aCases[] = {
+        { MODE_BT_ONLY, true, { BT_ON, WLAN_OFF } },
+        { MODE_BT_ONLY, false, { BT_ON } },            // never cuts the only other radio
+        { MODE_BOTH_ON, true, { BT_ON, WLAN_ON } },
+        { MODE_BOTH_ON, false, { BT_ON, WLAN_ON } },
+        { MODE_WIFI_ONLY, true, { BT_OFF, WLAN_ON } },
+        { MODE_WIFI_ONLY, false, { WLAN_ON } },
+        // Not modes: neighbours of the codes, a button index, nothing, junk.
+        { 0, true, {} },   { 1, true, {} },   { 2, false, {} },   { 131, true, {} },
+        { 133, true, {} }, { 135, true, {} }, { 141, true, {} }, { 143, false, {} },
+        { -132, true, {} }, { 132 + 256, true, {} },
+    };
+    for (const Case& c : aCases)
+        EXPECT_EQ(ModeCodeWrites(c.nCode, c.bBothFitted), c.writes)
+            << "code " << c.nCode << " both fitted " << c.bBothFitted;
+}
+
+TEST(RadioBits, DeviceRequestIsThreeLittleEndianWords)
+{
+    uint8_t abyBuffer[DEVICE_REQUEST_SIZE];
+    PackDeviceRequest(0x5946544E, 0, 0x01020304, abyBuffer);
+    const uint8_t abyExpected[DEVICE_REQUEST_SIZE] = { 'N', 'T', 'F', 'Y', 0, 0, 0, 0, 4, 3, 2, 1 };
+    EXPECT_EQ(std::memcmp(abyBuffer, abyExpected, sizeof abyBuffer), 0);
+    EXPECT_EQ(IOCTL_RADIO_NOTIFY, 0x22200Cu);
+}
