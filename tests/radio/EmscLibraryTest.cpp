@@ -12,6 +12,7 @@
 #include "radio/EmscCall.h"
 #include "radio/RadioBits.h"
 #include "radio/SystemController.h"
+#include "StackMark.h"
 #include "tools/emsc/EmscDev.h"
 
 namespace {
@@ -264,14 +265,13 @@ TEST_P(EmscLibraryTest, ManyCrossModuleCallsKeepTheStack)
 {
     volatile uint32_t dwCanary = 0xC0FFEE11;
     SystemController controller;
-    uintptr_t uFirstEsp = 0;
+    uintptr_t uFirstMark = 0;
     int nMoved = 0;
     for (int i = 0; i < 2000; ++i) {
-        uintptr_t uEsp;
-        __asm__ volatile("movl %%esp, %0" : "=r"(uEsp));
+        uintptr_t uMark = StackMark();
         if (i == 0)
-            uFirstEsp = uEsp;
-        else if (uEsp != uFirstEsp)
+            uFirstMark = uMark;
+        else if (uMark != uFirstMark)
             ++nMoved;
         controller.SetBluetoothOn(i & 1);
     }

@@ -10,6 +10,7 @@
 #include "radio/EmscCall.h"
 #include "radio/RadioBits.h"
 #include "radio/SystemController.h"
+#include "StackMark.h"
 
 namespace {
 
@@ -277,14 +278,13 @@ TEST_P(SystemControllerTest, StackStaysBalancedOverManyCalls)
     volatile uint32_t dwCanaryAfter = 0x5AFE5AFE;
     g_fake.bTrackAddresses = true;
 
-    uintptr_t uFirstEsp = 0;
+    uintptr_t uFirstMark = 0;
     int nMoved = 0;
     for (int i = 0; i < 5000; ++i) {
-        uintptr_t uEsp;
-        __asm__ volatile("movl %%esp, %0" : "=r"(uEsp));
+        uintptr_t uMark = StackMark();
         if (i == 0)
-            uFirstEsp = uEsp;
-        else if (uEsp != uFirstEsp)
+            uFirstMark = uMark;
+        else if (uMark != uFirstMark)
             ++nMoved;
         EXPECT_EQ(EmscInvoke(GetParam().pfnEntry, request), 1);
     }
