@@ -147,6 +147,32 @@ TEST(EventWatcher, StopsAndJoinsItsThread)
     EXPECT_EQ(nThreadsBefore, kovatest::CountThreads());
 }
 
+namespace {
+DWORD WINAPI StopWatcher(LPVOID pParam)
+{
+    static_cast<EventWatcher*>(pParam)->Stop();
+    return 0;
+}
+} // namespace
+
+TEST(EventWatcher, StopWaitsUntilTheThreadHasEnded)
+{
+    EventWatcher watcher;
+    const HANDLE hThread = watcher.Start();
+    ASSERT_NE(nullptr, hThread);
+    kfw::CHandle hWatcherThread = DuplicateThread(hThread);
+
+    // A suspended watcher cannot end, so Stop must not return until it is resumed.
+    ASSERT_NE(static_cast<DWORD>(-1), ::SuspendThread(hThread));
+    kfw::CHandle hStopper(::CreateThread(nullptr, 0, &StopWatcher, &watcher, 0, nullptr));
+    ASSERT_TRUE(hStopper);
+    const DWORD dwEarly = ::WaitForSingleObject(hStopper.Get(), 300);
+    ::ResumeThread(hWatcherThread.Get());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), dwEarly) << "Stop returned while the thread was still there";
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStopper.Get(), 5000));
+    EXPECT_TRUE(HasEnded(hWatcherThread));
+}
+
 TEST(EventWatcher, NameTakenByAnotherKindOfObjectFailsToStart)
 {
     const int nThreadsBefore = kovatest::CountThreads();

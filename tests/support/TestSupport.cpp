@@ -6,14 +6,27 @@
 
 namespace kovatest {
 
-void PumpPending()
+namespace {
+
+// Dispatches queued messages until the queue is empty or stop() holds. Bounded by stop(),
+// not by an empty queue: a window flooded with posts must not hang the test.
+template <class Stop>
+void Dispatch(Stop stop)
 {
     MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+    while (!stop() && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
     {
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
+}
+
+} // namespace
+
+void PumpPending()
+{
+    int nLeft = 10000;
+    Dispatch([&] { return --nLeft < 0; });
 }
 
 bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
@@ -21,12 +34,12 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     const ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
     for (;;)
     {
-        PumpPending();
+        Dispatch([&] { return pred() || ::GetTickCount64() >= ullEnd; });
         if (pred())
             return true;
         const ULONGLONG ullNow = ::GetTickCount64();
         if (ullNow >= ullEnd)
-            return pred();
+            return false;
         // Short slices: pred() may depend on things that do not wake a message wait,
         // such as another process ending.
         const ULONGLONG ullLeft = ullEnd - ullNow;
