@@ -36,6 +36,14 @@ CWnd* AfxGetMainWnd()
     return g_pApp ? g_pApp->m_pMainWnd : nullptr;
 }
 
+BOOL AfxRegisterClass(WNDCLASSA* lpWndClass)
+{
+    WNDCLASSA wcExisting;
+    if (::GetClassInfoA(lpWndClass->hInstance, lpWndClass->lpszClassName, &wcExisting))
+        return TRUE;
+    return ::RegisterClassA(lpWndClass) != 0;
+}
+
 int AfxMessageBox(LPCSTR lpszText, UINT nType)
 {
     const char* pszCaption = g_pApp && !g_pApp->m_strAppName.empty() ? g_pApp->m_strAppName.c_str() : nullptr;

@@ -47,5 +47,7 @@ HINSTANCE AfxGetInstanceHandle();
 CWnd* AfxGetMainWnd();
 // Starts the application object: InitInstance, Run or ExitInstance.
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+// Registers a window class; TRUE also when a class of that name is already registered.
+BOOL AfxRegisterClass(WNDCLASSA* lpWndClass);
 // A message box captioned with the application title.
 int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);

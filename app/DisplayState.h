@@ -1,0 +1,26 @@
+// What the tray shows for a radio status, and which pop-up a request opens. No Windows
+// header: the rules are tested by tables and build natively too.
+#pragma once
+
+#include <cstdint>
+
+// The five flags of the status byte as the main frame caches them.
+struct RadioFlags {
+    bool bWirelessOn = false;
+    bool bBluetoothOn = false;
+    bool bWirelessExist = false;
+    bool bBluetoothExist = false;
+    bool bKillSwitchOn = false;
+};
+
+// GetCurrentStatus's answer: no radio fitted, switch on (mode selection), switch off (notice).
+enum StatusClass : int {
+    STATUS_CLASS_NO_DEVICE = 0,
+    STATUS_CLASS_SWITCH_ON = 1,
+    STATUS_CLASS_SWITCH_OFF = 2,
+};
+
+RadioFlags RadioFlagsFromStatus(uint8_t byStatus);
+StatusClass ClassifyStatus(const RadioFlags& flags);
+// The tray icon id (143-148), which is also the string id of its tool tip.
+unsigned TrayIdFor(const RadioFlags& flags);
