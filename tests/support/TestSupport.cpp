@@ -3,6 +3,7 @@
 #include <tlhelp32.h>
 
 #include <atomic>
+#include <utility>
 
 namespace kovatest {
 
@@ -48,15 +49,22 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     }
 }
 
-kfw::CHandle StartHelper(const std::string& strArgs)
+std::string BinPath(const char* pszExe)
 {
     char szPath[MAX_PATH] = {};
     const DWORD dwLen = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
     if (!dwLen || dwLen >= MAX_PATH)
-        return kfw::CHandle();
+        return std::string();
     std::string strExe = szPath;
     strExe.erase(strExe.find_last_of("\\/") + 1);
-    strExe += "kovatest_helper.exe";
+    return strExe + pszExe;
+}
+
+kfw::CHandle StartHelper(const std::string& strArgs)
+{
+    const std::string strExe = BinPath("kovatest_helper.exe");
+    if (strExe.empty())
+        return kfw::CHandle();
 
     std::string strCmd = "\"" + strExe + "\" " + strArgs;
     STARTUPINFOA si = {};
@@ -85,6 +93,117 @@ DWORD RunHelper(const std::string& strArgs, DWORD dwTimeoutMs)
     const DWORD dwCode = WaitForExit(hProcess.Get(), dwTimeoutMs);
     if (dwCode == STILL_ACTIVE)
         ::TerminateProcess(hProcess.Get(), 99);
+    return dwCode;
+}
+
+CProcessGuard::~CProcessGuard()
+{
+    Terminate();
+}
+
+CProcessGuard& CProcessGuard::operator=(CProcessGuard&& other) noexcept
+{
+    if (this != &other)
+    {
+        Terminate();
+        m_hProcess = std::move(other.m_hProcess);
+        m_dwPid = std::exchange(other.m_dwPid, 0);
+    }
+    return *this;
+}
+
+CProcessGuard CProcessGuard::Start(const char* pszExe, const std::string& strArgs)
+{
+    CProcessGuard guard;
+    const std::string strExe = BinPath(pszExe);
+    std::string strCmd = "\"" + strExe + "\" " + strArgs;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (strExe.empty() ||
+        !::CreateProcessA(strExe.c_str(), &strCmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return guard;
+    ::CloseHandle(pi.hThread);
+    guard.m_hProcess.Reset(pi.hProcess);
+    guard.m_dwPid = pi.dwProcessId;
+    return guard;
+}
+
+bool CProcessGuard::IsRunning() const
+{
+    return m_hProcess && ::WaitForSingleObject(m_hProcess.Get(), 0) == WAIT_TIMEOUT;
+}
+
+DWORD CProcessGuard::Wait(DWORD dwTimeoutMs) const
+{
+    return m_hProcess ? WaitForExit(m_hProcess.Get(), dwTimeoutMs) : ~0u;
+}
+
+void CProcessGuard::Terminate()
+{
+    if (!m_hProcess)
+        return;
+    if (IsRunning())
+    {
+        ::TerminateProcess(m_hProcess.Get(), 99);
+        // Its windows and tray icon go with it; the next test must not see them.
+        ::WaitForSingleObject(m_hProcess.Get(), 5000);
+    }
+    m_hProcess.Reset();
+    m_dwPid = 0;
+}
+
+DWORD RunProgram(const char* pszExe, const std::string& strArgs, std::string& rstrOutput, DWORD dwTimeoutMs)
+{
+    rstrOutput.clear();
+    const std::string strExe = BinPath(pszExe);
+    if (strExe.empty())
+        return ~0u;
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    if (!::CreatePipe(&hRead, &hWrite, &sa, 0))
+        return ~0u;
+    kfw::CHandle hOurEnd(hRead), hTheirEnd(hWrite);
+    ::SetHandleInformation(hOurEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+
+    std::string strCmd = "\"" + strExe + "\" " + strArgs;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = hTheirEnd.Get();
+    si.hStdError = hTheirEnd.Get();
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(strExe.c_str(), &strCmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return ~0u;
+    ::CloseHandle(pi.hThread);
+    kfw::CHandle hProcess(pi.hProcess);
+    hTheirEnd.Reset();   // the child holds the only write end: a read then ends with it
+
+    // Drain while waiting: a child blocked on a full pipe would never end.
+    auto drain = [&] {
+        DWORD cbAvail = 0;
+        while (::PeekNamedPipe(hOurEnd.Get(), nullptr, 0, nullptr, &cbAvail, nullptr) && cbAvail)
+        {
+            char buf[4096];
+            DWORD cbRead = 0;
+            if (!::ReadFile(hOurEnd.Get(), buf, sizeof(buf), &cbRead, nullptr) || !cbRead)
+                break;
+            rstrOutput.append(buf, cbRead);
+        }
+    };
+    const bool bEnded = PumpUntil([&] {
+        drain();
+        return ::WaitForSingleObject(hProcess.Get(), 0) == WAIT_OBJECT_0;
+    }, dwTimeoutMs);
+    if (!bEnded)
+    {
+        ::TerminateProcess(hProcess.Get(), 99);
+        ::WaitForSingleObject(hProcess.Get(), 5000);
+    }
+    drain();
+    DWORD dwCode = STILL_ACTIVE;
+    if (bEnded)
+        ::GetExitCodeProcess(hProcess.Get(), &dwCode);
     return dwCode;
 }
 

@@ -26,6 +26,42 @@ DWORD WaitForExit(HANDLE hProcess, DWORD dwTimeoutMs = 10000);
 // StartHelper + WaitForExit; ~0u when it could not be started.
 DWORD RunHelper(const std::string& strArgs, DWORD dwTimeoutMs = 10000);
 
+// Full path of a program beside the running test (build/bin).
+std::string BinPath(const char* pszExe);
+
+// A process started for a test, ended with TerminateProcess when the guard goes if it
+// still runs, so that a failing test leaves nothing behind.
+class CProcessGuard {
+public:
+    CProcessGuard() = default;
+    ~CProcessGuard();
+    CProcessGuard(CProcessGuard&&) = default;
+    CProcessGuard& operator=(CProcessGuard&& other) noexcept;
+    CProcessGuard(const CProcessGuard&) = delete;
+    CProcessGuard& operator=(const CProcessGuard&) = delete;
+
+    // Starts build/bin/pszExe with the arguments; check with operator bool.
+    static CProcessGuard Start(const char* pszExe, const std::string& strArgs);
+
+    explicit operator bool() const { return m_hProcess.IsValid(); }
+    HANDLE Get() const { return m_hProcess.Get(); }
+    DWORD Pid() const { return m_dwPid; }
+    bool IsRunning() const;
+    // Waits while pumping; the exit code, or STILL_ACTIVE on time-out.
+    DWORD Wait(DWORD dwTimeoutMs = 10000) const;
+    void Terminate();
+
+private:
+    kfw::CHandle m_hProcess;
+    DWORD m_dwPid = 0;
+};
+
+// Runs build/bin/pszExe to its end while pumping, with its stdout and stderr collected
+// in rstrOutput; the exit code, or STILL_ACTIVE when it was ended after the time-out,
+// ~0u when it could not be started.
+DWORD RunProgram(const char* pszExe, const std::string& strArgs, std::string& rstrOutput,
+                 DWORD dwTimeoutMs = 20000);
+
 // A name no other test run uses at the same time (process id and a counter).
 std::string UniqueName(const char* pszBase);
 
