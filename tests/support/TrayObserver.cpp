@@ -66,17 +66,6 @@ std::string Hex(const void* p)
     return sz;
 }
 
-std::string ToUtf8(const std::wstring& str)
-{
-    if (str.empty())
-        return std::string();
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), nullptr, 0,
-                                        nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 // Memory inside another process, freed with it.
 class CRemoteBuffer {
 public:
@@ -391,6 +380,17 @@ bool WaitForTrayIconGone(const CIconSelector& sel, DWORD dwTimeoutMs)
 {
     TrayIcon icon;
     return PumpUntil([&] { return !FindTrayIcon(sel, icon); }, dwTimeoutMs);
+}
+
+std::string ToUtf8(const std::wstring& str)
+{
+    if (str.empty())
+        return std::string();
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), &out[0], n, nullptr, nullptr);
+    return out;
 }
 
 const char* ColourName(COLORREF cr)

@@ -43,6 +43,8 @@ private:
     UINT m_uID = 0;
 };
 
+std::string ToUtf8(const std::wstring& str);
+
 // Every icon the tray shows now, left to right; false when explorer could not be read.
 bool ListTrayIcons(std::vector<TrayIcon>& rIcons, std::string* pstrError = nullptr);
 bool FindTrayIcon(const CIconSelector& sel, TrayIcon& rIcon);

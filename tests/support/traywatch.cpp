@@ -39,17 +39,6 @@ namespace {
 enum { kDone = 0, kTimedOut = 1, kUsage = 2, kFailed = 3 };
 const DWORD kDefaultTimeoutMs = 5000;
 
-std::string Utf8(const std::wstring& str)
-{
-    if (str.empty())
-        return std::string();
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), nullptr, 0,
-                                        nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 std::string Escape(const std::string& str)
 {
     std::string out;
@@ -114,7 +103,7 @@ void PrintIcon(const TrayIcon& icon)
                icon.uID, icon.uCallbackMessage);
     else
         printf("owner=? id=? callback=? ");
-    printf("tip=%s\n", Escape(Utf8(icon.strTip)).c_str());
+    printf("tip=%s\n", Escape(ToUtf8(icon.strTip)).c_str());
 }
 
 int ListCmd()
@@ -267,7 +256,7 @@ int MenuChooseCmd(const std::vector<std::wstring>& args)
         return TimedOut("no pop-up menu");
     PrintMenu(menu);
     std::string strError;
-    if (!PressKey(Utf8(args[1]), &strError))
+    if (!PressKey(ToUtf8(args[1]), &strError))
         return Failed(strError);
     if (!WaitForNoPopupMenu(dwTimeout, menu.dwPid))
         return TimedOut("the menu is still shown after the key");
@@ -295,7 +284,7 @@ int FindWindowCmd(const std::vector<std::wstring>& args)
     DWORD dwTimeout = 0;
     if (args.size() < 2 || args.size() > 3 || !TimeoutArg(args, 2, dwTimeout))
         return Usage("find-window CLASS [TIMEOUT_MS]");
-    const std::string strClass = Utf8(args[1]);
+    const std::string strClass = ToUtf8(args[1]);
     const HWND hWnd = WaitForWindow(strClass.c_str(), dwTimeout);
     if (!hWnd)
         return TimedOut("no window of class " + strClass);
@@ -363,7 +352,7 @@ int main()
     else if (strCmd == L"wait-exit")
         nResult = WaitExitCmd(args);
     else
-        nResult = Usage("unknown command: " + Utf8(strCmd));
+        nResult = Usage("unknown command: " + ToUtf8(strCmd));
     fflush(stdout);
     return nResult;
 }
