@@ -1,0 +1,345 @@
+// CTrayIcon's record and shell requests, through the fake shell and through Wine's own.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "TrayTestIds.h"
+#include "TrayTestSupport.h"
+#include "framework/Handles.h"
+#include "framework/Trace.h"
+#include "support/TestSupport.h"
+#include "support/TrayObserver.h"
+
+using kovatest::CFakeShell;
+using kovatest::CNotifyWnd;
+
+namespace {
+
+constexpr UINT WM_TRAY_TEST_CALLBACK = WM_USER + 0xC4;
+constexpr UINT I = NIF_ICON, T = NIF_TIP, M = NIF_MESSAGE;
+const std::string kLongString = [] {
+    std::string str;
+    for (int i = 0; i < 20; ++i)
+        str += "0123456789";
+    return str;
+}();
+
+std::vector<std::string> g_trace;
+void CaptureTrace(const char* pszLine)
+{
+    g_trace.push_back(pszLine);
+}
+
+HICON ModuleIcon(UINT uID)
+{
+    // Shared icons: the same handle CTrayIcon gets for that id.
+    return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(uID));
+}
+
+// Fields the design leaves zero (balloons, state, version, GUID) must stay zero.
+bool RestIsZero(NOTIFYICONDATAA nid)
+{
+    nid.cbSize = 0;
+    nid.hWnd = nullptr;
+    nid.uID = 0;
+    nid.uFlags = 0;
+    nid.uCallbackMessage = 0;
+    nid.hIcon = nullptr;
+    std::memset(nid.szTip, 0, sizeof nid.szTip);
+    const NOTIFYICONDATAA zero = {};
+    return std::memcmp(&nid, &zero, sizeof nid) == 0;
+}
+
+class TrayIconTest : public ::testing::Test {
+protected:
+    TrayIconTest()
+    {
+        // An icon of the caller's own, not from the module's resources.
+        m_hOwnIcon.Reset(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TEST_TRAY),
+                                                         IMAGE_ICON, 16, 16, 0)));
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_wnd.GetSafeHwnd());
+        ASSERT_TRUE(m_hOwnIcon);
+        g_trace.clear();
+        m_pfnOldSink = kfw::SetTraceSink(&CaptureTrace);
+    }
+    void TearDown() override { kfw::SetTraceSink(m_pfnOldSink); }
+
+    CNotifyWnd m_wnd;
+    kfw::CIcon m_hOwnIcon;
+    CFakeShell m_shell;
+    kfw::TraceSink m_pfnOldSink = nullptr;
+};
+
+} // namespace
+
+TEST_F(TrayIconTest, ConstructionFillsTheRecordAndAsksNothingOfTheShell)
+{
+    struct Case {
+        UINT uID;
+        std::string strTip;
+    };
+    const Case cases[] = {
+        { IDR_TEST_TRAY, "Kova" },
+        { IDR_TEST_NOTHING, "" },
+        { IDI_TEST_LONG_TIP, kLongString.substr(0, 127) },
+    };
+    for (const Case& c : cases)
+    {
+        CTrayIcon tray(c.uID);
+        const NOTIFYICONDATAA& nid = tray.GetNotifyIconData();
+        EXPECT_EQ(nid.cbSize, 508u);
+        EXPECT_EQ(nid.uID, c.uID);
+        EXPECT_EQ(std::string(nid.szTip), c.strTip);
+        EXPECT_EQ(nid.hIcon, nullptr);
+        EXPECT_EQ(nid.uFlags, 0u);
+        EXPECT_TRUE(RestIsZero(nid));
+        EXPECT_FALSE(tray.IsShown());
+    }
+    EXPECT_TRUE(m_shell.m_calls.empty()) << "construction or destruction of a hidden icon called the shell";
+}
+
+// Sequences of SetIcon calls: the request each one makes (or not), the record it sends,
+// what it returns and whether the icon counts as shown afterwards.
+TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
+{
+    enum class Icon { None, Own };
+    struct Step {
+        UINT uID;            // SetIcon(uID, dwMessage) unless eIcon/pszTip are used
+        Icon eIcon;          // SetIcon(hicon, lpTip, dwMessage) when uID is ~0u
+        const char* pszTip;
+        DWORD dwMessage;
+        BOOL bShellAnswer;
+        // expected
+        BOOL bResult;
+        bool bCall;
+        DWORD dwSent;
+        UINT uFlags;
+        std::string strTip;
+        bool bShown;
+    };
+    constexpr UINT ByHandle = ~0u;
+    const std::string strBoth = "Bluetooth and Wireless LAN are enabled.";
+    const std::string strBt = "Bluetooth is enabled.";
+    const std::string str127 = kLongString.substr(0, 127);
+    const std::string str128 = kLongString.substr(0, 128);
+    struct Sequence {
+        const char* pszWhat;
+        std::vector<Step> steps;
+    };
+    const Sequence sequences[] = {
+        { "add, change, delete, delete again",
+          { { IDI_TEST_BOTH_ON, Icon::None, nullptr, NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | T | M, strBoth, true },
+            { IDI_TEST_BT_ON, Icon::None, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, strBt, true },
+            { 0, Icon::None, nullptr, NIM_DELETE, TRUE, TRUE, true, NIM_DELETE, T | M, strBt, false },
+            { 0, Icon::None, nullptr, NIM_DELETE, TRUE, TRUE, false, 0, 0, strBt, false } } },
+        { "delete with nothing shown",
+          { { 0, Icon::None, nullptr, NIM_DELETE, FALSE, TRUE, false, 0, 0, "Kova", false },
+            { ByHandle, Icon::None, "tip", NIM_ADD, FALSE, TRUE, false, 0, 0, "Kova", false } } },
+        { "a null icon means removal, whatever was asked",
+          { { IDI_TEST_BOTH_ON, Icon::None, nullptr, NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | T | M, strBoth, true },
+            { 0, Icon::None, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_DELETE, T | M, strBoth, false } } },
+        { "a failed add or change leaves the icon hidden",
+          { { IDI_TEST_BOTH_ON, Icon::None, nullptr, NIM_ADD, FALSE, FALSE, true, NIM_ADD, I | T | M, strBoth, false },
+            { 0, Icon::None, nullptr, NIM_DELETE, TRUE, TRUE, false, 0, 0, strBoth, false },
+            { IDI_TEST_BOTH_ON, Icon::None, nullptr, NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | T | M, strBoth, true },
+            { IDI_TEST_BT_ON, Icon::None, nullptr, NIM_MODIFY, FALSE, FALSE, true, NIM_MODIFY, I | T | M, strBt, false },
+            { 0, Icon::None, nullptr, NIM_MODIFY, TRUE, TRUE, false, 0, 0, strBt, false } } },
+        { "a failed delete still counts as removed",
+          { { IDI_TEST_BOTH_ON, Icon::None, nullptr, NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | T | M, strBoth, true },
+            { 0, Icon::None, nullptr, NIM_DELETE, FALSE, FALSE, true, NIM_DELETE, T | M, strBoth, false },
+            { 0, Icon::None, nullptr, NIM_DELETE, TRUE, TRUE, false, 0, 0, strBoth, false } } },
+        { "an id without an icon removes, one without a string sends no tip",
+          { { IDI_TEST_NO_STRING, Icon::None, nullptr, NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | M, "", true },
+            { IDS_TEST_NO_ICON, Icon::None, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_DELETE, T | M,
+              "String without icon", false } } },
+        { "tips are cut to 127 characters",
+          { { ByHandle, Icon::Own, kLongString.c_str(), NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | T | M, str127, true },
+            { ByHandle, Icon::Own, "short", NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, "short", true },
+            { IDI_TEST_LONG_TIP, Icon::None, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, str127, true },
+            { ByHandle, Icon::Own, str128.c_str(), NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY,
+              I | T | M, str127, true },
+            { ByHandle, Icon::Own, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, str127, true },
+            { ByHandle, Icon::Own, "", NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | M, "", true } } },
+    };
+
+    for (const Sequence& seq : sequences)
+    {
+        SCOPED_TRACE(seq.pszWhat);
+        CFakeShell& shell = m_shell;
+        {
+            CTrayIcon tray(IDR_TEST_TRAY);
+            tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
+            HICON hLastSent = nullptr;
+            for (size_t i = 0; i < seq.steps.size(); ++i)
+            {
+                const Step& s = seq.steps[i];
+                SCOPED_TRACE(i);
+                shell.m_calls.clear();
+                shell.m_results.assign(1, s.bShellAnswer);
+                HICON hIcon = nullptr;
+                BOOL bResult;
+                if (s.uID == ByHandle)
+                {
+                    hIcon = s.eIcon == Icon::Own ? m_hOwnIcon.Get() : nullptr;
+                    bResult = tray.SetIcon(hIcon, s.pszTip, s.dwMessage);
+                }
+                else
+                {
+                    hIcon = ModuleIcon(s.uID);
+                    bResult = tray.SetIcon(s.uID, s.dwMessage);
+                }
+                EXPECT_EQ(bResult, s.bResult);
+                EXPECT_EQ(tray.IsShown(), s.bShown);
+                EXPECT_EQ(std::string(tray.GetNotifyIconData().szTip), s.strTip);
+                ASSERT_EQ(shell.m_calls.size(), s.bCall ? 1u : 0u);
+                if (hIcon)
+                    hLastSent = hIcon;
+                if (!s.bCall)
+                    continue;
+                const CFakeShell::Call& call = shell.m_calls[0];
+                EXPECT_EQ(call.dwMessage, s.dwSent);
+                EXPECT_EQ(call.nid.cbSize, 508u);
+                EXPECT_EQ(call.nid.hWnd, m_wnd.GetSafeHwnd());
+                EXPECT_EQ(call.nid.uID, static_cast<UINT>(IDR_TEST_TRAY));
+                EXPECT_EQ(call.nid.uFlags, s.uFlags);
+                EXPECT_EQ(call.nid.uCallbackMessage, WM_TRAY_TEST_CALLBACK);
+                EXPECT_EQ(call.nid.hIcon, hLastSent);
+                EXPECT_EQ(std::string(call.nid.szTip), s.strTip);
+                EXPECT_TRUE(RestIsZero(call.nid));
+            }
+            shell.m_results.clear();
+        }
+    }
+}
+
+TEST_F(TrayIconTest, DestructionDeletesAShownIcon)
+{
+    for (bool bShow : { true, false })
+    {
+        SCOPED_TRACE(bShow ? "shown" : "hidden");
+        m_shell.m_calls.clear();
+        {
+            CTrayIcon tray(IDR_TEST_TRAY);
+            tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
+            if (bShow)
+            {
+                ASSERT_TRUE(tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD));
+            }
+            m_shell.m_calls.clear();
+        }
+        ASSERT_EQ(m_shell.m_calls.size(), bShow ? 1u : 0u);
+        if (bShow)
+        {
+            EXPECT_EQ(m_shell.m_calls[0].dwMessage, static_cast<DWORD>(NIM_DELETE));
+            EXPECT_EQ(m_shell.m_calls[0].nid.hWnd, m_wnd.GetSafeHwnd());
+            EXPECT_EQ(m_shell.m_calls[0].nid.uID, static_cast<UINT>(IDR_TEST_TRAY));
+        }
+    }
+}
+
+// NIF_MESSAGE only with both a window and a message; the window is kept when null is passed.
+TEST_F(TrayIconTest, CallbackNeedsBothWindowAndMessage)
+{
+    struct Case {
+        const char* pszWhat;
+        bool bCallSet;
+        bool bWnd;
+        UINT uCbMsg;
+        UINT uFlags;
+        size_t nTraceLines;
+    };
+    const Case cases[] = {
+        { "never set", false, false, 0, I | T, 0 },
+        { "window without message", true, true, 0, I | T, 1 },
+        { "message without window", true, false, WM_TRAY_TEST_CALLBACK, I | T, 0 },
+        { "both", true, true, WM_TRAY_TEST_CALLBACK, I | T | M, 1 },
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.pszWhat);
+        CTrayIcon tray(IDR_TEST_TRAY);
+        g_trace.clear();
+        if (c.bCallSet)
+            tray.SetNotificationWnd(c.bWnd ? &m_wnd : nullptr, c.uCbMsg);
+        EXPECT_EQ(g_trace.size(), c.nTraceLines);
+        if (c.nTraceLines)
+        {
+            EXPECT_EQ(g_trace[0], "void CTrayIcon::SetNotificationWnd(CWnd* pNotifyWnd, UINT uCbMsg)");
+        }
+        m_shell.m_calls.clear();
+        ASSERT_TRUE(tray.SetIcon(m_hOwnIcon.Get(), nullptr, NIM_ADD));
+        ASSERT_EQ(m_shell.m_calls.size(), 1u);
+        EXPECT_EQ(m_shell.m_calls[0].nid.uFlags, c.uFlags);
+        EXPECT_EQ(m_shell.m_calls[0].nid.hWnd, c.bWnd ? m_wnd.GetSafeHwnd() : nullptr);
+        EXPECT_EQ(m_shell.m_calls[0].nid.uCallbackMessage, c.uCbMsg);
+    }
+    // Passing no window later keeps the one given before, and changes the message.
+    CTrayIcon tray(IDR_TEST_TRAY);
+    tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
+    tray.SetNotificationWnd(nullptr, WM_TRAY_TEST_CALLBACK + 1);
+    EXPECT_EQ(tray.GetNotifyIconData().hWnd, m_wnd.GetSafeHwnd());
+    EXPECT_EQ(tray.GetNotifyIconData().uCallbackMessage, WM_TRAY_TEST_CALLBACK + 1);
+}
+
+TEST_F(TrayIconTest, WritesItsDebugLines)
+{
+    CTrayIcon tray(IDR_TEST_TRAY);
+    tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
+    g_trace.clear();
+    tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD);
+    tray.SetIcon(nullptr, nullptr, NIM_DELETE);
+    tray.SetIcon(nullptr, nullptr, NIM_DELETE);   // returns early, after its line
+    tray.OnTrayNotification(IDR_TEST_TRAY + 1, WM_RBUTTONUP);
+    const std::vector<std::string> expected = {
+        "BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
+        "LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)",
+    };
+    EXPECT_EQ(g_trace, expected);
+}
+
+// Wine's own Shell_NotifyIconA, seen from explorer's side.
+TEST(TrayIconShellTest, AddsChangesAndDeletesTheIconInTheRealTray)
+{
+    using kovatest::CIconSelector;
+    CNotifyWnd wnd;
+    ASSERT_TRUE(wnd.GetSafeHwnd());
+    const CIconSelector sel = CIconSelector::ByOwner(wnd.GetSafeHwnd(), IDR_TEST_TRAY);
+    auto tipIs = [&](const wchar_t* pszTip) {
+        return kovatest::PumpUntil([&] {
+            kovatest::TrayIcon icon;
+            return kovatest::FindTrayIcon(sel, icon) && icon.bHasTip && icon.strTip == pszTip;
+        });
+    };
+
+    CTrayIcon tray(IDR_TEST_TRAY);
+    tray.SetNotificationWnd(&wnd, WM_TRAY_TEST_CALLBACK);
+    ASSERT_TRUE(tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD));
+    EXPECT_TRUE(tray.IsShown());
+    EXPECT_TRUE(tipIs(L"Bluetooth and Wireless LAN are enabled."));
+
+    // The shell refuses a second add for the same window and id; that object stays hidden.
+    {
+        CTrayIcon twin(IDR_TEST_TRAY);
+        twin.SetNotificationWnd(&wnd, WM_TRAY_TEST_CALLBACK);
+        EXPECT_FALSE(twin.SetIcon(IDI_TEST_BT_ON, NIM_ADD));
+        EXPECT_FALSE(twin.IsShown());
+    }
+
+    ASSERT_TRUE(tray.SetIcon(IDI_TEST_BT_ON, NIM_MODIFY));
+    EXPECT_TRUE(tipIs(L"Bluetooth is enabled."));
+
+    ASSERT_TRUE(tray.SetIcon(0u, NIM_DELETE));
+    EXPECT_FALSE(tray.IsShown());
+    EXPECT_TRUE(kovatest::WaitForTrayIconGone(sel, 5000));
+    // A change of an icon the shell no longer holds fails and leaves the object hidden.
+    EXPECT_FALSE(tray.SetIcon(IDI_TEST_BT_ON, NIM_MODIFY));
+    EXPECT_FALSE(tray.IsShown());
+}
