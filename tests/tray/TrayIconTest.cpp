@@ -38,7 +38,7 @@ HICON ModuleIcon(UINT uID)
     return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(uID));
 }
 
-// Fields the design leaves zero (balloons, state, version, GUID) must stay zero.
+// Fields Kova never uses (balloons, state, version, GUID) must stay zero.
 bool RestIsZero(NOTIFYICONDATAA nid)
 {
     nid.cbSize = 0;
