@@ -1,0 +1,110 @@
+#include "app/KovaApp.h"
+
+#include "app/SingleInstance.h"
+#include "framework/Dialog.h"
+
+CKovaApp::CKovaApp()
+{
+    // Created not owned: only the about command takes it.
+    m_hAboutMutex.Reset(::CreateMutexA(nullptr, FALSE, nullptr));
+}
+
+CKovaApp::~CKovaApp()
+{
+    // Whatever start-up got to: the watcher is joined before its events go (member order),
+    // the table no longer answers lookups, GDI+ shuts down last.
+    SetSkinArchive(nullptr);
+    m_pMainFrame.reset();
+    m_eventWatcher.Stop();
+    ReleaseSkinArchive(m_skinArchive);
+    m_gdiplus.reset();
+}
+
+BOOL CKovaApp::InitInstance()
+{
+    CWinApp::InitInstance();
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+
+    // The messenger: tell a resident instance to quit, never become resident.
+    if (cmdInfo.m_strFileName == "Close")
+    {
+        if (::FindWindowA(KOVA_WINDOW_CLASS, nullptr))
+        {
+            m_hCloseEvent.Reset(::CreateEventA(nullptr, FALSE, FALSE, KOVA_CLOSE_EVENT_NAME));
+            if (m_hCloseEvent)
+                ::SetEvent(m_hCloseEvent.Get());
+        }
+        return FALSE;
+    }
+
+    // A second start ends silently; the mutex stays ours for the life of the process.
+    CSingleInstance singleInstance;
+    if (!singleInstance.Create(KOVA_WINDOW_CLASS))
+        return FALSE;
+
+    m_eventWatcher.Start();
+    m_gdiplus.emplace();
+
+    WNDCLASSA wc = {};
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = ::DefWindowProcA;   // the framework takes the window over at creation
+    wc.hInstance = m_hInstance;
+    wc.hIcon = ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = KOVA_WINDOW_CLASS;
+    if (!AfxRegisterClass(&wc))
+        return FALSE;
+
+    // The archive stays in the module image; the table copies each member out of it.
+    if (HRSRC hRes = ::FindResourceA(m_hInstance, MAKEINTRESOURCEA(IDR_SKIN_TAR), "tar"))
+    {
+        m_hSkinResource = ::LoadResource(m_hInstance, hRes);
+        m_pSkinData = m_hSkinResource ? ::LockResource(m_hSkinResource) : nullptr;
+        if (m_pSkinData)
+        {
+            SkinArchive archive;
+            LoadSkinArchive(archive, m_pSkinData, ::SizeofResource(m_hInstance, hRes));
+            m_skinArchive = std::move(archive);
+        }
+    }
+    SetSkinArchive(&m_skinArchive);
+
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    if (!m_pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr))
+    {
+        m_pMainFrame.reset();
+        return FALSE;
+    }
+    m_pMainWnd = m_pMainFrame.get();
+    ::SetWindowPos(m_pMainFrame->m_hWnd, HWND_TOPMOST, -100, -100, 0, 0, SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    ::ShowWindow(m_pMainFrame->m_hWnd, SW_HIDE);
+    ::UpdateWindow(m_pMainFrame->m_hWnd);
+
+    m_eventWatcher.SetTarget(m_pMainFrame->m_hWnd);
+    return TRUE;
+}
+
+int CKovaApp::ExitInstance()
+{
+    m_hCloseEvent.Reset();
+    SetSkinArchive(nullptr);
+    ReleaseSkinArchive(m_skinArchive);
+    return 0;
+}
+
+void CKovaApp::OnAppAbout()
+{
+    // Issued again from the About box's own loop: one box is enough.
+    if (m_bAboutLocked || !m_hAboutMutex)
+        return;
+    if (::WaitForSingleObject(m_hAboutMutex.Get(), INFINITE) != WAIT_OBJECT_0)
+        return;
+    m_bAboutLocked = true;
+    {
+        CDialog dlgAbout(IDD_ABOUTBOX);
+        dlgAbout.DoModal();
+    }
+    ::ReleaseMutex(m_hAboutMutex.Get());
+    m_bAboutLocked = false;
+}

@@ -1,0 +1,44 @@
+// CKovaApp: the application object. Start-up decides between resident instance and
+// "Close" messenger, and sets up everything the main frame stands on.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+
+#include "app/EventWatcher.h"
+#include "app/MainFrame.h"
+#include "framework/GdiPlus.h"
+#include "framework/Handles.h"
+#include "framework/WinApp.h"
+#include "skin/SkinArchive.h"
+
+class CKovaApp : public CWinApp {
+public:
+    CKovaApp();
+    ~CKovaApp() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    BEGIN_MSG_MAP(CKovaApp)
+        ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
+    END_MSG_MAP()
+
+    void OnAppAbout();
+
+    CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
+    SkinArchive& GetSkinArchive() { return m_skinArchive; }
+
+private:
+    kfw::CHandle m_hAboutMutex;          // keeps a single About box open
+    bool m_bAboutLocked = false;
+    kfw::CHandle m_hCloseEvent;          // opened by the "Close" messenger
+    std::optional<kfw::CGdiplusSession> m_gdiplus;
+    HGLOBAL m_hSkinResource = nullptr;   // the archive resource, part of the module image
+    const void* m_pSkinData = nullptr;
+    SkinArchive m_skinArchive;
+    EventWatcher m_eventWatcher;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+};

@@ -1,0 +1,4 @@
+// The one application object.
+#include "app/KovaApp.h"
+
+CKovaApp theApp;
