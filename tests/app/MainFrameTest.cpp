@@ -1,0 +1,364 @@
+// The main frame as a real hidden window: tray requests through a fake shell, the radio
+// state through the development EMSC.dll, triggers as the messages that carry them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/MainFrame.h"
+#include "framework/Trace.h"
+#include "framework/WinApp.h"
+#include "radio/EmscCall.h"
+#include "res/resource.h"
+#include "tools/emsc/EmscDev.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct ShellCall {
+    DWORD dwMessage;
+    NOTIFYICONDATAA nid;
+};
+std::vector<ShellCall> g_shellCalls;
+std::vector<std::string> g_traceLines;
+
+BOOL WINAPI FakeShellNotifyIcon(DWORD dwMessage, PNOTIFYICONDATAA pnid)
+{
+    g_shellCalls.push_back({ dwMessage, *pnid });
+    return TRUE;
+}
+
+void RecordTrace(const char* pszLine)
+{
+    g_traceLines.emplace_back(pszLine);
+}
+
+bool Traced(const std::string& strLine)
+{
+    for (const std::string& s : g_traceLines)
+        if (s == strLine)
+            return true;
+    return false;
+}
+
+std::string LoadString(UINT uID)
+{
+    char sz[256] = "";
+    ::LoadStringA(::GetModuleHandleA(nullptr), uID, sz, sizeof sz);
+    return sz;
+}
+
+// Records the pop-ups instead of showing them, with what held while each was "open".
+class CTestFrame : public CMainFrame {
+public:
+    struct Popup {
+        bool bModeSelection;
+        BOOL bDialogShown;
+        BOOL bHookInstalled;
+        bool bSemaphoreHeld;
+    };
+    std::vector<Popup> m_popups;
+    INT_PTR m_nModeResult = IDOK;
+    bool m_bEmscMissing = false;
+
+    INT_PTR RunModeSelection() override { Record(true); return m_nModeResult; }
+    INT_PTR RunSwitchOffNotice() override { Record(false); return IDOK; }
+    void OnEmscMissing() override { m_bEmscMissing = true; }
+
+private:
+    void Record(bool bMode)
+    {
+        kfw::CHandle hSem(::OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, KOVA_SEMAPHORE_NAME));
+        const bool bFree = hSem && ::WaitForSingleObject(hSem.Get(), 0) == WAIT_OBJECT_0;
+        if (bFree)
+            ::ReleaseSemaphore(hSem.Get(), 1, nullptr);
+        // A nested request while a pop-up is open must not open a second one.
+        ShowStatusDialog();
+        m_popups.push_back({ bMode, g_bDialogShown, ScanHook::IsInstalled(), !bFree });
+    }
+};
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char szTemp[MAX_PATH] = "";
+        ::GetTempPathA(MAX_PATH, szTemp);
+        m_strState = std::string(szTemp) + kovatest::UniqueName("frame-state") + ".bin";
+        ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, m_strState.c_str());
+        m_hEmsc.Reset(::LoadLibraryA(kovatest::BinPath("EMSC.dll").c_str()));
+        ASSERT_TRUE(m_hEmsc);
+        m_pfnSetStatus = reinterpret_cast<PFN_EMSCDEVSETSTATUS>(
+            reinterpret_cast<void (*)(void)>(::GetProcAddress(m_hEmsc.Get(), EMSCDEV_SETSTATUS)));
+        ASSERT_TRUE(m_pfnSetStatus);
+        SetStatus(0x1F);
+
+        g_shellCalls.clear();
+        g_traceLines.clear();
+        m_pfnOldShell = std::exchange(g_pfnShellNotifyIcon, &FakeShellNotifyIcon);
+        m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
+
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = KOVA_WINDOW_CLASS;
+        ASSERT_TRUE(AfxRegisterClass(&wc));
+    }
+
+    void TearDown() override
+    {
+        if (m_frame.m_hWnd)
+            m_frame.DestroyWindow();
+        g_pfnShellNotifyIcon = m_pfnOldShell;
+        kfw::SetTraceSink(m_pfnOldSink);
+        m_hEmsc.Reset();
+        ::DeleteFileA(m_strState.c_str());
+    }
+
+    void Create() { ASSERT_TRUE(m_frame.LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE)); }
+    void SetStatus(uint8_t byStatus) { ASSERT_TRUE(m_pfnSetStatus(byStatus)); }
+    LRESULT Send(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0)
+    {
+        return ::SendMessageA(m_frame.m_hWnd, uMsg, wParam, lParam);
+    }
+    const ShellCall& Last() const { return g_shellCalls.back(); }
+
+    CTestFrame m_frame;
+    std::string m_strState;
+    kfw::CModule m_hEmsc;
+    PFN_EMSCDEVSETSTATUS m_pfnSetStatus = nullptr;
+    PFN_SHELLNOTIFYICONA m_pfnOldShell = nullptr;
+    kfw::TraceSink m_pfnOldSink = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, CreationAddsTheIconOfTheStateAndTheTipOfItsId)
+{
+    Create();
+    ASSERT_EQ(g_shellCalls.size(), 1u);
+    const NOTIFYICONDATAA& nid = Last().nid;
+    EXPECT_EQ(Last().dwMessage, DWORD(NIM_ADD));
+    EXPECT_EQ(nid.hWnd, m_frame.m_hWnd);
+    EXPECT_EQ(nid.uID, 128u);
+    EXPECT_EQ(nid.uCallbackMessage, UINT(WM_TRAY_CALLBACK));
+    EXPECT_EQ(nid.uFlags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_NE(nid.hIcon, nullptr);
+    EXPECT_STREQ(nid.szTip, "Bluetooth and Wireless LAN are enabled.");
+    EXPECT_TRUE(ScanHook::IsInstalled());
+    EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
+    EXPECT_TRUE(Traced("[KOVA] CMainFrame::GetCurrentStatus()"));
+    EXPECT_TRUE(Traced("void CMainFrame::UpdateTrayIcon(DWORD dwMessage)"));
+}
+
+TEST_F(MainFrameTest, EveryStatusShowsItsPictureAndTip)
+{
+    Create();
+    const struct { uint8_t byStatus; UINT uTrayId; } rows[] = {
+        { 0x0F, IDI_TRAY_BOTH_OFF }, { 0x15, IDI_TRAY_WLAN_ON }, { 0x14, IDI_TRAY_WLAN_OFF },
+        { 0x05, IDI_TRAY_WLAN_OFF }, { 0x1F, IDI_TRAY_BOTH_ON }, { 0x1D, IDI_TRAY_WLAN_ON },
+        { 0x1E, IDI_TRAY_BT_ON },    { 0x1C, IDI_TRAY_BOTH_OFF }, { 0x00, IDI_TRAY_BOTH_OFF },
+        { 0x1A, IDI_TRAY_BT_ON },    { 0x18, IDI_TRAY_BT_OFF },   { 0x0A, IDI_TRAY_BT_OFF },
+    };
+    for (const auto& row : rows)
+    {
+        SetStatus(row.byStatus);
+        EXPECT_EQ(Send(WM_MODE_CHANGED), 1);
+        EXPECT_EQ(Last().dwMessage, DWORD(NIM_MODIFY));
+        EXPECT_EQ(std::string(Last().nid.szTip), LoadString(row.uTrayId)) << "status " << int(row.byStatus);
+        EXPECT_FALSE(LoadString(row.uTrayId).empty());
+    }
+}
+
+TEST_F(MainFrameTest, RefreshTriggersReadTheStateAgain)
+{
+    Create();
+    const UINT uUp = LLKHF_UP, uExt = LLKHF_EXTENDED;
+    const struct { UINT uMsg; WPARAM wParam; LPARAM lParam; int nRequest; } triggers[] = {
+        { WM_MODE_CHANGED, 0, 0, NIM_MODIFY },
+        { WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0, NIM_MODIFY },
+        { WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, NIM_MODIFY },
+        { WM_POWERBROADCAST, PBT_APMSUSPEND, 0, -1 },
+        { WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, 0, NIM_MODIFY },
+        { WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0, NIM_MODIFY },
+        { WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 0, -1 },
+        { WM_WTSSESSION_CHANGE, WTS_SESSION_LOGON, 0, -1 },
+        { g_uTaskbarCreatedMsg, 0, 0, NIM_ADD },
+        { WM_SCANCODE_EVENT, 0, 0x71, NIM_MODIFY },
+        { WM_SCANCODE_EVENT, uExt, 0x71, NIM_MODIFY },
+        { WM_SCANCODE_EVENT, uUp, 0x71, -1 },
+        { WM_SCANCODE_EVENT, 0, 0x1C, -1 },
+    };
+    uint8_t byStatus = 0x1F;
+    for (const auto& t : triggers)
+    {
+        byStatus = byStatus == 0x1F ? 0x1D : 0x1F;   // each refresh must show a fresh read
+        SetStatus(byStatus);
+        const size_t nBefore = g_shellCalls.size();
+        Send(t.uMsg, t.wParam, t.lParam);
+        if (t.nRequest < 0)
+        {
+            EXPECT_EQ(g_shellCalls.size(), nBefore) << "message 0x" << std::hex << t.uMsg << " " << t.wParam;
+            continue;
+        }
+        ASSERT_EQ(g_shellCalls.size(), nBefore + 1) << "message 0x" << std::hex << t.uMsg << " " << t.wParam;
+        EXPECT_EQ(Last().dwMessage, DWORD(t.nRequest));
+        EXPECT_STREQ(Last().nid.szTip, byStatus == 0x1F ? "Bluetooth and Wireless LAN are enabled."
+                                                        : "Wireless LAN is enabled.");
+    }
+    EXPECT_EQ(Send(WM_POWERBROADCAST, PBT_APMSUSPEND), TRUE);
+}
+
+TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
+{
+    Create();
+    const UINT uExt = LLKHF_EXTENDED;
+    const struct { uint8_t byStatus; WPARAM wFlags; int nPopup; } rows[] = {
+        { 0x1F, uExt, 1 },                    // switch on: mode selection
+        { 0x0F, uExt, 0 },                    // switch off: the notice
+        { 0x1F, 0, -1 },                      // without the extended flag: nothing
+        { 0x1F, uExt | LLKHF_UP, -1 },        // a release: nothing
+        { 0x1F, uExt | 0x10, 1 },             // injected keys carry 0x10 as well
+    };
+    for (const auto& row : rows)
+    {
+        SetStatus(row.byStatus);
+        m_frame.m_popups.clear();
+        EXPECT_EQ(Send(WM_SCANCODE_EVENT, row.wFlags, 0x04), 1);
+        if (row.nPopup < 0)
+        {
+            EXPECT_TRUE(m_frame.m_popups.empty());
+            continue;
+        }
+        ASSERT_EQ(m_frame.m_popups.size(), 1u);   // the nested request opened nothing
+        const CTestFrame::Popup& p = m_frame.m_popups[0];
+        EXPECT_EQ(p.bModeSelection, row.nPopup == 1);
+        EXPECT_TRUE(p.bDialogShown);
+        EXPECT_FALSE(p.bHookInstalled);           // the pop-up gets the hook meanwhile
+        EXPECT_TRUE(p.bSemaphoreHeld);            // other processes are held off
+        EXPECT_FALSE(g_bDialogShown);
+        EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
+        EXPECT_TRUE(ScanHook::IsInstalled());
+    }
+
+    // No radio fitted: nothing opens, the two lines say why.
+    SetStatus(0x00);
+    m_frame.m_popups.clear();
+    g_traceLines.clear();
+    Send(WM_SCANCODE_EVENT, uExt, 0x04);
+    EXPECT_TRUE(m_frame.m_popups.empty());
+    EXPECT_TRUE(Traced("No Wireless or Bluetooth Device Exist!!"));
+    EXPECT_TRUE(Traced("[KOVA] No Device!"));
+}
+
+TEST_F(MainFrameTest, KeysAreDroppedWhileSomeoneElseHoldsTheSemaphore)
+{
+    Create();
+    kfw::CHandle hSem(::OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, KOVA_SEMAPHORE_NAME));
+    ASSERT_TRUE(hSem);
+    ASSERT_EQ(::WaitForSingleObject(hSem.Get(), 0), WAIT_OBJECT_0);
+    const size_t nBefore = g_shellCalls.size();
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    Send(WM_SCANCODE_EVENT, 0, 0x71);
+    EXPECT_TRUE(m_frame.m_popups.empty());
+    EXPECT_EQ(g_shellCalls.size(), nBefore);
+    // The frame released nothing it did not take: the count is still ours to give back.
+    EXPECT_EQ(::WaitForSingleObject(hSem.Get(), 0), DWORD(WAIT_TIMEOUT));
+    ASSERT_TRUE(::ReleaseSemaphore(hSem.Get(), 1, nullptr));
+    Send(WM_SCANCODE_EVENT, 0, 0x71);
+    EXPECT_EQ(g_shellCalls.size(), nBefore + 1);
+}
+
+TEST_F(MainFrameTest, ModeSelectionThatCannotBeCreatedIsReported)
+{
+    Create();
+    m_frame.m_nModeResult = -1;
+    std::string strText, strCaption;
+    const DWORD dwPid = ::GetCurrentProcessId();
+    // The message box runs its own loop; another thread reads and closes it.
+    std::thread closer([&] {
+        for (int i = 0; i < 500; ++i)
+        {
+            HWND hBox = ::FindWindowA("#32770", "Kova");
+            DWORD dwOwnerPid = 0;
+            if (hBox && ::GetWindowThreadProcessId(hBox, &dwOwnerPid) && dwOwnerPid == dwPid)
+            {
+                char sz[128] = "";
+                ::GetDlgItemTextA(hBox, 0xFFFF, sz, sizeof sz);
+                strText = sz;
+                ::GetWindowTextA(hBox, sz, sizeof sz);
+                strCaption = sz;
+                ::PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            ::Sleep(20);
+        }
+    });
+    CWinApp app("Kova");
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    closer.join();
+    EXPECT_EQ(strText, "Kova Kill SW Dialog box could not be created!");
+    EXPECT_EQ(strCaption, "Kova");
+    EXPECT_TRUE(::IsWindow(m_frame.m_hWnd));   // the frame goes on
+}
+
+TEST_F(MainFrameTest, SessionLockTakesTheHookAwayUntilUnlockOrConsoleConnect)
+{
+    Create();
+    Send(WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK);
+    EXPECT_FALSE(ScanHook::IsInstalled());
+    Send(WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK);
+    EXPECT_TRUE(ScanHook::IsInstalled());
+
+    // After a console disconnect, unlocking is not enough: the connect brings it back.
+    Send(WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT);
+    Send(WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK);
+    Send(WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK);
+    EXPECT_FALSE(ScanHook::IsInstalled());
+    Send(WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT);
+    EXPECT_TRUE(ScanHook::IsInstalled());
+    EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
+    EXPECT_FALSE(g_bConsoleDisconnected);
+}
+
+TEST_F(MainFrameTest, TrayCallbackForeignIdIgnoredDoubleClickIsOption)
+{
+    Create();
+    EXPECT_EQ(Send(WM_TRAY_CALLBACK, 129, WM_RBUTTONUP), 0);
+    EXPECT_EQ(Send(WM_TRAY_CALLBACK, 128, WM_LBUTTONUP), 0);
+    EXPECT_TRUE(m_frame.m_popups.empty());
+    EXPECT_EQ(Send(WM_TRAY_CALLBACK, 128, WM_LBUTTONDBLCLK), 1);
+    ASSERT_EQ(m_frame.m_popups.size(), 1u);
+    EXPECT_TRUE(m_frame.m_popups[0].bModeSelection);
+}
+
+TEST_F(MainFrameTest, ExitAndCloseTearEverythingDown)
+{
+    for (UINT uHow : { UINT(WM_COMMAND), UINT(WM_CLOSE), UINT(WM_CLOSE_REQUEST) })
+    {
+        Create();
+        HWND hWnd = m_frame.m_hWnd;
+        Send(uHow, uHow == WM_COMMAND ? ID_APP_EXIT : 0);
+        EXPECT_FALSE(::IsWindow(hWnd)) << uHow;
+        EXPECT_EQ(m_frame.m_hWnd, nullptr);
+        EXPECT_EQ(Last().dwMessage, DWORD(NIM_DELETE));
+        EXPECT_EQ(Last().nid.uID, 128u);
+        EXPECT_FALSE(ScanHook::IsInstalled());
+        kfw::CHandle hSem(::OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, KOVA_SEMAPHORE_NAME));
+        EXPECT_FALSE(hSem) << "the frame's semaphore is closed";
+    }
+}
+
+TEST_F(MainFrameTest, LibraryLoadedByTheFrameIsFreedAndNeverCalledAfterwards)
+{
+    m_hEmsc.Reset();   // the frame has to load it from the program's folder itself
+    ASSERT_EQ(::GetModuleHandleA("EMSC"), nullptr);
+    Create();
+    EXPECT_FALSE(m_frame.m_bEmscMissing);
+    EXPECT_NE(::GetModuleHandleA("EMSC"), nullptr);
+    EXPECT_NE(g_pfnEMSCEvaluate, nullptr);
+    m_frame.DestroyWindow();
+    EXPECT_EQ(::GetModuleHandleA("EMSC"), nullptr);
+    EXPECT_EQ(g_pfnEMSCEvaluate, nullptr);
+}
