@@ -1,7 +1,7 @@
 #include "app/KovaApp.h"
 
 #include "app/SingleInstance.h"
-#include "framework/Dialog.h"
+#include "dialogs/AboutDlg.h"
 
 CKovaApp::CKovaApp()
 {
@@ -102,7 +102,7 @@ void CKovaApp::OnAppAbout()
         return;
     m_bAboutLocked = true;
     {
-        CDialog dlgAbout(IDD_ABOUTBOX);
+        CAboutDlg dlgAbout;
         dlgAbout.DoModal();
     }
     ::ReleaseMutex(m_hAboutMutex.Get());

@@ -1,0 +1,29 @@
+#include "dialogs/HelpLauncher.h"
+
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "framework/Trace.h"
+
+PFN_SHGETFOLDERPATHA g_pfnSHGetFolderPath = &::SHGetFolderPathA;
+PFN_SHELLEXECUTEA g_pfnShellExecute = &::ShellExecuteA;
+
+void OpenHelpFile()
+{
+    std::string strPath;
+    char szFolder[MAX_PATH] = "";
+    const HRESULT hr = g_pfnSHGetFolderPath(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, szFolder);
+    if (FAILED(hr))
+    {
+        kfw::TraceLine("Can't get program files folder path!");
+    }
+    else
+    {
+        szFolder[MAX_PATH - 1] = '\0';
+        strPath = std::string(szFolder) + "\\Pravo\\Kova\\kovaHelp.mht";
+    }
+    // A missing document (or an empty path) just does nothing.
+    g_pfnShellExecute(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
