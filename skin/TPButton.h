@@ -1,0 +1,94 @@
+// CTPButton: an owner-drawn push button that draws one slice of a horizontal image strip
+// for its state (normal, hovered, pressed), animating images of several frames.
+#pragma once
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "framework/Button.h"
+#include "framework/GdiPlus.h"
+#include "framework/Handles.h"
+
+// Run-time class name "CTPButton": the layout loader recognises it with dynamic_cast.
+class CTPButton : public CButton {
+public:
+    CTPButton();
+    // Called when the owning dialog object goes; stops an animation still running.
+    ~CTPButton() override;
+
+    // Subclasses the dialog item nID of pParent and gives it the strip in pStream (borrowed;
+    // the bitmap reads from it while it lives), cut into nSliceCount slices; the button takes
+    // the size of one slice and is shown. FALSE when no bitmap object can be made or the item
+    // cannot be subclassed (the image is then kept but not shown).
+    BOOL AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount);
+    // Another strip of 4 slices for an attached button, shown at the next repaint, size kept.
+    // True only when the new image started an animation.
+    bool ReplaceImage(IStream* pStream);
+    // bHighlight 1: the normal state shows the hover slice. Resets the state to normal; no repaint.
+    bool SetHighlight(BYTE bHighlight);
+
+    // Called for each WM_DRAWITEM the parent reflects to this button.
+    void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
+
+    // What the button shows, for its owner and for tests.
+    int GetState() const { return m_nState; }
+    DWORD GetPressParity() const { return m_dwPressParity; }
+    BYTE GetHighlight() const { return m_bHighlight; }
+    int GetImageWidth() const { return m_nImageWidth; }
+    int GetImageHeight() const { return m_nImageHeight; }
+    int GetSliceWidth() const { return m_nSliceWidth; }
+    UINT GetFrameCount() const { return m_nFrameCount; }
+    bool HasImage() const { return static_cast<bool>(m_pImage); }
+    bool IsAnimating() const { return static_cast<bool>(m_hAnimThread); }
+
+    BEGIN_MSG_MAP(CTPButton)
+        ON_WM_MOUSEMOVE()
+        ON_WM_MOUSEHOVER()
+        ON_WM_MOUSELEAVE()
+        ON_WM_LBUTTONDOWN()
+        ON_WM_LBUTTONUP()
+        ON_WM_ERASEBKGND()
+        ON_WM_DESTROY()
+        CHAIN_MSG_MAP(CButton)
+    END_MSG_MAP()
+
+protected:
+    // Called for messages the map left to the system button; swallows double clicks.
+    LRESULT DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+
+    void OnMouseMove(UINT nFlags, POINT point);
+    void OnMouseHover(UINT nFlags, POINT point);
+    void OnMouseLeave();
+    void OnLButtonDown(UINT nFlags, POINT point);
+    void OnLButtonUp(UINT nFlags, POINT point);
+    LRESULT OnEraseBkgnd(HDC hDC);
+    void OnDestroy();
+
+private:
+    // Loads pStream as the image and starts its animation; false when no bitmap object.
+    bool LoadImage(IStream* pStream, int nSliceCount);
+    // Stops and joins the animation, then releases the image and its frame delays.
+    void ReleaseImage();
+    bool StartAnimation();
+    void StopAnimation();
+    void Invalidate();
+    static DWORD WINAPI AnimationThread(LPVOID lpParameter);
+
+    DWORD m_dwPressParity;               // flips at every left-button press
+    int m_nState;                        // 0 normal, 1 hovered, 2 pressed
+    int m_nImageWidth;
+    int m_nImageHeight;
+    int m_nSliceWidth;
+    kfw::CGdipBitmap m_pImage;
+    std::vector<uint32_t> m_adwFrameDelays;   // centiseconds, one per frame; empty: no animation
+    std::atomic<UINT> m_nFrameCount;
+    CRITICAL_SECTION m_csFrame;          // the image's active frame, between drawing and animation
+    BYTE m_bHighlight;
+
+    kfw::CHandle m_hAnimThread;          // joined before the image or its delays go
+    kfw::CHandle m_hStopEvent;           // manual reset; wakes the animation out of its delay
+};
