@@ -91,4 +91,5 @@ private:
 
     kfw::CHandle m_hAnimThread;          // joined before the image or its delays go
     kfw::CHandle m_hStopEvent;           // manual reset; wakes the animation out of its delay
+    kfw::CComPtr<IStream> m_pImageStream;  // the image's own seek pointer on the borrowed stream
 };

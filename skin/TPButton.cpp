@@ -1,0 +1,322 @@
+#include "skin/TPButton.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <new>
+
+#include "skin/ButtonLogic.h"
+
+namespace {
+
+namespace gdip = kfw::gdip;
+
+// The time dimension of a multi-frame image (GDI+'s FrameDimensionTime), spelt out so no
+// GUID library is needed.
+const GUID kFrameDimensionTime = { 0x6aedbd6d, 0x3fb5, 0x418a,
+                                   { 0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72 } };
+
+// PropertyTagFrameDelay: one 32-bit delay per frame, in hundredths of a second.
+constexpr PROPID kPropertyTagFrameDelay = 0x5100;
+
+class CCritSecLock {
+public:
+    explicit CCritSecLock(CRITICAL_SECTION& cs) noexcept : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
+    ~CCritSecLock() { ::LeaveCriticalSection(&m_cs); }
+    CCritSecLock(const CCritSecLock&) = delete;
+    CCritSecLock& operator=(const CCritSecLock&) = delete;
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
+} // namespace
+
+CTPButton::CTPButton()
+    : m_dwPressParity(0), m_nState(TPBUTTON_NORMAL), m_nImageWidth(0), m_nImageHeight(0),
+      m_nSliceWidth(0), m_nFrameCount(0), m_bHighlight(0)
+{
+    ::InitializeCriticalSection(&m_csFrame);
+}
+
+CTPButton::~CTPButton()
+{
+    // Normally WM_DESTROY did this; an object that outlives no window (or never had one)
+    // may still run an animation started by ReplaceImage.
+    ReleaseImage();
+    ::DeleteCriticalSection(&m_csFrame);
+}
+
+BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount)
+{
+    // The slice width divides by it; no caller may pass less than one slice.
+    if (nSliceCount < 1)
+        return FALSE;
+    if (!LoadImage(pStream, nSliceCount))
+        return FALSE;
+
+    // Attaching the same item again (a second skin pass) keeps the binding we have.
+    HWND hItem = pParent && pParent->m_hWnd ? ::GetDlgItem(pParent->m_hWnd, static_cast<int>(nID)) : nullptr;
+    if (!hItem || (m_hWnd != hItem && !SubclassDlgItem(nID, pParent)))
+        return FALSE;   // the image stays held, not shown and not animated
+
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nSliceWidth, m_nImageHeight,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    StartAnimation();
+    return TRUE;
+}
+
+bool CTPButton::ReplaceImage(IStream* pStream)
+{
+    // Not resized and not repainted: the owner repaints when it has chosen every image.
+    return LoadImage(pStream, 4) && StartAnimation();
+}
+
+bool CTPButton::SetHighlight(BYTE bHighlight)
+{
+    m_bHighlight = bHighlight;
+    m_nState = TPBUTTON_NORMAL;
+    return true;
+}
+
+bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
+{
+    ReleaseImage();
+
+    // GDI+ keeps reading from the stream for as long as the bitmap lives (every frame
+    // change of a GIF decodes again). The archive hands out one stream per member, so two
+    // buttons showing the same member would move each other's seek pointer, possibly from
+    // two animation threads at once: give the bitmap a clone with a pointer of its own.
+    if (pStream)
+    {
+        if (FAILED(pStream->Clone(m_pImageStream.Put())) || !m_pImageStream)
+        {
+            pStream->AddRef();
+            m_pImageStream = kfw::CComPtr<IStream>(pStream);
+        }
+    }
+
+    // A null or undecodable stream leaves no picture: the button is still attached, at
+    // 0 x 0. Only GDI+ itself failing (not started, out of memory) means no bitmap object.
+    const Gdiplus::GpStatus status = m_pImageStream
+        ? gdip::GdipCreateBitmapFromStream(m_pImageStream.Get(), m_pImage.Put())
+        : Gdiplus::InvalidParameter;
+    if (!m_pImage)
+    {
+        m_pImageStream.Reset();
+        if (status == Gdiplus::GdiplusNotInitialized || status == Gdiplus::OutOfMemory)
+            return false;
+    }
+
+    UINT cx = 0;
+    UINT cy = 0;
+    if (m_pImage)
+    {
+        gdip::GdipGetImageWidth(m_pImage.Get(), &cx);
+        gdip::GdipGetImageHeight(m_pImage.Get(), &cy);
+    }
+    m_nImageWidth = static_cast<int>(cx);
+    m_nImageHeight = static_cast<int>(cy);
+    m_nSliceWidth = m_nImageWidth / nSliceCount;
+
+    if (!m_pImage)
+        return true;
+
+    // Frame count from the first frame dimension; delays only for two frames or more.
+    // An allocation that fails means no animation, never an exception out of a window
+    // procedure (the layout loader runs inside WM_INITDIALOG).
+    try
+    {
+        UINT nDims = 0;
+        gdip::GdipImageGetFrameDimensionsCount(m_pImage.Get(), &nDims);
+        if (nDims == 0)
+            return true;
+        std::vector<GUID> aDims(nDims);
+        if (gdip::GdipImageGetFrameDimensionsList(m_pImage.Get(), aDims.data(), nDims) != Gdiplus::Ok)
+            return true;
+        UINT nFrames = 0;
+        gdip::GdipImageGetFrameCount(m_pImage.Get(), &aDims[0], &nFrames);
+        m_nFrameCount = nFrames;
+        if (nFrames < 2)
+            return true;
+
+        UINT cbItem = 0;
+        if (gdip::GdipGetPropertyItemSize(m_pImage.Get(), kPropertyTagFrameDelay, &cbItem) != Gdiplus::Ok ||
+            cbItem < sizeof(Gdiplus::PropertyItem))
+            return true;
+        // PropertyItem wants pointer alignment; its value follows it in the same buffer.
+        std::vector<uint64_t> aBuffer((cbItem + sizeof(uint64_t) - 1) / sizeof(uint64_t));
+        auto* pItem = reinterpret_cast<Gdiplus::PropertyItem*>(aBuffer.data());
+        if (gdip::GdipGetPropertyItem(m_pImage.Get(), kPropertyTagFrameDelay, cbItem, pItem) != Gdiplus::Ok ||
+            !pItem->value)
+            return true;
+        // A short list is fine (missing frames get the default delay); never read past it.
+        const size_t cDelays = pItem->length / sizeof(uint32_t);
+        m_adwFrameDelays.resize(cDelays);
+        if (cDelays)
+            std::memcpy(m_adwFrameDelays.data(), pItem->value, cDelays * sizeof(uint32_t));
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_adwFrameDelays.clear();
+    }
+    return true;
+}
+
+bool CTPButton::StartAnimation()
+{
+    // Images without delays (one frame, or no delay property) are shown still.
+    if (m_hAnimThread || m_nFrameCount < 2 || m_adwFrameDelays.empty())
+        return false;
+    if (!m_hStopEvent)
+        m_hStopEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!m_hStopEvent)
+        return false;
+    ::ResetEvent(m_hStopEvent.Get());
+    m_hAnimThread.Reset(::CreateThread(nullptr, 0, &CTPButton::AnimationThread, this, 0, nullptr));
+    return static_cast<bool>(m_hAnimThread);
+}
+
+void CTPButton::StopAnimation()
+{
+    if (!m_hAnimThread)
+        return;
+    // The event ends the wait at once; joining makes sure the thread no longer touches
+    // the image, its delays or the lock before any of them goes. The thread holds the lock
+    // only around a frame change and never sends to this thread, so this cannot deadlock.
+    ::SetEvent(m_hStopEvent.Get());
+    ::WaitForSingleObject(m_hAnimThread.Get(), INFINITE);
+    m_hAnimThread.Reset();
+}
+
+void CTPButton::ReleaseImage()
+{
+    StopAnimation();
+    m_nFrameCount = 0;
+    m_adwFrameDelays.clear();
+    m_pImage.Reset();
+    m_pImageStream.Reset();
+}
+
+// Runs while the image is unchanged: every change of the image, its delays or the window
+// joins this thread first, so it reads them without the lock.
+DWORD WINAPI CTPButton::AnimationThread(LPVOID lpParameter)
+{
+    auto* pThis = static_cast<CTPButton*>(lpParameter);
+    const UINT nFrames = pThis->m_nFrameCount;
+    UINT nIndex = 0;
+    while (pThis->m_nFrameCount != 0)
+    {
+        {
+            CCritSecLock lock(pThis->m_csFrame);
+            gdip::GdipImageSelectActiveFrame(pThis->m_pImage.Get(), &kFrameDimensionTime, nIndex);
+        }
+        const DWORD dwDelay = AnimationFrameDelayMs(pThis->m_adwFrameDelays.data(),
+                                                    pThis->m_adwFrameDelays.size(), nIndex);
+        nIndex = NextAnimationFrame(nIndex, nFrames);
+        // Posts a paint request only; the button draws on its own thread.
+        if (pThis->m_hWnd)
+            ::InvalidateRect(pThis->m_hWnd, nullptr, TRUE);
+        if (::WaitForSingleObject(pThis->m_hStopEvent.Get(), dwDelay) != WAIT_TIMEOUT)
+            break;
+    }
+    return 0;
+}
+
+void CTPButton::Invalidate()
+{
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
+{
+    if (!lpDrawItemStruct)
+        return;
+    // The system button draws itself selected while held by the mouse or by the space bar;
+    // the mouse handlers already set the pressed state, the keyboard does not.
+    m_nState = ButtonStateForDraw(m_nState, m_dwPressParity,
+                                  (lpDrawItemStruct->itemState & ODS_SELECTED) != 0);
+
+    kfw::CGdipGraphics graphics;
+    gdip::GdipCreateFromHDC(lpDrawItemStruct->hDC, graphics.Put());
+    if (!graphics)
+        return;
+
+    // Held for the whole draw, so the animation never changes frames in the middle of it.
+    CCritSecLock lock(m_csFrame);
+    if (!m_pImage)
+        return;
+    const int xSrc = ButtonSliceForState(m_nState, m_bHighlight) * m_nSliceWidth;
+    gdip::GdipDrawImageRectRectI(graphics.Get(), m_pImage.Get(), 0, 0, m_nSliceWidth, m_nImageHeight,
+                                 xSrc, 0, m_nSliceWidth, m_nImageHeight, Gdiplus::UnitPixel,
+                                 nullptr, nullptr, nullptr);
+}
+
+LRESULT CTPButton::DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    // The second press of a double click would show the button pushed and, for an
+    // owner-drawn button, notify BN_DOUBLECLICKED: the system button never sees it.
+    if (uMsg == WM_LBUTTONDBLCLK)
+        uMsg = WM_NULL;
+    return CButton::DefWindowProc(uMsg, wParam, lParam);
+}
+
+void CTPButton::OnMouseMove(UINT nFlags, POINT)
+{
+    // While the button is held the pressed slice stays, whatever the mouse does.
+    if (nFlags & MK_LBUTTON)
+        return;
+    Default();
+    if (m_nState == TPBUTTON_HOVERED)
+        return;
+    // Tracking ends with each hover report, so it is asked for again on the next move;
+    // 1 ms makes the hover look immediate.
+    TRACKMOUSEEVENT tme = {};
+    tme.cbSize = sizeof tme;
+    tme.dwFlags = TME_HOVER | TME_LEAVE;
+    tme.hwndTrack = m_hWnd;
+    tme.dwHoverTime = 1;
+    if (::_TrackMouseEvent(&tme))
+        Invalidate();
+}
+
+void CTPButton::OnMouseHover(UINT, POINT)
+{
+    m_nState = TPBUTTON_HOVERED;
+    Invalidate();
+}
+
+void CTPButton::OnMouseLeave()
+{
+    m_nState = TPBUTTON_NORMAL;
+    Invalidate();
+}
+
+void CTPButton::OnLButtonDown(UINT, POINT)
+{
+    // The system button captures the mouse and draws itself pushed first.
+    Default();
+    m_dwPressParity ^= 1;
+    m_nState = TPBUTTON_PRESSED;
+    Invalidate();
+}
+
+void CTPButton::OnLButtonUp(UINT, POINT)
+{
+    // The system button releases the mouse and sends BN_CLICKED, whose handler runs now.
+    Default();
+    m_nState = TPBUTTON_NORMAL;
+    Invalidate();
+}
+
+LRESULT CTPButton::OnEraseBkgnd(HDC)
+{
+    // The slice covers the whole button: erasing would only flicker.
+    return 1;
+}
+
+void CTPButton::OnDestroy()
+{
+    // The system button needs no WM_DESTROY of its own; the image goes with the window.
+    ReleaseImage();
+}
