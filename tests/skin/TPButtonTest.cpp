@@ -1,0 +1,518 @@
+// The image button as a real owner-drawn child under Wine: what it draws, its mouse states
+// under real input, its animation thread, and its failures.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "framework/GdiPlus.h"
+#include "framework/Handles.h"
+#include "skin/TPButton.h"
+#include "support/TestSupport.h"
+
+using kovatest::CountThreads;
+using kovatest::PumpUntil;
+
+namespace {
+
+constexpr UINT IDC_FIRST = 1001;
+constexpr UINT IDC_SECOND = 1002;
+const COLORREF kSlices[4] = { RGB(200, 40, 40), RGB(40, 200, 40), RGB(40, 40, 200), RGB(120, 120, 120) };
+const COLORREF kFrames[3] = { RGB(250, 0, 0), RGB(0, 250, 0), RGB(0, 0, 250) };
+constexpr COLORREF kSentinel = RGB(1, 2, 3);
+
+kfw::CComPtr<IStream> StreamOf(const std::vector<uint8_t>& bytes)
+{
+    kfw::CComPtr<IStream> pStream;
+    HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size());
+    if (!hMem)
+        return pStream;
+    if (void* p = ::GlobalLock(hMem))
+    {
+        if (!bytes.empty())
+            std::memcpy(p, bytes.data(), bytes.size());
+        ::GlobalUnlock(hMem);
+    }
+    if (FAILED(::CreateStreamOnHGlobal(hMem, TRUE, pStream.Put())))
+        ::GlobalFree(hMem);
+    return pStream;
+}
+
+void Put16(std::vector<uint8_t>& v, uint32_t n) { v.push_back(n & 0xFF); v.push_back((n >> 8) & 0xFF); }
+void Put32(std::vector<uint8_t>& v, uint32_t n) { Put16(v, n & 0xFFFF); Put16(v, n >> 16); }
+
+// A 24-bit bottom-up BMP of four flat slices side by side.
+std::vector<uint8_t> StripBmp(int cx, int cy)
+{
+    const uint32_t cbRow = (static_cast<uint32_t>(cx) * 3 + 3) & ~3u;
+    std::vector<uint8_t> v;
+    v.push_back('B'); v.push_back('M');
+    Put32(v, 54 + cbRow * cy); Put32(v, 0); Put32(v, 54);
+    Put32(v, 40); Put32(v, cx); Put32(v, cy); Put16(v, 1); Put16(v, 24);
+    Put32(v, 0); Put32(v, cbRow * cy); Put32(v, 2835); Put32(v, 2835); Put32(v, 0); Put32(v, 0);
+    for (int y = 0; y < cy; ++y)
+    {
+        for (int x = 0; x < cx; ++x)
+        {
+            const COLORREF cr = kSlices[x / (cx / 4)];
+            v.push_back(GetBValue(cr)); v.push_back(GetGValue(cr)); v.push_back(GetRValue(cr));
+        }
+        v.resize(v.size() + cbRow - cx * 3, 0);
+    }
+    return v;
+}
+
+// A GIF89a whose frame i is flat colour kFrames[i] shown for adwDelays[i] centiseconds.
+// The pixels are written as 3-bit literal codes with a clear code before every two, so the
+// code size never grows and no compression is needed.
+std::vector<uint8_t> AnimatedGif(int cx, int cy, const std::vector<uint16_t>& adwDelays)
+{
+    std::vector<uint8_t> v = { 'G', 'I', 'F', '8', '9', 'a' };
+    Put16(v, cx); Put16(v, cy);
+    v.push_back(0x81);   // global colour table of 4 entries
+    v.push_back(0); v.push_back(0);
+    for (int i = 0; i < 4; ++i)
+    {
+        const COLORREF cr = i < 3 ? kFrames[i] : RGB(0, 0, 0);
+        v.push_back(GetRValue(cr)); v.push_back(GetGValue(cr)); v.push_back(GetBValue(cr));
+    }
+    for (size_t f = 0; f < adwDelays.size(); ++f)
+    {
+        const uint8_t gce[] = { 0x21, 0xF9, 4, 0x04, 0, 0, 0, 0 };   // disposal: keep
+        v.insert(v.end(), gce, gce + sizeof gce);
+        v[v.size() - 4] = adwDelays[f] & 0xFF;
+        v[v.size() - 3] = adwDelays[f] >> 8;
+        v.push_back(0x2C); Put16(v, 0); Put16(v, 0); Put16(v, cx); Put16(v, cy); v.push_back(0);
+        v.push_back(2);   // LZW minimum code size: clear 4, end 5
+
+        std::vector<uint8_t> data;
+        uint32_t acc = 0;
+        int nBits = 0;
+        auto code = [&](uint32_t c) {
+            acc |= c << nBits;
+            nBits += 3;
+            while (nBits >= 8) { data.push_back(acc & 0xFF); acc >>= 8; nBits -= 8; }
+        };
+        for (int p = 0; p < cx * cy; ++p)
+        {
+            if (p % 2 == 0)
+                code(4);
+            code(static_cast<uint32_t>(f % 3));
+        }
+        code(5);
+        if (nBits)
+            data.push_back(acc & 0xFF);
+        for (size_t i = 0; i < data.size(); i += 255)
+        {
+            const size_t n = std::min<size_t>(255, data.size() - i);
+            v.push_back(static_cast<uint8_t>(n));
+            v.insert(v.end(), data.begin() + i, data.begin() + i + n);
+        }
+        v.push_back(0);
+    }
+    v.push_back(0x3B);
+    return v;
+}
+
+// A visible top-level window with two owner-drawn buttons, counting their notifications.
+class CTestParent : public CWnd {
+public:
+    BOOL Create()
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+        wc.lpszClassName = "KovaButtonTestParent";
+        ::RegisterClassA(&wc);
+        if (!CreateEx(WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 100, 100, 400, 200,
+                      nullptr, nullptr))
+            return FALSE;
+        for (UINT nID : { IDC_FIRST, IDC_SECOND })
+            ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW,
+                              nID == IDC_FIRST ? 20 : 150, 20, 10, 10, m_hWnd,
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)), wc.hInstance, nullptr);
+        return TRUE;
+    }
+
+    int m_nClicked = 0;
+    int m_nDoubleClicked = 0;
+
+    BEGIN_MSG_MAP(CTestParent)
+        if (uMsg == WM_COMMAND && LOWORD(wParam) == IDC_FIRST)
+        {
+            if (HIWORD(wParam) == BN_CLICKED) ++m_nClicked;
+            if (HIWORD(wParam) == BN_DOUBLECLICKED) ++m_nDoubleClicked;
+            lResult = 0;
+            return TRUE;
+        }
+    END_MSG_MAP()
+};
+
+// A 32-bit top-down DIB in a memory DC, filled with the sentinel.
+class CCanvas {
+public:
+    CCanvas(int cx, int cy) : m_cx(cx), m_hDC(::CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO bmi = {};
+        bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+        bmi.bmiHeader.biWidth = cx;
+        bmi.bmiHeader.biHeight = -cy;
+        bmi.bmiHeader.biPlanes = 1;
+        bmi.bmiHeader.biBitCount = 32;
+        void* pBits = nullptr;
+        m_hBitmap.Reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0));
+        m_pBits = static_cast<uint32_t*>(pBits);
+        m_pSelect = std::make_unique<kfw::CScopedSelect>(m_hDC.Get(), m_hBitmap.Get());
+        for (int i = 0; m_pBits && i < cx * cy; ++i)
+            m_pBits[i] = RGB(GetBValue(kSentinel), GetGValue(kSentinel), GetRValue(kSentinel));
+    }
+    HDC Get() const { return m_hDC.Get(); }
+    COLORREF At(int x, int y) const
+    {
+        ::GdiFlush();
+        const uint32_t px = m_pBits[y * m_cx + x];
+        return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
+    }
+
+private:
+    int m_cx;
+    kfw::CMemDC m_hDC;
+    kfw::CBitmapH m_hBitmap;
+    std::unique_ptr<kfw::CScopedSelect> m_pSelect;
+    uint32_t* m_pBits = nullptr;
+};
+
+// What the button shows now, drawn by the system button's own paint code (which asks the
+// parent, which reflects WM_DRAWITEM to the button object).
+void Print(HWND hButton, CCanvas& canvas)
+{
+    ::SendMessageA(hButton, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Get()), PRF_CLIENT);
+}
+COLORREF Shown(HWND hButton)
+{
+    RECT rc = {};
+    ::GetClientRect(hButton, &rc);
+    if (rc.right <= 0 || rc.bottom <= 0)
+        return kSentinel;
+    CCanvas canvas(rc.right, rc.bottom);
+    Print(hButton, canvas);
+    return canvas.At(rc.right / 2, rc.bottom / 2);
+}
+
+SIZE WindowSize(HWND hWnd)
+{
+    RECT rc = {};
+    ::GetWindowRect(hWnd, &rc);
+    return SIZE{ rc.right - rc.left, rc.bottom - rc.top };
+}
+
+void SendMouse(DWORD dwFlags, POINT ptScreen = {})
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = dwFlags;
+    if (dwFlags & MOUSEEVENTF_MOVE)
+    {
+        // Absolute coordinates span 0..65535 over the screen; aim into the pixel's middle.
+        in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
+        in.mi.dx = (ptScreen.x * 65536 + 32768) / ::GetSystemMetrics(SM_CXSCREEN);
+        in.mi.dy = (ptScreen.y * 65536 + 32768) / ::GetSystemMetrics(SM_CYSCREEN);
+    }
+    ::SendInput(1, &in, sizeof in);
+}
+
+POINT CentreOf(HWND hWnd)
+{
+    RECT rc = {};
+    ::GetWindowRect(hWnd, &rc);
+    return POINT{ (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 };
+}
+
+class TPButtonTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_gdiplus.IsStarted());
+        ASSERT_TRUE(m_parent.Create());
+        m_hFirst = ::GetDlgItem(m_parent.m_hWnd, IDC_FIRST);
+        m_hSecond = ::GetDlgItem(m_parent.m_hWnd, IDC_SECOND);
+        m_pStrip = StreamOf(StripBmp(300, 64));
+        ASSERT_TRUE(m_pStrip);
+    }
+    void TearDown() override
+    {
+        if (m_parent.m_hWnd)
+            ::DestroyWindow(m_parent.m_hWnd);
+    }
+
+    kfw::CGdiplusSession m_gdiplus;
+    CTestParent m_parent;
+    HWND m_hFirst = nullptr;
+    HWND m_hSecond = nullptr;
+    kfw::CComPtr<IStream> m_pStrip;
+};
+
+} // namespace
+
+TEST_F(TPButtonTest, DrawsTheSliceOfItsStateAndHighlight)
+{
+    CTPButton button;
+    ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
+    EXPECT_EQ(button.m_hWnd, m_hFirst);
+    EXPECT_EQ(WindowSize(m_hFirst).cx, 75);
+    EXPECT_EQ(WindowSize(m_hFirst).cy, 64);
+    EXPECT_TRUE(::IsWindowVisible(m_hFirst));
+
+    // Every pixel of the button, and nothing past it, comes from the state's columns.
+    auto expectSlice = [&](int nSlice, const char* pszWhen) {
+        CCanvas canvas(100, 70);
+        Print(m_hFirst, canvas);
+        int nWrong = 0;
+        for (int y = 0; y < 70; ++y)
+            for (int x = 0; x < 100; ++x)
+                nWrong += canvas.At(x, y) != (x < 75 && y < 64 ? kSlices[nSlice] : kSentinel);
+        EXPECT_EQ(nWrong, 0) << pszWhen << ": expected slice " << nSlice;
+    };
+    expectSlice(0, "normal");
+    ::SendMessageA(m_hFirst, WM_MOUSEHOVER, 0, 0);
+    expectSlice(1, "hovered");
+    ::SendMessageA(m_hFirst, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    expectSlice(2, "pressed");
+    ::SendMessageA(m_hFirst, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    expectSlice(0, "released");
+    EXPECT_EQ(m_parent.m_nClicked, 1);
+
+    EXPECT_TRUE(button.SetHighlight(1));
+    expectSlice(1, "highlighted");
+    ::SendMessageA(m_hFirst, WM_MOUSEHOVER, 0, 0);
+    ::SendMessageA(m_hFirst, WM_MOUSELEAVE, 0, 0);
+    expectSlice(1, "highlighted after a leave");
+    ::SendMessageA(m_hFirst, WM_MOUSEHOVER, 0, 0);
+    EXPECT_TRUE(button.SetHighlight(0));   // also back to normal from hovered
+    expectSlice(0, "highlight off");
+}
+
+TEST_F(TPButtonTest, ReplacedImageKeepsTheSizeAndShowsAtTheNextPaint)
+{
+    CTPButton button;
+    ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
+    kfw::CComPtr<IStream> pSmall = StreamOf(StripBmp(40, 8));
+    EXPECT_FALSE(button.ReplaceImage(pSmall.Get()));   // a still image starts no animation
+    EXPECT_EQ(WindowSize(m_hFirst).cx, 75);
+    EXPECT_EQ(WindowSize(m_hFirst).cy, 64);
+    CCanvas canvas(75, 64);
+    Print(m_hFirst, canvas);
+    EXPECT_EQ(canvas.At(5, 4), kSlices[0]);
+    EXPECT_EQ(canvas.At(5, 20), kSentinel);   // the small strip covers only its own 10 x 8
+}
+
+TEST_F(TPButtonTest, HoverLeaveAndPressUnderRealMouse)
+{
+    CTPButton button;
+    ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
+    const POINT ptIn = CentreOf(m_hFirst);
+    const POINT ptOut = { ptIn.x + 200, ptIn.y + 60 };   // over the parent, off the button
+    SendMouse(MOUSEEVENTF_MOVE, ptOut);
+    kovatest::PumpPending();
+    ASSERT_EQ(Shown(m_hFirst), kSlices[0]);
+
+    SendMouse(MOUSEEVENTF_MOVE, ptIn);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[1]; }, 3000)) << "hover";
+    SendMouse(MOUSEEVENTF_MOVE, ptOut);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[0]; }, 3000)) << "leave";
+
+    SendMouse(MOUSEEVENTF_MOVE, ptIn);
+    ASSERT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[1]; }, 3000));
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[2]; }, 3000)) << "press";
+    // Moving while held changes nothing, even over the edge and back.
+    SendMouse(MOUSEEVENTF_MOVE, POINT{ ptIn.x + 3, ptIn.y + 2 });
+    PumpUntil([] { return false; }, 150);
+    EXPECT_EQ(Shown(m_hFirst), kSlices[2]) << "moved while held";
+
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    EXPECT_TRUE(PumpUntil([&] { return m_parent.m_nClicked == 1; }, 3000));
+    EXPECT_EQ(Shown(m_hFirst), kSlices[0]) << "released: normal until the next hover report";
+    EXPECT_EQ(button.GetPressParity(), 1u);
+}
+
+TEST_F(TPButtonTest, DoubleClickNotifiesOnce)
+{
+    CTPButton button;
+    ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
+    SendMouse(MOUSEEVENTF_MOVE, CentreOf(m_hFirst));
+    ASSERT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[1]; }, 3000));
+
+    INPUT in[4] = {};
+    const DWORD adwFlags[4] = { MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP };
+    for (int i = 0; i < 4; ++i)
+    {
+        in[i].type = INPUT_MOUSE;
+        in[i].mi.dwFlags = adwFlags[i];
+    }
+    ASSERT_EQ(::SendInput(4, in, sizeof in[0]), 4u);
+    ASSERT_TRUE(PumpUntil([&] { return m_parent.m_nClicked >= 1; }, 3000));
+    PumpUntil([&] { return m_parent.m_nClicked > 1 || m_parent.m_nDoubleClicked > 0; }, 300);
+    EXPECT_EQ(m_parent.m_nClicked, 1);
+    EXPECT_EQ(m_parent.m_nDoubleClicked, 0);
+    EXPECT_EQ(button.GetPressParity(), 1u) << "the second press never reached the button";
+}
+
+TEST_F(TPButtonTest, SpaceBarShowsPressedOnlyWithEvenPressParity)
+{
+    CTPButton button;
+    ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
+    auto space = [&](UINT uMsg) { ::SendMessageA(m_hFirst, uMsg, VK_SPACE, uMsg == WM_KEYUP ? 0xC0390001 : 0x00390001); };
+    auto click = [&] {
+        ::SendMessageA(m_hFirst, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        ::SendMessageA(m_hFirst, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    };
+
+    // No press yet: the space bar shows the pressed slice, and it stays after the key.
+    space(WM_KEYDOWN);
+    EXPECT_EQ(Shown(m_hFirst), kSlices[2]);
+    space(WM_KEYUP);
+    EXPECT_EQ(m_parent.m_nClicked, 1);
+    EXPECT_EQ(Shown(m_hFirst), kSlices[2]) << "stays until a mouse event";
+
+    click();   // parity 1
+    EXPECT_EQ(Shown(m_hFirst), kSlices[0]);
+    space(WM_KEYDOWN);
+    EXPECT_EQ(Shown(m_hFirst), kSlices[0]) << "odd parity";
+    space(WM_KEYUP);
+
+    click();   // parity 0 again
+    space(WM_KEYDOWN);
+    EXPECT_EQ(Shown(m_hFirst), kSlices[2]) << "even parity";
+    space(WM_KEYUP);
+    EXPECT_EQ(m_parent.m_nClicked, 5);
+}
+
+TEST_F(TPButtonTest, AnimatesFramesIndependentlyAndStopsAtDestroy)
+{
+    const int nThreads = CountThreads();
+    kfw::CComPtr<IStream> pGif = StreamOf(AnimatedGif(40, 8, { 10, 20, 30 }));
+    CTPButton first;
+    CTPButton second;
+    ASSERT_TRUE(first.AttachImage(IDC_FIRST, &m_parent, pGif.Get(), 4));
+    EXPECT_EQ(first.GetFrameCount(), 3u);
+
+    // Both buttons on the same archive stream, started out of step.
+    ASSERT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kFrames[1]; }, 2000));
+    ASSERT_TRUE(second.AttachImage(IDC_SECOND, &m_parent, pGif.Get(), 4));
+    EXPECT_TRUE(PumpUntil([&] { return CountThreads() == nThreads + 2; }, 2000));
+
+    // Each button's frames and how long each stayed, until both went round once.
+    struct Seen { COLORREF cr; ULONGLONG ullAt; };
+    std::vector<Seen> aSeen[2];
+    const HWND ahWnd[2] = { m_hFirst, m_hSecond };
+    PumpUntil([&] {
+        const ULONGLONG ullNow = ::GetTickCount64();
+        for (int i = 0; i < 2; ++i)
+        {
+            const COLORREF cr = Shown(ahWnd[i]);
+            if (aSeen[i].empty() || aSeen[i].back().cr != cr)
+                aSeen[i].push_back({ cr, ullNow });
+        }
+        return aSeen[0].size() >= 5 && aSeen[1].size() >= 5;
+    }, 4000);
+    for (int i = 0; i < 2; ++i)
+    {
+        ASSERT_GE(aSeen[i].size(), 5u) << "button " << i;
+        const int nFirst = i == 0 ? 1 : 0;   // the first button was already at frame 1
+        for (size_t k = 0; k < 5; ++k)
+            EXPECT_EQ(aSeen[i][k].cr, kFrames[(nFirst + k) % 3]) << "button " << i << " step " << k;
+        // Whole intervals only (the first one started before we looked).
+        for (size_t k = 1; k + 1 < 5; ++k)
+        {
+            const int nMs = static_cast<int>(aSeen[i][k + 1].ullAt - aSeen[i][k].ullAt);
+            const int nDelay = 100 * static_cast<int>((nFirst + k) % 3 + 1);
+            EXPECT_GE(nMs, nDelay - 40) << "button " << i << " frame " << (nFirst + k) % 3;
+            EXPECT_LE(nMs, nDelay + 150) << "button " << i << " frame " << (nFirst + k) % 3;
+        }
+    }
+
+    // Destroyed in the middle of its longest frame: the thread ends at once, not after it.
+    ASSERT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kFrames[2]; }, 2000));
+    const ULONGLONG ullStart = ::GetTickCount64();
+    ::DestroyWindow(m_hFirst);
+    EXPECT_TRUE(PumpUntil([&] { return CountThreads() == nThreads + 1; }, 100));
+    EXPECT_LT(::GetTickCount64() - ullStart, 100u);
+    EXPECT_FALSE(first.HasImage());
+    EXPECT_EQ(first.GetFrameCount(), 0u);
+}
+
+TEST_F(TPButtonTest, ReplacingAnAnimationLeavesOneThread)
+{
+    const int nThreads = CountThreads();
+    kfw::CComPtr<IStream> pGif = StreamOf(AnimatedGif(40, 8, { 10, 20, 30 }));
+    kfw::CComPtr<IStream> pFast = StreamOf(AnimatedGif(40, 8, { 0, 0 }));
+    {
+        CTPButton button;
+        ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, pGif.Get(), 4));
+        EXPECT_TRUE(button.ReplaceImage(pGif.Get()));
+        EXPECT_TRUE(button.ReplaceImage(pFast.Get()));
+        EXPECT_TRUE(PumpUntil([&] { return CountThreads() == nThreads + 1; }, 2000));
+        PumpUntil([] { return false; }, 100);
+        EXPECT_EQ(CountThreads(), nThreads + 1);
+
+        // Frames without a delay step at the default pace, not as fast as the CPU allows.
+        int nChanges = 0;
+        COLORREF crLast = Shown(m_hFirst);
+        const ULONGLONG ullStart = ::GetTickCount64();
+        PumpUntil([&] {
+            const COLORREF cr = Shown(m_hFirst);
+            nChanges += cr != crLast;
+            crLast = cr;
+            return false;
+        }, 450);
+        const int nElapsed = static_cast<int>(::GetTickCount64() - ullStart);
+        EXPECT_GE(nChanges, 2);
+        EXPECT_LE(nChanges, nElapsed / 80 + 1);
+
+        EXPECT_FALSE(button.ReplaceImage(m_pStrip.Get()));
+        EXPECT_EQ(CountThreads(), nThreads);
+        EXPECT_TRUE(button.ReplaceImage(pGif.Get()));
+        EXPECT_EQ(CountThreads(), nThreads + 1);
+    }
+    // The object went before its window: its destructor joined the thread.
+    EXPECT_EQ(CountThreads(), nThreads);
+}
+
+TEST_F(TPButtonTest, FailuresLeaveTheButtonUsable)
+{
+    kfw::CComPtr<IStream> pJunk = StreamOf(std::vector<uint8_t>(200, 0x5A));
+    {
+        // Not a picture: attached and shown, at 0 x 0.
+        CTPButton button;
+        EXPECT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, pJunk.Get(), 4));
+        EXPECT_EQ(button.m_hWnd, m_hFirst);
+        EXPECT_EQ(WindowSize(m_hFirst).cx, 0);
+        EXPECT_TRUE(::IsWindowVisible(m_hFirst));
+        EXPECT_FALSE(button.HasImage());
+    }
+    {
+        CTPButton button;
+        EXPECT_TRUE(button.AttachImage(IDC_SECOND, &m_parent, nullptr, 4));
+        EXPECT_EQ(WindowSize(m_hSecond).cy, 0);
+        EXPECT_FALSE(button.ReplaceImage(nullptr));
+    }
+    CTPButton button;
+    EXPECT_FALSE(button.AttachImage(999, &m_parent, m_pStrip.Get(), 4)) << "no such item";
+    EXPECT_EQ(button.m_hWnd, nullptr);
+    EXPECT_TRUE(button.HasImage()) << "kept, not shown";
+    EXPECT_FALSE(button.AttachImage(IDC_FIRST, nullptr, m_pStrip.Get(), 4)) << "no parent";
+    EXPECT_FALSE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 0)) << "no slices";
+    EXPECT_EQ(button.m_hWnd, nullptr);
+
+    // Still good for a proper attach afterwards.
+    ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
+    EXPECT_EQ(WindowSize(m_hFirst).cx, 75);
+    EXPECT_EQ(Shown(m_hFirst), kSlices[0]);
+}
