@@ -1,0 +1,129 @@
+#include "skin/RegionRuns.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+// Word offsets inside the record: RGNDATAHEADER is dwSize, iType, nCount, nRgnSize, rcBound.
+constexpr size_t kSize = 0;
+constexpr size_t kType = 1;
+constexpr size_t kCount = 2;
+constexpr size_t kBounds = 4;
+constexpr size_t kHeaderWords = REGION_HEADER_SIZE / sizeof(int32_t);
+constexpr size_t kRectWords = REGION_RECT_SIZE / sizeof(int32_t);
+
+bool Resize(std::vector<int32_t>& rWords, uint32_t uCapacity)
+{
+    try
+    {
+        rWords.resize(kHeaderWords + kRectWords * uCapacity, 0);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    catch (const std::length_error&)
+    {
+        return false;
+    }
+}
+
+} // namespace
+
+CRegionData::CRegionData()
+{
+    if (!Resize(m_words, REGION_CAPACITY_STEP))
+    {
+        m_words.clear();
+        return;
+    }
+    m_words[kSize] = static_cast<int32_t>(REGION_HEADER_SIZE);
+    m_words[kType] = static_cast<int32_t>(REGION_TYPE_RECTANGLES);
+    m_words[kBounds + 0] = REGION_BOUND_START;
+    m_words[kBounds + 1] = REGION_BOUND_START;
+}
+
+uint32_t CRegionData::Count() const
+{
+    return IsValid() ? static_cast<uint32_t>(m_words[kCount]) : 0;
+}
+
+uint32_t CRegionData::Capacity() const
+{
+    return IsValid() ? static_cast<uint32_t>((m_words.size() - kHeaderWords) / kRectWords) : 0;
+}
+
+RegionRect CRegionData::Bounds() const
+{
+    if (!IsValid())
+        return { REGION_BOUND_START, REGION_BOUND_START, 0, 0 };
+    return { m_words[kBounds], m_words[kBounds + 1], m_words[kBounds + 2], m_words[kBounds + 3] };
+}
+
+RegionRect CRegionData::Rect(uint32_t i) const
+{
+    const size_t w = kHeaderWords + kRectWords * i;
+    return { m_words[w], m_words[w + 1], m_words[w + 2], m_words[w + 3] };
+}
+
+std::vector<RegionRect> CRegionData::Rects() const
+{
+    std::vector<RegionRect> rects;
+    for (uint32_t i = 0; i < Count(); ++i)
+        rects.push_back(Rect(i));
+    return rects;
+}
+
+bool CRegionData::AddRect(const RegionRect& rc)
+{
+    if (!IsValid())
+        return false;
+    const uint32_t uCount = Count();
+    if (uCount == Capacity() && !Resize(m_words, uCount + REGION_CAPACITY_STEP))
+        return false;
+
+    const size_t w = kHeaderWords + kRectWords * uCount;
+    m_words[w] = rc.left;
+    m_words[w + 1] = rc.top;
+    m_words[w + 2] = rc.right;
+    m_words[w + 3] = rc.bottom;
+    m_words[kCount] = static_cast<int32_t>(uCount + 1);
+    m_words[kBounds] = std::min(m_words[kBounds], rc.left);
+    m_words[kBounds + 1] = std::min(m_words[kBounds + 1], rc.top);
+    m_words[kBounds + 2] = std::max(m_words[kBounds + 2], rc.right);
+    m_words[kBounds + 3] = std::max(m_words[kBounds + 3], rc.bottom);
+    return true;
+}
+
+CRegionData CollectAlphaRuns(const uint8_t* pAlpha, int32_t nWidth, int32_t nHeight, size_t cbStride,
+                             uint8_t byKeyAlpha, bool* pbComplete)
+{
+    CRegionData data;
+    bool bComplete = data.IsValid();
+    if (bComplete && pAlpha)
+    {
+        for (int32_t y = 0; y < nHeight && bComplete; ++y)
+        {
+            const uint8_t* pRow = pAlpha + static_cast<size_t>(y) * cbStride;
+            int32_t x = 0;
+            while (x < nWidth)
+            {
+                const int32_t nStart = x;
+                while (x < nWidth && pRow[x] != byKeyAlpha)
+                    ++x;
+                if (x > nStart && !data.AddRect({ nStart, y, x, y + 1 }))
+                {
+                    bComplete = false;
+                    break;
+                }
+                ++x;   // the pixel that ended the run has the key alpha
+            }
+        }
+    }
+    if (pbComplete)
+        *pbComplete = bComplete;
+    return data;
+}
