@@ -1,0 +1,390 @@
+#include "skin/TPDialog.h"
+
+#include <algorithm>
+#include <new>
+
+#include "skin/OsVersion.h"
+#include "skin/SkinControls.h"
+#include "skin/SkinLayout.h"
+#include "skin/TPButton.h"
+
+namespace {
+
+static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148,
+              "GetVersionExA is asked with the 156-byte record, then the 148-byte one");
+
+// A procedure found by GetProcAddress, as the type it has. void (*)() converts to any
+// function pointer without a cast-function-type warning.
+template <class T>
+T ProcAs(FARPROC pfn)
+{
+    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(pfn));
+}
+
+// Windows XP (not SP1) and older lack it; the processor then reads as x86 (0).
+PFN_GETNATIVESYSTEMINFO FindGetNativeSystemInfo()
+{
+    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    return hKernel ? ProcAs<PFN_GETNATIVESYSTEMINFO>(::GetProcAddress(hKernel, "GetNativeSystemInfo")) : nullptr;
+}
+
+// Unlocks bits locked by GdipBitmapLockBits at the end of the scope.
+class CScopedBitsLock {
+public:
+    CScopedBitsLock(Gdiplus::GpBitmap* pBitmap, UINT uWidth, UINT uHeight) : m_pBitmap(pBitmap), m_data{}
+    {
+        Gdiplus::Rect rc(0, 0, static_cast<INT>(uWidth), static_cast<INT>(uHeight));
+        m_bLocked = kfw::gdip::GdipBitmapLockBits(pBitmap, &rc, Gdiplus::ImageLockModeRead,
+                                                  PixelFormat32bppARGB, &m_data) == Gdiplus::Ok;
+    }
+    ~CScopedBitsLock()
+    {
+        if (m_bLocked)
+            kfw::gdip::GdipBitmapUnlockBits(m_pBitmap, &m_data);
+    }
+    CScopedBitsLock(const CScopedBitsLock&) = delete;
+    CScopedBitsLock& operator=(const CScopedBitsLock&) = delete;
+
+    bool IsLocked() const { return m_bLocked; }
+    const Gdiplus::BitmapData& Data() const { return m_data; }
+
+private:
+    Gdiplus::GpBitmap* m_pBitmap;
+    Gdiplus::BitmapData m_data;
+    bool m_bLocked = false;
+};
+
+void GetImageSize(Gdiplus::GpImage* pImage, UINT& ruWidth, UINT& ruHeight)
+{
+    ruWidth = ruHeight = 0;
+    if (kfw::gdip::GdipGetImageWidth(pImage, &ruWidth) != Gdiplus::Ok
+        || kfw::gdip::GdipGetImageHeight(pImage, &ruHeight) != Gdiplus::Ok)
+        ruWidth = ruHeight = 0;
+}
+
+// A layout member's text: as many bytes as its header's size field gives (never more than
+// the archive holds). Read in place: a copy in a temporary file could fail, or be left behind.
+bool FindLayoutText(const SkinArchive& rArchive, LPCSTR pszName, const char*& rpText, size_t& rcbText)
+{
+    const SkinArchiveEntry* pEntry = pszName ? FindSkinEntry(rArchive, pszName) : nullptr;
+    uint32_t uSize = 0;
+    if (!pEntry || !ParseTarSize(pEntry->abyHeader, &uSize))
+        return false;
+    rpText = reinterpret_cast<const char*>(pEntry->pbyBytes);
+    rcbText = std::min<size_t>(uSize, pEntry->cbBytes);
+    return true;
+}
+
+// The image hand-over for each kind of skinned control; other windows get no image.
+bool AttachControlImage(CWnd* pControl, UINT nID, CWnd* pDialog, IStream* pStream)
+{
+    if (auto* pButton = dynamic_cast<CTPButton*>(pControl))
+        return pButton->AttachImage(nID, pDialog, pStream, 4) != FALSE;
+    if (auto* pCheck = dynamic_cast<CTPCheck*>(pControl))
+        return pCheck->AttachImage(nID, pDialog, pStream, 4) != FALSE;
+    if (auto* pSlider = dynamic_cast<CTPSlider*>(pControl))
+        return pSlider->SetSkinImage(nID, pDialog, pStream) != FALSE;
+    return true;
+}
+
+} // namespace
+
+PFN_GETVERSIONEXA g_pfnGetVersionExA = &::GetVersionExA;
+PFN_GETSYSTEMMETRICS g_pfnGetSystemMetrics = &::GetSystemMetrics;
+PFN_GETNATIVESYSTEMINFO g_pfnGetNativeSystemInfo = FindGetNativeSystemInfo();
+PFN_EXTCREATEREGION g_pfnExtCreateRegion = &::ExtCreateRegion;
+PFN_BINDDWMAPI g_pfnBindDwmApi = &BindDwmApi;
+
+const DwmEntryPoints& BindDwmApi()
+{
+    // Loaded on the first Vista set-up and kept until the process ends; a system without
+    // dwmapi.dll gets null entries and the set-up does nothing.
+    static kfw::CModule s_hDwmApi;
+    static DwmEntryPoints s_entries = {};
+    static bool s_bBound = false;
+    if (!s_bBound)
+    {
+        s_bBound = true;
+        s_hDwmApi.Reset(::LoadLibraryA("dwmapi.dll"));
+        if (HMODULE h = s_hDwmApi.Get())
+        {
+            // DwmEnableComposition is exported by ordinal only.
+            s_entries.pfnEnableComposition =
+                ProcAs<decltype(s_entries.pfnEnableComposition)>(::GetProcAddress(h, MAKEINTRESOURCEA(102)));
+            s_entries.pfnSetWindowAttribute =
+                ProcAs<decltype(s_entries.pfnSetWindowAttribute)>(::GetProcAddress(h, "DwmSetWindowAttribute"));
+            s_entries.pfnEnableBlurBehindWindow =
+                ProcAs<decltype(s_entries.pfnEnableBlurBehindWindow)>(::GetProcAddress(h, "DwmEnableBlurBehindWindow"));
+        }
+    }
+    return s_entries;
+}
+
+CTPDialog::CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground)
+    : CDialog(nIDTemplate, pParentWnd)
+{
+    LoadBackground(pBackground);
+}
+
+CTPDialog::~CTPDialog() = default;
+
+void CTPDialog::LoadBackground(IStream* pBackground)
+{
+    m_pBackground.Reset();
+    m_nWidth = m_nHeight = 0;
+    if (!pBackground || kfw::gdip::GdipLoadImageFromStream(pBackground, m_pBackground.Put()) != Gdiplus::Ok)
+    {
+        m_pBackground.Reset();
+        return;
+    }
+    UINT uWidth = 0, uHeight = 0;
+    GetImageSize(m_pBackground.Get(), uWidth, uHeight);
+    m_nWidth = static_cast<int>(uWidth);
+    m_nHeight = static_cast<int>(uHeight);
+}
+
+void CTPDialog::ApplyRegion()
+{
+    kfw::CRgnH hRgn = CreateRegionFromImage(m_pBackground.Get(), 0);
+    if (!hRgn)
+        return;
+    // From here the window owns the region (and deletes the one it had before).
+    if (::SetWindowRgn(m_hWnd, hRgn.Get(), TRUE))
+        m_hRgn = hRgn.Release();
+}
+
+BOOL CTPDialog::OnInitDialog()
+{
+    // Blur behind covers this square only, whatever the picture's size.
+    kfw::CRgnH hBlurRgn(::CreateRectRgn(100, 100, 200, 200));
+
+    if (m_nWidth == 0 || !CDialog::OnInitDialog())
+    {
+        EndDialog(-1);
+        return FALSE;
+    }
+    ApplyRegion();
+
+    if (IsVistaWorkstationCode(GetOSVersionCode()))
+    {
+        // Results ignored: without composition the window is simply drawn without blur.
+        const DwmEntryPoints& dwm = g_pfnBindDwmApi();
+        if (dwm.pfnEnableComposition)
+            dwm.pfnEnableComposition(DWM_EC_ENABLECOMPOSITION);
+        const DWORD dwPolicy = DWMNCRP_ENABLED;
+        if (dwm.pfnSetWindowAttribute)
+            dwm.pfnSetWindowAttribute(m_hWnd, DWMWA_NCRENDERING_POLICY, &dwPolicy, sizeof dwPolicy);
+        DWM_BLURBEHIND blur = {};
+        blur.dwFlags = DWM_BB_ENABLE | DWM_BB_BLURREGION;
+        blur.fEnable = TRUE;
+        blur.hRgnBlur = hBlurRgn.Get();
+        blur.fTransitionOnMaximized = FALSE;
+        if (dwm.pfnEnableBlurBehindWindow)
+            dwm.pfnEnableBlurBehindWindow(m_hWnd, &blur);
+    }
+
+    // Exactly the picture's size; the subclass places the window afterwards.
+    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_SHOWWINDOW);
+    return TRUE;
+}
+
+bool CTPDialog::ChangeBackground(IStream* pBackground)
+{
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    LoadBackground(pBackground);
+    if (m_nWidth == 0 || !CDialog::OnInitDialog())
+    {
+        EndDialog(-1);
+        return false;
+    }
+    ApplyRegion();
+    if (IsVistaWorkstationCode(GetOSVersionCode()))
+    {
+        const DwmEntryPoints& dwm = g_pfnBindDwmApi();
+        const DWORD dwPolicy = DWMNCRP_ENABLED;
+        if (dwm.pfnSetWindowAttribute)
+            dwm.pfnSetWindowAttribute(m_hWnd, DWMWA_NCRENDERING_POLICY, &dwPolicy, sizeof dwPolicy);
+    }
+    // Showing it again is the caller's business.
+    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_HIDEWINDOW);
+    return true;
+}
+
+void CTPDialog::OnDestroy()
+{
+    Default();
+    m_pBackground.Reset();
+    m_hRgn = nullptr;   // the window deletes it
+}
+
+LRESULT CTPDialog::OnEraseBkgnd(HDC hDC)
+{
+    RECT rcWindow = {};
+    ::GetWindowRect(m_hWnd, &rcWindow);
+    const RECT rc = { 0, 0, rcWindow.right - rcWindow.left, rcWindow.bottom - rcWindow.top };
+    ::FillRect(hDC, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    return 1;
+}
+
+void CTPDialog::OnPaint()
+{
+    kfw::CPaintDC dc(m_hWnd);
+    kfw::CGdipGraphics graphics;
+    if (m_pBackground && kfw::gdip::GdipCreateFromHDC(dc.Get(), graphics.Put()) == Gdiplus::Ok)
+        kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), m_pBackground.Get(), 0, 0, m_nWidth, m_nHeight, 0, 0,
+                                          m_nWidth, m_nHeight, Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
+}
+
+void CTPDialog::OnLButtonDown(UINT, POINT)
+{
+    // The system's move loop, as if the caption had been grabbed; returns when the button
+    // is released.
+    ::SendMessageA(m_hWnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
+int CTPDialog::GetOSVersionCode()
+{
+    OSVERSIONINFOEXA osvi = {};
+    osvi.dwOSVersionInfoSize = sizeof osvi;
+    if (!g_pfnGetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&osvi)))
+    {
+        // Older systems know only the plain record; the product type then stays 0.
+        osvi = {};
+        osvi.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!g_pfnGetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&osvi)))
+            return -1;
+    }
+    SYSTEM_INFO si = {};
+    if (g_pfnGetNativeSystemInfo)
+        g_pfnGetNativeSystemInfo(&si);
+
+    OsVersionFacts facts = {};
+    facts.dwPlatformId = osvi.dwPlatformId;
+    facts.dwMajorVersion = osvi.dwMajorVersion;
+    facts.dwMinorVersion = osvi.dwMinorVersion;
+    facts.chCSDVersion1 = osvi.szCSDVersion[1];
+    facts.wProductType = osvi.wProductType;
+    facts.nServerR2 = g_pfnGetSystemMetrics(SM_SERVERR2);
+    facts.wArchitecture = si.wProcessorArchitecture;
+    return OsVersionCode(facts);
+}
+
+bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight)
+{
+    ruWidth = ruHeight = 0;
+    Gdiplus::ImageType eType = Gdiplus::ImageTypeUnknown;
+    if (!pImage || kfw::gdip::GdipGetImageType(pImage, &eType) != Gdiplus::Ok || eType != Gdiplus::ImageTypeBitmap)
+        return false;
+    UINT uWidth = 0, uHeight = 0;
+    GetImageSize(pImage, uWidth, uHeight);
+    rAlpha.assign(static_cast<size_t>(uWidth) * uHeight, 0);
+    if (rAlpha.empty())
+        return true;
+
+    CScopedBitsLock lock(static_cast<Gdiplus::GpBitmap*>(pImage), uWidth, uHeight);
+    if (!lock.IsLocked())
+        return false;
+    const Gdiplus::BitmapData& bits = lock.Data();
+    for (UINT y = 0; y < uHeight; ++y)
+    {
+        const auto* pRow = static_cast<const uint8_t*>(bits.Scan0) + static_cast<ptrdiff_t>(y) * bits.Stride;
+        uint8_t* pOut = rAlpha.data() + static_cast<size_t>(y) * uWidth;
+        for (UINT x = 0; x < uWidth; ++x)
+            pOut[x] = pRow[4 * x + 3];   // ARGB in memory is B, G, R, A
+    }
+    ruWidth = uWidth;
+    ruHeight = uHeight;
+    return true;
+}
+
+void ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight)
+{
+    GetImageSize(pImage, ruWidth, ruHeight);
+    rAlpha.assign(static_cast<size_t>(ruWidth) * ruHeight, 0);
+    auto* pBitmap = static_cast<Gdiplus::GpBitmap*>(pImage);
+    Gdiplus::ARGB argbLast = 0xFF000000;   // before any pixel was read: opaque black
+    for (UINT y = 0; y < ruHeight; ++y)
+    {
+        for (UINT x = 0; x < ruWidth; ++x)
+        {
+            Gdiplus::ARGB argb = 0;
+            if (kfw::gdip::GdipBitmapGetPixel(pBitmap, static_cast<INT>(x), static_cast<INT>(y), &argb) == Gdiplus::Ok)
+                argbLast = argb;
+            rAlpha[static_cast<size_t>(y) * ruWidth + x] = static_cast<uint8_t>(argbLast >> 24);
+        }
+    }
+}
+
+kfw::CRgnH CTPDialog::CreateRegionFromImage(Gdiplus::GpImage* pImage, BYTE byKeyAlpha)
+{
+    if (!pImage)
+        return kfw::CRgnH();
+    std::vector<uint8_t> alpha;
+    UINT uWidth = 0, uHeight = 0;
+    try
+    {
+        // One lock for the whole picture; per pixel only where the bits cannot be locked.
+        if (!ReadImageAlphaLocked(pImage, alpha, uWidth, uHeight))
+            ReadImageAlphaPerPixel(pImage, alpha, uWidth, uHeight);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return kfw::CRgnH();
+    }
+
+    // When the record cannot grow, the rectangles gathered so far still make the region.
+    const CRegionData data = CollectAlphaRuns(alpha.data(), static_cast<int32_t>(uWidth),
+                                              static_cast<int32_t>(uHeight), uWidth, byKeyAlpha);
+    if (!data.IsValid())
+        return kfw::CRgnH();
+    // The size of the whole record, unused room included, as Windows allows.
+    return kfw::CRgnH(g_pfnExtCreateRegion(nullptr, data.Size(), static_cast<const RGNDATA*>(data.Data())));
+}
+
+BOOL CTPDialog::LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rArchive, LPCSTR pszImageMap,
+                                LPCSTR pszPosition)
+{
+    if (!pControl)
+        return FALSE;
+    const int nWanted = static_cast<int>(nID);
+
+    const char* pText = nullptr;
+    size_t cbText = 0;
+    if (!FindLayoutText(rArchive, pszImageMap, pText, cbText))
+        return FALSE;
+    ImageMapRecord image;
+    switch (FindImageMapRecord(pText, cbText, nWanted, image))
+    {
+    case LayoutScan::Record:
+        if (!AttachControlImage(pControl, nID, this, GetSkinStream(rArchive, image.strImage.c_str())))
+            return FALSE;
+        break;
+    case LayoutScan::End:
+        break;   // no image for this control
+    case LayoutScan::Malformed:
+        return FALSE;
+    }
+
+    if (!FindLayoutText(rArchive, pszPosition, pText, cbText))
+        return FALSE;
+    CLayoutScanner scanner(pText, cbText);
+    PositionRecord pos = {};
+    LayoutScan eScan;
+    while ((eScan = scanner.NextPosition(pos)) == LayoutScan::Record)
+    {
+        // Every record up to the wanted one must name a control of this dialog.
+        if (!::GetDlgItem(m_hWnd, pos.nId))
+            return FALSE;
+        if (pos.nId != nWanted)
+            continue;
+        // A control kind that took no image may not be attached: move the dialog item.
+        HWND hControl = pControl->m_hWnd ? pControl->m_hWnd : ::GetDlgItem(m_hWnd, nWanted);
+        if (pos.nRight < 0)
+            ::SetWindowPos(hControl, HWND_TOP, pos.nLeft, pos.nTop, 0, 0, SWP_NOSIZE);
+        else
+            ::SetWindowPos(hControl, HWND_TOP, pos.nLeft, pos.nTop, pos.nRight - pos.nLeft, pos.nBottom - pos.nTop,
+                           SWP_SHOWWINDOW);
+        return TRUE;
+    }
+    return eScan == LayoutScan::Malformed ? FALSE : TRUE;
+}

@@ -1,0 +1,112 @@
+// CTPDialog: the base of the skinned pop-ups. One PNG with alpha from the skin archive gives
+// the window its look, size and outline; the window drags by its background, and on Windows
+// Vista (6.0) workstations gets desktop composition with blur behind it.
+#pragma once
+
+#include <windows.h>
+#include <objidl.h>
+#include <dwmapi.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "framework/Dialog.h"
+#include "framework/GdiPlus.h"
+#include "framework/Handles.h"
+#include "skin/RegionRuns.h"
+#include "skin/SkinArchive.h"
+
+// Run-time class name "CTPDialog".
+class CTPDialog : public CDialog {
+public:
+    // pBackground: a stream from GetSkinStream, borrowed; the picture reads from it while it
+    // lives. Null or undecodable: width and height 0, and DoModal returns -1.
+    CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground);
+    // Called when the dialog object goes; releases the picture if the window did not.
+    ~CTPDialog() override;
+
+    // Called with WM_INITDIALOG, after a subclass has skinned its controls: cuts the window
+    // to the picture, sizes it to the picture at (0, 0) and shows it. FALSE after ending the
+    // dialog with -1 (no picture, or the base initialisation failed).
+    BOOL OnInitDialog() override;
+
+    // Swaps the picture of the live dialog: reshaped, resized, corner kept, left hidden.
+    // false after ending the dialog with -1 when the stream gives no picture.
+    bool ChangeBackground(IStream* pBackground);
+
+    // Gives control nID its image strip (image-map file) and place (position file), both read
+    // afresh from rArchive. pControl is a CTPButton, CTPCheck or CTPSlider, or any window
+    // object (which gets no image). FALSE when pControl is null, a file is missing or has a
+    // broken record, the image cannot be attached, or a position record up to the wanted one
+    // names an id that is no child of this dialog. TRUE also when no record names nID.
+    BOOL LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rArchive, LPCSTR pszImageMap,
+                         LPCSTR pszPosition);
+
+    // The version code of the running Windows (see OsVersionCode); -1 when it cannot be read.
+    static int GetOSVersionCode();
+    // The region of the pixels of pImage whose alpha differs from byKeyAlpha, built from
+    // one-pixel-high runs; null when pImage has no pixels to read or no record can be made.
+    static kfw::CRgnH CreateRegionFromImage(Gdiplus::GpImage* pImage, BYTE byKeyAlpha);
+
+    Gdiplus::GpImage* GetBackground() const { return m_pBackground.Get(); }
+    int GetBackgroundWidth() const { return m_nWidth; }
+    int GetBackgroundHeight() const { return m_nHeight; }
+
+    BEGIN_MSG_MAP(CTPDialog)
+        ON_MESSAGE(WM_DWMCOLORIZATIONCOLORCHANGED, OnDwmNotify)
+        ON_MESSAGE(WM_DWMCOMPOSITIONCHANGED, OnDwmNotify)
+        ON_MESSAGE(WM_DWMNCRENDERINGCHANGED, OnDwmNotify)
+        ON_MESSAGE(WM_DWMWINDOWMAXIMIZEDCHANGE, OnDwmNotify)
+        ON_WM_DESTROY()
+        ON_WM_ERASEBKGND()
+        ON_WM_PAINT()
+        ON_WM_LBUTTONDOWN()
+        CHAIN_MSG_MAP(CDialog)
+    END_MSG_MAP()
+
+protected:
+    // Composition is set up once; changes to it are acknowledged and otherwise ignored.
+    LRESULT OnDwmNotify(WPARAM, LPARAM) { return 1; }
+    void OnDestroy();
+    LRESULT OnEraseBkgnd(HDC hDC);
+    void OnPaint();
+    void OnLButtonDown(UINT nFlags, POINT point);
+
+    kfw::CGdipImage m_pBackground;   // null without a picture, and after WM_DESTROY
+    HRGN m_hRgn = nullptr;           // last handed to the window, which owns it
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+
+private:
+    void LoadBackground(IStream* pBackground);
+    // Cuts the window to the picture's outline; keeps the old shape when no region is made.
+    void ApplyRegion();
+};
+
+// The alpha of every pixel of pImage, row by row, into rAlpha (resized to width x height).
+// ReadImageAlphaLocked locks the bits once (false when the image is no bitmap or cannot be
+// locked); ReadImageAlphaPerPixel reads pixel by pixel, and a pixel that cannot be read
+// counts as the one before it (opaque black before any).
+bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
+void ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
+
+// Seams for tests: the calls of this file that leave the program's control.
+using PFN_GETVERSIONEXA = BOOL(WINAPI*)(LPOSVERSIONINFOA lpVersionInformation);
+using PFN_GETSYSTEMMETRICS = int(WINAPI*)(int nIndex);
+using PFN_GETNATIVESYSTEMINFO = void(WINAPI*)(LPSYSTEM_INFO lpSystemInfo);
+using PFN_EXTCREATEREGION = HRGN(WINAPI*)(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData);
+extern PFN_GETVERSIONEXA g_pfnGetVersionExA;              // GetVersionExA
+extern PFN_GETSYSTEMMETRICS g_pfnGetSystemMetrics;        // GetSystemMetrics
+extern PFN_GETNATIVESYSTEMINFO g_pfnGetNativeSystemInfo;  // kernel32's, null where it has none
+extern PFN_EXTCREATEREGION g_pfnExtCreateRegion;          // ExtCreateRegion
+
+// dwmapi.dll, bound late so that Kova starts where it is missing. Null entries are missing.
+struct DwmEntryPoints {
+    HRESULT(WINAPI* pfnEnableComposition)(UINT uCompositionAction);   // ordinal 102, no name
+    HRESULT(WINAPI* pfnSetWindowAttribute)(HWND hWnd, DWORD dwAttribute, LPCVOID pvAttribute, DWORD cbAttribute);
+    HRESULT(WINAPI* pfnEnableBlurBehindWindow)(HWND hWnd, const DWM_BLURBEHIND* pBlurBehind);
+};
+// Loads dwmapi.dll at the first call and keeps it for the process.
+const DwmEntryPoints& BindDwmApi();
+using PFN_BINDDWMAPI = const DwmEntryPoints& (*)();
+extern PFN_BINDDWMAPI g_pfnBindDwmApi;                    // BindDwmApi

@@ -1,0 +1,11 @@
+# The skinned dialog base: plain logic (no window), then the dialog, layout loader and
+# caption under Wine with the real skin archive.
+kova_add_test(skin_dialog_logic_tests
+  SOURCES RegionRunsTest.cpp SkinLayoutTest.cpp OsVersionTest.cpp OsVersionTable.h
+  LIBS kova_skin_logic)
+
+if(TARGET kova_res)
+  kova_add_test(skin_dialog_tests
+    SOURCES SkinDialogKit.h TPDialogTest.cpp OsVersionTable.h
+    LIBS kova_skin_dialog kova_res kova_test_support gdiplus)
+endif()
