@@ -40,8 +40,8 @@ CTPButton::CTPButton()
 
 CTPButton::~CTPButton()
 {
-    // Normally WM_DESTROY did this; an object that outlives no window (or never had one)
-    // may still run an animation started by ReplaceImage.
+    // Normally WM_DESTROY did this; an object that goes before its window, or never had
+    // one, may still run an animation.
     ReleaseImage();
     ::DeleteCriticalSection(&m_csFrame);
 }
