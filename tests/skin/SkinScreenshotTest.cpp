@@ -1,0 +1,142 @@
+// A small radio-off notice put together from the pieces as the real one will be: template 127,
+// the single background, one image button through the layout files, the caption painted on
+// every WM_PAINT. Read back from the screen, and saved for people to look at.
+#include "SkinDialogKit.h"
+
+#include "skin/SkinCaption.h"
+#include "skin/TPButton.h"
+
+using namespace kovatest;
+
+namespace {
+
+const POINT kAt = { 160, 120 };
+
+class CNoticeSample : public CTPDialog {
+public:
+    CNoticeSample(const SkinArchive& rArchive)
+        : CTPDialog(IDD_SWITCHOFF_DIALOG, nullptr, GetSkinStream(rArchive, "image/W1x_map.png")), m_rArchive(rArchive)
+    {
+    }
+
+    std::function<void(CNoticeSample&)> m_fnInLoop;
+    CTPButton m_btnNotice;
+    BOOL m_bSkinned = FALSE;
+
+    BOOL OnInitDialog() override
+    {
+        m_bSkinned = LoadControlSkin(&m_btnNotice, IDC_BTN_NOTICE, m_rArchive, "image/nall_main.txt",
+                                     "image/koff_main.pos.txt");
+        if (!CTPDialog::OnInitDialog())
+            return FALSE;
+        ::SetWindowPos(m_hWnd, HWND_TOPMOST, kAt.x, kAt.y, 0, 0, SWP_NOSIZE);
+        ::SetTimer(m_hWnd, 1, 15000, nullptr);
+        ::PostMessageA(m_hWnd, WM_APP, 0, 0);
+        return TRUE;
+    }
+
+    BEGIN_MSG_MAP(CNoticeSample)
+        ON_WM_PAINT()
+        ON_MESSAGE(WM_APP, OnRunCheck)
+        ON_WM_TIMER()
+        CHAIN_MSG_MAP(CTPDialog)
+    END_MSG_MAP()
+
+    void OnPaint()
+    {
+        const Gdiplus::PointF origin(52.0f, 127.0f);
+        PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), "BT/WiFi OFF", &origin);
+    }
+    LRESULT OnRunCheck(WPARAM, LPARAM)
+    {
+        if (m_fnInLoop)
+            m_fnInLoop(*this);
+        EndDialog(IDOK);
+        return 0;
+    }
+    void OnTimer(UINT_PTR) { EndDialog(kDialogTimedOut); }
+
+private:
+    const SkinArchive& m_rArchive;
+};
+
+// The screen's pixels right now, RGB, row by row.
+struct Screen {
+    int cx = 0, cy = 0;
+    std::vector<uint32_t> pixels;
+    kfw::CBitmapH hBitmap;
+
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * cx + x)] & 0xFFFFFF; }
+};
+Screen Capture()
+{
+    Screen s;
+    s.cx = ::GetSystemMetrics(SM_CXSCREEN);
+    s.cy = ::GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = { sizeof(BITMAPINFOHEADER), s.cx, -s.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
+    void* pvBits = nullptr;
+    s.hBitmap.Reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0));
+    kfw::CMemDC hMemDC(::CreateCompatibleDC(nullptr));
+    {
+        kfw::CScopedSelect select(hMemDC.Get(), s.hBitmap.Get());
+        kfw::CWindowDC screen(nullptr);
+        ::BitBlt(hMemDC.Get(), 0, 0, s.cx, s.cy, screen.Get(), 0, 0, SRCCOPY);
+    }
+    ::GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(pvBits);
+    s.pixels.assign(p, p + s.cx * s.cy);
+    return s;
+}
+
+bool SavePng(HBITMAP hBitmap, const wchar_t* pszPath)
+{
+    static const CLSID kPngEncoder = { 0x557CF406, 0x1A04, 0x11D3, { 0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E } };
+    kfw::CGdipBitmap bitmap;
+    return kfw::gdip::GdipCreateBitmapFromHBITMAP(hBitmap, nullptr, bitmap.Put()) == Gdiplus::Ok
+        && kfw::gdip::GdipSaveImageToFile(bitmap.Get(), pszPath, &kPngEncoder, nullptr) == Gdiplus::Ok;
+}
+
+} // namespace
+
+TEST_F(SkinDialogFixture, NoticeSampleShowsPictureButtonAndCaptionOnScreen)
+{
+    kfw::CGdipImage strip = DecodeMember(m_archive, "image/4alloff.bmp");
+    kfw::CGdipImage picture = DecodeMember(m_archive, "image/W1x_map.png");
+    ASSERT_TRUE(strip && picture);
+    auto Pixel = [](Gdiplus::GpImage* pImage, int x, int y) {
+        Gdiplus::ARGB argb = 0;
+        kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(pImage), x, y, &argb);
+        return static_cast<uint32_t>(argb & 0xFFFFFF);
+    };
+
+    CNoticeSample dlg(m_archive);
+    Screen shot;
+    int cCaptionWhite = 0;
+    dlg.m_fnInLoop = [&](CNoticeSample& d) {
+        EXPECT_TRUE(d.m_bSkinned);
+        // Drawn once the caption's white shows below y 127 and the button's face at (14, 44).
+        const bool bDrawn = PumpUntil([&] {
+            shot = Capture();
+            cCaptionWhite = 0;
+            for (int y = 127; y < 127 + 16; ++y)
+                for (int x = 0; x < 104; ++x)
+                    cCaptionWhite += shot.At(kAt.x + x, kAt.y + y) == 0xFFFFFF;
+            return cCaptionWhite > 20 && shot.At(kAt.x + 14 + 37, kAt.y + 44 + 32) == Pixel(strip.Get(), 37, 32);
+        });
+        EXPECT_TRUE(bDrawn) << cCaptionWhite << " white caption pixels";
+    };
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    ASSERT_FALSE(shot.pixels.empty());
+
+    // The picture where neither button nor caption covers it; slice 0 of the strip on the button.
+    for (const POINT& pt : { POINT{ 52, 20 }, POINT{ 10, 110 }, POINT{ 95, 60 } })
+        EXPECT_EQ(shot.At(kAt.x + pt.x, kAt.y + pt.y), Pixel(picture.Get(), pt.x, pt.y)) << pt.x << "," << pt.y;
+    for (const POINT& pt : { POINT{ 0, 0 }, POINT{ 74, 63 }, POINT{ 40, 10 } })
+        EXPECT_EQ(shot.At(kAt.x + 14 + pt.x, kAt.y + 44 + pt.y), Pixel(strip.Get(), pt.x, pt.y)) << pt.x << "," << pt.y;
+
+    // For people: Wine maps Z: to the Unix root.
+    const wchar_t* pszPath = ::GetFileAttributesA("Z:\\tmp") != INVALID_FILE_ATTRIBUTES ? L"Z:\\tmp\\kova-skin-test.png"
+                                                                                          : L"kova-skin-test.png";
+    EXPECT_TRUE(SavePng(shot.hBitmap.Get(), pszPath));
+}
