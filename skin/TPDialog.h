@@ -16,7 +16,6 @@
 #include "skin/RegionRuns.h"
 #include "skin/SkinArchive.h"
 
-// Run-time class name "CTPDialog".
 class CTPDialog : public CDialog {
 public:
     // pBackground: a stream from GetSkinStream, borrowed; the picture reads from it while it

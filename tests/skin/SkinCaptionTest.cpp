@@ -8,70 +8,7 @@ using namespace kovatest;
 namespace {
 
 const uint32_t kBackground = 0x203040;   // the test picture, RGB
-const uint32_t kWhite = 0xFFFFFF;
 const uint32_t kMagenta = 0xFF00FF;
-
-// A top-down 32-bit DIB selected into a memory DC, filled with one colour.
-class CCanvas {
-public:
-    CCanvas(int nWidth, int nHeight, uint32_t rgbFill) : m_nWidth(nWidth), m_nHeight(nHeight)
-    {
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader = { sizeof(BITMAPINFOHEADER), nWidth, -nHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
-        m_hBitmap.Reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_pBits), nullptr, 0));
-        m_hDC.Reset(::CreateCompatibleDC(nullptr));
-        m_hOld = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
-        std::fill_n(m_pBits, nWidth * nHeight, rgbFill);
-    }
-    ~CCanvas() { ::SelectObject(m_hDC.Get(), m_hOld); }
-    CCanvas(const CCanvas&) = delete;
-    CCanvas& operator=(const CCanvas&) = delete;
-
-    HDC DC() const { return m_hDC.Get(); }
-    uint32_t At(int x, int y) const
-    {
-        ::GdiFlush();
-        return m_pBits[y * m_nWidth + x] & 0xFFFFFF;
-    }
-
-    // The box of the pixels that are not rgb, and how many there are.
-    struct Changes {
-        int nLeft = INT_MAX, nTop = INT_MAX, nRight = -1, nBottom = -1;
-        int cChanged = 0, cWhite = 0, cBlended = 0, cOffLine = 0;
-    };
-    Changes ChangedFrom(uint32_t rgb) const
-    {
-        Changes ch;
-        for (int y = 0; y < m_nHeight; ++y)
-            for (int x = 0; x < m_nWidth; ++x)
-            {
-                const uint32_t px = At(x, y);
-                if (px == rgb)
-                    continue;
-                ++ch.cChanged;
-                ch.nLeft = std::min(ch.nLeft, x);
-                ch.nTop = std::min(ch.nTop, y);
-                ch.nRight = std::max(ch.nRight, x + 1);
-                ch.nBottom = std::max(ch.nBottom, y + 1);
-                if (px == kWhite)
-                    ++ch.cWhite;
-                else
-                    ++ch.cBlended;
-                // White over the picture blends every channel up from the picture's.
-                for (int shift : { 0, 8, 16 })
-                    if (((px >> shift) & 0xFF) < ((rgb >> shift) & 0xFF))
-                        ++ch.cOffLine;
-            }
-        return ch;
-    }
-
-private:
-    int m_nWidth, m_nHeight;
-    uint32_t* m_pBits = nullptr;
-    kfw::CBitmapH m_hBitmap;
-    kfw::CMemDC m_hDC;
-    HGDIOBJ m_hOld = nullptr;
-};
 
 // Whether GDI+ here smooths the edges of a filled path at all: Wine's fills paths as GDI
 // regions, without anti-aliasing, whatever the smoothing mode.

@@ -60,33 +60,14 @@ private:
     const SkinArchive& m_rArchive;
 };
 
-// The screen's pixels right now, RGB, row by row.
-struct Screen {
-    int cx = 0, cy = 0;
-    std::vector<uint32_t> pixels;
-    kfw::CBitmapH hBitmap;
-
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * cx + x)] & 0xFFFFFF; }
-};
-Screen Capture()
+// The screen's pixels right now.
+std::unique_ptr<CCanvas> Capture()
 {
-    Screen s;
-    s.cx = ::GetSystemMetrics(SM_CXSCREEN);
-    s.cy = ::GetSystemMetrics(SM_CYSCREEN);
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = { sizeof(BITMAPINFOHEADER), s.cx, -s.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
-    void* pvBits = nullptr;
-    s.hBitmap.Reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0));
-    kfw::CMemDC hMemDC(::CreateCompatibleDC(nullptr));
-    {
-        kfw::CScopedSelect select(hMemDC.Get(), s.hBitmap.Get());
-        kfw::CWindowDC screen(nullptr);
-        ::BitBlt(hMemDC.Get(), 0, 0, s.cx, s.cy, screen.Get(), 0, 0, SRCCOPY);
-    }
-    ::GdiFlush();
-    const auto* p = static_cast<const uint32_t*>(pvBits);
-    s.pixels.assign(p, p + s.cx * s.cy);
-    return s;
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    auto pShot = std::make_unique<CCanvas>(cx, cy, 0);
+    kfw::CWindowDC screen(nullptr);
+    ::BitBlt(pShot->DC(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
+    return pShot;
 }
 
 bool SavePng(HBITMAP hBitmap, const wchar_t* pszPath)
@@ -111,32 +92,32 @@ TEST_F(SkinDialogFixture, NoticeSampleShowsPictureButtonAndCaptionOnScreen)
     };
 
     CNoticeSample dlg(m_archive);
-    Screen shot;
+    std::unique_ptr<CCanvas> pShot;
     int cCaptionWhite = 0;
     dlg.m_fnInLoop = [&](CNoticeSample& d) {
         EXPECT_TRUE(d.m_bSkinned);
         // Drawn once the caption's white shows below y 127 and the button's face at (14, 44).
         const bool bDrawn = PumpUntil([&] {
-            shot = Capture();
+            pShot = Capture();
             cCaptionWhite = 0;
             for (int y = 127; y < 127 + 16; ++y)
                 for (int x = 0; x < 104; ++x)
-                    cCaptionWhite += shot.At(kAt.x + x, kAt.y + y) == 0xFFFFFF;
-            return cCaptionWhite > 20 && shot.At(kAt.x + 14 + 37, kAt.y + 44 + 32) == Pixel(strip.Get(), 37, 32);
+                    cCaptionWhite += pShot->At(kAt.x + x, kAt.y + y) == 0xFFFFFF;
+            return cCaptionWhite > 20 && pShot->At(kAt.x + 14 + 37, kAt.y + 44 + 32) == Pixel(strip.Get(), 37, 32);
         });
         EXPECT_TRUE(bDrawn) << cCaptionWhite << " white caption pixels";
     };
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    ASSERT_FALSE(shot.pixels.empty());
+    ASSERT_TRUE(pShot);
 
     // The picture where neither button nor caption covers it; slice 0 of the strip on the button.
     for (const POINT& pt : { POINT{ 52, 20 }, POINT{ 10, 110 }, POINT{ 95, 60 } })
-        EXPECT_EQ(shot.At(kAt.x + pt.x, kAt.y + pt.y), Pixel(picture.Get(), pt.x, pt.y)) << pt.x << "," << pt.y;
+        EXPECT_EQ(pShot->At(kAt.x + pt.x, kAt.y + pt.y), Pixel(picture.Get(), pt.x, pt.y)) << pt.x << "," << pt.y;
     for (const POINT& pt : { POINT{ 0, 0 }, POINT{ 74, 63 }, POINT{ 40, 10 } })
-        EXPECT_EQ(shot.At(kAt.x + 14 + pt.x, kAt.y + 44 + pt.y), Pixel(strip.Get(), pt.x, pt.y)) << pt.x << "," << pt.y;
+        EXPECT_EQ(pShot->At(kAt.x + 14 + pt.x, kAt.y + 44 + pt.y), Pixel(strip.Get(), pt.x, pt.y)) << pt.x << "," << pt.y;
 
     // For people: Wine maps Z: to the Unix root.
     const wchar_t* pszPath = ::GetFileAttributesA("Z:\\tmp") != INVALID_FILE_ATTRIBUTES ? L"Z:\\tmp\\kova-skin-test.png"
                                                                                           : L"kova-skin-test.png";
-    EXPECT_TRUE(SavePng(shot.hBitmap.Get(), pszPath));
+    EXPECT_TRUE(SavePng(pShot->Bitmap(), pszPath));
 }

@@ -317,18 +317,9 @@ TEST_F(SkinDialog, TakesExactlyThePicturesSizeAndOutline)
             EXPECT_TRUE(::EqualRgn(hWindowRgn.Get(), RegionOf(outline.runs).Get())) << c.pszBackground;
 
             // The erase fills the window's whole size black.
-            BITMAPINFO bmi = {};
-            bmi.bmiHeader = { sizeof(BITMAPINFOHEADER), c.cx, -c.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
-            void* pvBits = nullptr;
-            kfw::CBitmapH hBitmap(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0));
-            kfw::CMemDC hMemDC(::CreateCompatibleDC(nullptr));
-            ASSERT_TRUE(hBitmap && hMemDC);
-            kfw::CScopedSelect select(hMemDC.Get(), hBitmap.Get());
-            std::fill_n(static_cast<uint32_t*>(pvBits), c.cx * c.cy, 0xFFFFFFFFu);
-            EXPECT_NE(::SendMessageA(d.m_hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hMemDC.Get()), 0), 0);
-            ::GdiFlush();
-            const auto* pPixels = static_cast<const uint32_t*>(pvBits);
-            EXPECT_EQ(std::count(pPixels, pPixels + c.cx * c.cy, 0u), c.cx * c.cy);
+            CCanvas canvas(c.cx, c.cy, 0xFFFFFF);
+            EXPECT_NE(::SendMessageA(d.m_hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.DC()), 0), 0);
+            EXPECT_EQ(canvas.ChangedFrom(0).cChanged, 0);
 
             for (UINT uMsg : { WM_DWMCOMPOSITIONCHANGED, WM_DWMNCRENDERINGCHANGED, WM_DWMCOLORIZATIONCOLORCHANGED,
                                WM_DWMWINDOWMAXIMIZEDCHANGE })
@@ -368,13 +359,7 @@ TEST_F(SkinDialog, DragsByItsBackground)
         POINT ptClient = { 20, 120 };
         ASSERT_EQ(::ChildWindowFromPoint(d.m_hWnd, ptClient), d.m_hWnd);
         POINT pt = { rcBefore.left + ptClient.x, rcBefore.top + ptClient.y };
-        HWND hAt = ::WindowFromPoint(pt);
-        char szClass[64] = {}, szTitle[64] = {};
-        ::GetClassNameA(hAt, szClass, sizeof szClass);
-        ::GetWindowTextA(hAt, szTitle, sizeof szTitle);
-        DWORD dwPid = 0;
-        ::GetWindowThreadProcessId(hAt, &dwPid);
-        ASSERT_EQ(hAt, d.m_hWnd) << szClass << " '" << szTitle << "' pid " << dwPid << " we " << ::GetCurrentProcessId();
+        ASSERT_EQ(::WindowFromPoint(pt), d.m_hWnd);
 
         std::atomic<bool> bSent{ false };
         const DWORD dwUiThread = ::GetCurrentThreadId();
