@@ -114,14 +114,19 @@ CProcessGuard& CProcessGuard::operator=(CProcessGuard&& other) noexcept
 
 CProcessGuard CProcessGuard::Start(const char* pszExe, const std::string& strArgs)
 {
+    return StartPath(BinPath(pszExe), strArgs);
+}
+
+CProcessGuard CProcessGuard::StartPath(const std::string& strExePath, const std::string& strArgs,
+                                       const char* pszCurrentDir)
+{
     CProcessGuard guard;
-    const std::string strExe = BinPath(pszExe);
-    std::string strCmd = "\"" + strExe + "\" " + strArgs;
+    std::string strCmd = "\"" + strExePath + "\" " + strArgs;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (strExe.empty() ||
-        !::CreateProcessA(strExe.c_str(), &strCmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (strExePath.empty() || !::CreateProcessA(strExePath.c_str(), &strCmd[0], nullptr, nullptr, FALSE, 0,
+                                                nullptr, pszCurrentDir, &si, &pi))
         return guard;
     ::CloseHandle(pi.hThread);
     guard.m_hProcess.Reset(pi.hProcess);

@@ -42,6 +42,9 @@ public:
 
     // Starts build/bin/pszExe with the arguments; check with operator bool.
     static CProcessGuard Start(const char* pszExe, const std::string& strArgs);
+    // Starts the program at a full path, in pszCurrentDir if given (else in ours).
+    static CProcessGuard StartPath(const std::string& strExePath, const std::string& strArgs,
+                                   const char* pszCurrentDir = nullptr);
 
     explicit operator bool() const { return m_hProcess.IsValid(); }
     HANDLE Get() const { return m_hProcess.Get(); }

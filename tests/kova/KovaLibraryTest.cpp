@@ -1,0 +1,102 @@
+// Kova.exe without a usable EMSC.dll: a copy of the program in a folder of its own, with no
+// library, a library without the entry point, or a good library only where a planted one
+// would be (the current directory, PATH). Each must end in the same message box, and the
+// same folder with the good library beside the program must start normally.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "kova/KovaSession.h"
+
+using namespace kovatest;
+using namespace kovae2e;
+
+namespace {
+
+const char kAppTitle[] = "Kova";
+const char kErrorText[] = "EMSC.dll ERROR!";
+
+// The process shows the error box and no icon, and ends with 0 once OK is pressed.
+void ExpectLibraryErrorAndExit(CKova& kova)
+{
+    ASSERT_TRUE(kova.Process());
+    const HWND hBox = WaitForDialogOf(kova.Pid(), kWaitMs, kAppTitle);
+    ASSERT_NE(nullptr, hBox) << "no \"" << kAppTitle << "\" message box; Kova "
+                             << (kova.Process().IsRunning() ? "runs on" : "ended");
+    const std::vector<std::string> texts = StaticTextsOf(hBox);
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), kErrorText))
+        << "the box says: " << (texts.empty() ? std::string("nothing") : texts.front());
+
+    // The icon comes only after the library: while the box is up there is none.
+    TrayIcon icon;
+    EXPECT_FALSE(FindTrayIcon(CIconSelector::ByOwnerClass(kFrameClass, kTrayId), icon));
+
+    const HWND hOk = ::GetDlgItem(hBox, IDOK);
+    ASSERT_NE(nullptr, hOk) << "the box has no OK button";
+    ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
+    EXPECT_EQ(0u, kova.Wait());
+    EXPECT_FALSE(FindTrayIcon(CIconSelector::ByOwnerClass(kFrameClass, kTrayId), icon));
+}
+
+// The copy in the folder starts for real once the good library sits beside it: the
+// failures above are the library's doing, not the copy's.
+void ExpectStartsWithLibraryBeside(CTempFolder& folder, const char* pszCurrentDir = nullptr)
+{
+    ASSERT_TRUE(folder.CopyFromBin("EMSC.dll", "EMSC.dll"));
+    CKova kova(folder.Path() + "Kova.exe", std::string(), pszCurrentDir);
+    ASSERT_TRUE(kova.WaitUntilResident()) << "the copy did not start with its library";
+    EXPECT_TRUE(kova.WaitForIcon(kTipBothOn));
+    ASSERT_TRUE(SignalFromAnotherProcess(kCloseEvent));
+    EXPECT_EQ(0u, kova.Wait());
+}
+
+TEST(KovaLibrary, MissingLibraryIsReportedAndNothingStarts)
+{
+    CRadioState state(0x1F);
+    ASSERT_TRUE(state.IsReady());
+    CTempFolder folder;
+    ASSERT_TRUE(folder.CopyFromBin("Kova.exe", "Kova.exe"));
+    {
+        CKova kova(folder.Path() + "Kova.exe", std::string(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova));
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(folder));
+}
+
+TEST(KovaLibrary, LibraryWithoutTheEntryPointCountsAsMissing)
+{
+    CRadioState state(0x1F);
+    ASSERT_TRUE(state.IsReady());
+    CTempFolder folder;
+    ASSERT_TRUE(folder.CopyFromBin("Kova.exe", "Kova.exe"));
+    ASSERT_TRUE(folder.CopyFromBin("noentry\\EMSC.dll", "EMSC.dll"));
+    {
+        CKova kova(folder.Path() + "Kova.exe", std::string(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova));
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(folder));
+}
+
+TEST(KovaLibrary, PlantedLibraryIsNotLoaded)
+{
+    CRadioState state(0x1F);
+    ASSERT_TRUE(state.IsReady());
+    CTempFolder program, planted;
+    ASSERT_TRUE(program.CopyFromBin("Kova.exe", "Kova.exe"));
+    ASSERT_TRUE(planted.CopyFromBin("EMSC.dll", "EMSC.dll"));
+    {
+        SCOPED_TRACE("library in the current directory");
+        CKova kova(program.Path() + "Kova.exe", std::string(), planted.Path().c_str());
+        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova));
+    }
+    {
+        SCOPED_TRACE("library on PATH");
+        CPathPrefix path(planted.Path());
+        CKova kova(program.Path() + "Kova.exe", std::string(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova));
+    }
+    // Started in the planted folder, the program still takes its own library.
+    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(program, planted.Path().c_str()));
+}
+
+} // namespace

@@ -1,0 +1,309 @@
+#include "kova/KovaSession.h"
+
+#include <functional>
+
+#include "tools/emsc/EmscDev.h"
+
+using namespace kovatest;
+
+namespace kovae2e {
+
+const char kFrameClass[] = "KovamodeClass";
+const char kNotifyEvent[] = "KovamodeNotifyEvent";
+const char kCloseEvent[] = "KovamodeCloseEvent";
+
+const wchar_t kTipBothOn[] = L"Bluetooth and Wireless LAN are enabled.";
+const wchar_t kTipBothOff[] = L"Bluetooth and Wireless LAN are disabled.";
+const wchar_t kTipWlanOn[] = L"Wireless LAN is enabled.";
+const wchar_t kTipWlanOff[] = L"Wireless LAN is disabled.";
+const wchar_t kTipBtOn[] = L"Bluetooth is enabled.";
+const wchar_t kTipBtOff[] = L"Bluetooth is disabled.";
+
+namespace {
+
+const char kDialogClass[] = "#32770";
+
+DWORD PidOf(HWND hWnd)
+{
+    DWORD dwPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwPid);
+    return dwPid;
+}
+
+bool IsClass(HWND hWnd, const char* pszClass)
+{
+    char szClass[64] = "";
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    return lstrcmpiA(szClass, pszClass) == 0;
+}
+
+BOOL CALLBACK EnumTopLevelProc(HWND hWnd, LPARAM lParam)
+{
+    return (*reinterpret_cast<const std::function<bool(HWND)>*>(lParam))(hWnd) ? TRUE : FALSE;
+}
+
+// Calls fn for each top-level window until it returns false.
+void ForEachTopLevel(const std::function<bool(HWND)>& fn)
+{
+    ::EnumWindows(EnumTopLevelProc, reinterpret_cast<LPARAM>(&fn));
+}
+
+// The frame of that process: FindWindowA alone could return another program's window of
+// the class, say one a failed test left behind.
+HWND FrameOf(DWORD dwPid)
+{
+    HWND hFound = nullptr;
+    ForEachTopLevel([&](HWND hWnd) {
+        if (IsClass(hWnd, kFrameClass) && PidOf(hWnd) == dwPid)
+            hFound = hWnd;
+        return hFound == nullptr;
+    });
+    return hFound;
+}
+
+// Deletes the folder's contents and the folder; false if anything stayed.
+bool RemoveTree(const std::string& strFolder)
+{
+    WIN32_FIND_DATAA fd = {};
+    HANDLE hFind = ::FindFirstFileA((strFolder + "*").c_str(), &fd);
+    if (hFind != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::string strName = fd.cFileName;
+            if (strName == "." || strName == "..")
+                continue;
+            const std::string strPath = strFolder + strName;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(strPath + "\\");
+            else
+                ::DeleteFileA(strPath.c_str());
+        } while (::FindNextFileA(hFind, &fd));
+        ::FindClose(hFind);
+    }
+    return ::RemoveDirectoryA(strFolder.c_str()) != FALSE;
+}
+
+} // namespace
+
+std::string Narrow(const std::wstring& str)
+{
+    return ToUtf8(str);
+}
+
+CRadioState::CRadioState(BYTE byInitial)
+{
+    char szFolder[MAX_PATH] = "";
+    char szFile[MAX_PATH] = "";
+    if (!::GetTempPathA(MAX_PATH, szFolder) || !::GetTempFileNameA(szFolder, "kst", 0, szFile))
+        return;
+    m_strPath = szFile;
+    // Before the library is loaded and before any Kova starts: both read it from here.
+    ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
+    m_module.Reset(::LoadLibraryA(BinPath("EMSC.dll").c_str()));
+    m_bReady = m_module && Set(byInitial);
+}
+
+CRadioState::~CRadioState()
+{
+    m_module.Reset();
+    ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, nullptr);
+    if (!m_strPath.empty())
+        ::DeleteFileA(m_strPath.c_str());
+}
+
+bool CRadioState::Set(BYTE byStatus)
+{
+    if (!m_module)
+        return false;
+    auto pfnSet = reinterpret_cast<PFN_EMSCDEVSETSTATUS>(
+        reinterpret_cast<void (*)(void)>(::GetProcAddress(m_module.Get(), EMSCDEV_SETSTATUS)));
+    return pfnSet && pfnSet(byStatus) == 1;
+}
+
+CKova::CKova(const std::string& strArgs) : m_process(CProcessGuard::Start("Kova.exe", strArgs))
+{
+}
+
+CKova::CKova(const std::string& strExePath, const std::string& strArgs, const char* pszCurrentDir)
+    : m_process(CProcessGuard::StartPath(strExePath, strArgs, pszCurrentDir))
+{
+}
+
+bool CKova::WaitUntilResident(TrayIcon* pIcon)
+{
+    if (!m_process)
+        return false;
+    if (!PumpUntil([&] { return (m_hFrame = FrameOf(Pid())) != nullptr || !m_process.IsRunning(); }, kWaitMs) ||
+        !m_hFrame)
+        return false;
+    return WaitForIcon(nullptr, pIcon);
+}
+
+bool CKova::WaitForIcon(const wchar_t* pszTip, TrayIcon* pIcon)
+{
+    TrayIcon icon;
+    const bool bFound = PumpUntil([&] {
+        return FindTrayIcon(Icon(), icon) && (!pszTip || (icon.bHasTip && icon.strTip == pszTip));
+    }, kWaitMs);
+    if (bFound && pIcon)
+        *pIcon = icon;
+    return bFound;
+}
+
+bool CKova::WaitForIconGone()
+{
+    return WaitForTrayIconGone(Icon(), kWaitMs);
+}
+
+bool SignalFromAnotherProcess(const char* pszEvent)
+{
+    return RunHelper(std::string("set-event ") + pszEvent, kWaitMs) == 0;
+}
+
+std::vector<HWND> DialogsOf(DWORD dwPid)
+{
+    std::vector<HWND> dialogs;
+    ForEachTopLevel([&](HWND hWnd) {
+        if (::IsWindowVisible(hWnd) && IsClass(hWnd, kDialogClass) && PidOf(hWnd) == dwPid)
+            dialogs.push_back(hWnd);
+        return true;
+    });
+    return dialogs;
+}
+
+HWND WaitForDialogOf(DWORD dwPid, DWORD dwTimeoutMs, const char* pszTitle)
+{
+    HWND hFound = nullptr;
+    PumpUntil([&] {
+        for (HWND hWnd : DialogsOf(dwPid))
+        {
+            char szTitle[256] = "";
+            ::GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
+            if (!pszTitle || lstrcmpA(szTitle, pszTitle) == 0)
+            {
+                hFound = hWnd;
+                return true;
+            }
+        }
+        return false;
+    }, dwTimeoutMs);
+    return hFound;
+}
+
+bool WaitForNoDialogOf(DWORD dwPid, DWORD dwTimeoutMs)
+{
+    return PumpUntil([&] { return DialogsOf(dwPid).empty(); }, dwTimeoutMs);
+}
+
+std::vector<std::string> StaticTextsOf(HWND hDlg)
+{
+    // Wine's message box gives its text another control id than Windows' 0xFFFF: go by class.
+    std::vector<std::string> texts;
+    for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+    {
+        if (!IsClass(hChild, "Static"))
+            continue;
+        char szText[512] = "";
+        ::GetWindowTextA(hChild, szText, sizeof(szText));
+        if (szText[0])
+            texts.push_back(szText);
+    }
+    return texts;
+}
+
+bool ClickOnWindow(HWND hWnd, std::string* pstrError)
+{
+    auto fail = [&](const char* pszWhy) {
+        if (pstrError)
+            *pstrError = pszWhy;
+        return false;
+    };
+    RECT rc = {};
+    if (!::GetClientRect(hWnd, &rc) || rc.right < 8 || rc.bottom < 8)
+        return fail("no client area to click");
+    const POINT candidates[] = {
+        {rc.right - 3, rc.bottom - 3}, {3, rc.bottom - 3}, {rc.right - 3, 3}, {3, 3}};
+    for (POINT pt : candidates)
+    {
+        ::ClientToScreen(hWnd, &pt);
+        if (::WindowFromPoint(pt) != hWnd)
+            continue;
+        if (!::SetCursorPos(pt.x, pt.y))
+            return fail("SetCursorPos failed");
+        INPUT inputs[2] = {};
+        inputs[0].type = inputs[1].type = INPUT_MOUSE;
+        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        if (::SendInput(2, inputs, sizeof(INPUT)) != 2)
+            return fail("SendInput failed");
+        return true;
+    }
+    return fail("every corner of the window is covered by another window");
+}
+
+bool SampleSettledPicture(const CIconSelector& sel, PixelDigest& rDigest, const unsigned long* pulUnlike)
+{
+    // The tip and the picture change in one shell request, but explorer repaints the icon
+    // window later than it swaps the tip text.
+    bool bHavePrevious = false;
+    unsigned long ulPrevious = 0;
+    return PumpUntil([&] {
+        TrayIcon icon;
+        PixelDigest digest;
+        if (!FindTrayIcon(sel, icon) || !SampleIconPixels(icon, digest))
+            return false;
+        const bool bSettled = bHavePrevious && ulPrevious == digest.ulHash &&
+                              (!pulUnlike || digest.ulHash != *pulUnlike);
+        bHavePrevious = true;
+        ulPrevious = digest.ulHash;
+        if (bSettled)
+            rDigest = digest;
+        return bSettled;
+    }, kWaitMs);
+}
+
+CTempFolder::CTempFolder()
+{
+    char szTemp[MAX_PATH] = "";
+    if (!::GetTempPathA(MAX_PATH, szTemp))
+        return;
+    const std::string strPath = std::string(szTemp) + UniqueName("kova") + "\\";
+    if (::CreateDirectoryA(strPath.c_str(), nullptr))
+        m_strPath = strPath;
+}
+
+CTempFolder::~CTempFolder()
+{
+    if (m_strPath.empty())
+        return;
+    // An image of a process that has just ended can stay locked for a moment. PumpUntil
+    // asks more than once: gone is done.
+    PumpUntil([&] {
+        return RemoveTree(m_strPath) || ::GetFileAttributesA(m_strPath.c_str()) == INVALID_FILE_ATTRIBUTES;
+    }, 3000);
+}
+
+bool CTempFolder::CopyFromBin(const char* pszRelative, const char* pszName)
+{
+    return IsReady() && ::CopyFileA(BinPath(pszRelative).c_str(), (m_strPath + pszName).c_str(), FALSE);
+}
+
+CPathPrefix::CPathPrefix(const std::string& strFolder)
+{
+    const DWORD cch = ::GetEnvironmentVariableA("PATH", nullptr, 0);
+    if (cch)
+    {
+        m_strOld.resize(cch);
+        m_strOld.resize(::GetEnvironmentVariableA("PATH", &m_strOld[0], cch));
+        m_bHadOld = true;
+    }
+    ::SetEnvironmentVariableA("PATH", (strFolder + (m_bHadOld ? ";" + m_strOld : std::string())).c_str());
+}
+
+CPathPrefix::~CPathPrefix()
+{
+    ::SetEnvironmentVariableA("PATH", m_bHadOld ? m_strOld.c_str() : nullptr);
+}
+
+} // namespace kovae2e
