@@ -1,5 +1,5 @@
-// What the user does to Kova's icon: the right-click menu and its commands, the double
-// click, and the pop-up they open.
+// What the user does to Kova: the icon's right-click menu and its commands, the double
+// click, the hot keys, and the pop-up they open.
 #include <gtest/gtest.h>
 
 #include "kova/KovaSession.h"
@@ -128,6 +128,46 @@ TEST(KovaMenu, NoPopupWithoutRadiosAndNeverTwoAtOnce)
     ::PostMessageA(kova.Frame(), kTrayCallback, kTrayId, WM_LBUTTONDBLCLK);
     ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "the pop-up did not open a second time";
     ASSERT_NO_FATAL_FAILURE(ClosePopupByClick(kova));
+}
+
+// One key event through the keyboard, from another process, by scan code.
+bool SendScan(const char* pszArgs)
+{
+    return RunHelper(std::string("send-scan ") + pszArgs, kWaitMs) == 0;
+}
+
+TEST(KovaHotKeys, RefreshKeyAndPopupKey)
+{
+    CRadioState state(0x1F);
+    ASSERT_TRUE(state.IsReady());
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident());
+
+    // The refresh key, plain or extended, re-reads the radios.
+    ASSERT_TRUE(state.Set(0x1D));
+    ASSERT_TRUE(SendScan("0x71"));
+    ASSERT_TRUE(SendScan("0x71 up"));
+    ASSERT_TRUE(kova.WaitForIcon(kTipWlanOn)) << "the refresh key was not seen";
+    ASSERT_TRUE(state.Set(0x1E));
+    ASSERT_TRUE(SendScan("0x71 ext"));
+    ASSERT_TRUE(SendScan("0x71 ext up"));
+    ASSERT_TRUE(kova.WaitForIcon(kTipBtOn)) << "the extended refresh key was not seen";
+
+    // The pop-up key needs the extended flag and a press. SendInput returns once the
+    // low-level hooks have seen the key, so the refresh posted after the helper has ended
+    // is handled after these keys: once its tip shows, a wrongly opened pop-up would be
+    // there to see.
+    ASSERT_TRUE(SendScan("0x04"));
+    ASSERT_TRUE(SendScan("0x04 up"));
+    ASSERT_TRUE(SendScan("0x04 ext up"));
+    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1F, kTipBothOn, nullptr));
+    EXPECT_TRUE(DialogsOf(kova.Pid()).empty());
+
+    ASSERT_TRUE(SendScan("0x04 ext"));
+    ASSERT_TRUE(SendScan("0x04 ext up"));
+    ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "no pop-up from its key";
+    ASSERT_NO_FATAL_FAILURE(ClosePopupByClick(kova));
+    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1D, kTipWlanOn, nullptr));
 }
 
 } // namespace
