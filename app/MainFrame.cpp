@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string>
 
-#include "framework/Dialog.h"
+#include "dialogs/Popups.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 #include "radio/EmscCall.h"
@@ -331,33 +331,12 @@ BOOL CMainFrame::DestroyWindow()
     return CFrameWnd::DestroyWindow();
 }
 
-// Stand-ins until the skinned pop-ups exist: the plain templates, closed by the user or
-// after a few seconds.
-namespace {
-class CPlaceholderDlg : public CDialog {
-public:
-    explicit CPlaceholderDlg(UINT nID) : CDialog(nID) {}
-    BOOL OnInitDialog() override
-    {
-        ::SetTimer(m_hWnd, 1, 4000, nullptr);
-        return CDialog::OnInitDialog();
-    }
-    BEGIN_MSG_MAP(CPlaceholderDlg)
-        if (uMsg == WM_TIMER) { EndDialog(IDCANCEL); return TRUE; }
-        if (uMsg == WM_LBUTTONDOWN) { EndDialog(IDOK); return TRUE; }
-        CHAIN_MSG_MAP(CDialog)
-    END_MSG_MAP()
-};
-} // namespace
-
 INT_PTR CMainFrame::RunModeSelection()
 {
-    CPlaceholderDlg dlg(IDD_KOVA_DIALOG);
-    return dlg.DoModal();
+    return RunModeSelectionDialog();
 }
 
 INT_PTR CMainFrame::RunSwitchOffNotice()
 {
-    CPlaceholderDlg dlg(IDD_SWITCHOFF_DIALOG);
-    return dlg.DoModal();
+    return RunSwitchOffNoticeDialog();
 }

@@ -1,0 +1,8 @@
+// The two pop-ups as the main frame runs them: constructed with no parent, shown modally,
+// destroyed when they close. Each returns the modal result (-1: it could not be created).
+#pragma once
+
+#include <windows.h>
+
+INT_PTR RunModeSelectionDialog();
+INT_PTR RunSwitchOffNoticeDialog();
