@@ -14,11 +14,6 @@
 #include "res/resource.h"
 #include "tray/TrayIcon.h"
 
-// The window class of the main frame, by which other processes and the pop-ups find it.
-#define KOVA_WINDOW_CLASS "KovamodeClass"
-// Serialises hot-key handling with other processes that know the name.
-#define KOVA_SEMAPHORE_NAME "Dorn_Semaphore"
-
 extern ScanHook g_frameHook;
 extern BOOL g_bDialogShown;
 extern BOOL g_bConsoleDisconnected;

@@ -16,3 +16,8 @@ constexpr UINT WM_TRAY_CALLBACK = WM_USER + 0xC4;
 static_assert(WM_SCANCODE_EVENT == 0x8064 && WM_CLOSE_REQUEST == 0x8078 &&
               WM_MODE_CHANGED == 0x8082 && WM_TRAY_CALLBACK == 0x4C4,
               "other processes and the shell rely on these values");
+
+// The window class of the main frame, by which other processes and the pop-ups find it.
+#define KOVA_WINDOW_CLASS "KovamodeClass"
+// Serialises hot-key handling with other processes that know the name.
+#define KOVA_SEMAPHORE_NAME "Dorn_Semaphore"
