@@ -1,0 +1,49 @@
+// The mode pop-up's decisions as plain values: which layout a machine gets, what each button
+// shows, which entry is current, how the selection steps and when a choice may be written.
+// No Windows header: tested by tables.
+#pragma once
+
+#include "app/DisplayState.h"
+
+// The current entry when no entry matches the radios; also the first index that is no entry.
+constexpr int MODE_ENTRY_NONE = 3;
+constexpr int MODE_BUTTON_COUNT = 3;   // controls 1001, 1002, 1003, in this order
+
+enum class ModeLayout {
+    None,            // no radio fitted: nothing to choose
+    Three,           // both fitted: 1001 both on, 1002 WiFi only, 1003 Bluetooth only
+    BluetoothOnly,   // one button, control 1002
+    WirelessOnly,    // one button, control 1002
+};
+
+ModeLayout ModeLayoutFor(const RadioFlags& flags);
+
+// Everything the pop-up sets up at opening, from the flags read then.
+struct ModeLayoutChoice {
+    ModeLayout eLayout = ModeLayout::None;
+    int nModeCount = 0;
+    int anModeCodes[MODE_BUTTON_COUNT] = {};
+    int nSelected = 0;
+    int nCurrent = MODE_ENTRY_NONE;
+    const char* pszBackground = nullptr;                        // null: keep the constructor's
+    const char* apszImage[MODE_BUTTON_COUNT] = {};              // null: the layout file's strip stays
+    unsigned auTipId[MODE_BUTTON_COUNT] = {};                   // 0: no tool tip
+    bool bWideTips = false;                                     // 260-pixel tips, for the line break
+};
+
+ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags);
+
+// The status line for a selected (or hovered) entry, and the highlight of each button.
+struct ModeStatus {
+    unsigned uStringId = 0;   // 0: the line stays as it is
+    bool bSetHighlights = false;
+    bool abHighlight[MODE_BUTTON_COUNT] = {};
+};
+
+ModeStatus ModeStatusFor(ModeLayout eLayout, const RadioFlags& flags, int nSelected);
+
+// One arrow-key step with wrap-around at both ends; unchanged when there is nothing to choose.
+int StepSelection(int nSelected, int nModeCount, bool bLeft);
+
+// A choice is written only with the switch on, for an existing entry that is not the current one.
+bool ShouldApplyMode(bool bKillSwitchOn, int nSelected, int nCurrent, int nModeCount);
