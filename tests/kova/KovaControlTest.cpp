@@ -46,7 +46,7 @@ TEST(KovaMenu, RightClickOpensTheMenuEscLeavesItAndExitQuits)
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon icon;
-    ASSERT_TRUE(kova.WaitUntilResident(&icon));
+    ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
 
     std::string strError;
     ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Right, ClickMethod::Input, &strError)) << strError;
@@ -72,7 +72,7 @@ TEST(KovaMenu, DoubleClickAndOptionOpenThePopup)
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon icon;
-    ASSERT_TRUE(kova.WaitUntilResident(&icon));
+    ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
     std::string strError;
 
     // The mode selection, by double click.
@@ -104,7 +104,7 @@ TEST(KovaMenu, NoPopupWithoutRadiosAndNeverTwoAtOnce)
     CRadioState state(0x00);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident());
+    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
 
     // Nothing fitted: the double click is handled and nothing opens. A pop-up would hold
     // the sent message in its modal loop until it closed, so the send must come back at
@@ -141,7 +141,7 @@ TEST(KovaHotKeys, RefreshKeyAndPopupKey)
     CRadioState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident());
+    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
 
     // The refresh key, plain or extended, re-reads the radios.
     ASSERT_TRUE(state.Set(0x1D));

@@ -24,7 +24,7 @@ TEST(KovaInstance, SecondStartsEndSilentlyAndOnlyCloseEndsTheResident)
     ASSERT_TRUE(state.IsReady());
     CKova resident;
     TrayIcon icon;
-    ASSERT_TRUE(resident.WaitUntilResident(&icon));
+    ASSERT_TRUE(resident.WaitUntilResident(&icon)) << resident.Describe();
 
     // Anything but the exact word is an ordinary second start: it ends at once with 0. A
     // message box would keep it from ending within the wait.
@@ -70,7 +70,7 @@ TEST(KovaInstance, OtherProgramsEndTheResident)
     {
         SCOPED_TRACE(way.pszHow);
         CKova kova;
-        ASSERT_TRUE(kova.WaitUntilResident());
+        ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
         ASSERT_TRUE(way.pfnEnd(kova.Frame()));
         EXPECT_EQ(0u, kova.Wait());
         EXPECT_TRUE(kova.WaitForIconGone());
@@ -79,7 +79,7 @@ TEST(KovaInstance, OtherProgramsEndTheResident)
 
     // The name is free again once the resident is gone: the next start stays.
     CKova again;
-    EXPECT_TRUE(again.WaitUntilResident());
+    EXPECT_TRUE(again.WaitUntilResident()) << again.Describe();
 }
 
 } // namespace

@@ -21,8 +21,7 @@ void ExpectLibraryErrorAndExit(CKova& kova)
 {
     ASSERT_TRUE(kova.Process());
     const HWND hBox = WaitForDialogOf(kova.Pid(), kWaitMs, kAppTitle);
-    ASSERT_NE(nullptr, hBox) << "no \"" << kAppTitle << "\" message box; Kova "
-                             << (kova.Process().IsRunning() ? "runs on" : "ended");
+    ASSERT_NE(nullptr, hBox) << "no \"" << kAppTitle << "\" message box: " << kova.Describe();
     const std::vector<std::string> texts = StaticTextsOf(hBox);
     EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), kErrorText))
         << "the box says: " << (texts.empty() ? std::string("nothing") : texts.front());
@@ -44,7 +43,7 @@ void ExpectStartsWithLibraryBeside(CTempFolder& folder, const char* pszCurrentDi
 {
     ASSERT_TRUE(folder.CopyFromBin("EMSC.dll", "EMSC.dll"));
     CKova kova(folder.Path() + "Kova.exe", std::string(), pszCurrentDir);
-    ASSERT_TRUE(kova.WaitUntilResident()) << "the copy did not start with its library";
+    ASSERT_TRUE(kova.WaitUntilResident()) << "the copy did not start with its library: " << kova.Describe();
     EXPECT_TRUE(kova.WaitForIcon(kTipBothOn));
     ASSERT_TRUE(SignalFromAnotherProcess(kCloseEvent));
     EXPECT_EQ(0u, kova.Wait());

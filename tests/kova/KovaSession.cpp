@@ -156,6 +156,24 @@ bool CKova::WaitForIconGone()
     return WaitForTrayIconGone(Icon(), kWaitMs);
 }
 
+std::string CKova::Describe()
+{
+    std::string str;
+    if (!m_process)
+        return "Kova.exe could not be started";
+    if (m_process.IsRunning())
+        str = m_hFrame ? "Kova runs with its frame" : "Kova runs without a frame";
+    else
+        str = "Kova ended with code " + std::to_string(m_process.Wait(0));
+    // A resident of another run (a developer's own, say) makes every start a second start.
+    if (HWND hOther = ::FindWindowA(kFrameClass, nullptr))
+    {
+        if (PidOf(hOther) != Pid())
+            str += "; another Kova (process " + std::to_string(PidOf(hOther)) + ") is resident";
+    }
+    return str;
+}
+
 bool SignalFromAnotherProcess(const char* pszEvent)
 {
     return RunHelper(std::string("set-event ") + pszEvent, kWaitMs) == 0;

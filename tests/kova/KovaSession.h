@@ -63,6 +63,8 @@ public:
     // The icon of this process's frame, with the tip given (or any tip).
     bool WaitForIcon(const wchar_t* pszTip, kovatest::TrayIcon* pIcon = nullptr);
     bool WaitForIconGone();
+    // Why it is not resident, for a failure message: how it ended, or who else is.
+    std::string Describe();
     kovatest::CIconSelector Icon() const { return kovatest::CIconSelector::ByOwner(m_hFrame, kTrayId); }
 
     kovatest::CProcessGuard& Process() { return m_process; }

@@ -68,7 +68,7 @@ TEST(KovaTray, StartShowsTheIconAndTipOfTheRadioState)
         ASSERT_TRUE(state.Set(c.byStatus));
         CKova kova;
         TrayIcon icon;
-        ASSERT_TRUE(kova.WaitUntilResident(&icon));
+        ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
         EXPECT_TRUE(kova.WaitForIcon(c.pszTip, &icon)) << "tip: " << Narrow(icon.strTip);
         EXPECT_TRUE(icon.bVisible);
         EXPECT_EQ(kTrayCallback, icon.uCallbackMessage);
@@ -91,7 +91,7 @@ TEST(KovaTray, NotifyEventRereadsTheStateIntoIconAndTip)
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon first;
-    ASSERT_TRUE(kova.WaitUntilResident(&first));
+    ASSERT_TRUE(kova.WaitUntilResident(&first)) << kova.Describe();
     ASSERT_TRUE(kova.WaitForIcon(kTipBothOn, &first));
     PixelDigest digest;
     ASSERT_TRUE(SampleSettledPicture(kova.Icon(), digest));
@@ -139,7 +139,7 @@ TEST(KovaTray, ShellRestartAddsTheIconAgainWithTheStateOfThatMoment)
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon before;
-    ASSERT_TRUE(kova.WaitUntilResident(&before));
+    ASSERT_TRUE(kova.WaitUntilResident(&before)) << kova.Describe();
     ASSERT_TRUE(kova.WaitForIcon(kTipBothOn, &before));
 
     // The switch went off while explorer was away: nobody told Kova, the restart must.
