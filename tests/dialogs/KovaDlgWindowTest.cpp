@@ -1,0 +1,205 @@
+// The mode pop-up inside the test program, with the real skin and the development EMSC.dll,
+// while a second thread plays the user: how it first shows, F1, its own keyboard hook, the
+// switch as read at opening, and the writes coming before the main frame hears of them.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <type_traits>
+#include <thread>
+#include <vector>
+
+#include "KovaDlgTestKit.h"
+#include "dialogs/HelpLauncher.h"
+#include "dialogs/KovaDlg.h"
+#include "radio/EmscCall.h"
+#include "support/TestSupport.h"
+
+using namespace kovadlgtest;
+
+namespace {
+
+std::atomic<int> g_nHelpRequests{ 0 };
+
+HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR pszVerb, LPCSTR, LPCSTR, LPCSTR, INT)
+{
+    if (pszVerb && lstrcmpA(pszVerb, "open") == 0)
+        ++g_nHelpRequests;
+    return reinterpret_cast<HINSTANCE>(2);
+}
+
+// The main frame as the pop-up finds it: by class. Notes how many writes were logged when
+// each WM_MODE_CHANGED arrived.
+CEmscState* g_pState = nullptr;
+std::vector<size_t> g_writesAtNotice;
+
+LRESULT CALLBACK FakeFrameProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_MODE_CHANGED)
+    {
+        g_writesAtNotice.push_back(WritesIn(g_pState->Log()).size());
+        return 0;
+    }
+    return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+// Notes where the window was the first time it became visible, and hands it to the user.
+class CProbeDlg : public CKovaDlg {
+public:
+    CProbeDlg() : CKovaDlg(nullptr) {}
+
+    std::atomic<HWND> m_hShown{ nullptr };
+    int m_nShows = 0;
+    RECT m_rcFirstShown = {};
+
+    BEGIN_MSG_MAP(CProbeDlg)
+        if (uMsg == WM_WINDOWPOSCHANGED && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW))
+        {
+            if (m_nShows++ == 0)
+                ::GetWindowRect(m_hWnd, &m_rcFirstShown);
+            m_hShown = m_hWnd;
+        }
+        CHAIN_MSG_MAP(CKovaDlg)
+    END_MSG_MAP()
+};
+
+bool WaitFor(const std::function<bool()>& pred, DWORD dwTimeoutMs = 5000)
+{
+    const DWORD dwStart = ::GetTickCount();
+    while (!pred())
+    {
+        if (::GetTickCount() - dwStart > dwTimeoutMs)
+            return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+class KovaDlgWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_gdiplus.IsStarted());
+        ASSERT_TRUE(m_state.IsReady());
+        ASSERT_TRUE(LoadSkinArchive(m_archive));
+        SetSkinArchive(&m_archive);
+        ASSERT_TRUE(BindEmscEntry(m_state.Module()));
+        g_pState = &m_state;
+        g_writesAtNotice.clear();
+
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = FakeFrameProc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = KOVA_WINDOW_CLASS;
+        ::RegisterClassA(&wc);
+        m_hFrame.reset(::CreateWindowExA(0, KOVA_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                         wc.hInstance, nullptr));
+        ASSERT_NE(m_hFrame.get(), nullptr);
+        // A cursor over the centre would hold the pop-up open.
+        ::SetCursorPos(1, 1);
+    }
+    void TearDown() override
+    {
+        m_hFrame.reset();
+        BindEmscEntry(nullptr);
+        SetSkinArchive(nullptr);
+        ReleaseSkinArchive(m_archive);
+        g_pState = nullptr;
+    }
+
+    // Runs the pop-up here while fnUser, on another thread, gets its window once it shows.
+    // One still open when fnUser is done is cancelled, so a failure cannot hang the test.
+    INT_PTR RunWithUser(CProbeDlg& dlg, const std::function<void(HWND)>& fnUser)
+    {
+        std::thread user([&] {
+            HWND hDlg = nullptr;
+            if (WaitFor([&] { return (hDlg = dlg.m_hShown) != nullptr; }))
+                fnUser(hDlg);
+            if (hDlg && ::IsWindow(hDlg))
+                ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        const INT_PTR nResult = dlg.DoModal();
+        user.join();
+        return nResult;
+    }
+
+    struct WindowDeleter {
+        void operator()(HWND hWnd) const { ::DestroyWindow(hWnd); }
+    };
+
+    CEmscState m_state{ 0x1F };
+    kfw::CGdiplusSession m_gdiplus;
+    SkinArchive m_archive;
+    std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> m_hFrame;
+};
+
+TEST_F(KovaDlgWindow, ShowsOnceCentredStaysOnF1AndTheRefreshKeyClosesItThroughItsOwnHook)
+{
+    auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
+    g_nHelpRequests = 0;
+    CProbeDlg dlg;
+    bool bHookOurs = false, bOpenAfterHelp = false;
+    const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
+        bHookOurs = ScanHook::GetTarget() == hDlg && ScanHook::IsInstalled();
+        kovatest::RunHelper("send-scan 0x3B vk=0x70");
+        kovatest::RunHelper("send-scan 0x3B up vk=0x70");
+        WaitFor([] { return g_nHelpRequests > 0; });
+        bOpenAfterHelp = ::IsWindowVisible(hDlg) != FALSE;
+        kovatest::RunHelper("send-scan 0x71");
+        WaitFor([&] { return !::IsWindow(hDlg); });
+    });
+    g_pfnShellExecute = pfnOldExec;
+
+    EXPECT_EQ(nResult, IDOK);
+    EXPECT_TRUE(bHookOurs) << "the pop-up did not take the keyboard hook";
+    EXPECT_FALSE(ScanHook::IsInstalled()) << "closing left the hook in place";
+    EXPECT_EQ(g_nHelpRequests, 1);
+    EXPECT_TRUE(bOpenAfterHelp) << "F1 closed the pop-up";
+
+    // Shown once, and then already skinned and centred on the 1024 x 768 screen.
+    EXPECT_EQ(dlg.m_nShows, 1);
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    const RECT rcCentred = { (cx - 257) / 2, (cy - 201) / 2, (cx - 257) / 2 + 257, (cy - 201) / 2 + 201 };
+    EXPECT_TRUE(::EqualRect(&dlg.m_rcFirstShown, &rcCentred))
+        << dlg.m_rcFirstShown.left << "," << dlg.m_rcFirstShown.top << " "
+        << dlg.m_rcFirstShown.right - dlg.m_rcFirstShown.left << "x"
+        << dlg.m_rcFirstShown.bottom - dlg.m_rcFirstShown.top;
+
+    // The refresh key tells the frame and writes nothing.
+    EXPECT_EQ(g_writesAtNotice, std::vector<size_t>{ 0 });
+    EXPECT_TRUE(WritesIn(m_state.Log()).empty());
+}
+
+TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrameHears)
+{
+    // Off between the frame's read and the pop-up's: a choice closes it, and that is all.
+    ASSERT_TRUE(m_state.Set(0x0E));
+    {
+        CProbeDlg dlg;
+        const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
+            ::PostMessageA(hDlg, WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x4D);
+            ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x1C);
+            WaitFor([&] { return !::IsWindow(hDlg); });
+        });
+        EXPECT_EQ(nResult, IDOK);
+        EXPECT_EQ(dlg.GetSelected(), 0) << "the step was not taken";
+        EXPECT_TRUE(WritesIn(m_state.Log()).empty());
+        EXPECT_TRUE(g_writesAtNotice.empty());
+    }
+
+    // Bluetooth only -> WiFi only: Bluetooth off first, and the frame hears after both.
+    ASSERT_TRUE(m_state.Set(0x1E));
+    ASSERT_TRUE(m_state.ClearLog());
+    CProbeDlg dlg;
+    const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
+        ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x4B);
+        ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x1C);
+        WaitFor([&] { return !::IsWindow(hDlg); });
+    });
+    EXPECT_EQ(nResult, IDOK);
+    EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1C, 0x1D }));
+    EXPECT_EQ(g_writesAtNotice, std::vector<size_t>{ 2 });
+}
+
+} // namespace
