@@ -1,0 +1,202 @@
+// The radio-off notice in this process: its picture's tool tip under the real pointer, and
+// F1 through the help launcher's shell seam.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialogs/HelpLauncher.h"
+#include "dialogs/SwitchOffDlg.h"
+#include "framework/GdiPlus.h"
+#include "skin/SkinArchive.h"
+#include "support/TestSupport.h"
+
+using namespace kovatest;
+
+namespace {
+
+const int kProbeDone = 77;
+const int kProbeTimedOut = -2;
+const POINT kParked = { 900, 700 };
+// The notice is centred on the 1024 x 768 screen; the picture sits at (14, 44) in it.
+const POINT kPictureCentre = { 460 + 14 + 37, 306 + 44 + 32 };
+
+// The notice with a check that polls inside its own modal loop: m_fnStart once, then
+// m_fnPoll every 50 ms until it returns true (DoModal gives kProbeDone).
+class CNoticeProbe : public CSwitchOffDlg {
+public:
+    CNoticeProbe() : CSwitchOffDlg(nullptr) {}
+
+    std::function<void(CNoticeProbe&)> m_fnStart;
+    std::function<bool(CNoticeProbe&)> m_fnPoll;
+    bool m_bPictureMoveSeen = false;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override
+    {
+        if (pMsg->message == WM_MOUSEMOVE && ::GetDlgCtrlID(pMsg->hwnd) == IDC_BTN_NOTICE)
+            m_bPictureMoveSeen = true;
+        return CSwitchOffDlg::PreTranslateMessage(pMsg);
+    }
+
+    BOOL OnInitDialog() override
+    {
+        const BOOL bDone = CSwitchOffDlg::OnInitDialog();
+        ::SetTimer(m_hWnd, kSafetyTimer, 15000, nullptr);
+        ::SetTimer(m_hWnd, kPollTimer, 50, nullptr);
+        ::PostMessageA(m_hWnd, WM_APP, 0, 0);
+        return bDone;
+    }
+
+    BEGIN_MSG_MAP(CNoticeProbe)
+        if (uMsg == WM_APP) { if (m_fnStart) m_fnStart(*this); return TRUE; }
+        if (uMsg == WM_TIMER && wParam == kSafetyTimer) { EndDialog(kProbeTimedOut); return TRUE; }
+        if (uMsg == WM_TIMER && wParam == kPollTimer)
+        {
+            if (m_fnPoll && m_fnPoll(*this))
+                EndDialog(kProbeDone);
+            return TRUE;
+        }
+        CHAIN_MSG_MAP(CSwitchOffDlg)
+    END_MSG_MAP()
+
+private:
+    // The notice's own close timer is 2.
+    static const UINT_PTR kSafetyTimer = 101, kPollTimer = 102;
+};
+
+// GDI+, the archive Kova ships (resource 149 of this program) as the application's, the
+// pointer away from the notice; afterwards no hook is left behind.
+class SwitchOffDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_gdiplus.IsStarted());
+        ASSERT_TRUE(LoadSkinArchive(m_archive));
+        SetSkinArchive(&m_archive);
+        ::SetCursorPos(kParked.x, kParked.y);
+    }
+    void TearDown() override
+    {
+        g_noticeHook.Remove();
+        SetSkinArchive(nullptr);
+        ReleaseSkinArchive(m_archive);
+        ::SetCursorPos(kParked.x, kParked.y);
+    }
+
+    kfw::CGdiplusSession m_gdiplus;
+    SkinArchive m_archive;
+};
+
+struct ToolTipSearch {
+    HWND hOwner, hFound;
+};
+
+BOOL CALLBACK FindToolTipProc(HWND hWnd, LPARAM lParam)
+{
+    auto* pSearch = reinterpret_cast<ToolTipSearch*>(lParam);
+    char szClass[64] = "";
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (lstrcmpiA(szClass, TOOLTIPS_CLASSA) == 0 && ::GetWindow(hWnd, GW_OWNER) == pSearch->hOwner)
+        pSearch->hFound = hWnd;
+    return pSearch->hFound ? FALSE : TRUE;
+}
+
+// The tool tip window the notice owns.
+HWND ToolTipOf(HWND hOwner)
+{
+    ToolTipSearch search = { hOwner, nullptr };
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindToolTipProc, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+std::vector<std::string> g_shellFiles;
+bool g_bShownAtHelp = false;
+HWND g_hNotice = nullptr;
+
+HRESULT WINAPI FakeGetFolderPath(HWND, int, HANDLE, DWORD, LPSTR pszPath)
+{
+    lstrcpyA(pszPath, "C:\\Program Files");
+    return S_OK;
+}
+
+HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR pszVerb, LPCSTR pszFile, LPCSTR, LPCSTR, INT)
+{
+    g_shellFiles.push_back(std::string(pszVerb) + " " + pszFile);
+    g_bShownAtHelp = ::IsWindowVisible(g_hNotice) != FALSE;
+    return reinterpret_cast<HINSTANCE>(42);
+}
+
+} // namespace
+
+TEST_F(SwitchOffDlgTest, HoveringThePictureShowsTheTwoLineTip)
+{
+    RECT rcTip = {};
+    int nToolId = 0;
+    char szText[512] = "";
+    int cyLine = 0;
+    CNoticeProbe dlg;
+    dlg.m_fnPoll = [&](CNoticeProbe& d) {
+        // Until the picture has seen the pointer: a move made before the window is on the
+        // screen reaches nobody.
+        if (!d.m_bPictureMoveSeen)
+        {
+            static LONG s_dx = 0;
+            s_dx ^= 1;
+            ::SetCursorPos(kPictureCentre.x + s_dx, kPictureCentre.y);
+            return false;
+        }
+        HWND hTip = ToolTipOf(d.m_hWnd);
+        if (!hTip || !::IsWindowVisible(hTip))
+            return false;
+        ::GetWindowRect(hTip, &rcTip);
+        TOOLINFOA ti = {};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.lpszText = szText;
+        ::SendMessageA(hTip, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+        nToolId = ::GetDlgCtrlID(reinterpret_cast<HWND>(ti.uId));
+        kfw::CWindowDC dc(hTip);
+        kfw::CScopedSelect font(dc.Get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(hTip, WM_GETFONT, 0, 0)));
+        TEXTMETRICA tm = {};
+        ::GetTextMetricsA(dc.Get(), &tm);
+        cyLine = tm.tmHeight;
+        return true;
+    };
+    ASSERT_EQ(dlg.DoModal(), kProbeDone) << "no tip while the pointer rested on the picture";
+
+    EXPECT_EQ(std::string(szText), "Press to set both Bluetooth and WiFi \x93Off\x94\nNote. The hard switch must be \x93ON\x94.");
+    EXPECT_EQ(nToolId, IDC_BTN_NOTICE);
+    // Two lines, no wider than the wrap width and its margins: unwrapped it is one line of
+    // some 400 pixels.
+    EXPECT_GE(rcTip.bottom - rcTip.top, 2 * cyLine);
+    EXPECT_LE(rcTip.right - rcTip.left, 260 + 16);
+}
+
+TEST_F(SwitchOffDlgTest, F1OpensTheHelpDocumentAndTheNoticeStays)
+{
+    auto pfnOldFolder = std::exchange(g_pfnSHGetFolderPath, &FakeGetFolderPath);
+    auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
+    g_shellFiles.clear();
+    kfw::CHandle hHelper;
+    CNoticeProbe dlg;
+    dlg.m_fnStart = [&](CNoticeProbe& d) {
+        g_hNotice = d.m_hWnd;
+        // F1 from another process, as the keyboard sends it: scan code and virtual key.
+        hHelper = StartHelper("send-scan 0x3B vk=0x70");
+    };
+    dlg.m_fnPoll = [](CNoticeProbe&) { return !g_shellFiles.empty(); };
+    const INT_PTR nResult = dlg.DoModal();
+    g_pfnSHGetFolderPath = pfnOldFolder;
+    g_pfnShellExecute = pfnOldExec;
+    ASSERT_TRUE(hHelper);
+    EXPECT_EQ(WaitForExit(hHelper.Get()), 0u);
+
+    // Ended by the probe, not by the key: the notice was still up after the request.
+    EXPECT_EQ(nResult, kProbeDone);
+    EXPECT_EQ(g_shellFiles, std::vector<std::string>{ "open C:\\Program Files\\Pravo\\Kova\\kovaHelp.mht" });
+    EXPECT_TRUE(g_bShownAtHelp);
+}

@@ -1,0 +1,10 @@
+# The radio-off notice: its decisions without windows; the dialog in this process; and the
+# notice of the real Kova.exe as the user meets it.
+kova_add_test(switchoff_logic_tests
+  SOURCES SwitchOffLogicTest.cpp
+  LIBS kova_notice_logic)
+
+kova_add_test(switchoff_dialog_tests
+  SOURCES SwitchOffDlgTest.cpp
+  LIBS kova_dialogs kova_res kova_test_support gdiplus)
+add_dependencies(switchoff_dialog_tests kovatest_helper)
