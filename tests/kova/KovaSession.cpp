@@ -230,36 +230,6 @@ std::vector<std::string> StaticTextsOf(HWND hDlg)
     return texts;
 }
 
-bool ClickOnWindow(HWND hWnd, std::string* pstrError)
-{
-    auto fail = [&](const char* pszWhy) {
-        if (pstrError)
-            *pstrError = pszWhy;
-        return false;
-    };
-    RECT rc = {};
-    if (!::GetClientRect(hWnd, &rc) || rc.right < 8 || rc.bottom < 8)
-        return fail("no client area to click");
-    const POINT candidates[] = {
-        {rc.right - 3, rc.bottom - 3}, {3, rc.bottom - 3}, {rc.right - 3, 3}, {3, 3}};
-    for (POINT pt : candidates)
-    {
-        ::ClientToScreen(hWnd, &pt);
-        if (::WindowFromPoint(pt) != hWnd)
-            continue;
-        if (!::SetCursorPos(pt.x, pt.y))
-            return fail("SetCursorPos failed");
-        INPUT inputs[2] = {};
-        inputs[0].type = inputs[1].type = INPUT_MOUSE;
-        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        if (::SendInput(2, inputs, sizeof(INPUT)) != 2)
-            return fail("SendInput failed");
-        return true;
-    }
-    return fail("every corner of the window is covered by another window");
-}
-
 bool SampleSettledPicture(const CIconSelector& sel, PixelDigest& rDigest, const unsigned long* pulUnlike)
 {
     // The tip and the picture change in one shell request, but explorer repaints the icon

@@ -88,9 +88,6 @@ HWND WaitForDialogOf(DWORD dwPid, DWORD dwTimeoutMs, const char* pszTitle = null
 bool WaitForNoDialogOf(DWORD dwPid, DWORD dwTimeoutMs);
 // Texts of the dialog's static controls, in child order.
 std::vector<std::string> StaticTextsOf(HWND hDlg);
-// A left click by SendInput on a point of the window itself, not one of its children;
-// false when no such point was found near its client corners.
-bool ClickOnWindow(HWND hWnd, std::string* pstrError = nullptr);
 
 // The picture of the icon once it has settled: two samples in a row alike, and unlike
 // ulUnlike when that is given (the picture must change). False on time-out.
