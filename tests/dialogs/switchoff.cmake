@@ -8,3 +8,8 @@ kova_add_test(switchoff_dialog_tests
   SOURCES SwitchOffDlgTest.cpp
   LIBS kova_dialogs kova_res kova_test_support gdiplus)
 add_dependencies(switchoff_dialog_tests kovatest_helper)
+
+kova_add_test(switchoff_notice_tests
+  SOURCES SwitchOffNoticeTest.cpp
+  LIBS kova_skin_dialog kova_res kova_test_support gdiplus)
+add_dependencies(switchoff_notice_tests Kova emsc_cdecl kovatest_helper)

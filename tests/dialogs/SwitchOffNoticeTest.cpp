@@ -1,0 +1,403 @@
+// The radio-off notice of the real Kova.exe as the user meets it: the switch off in the
+// development EMSC.dll, opened by the hot key or the tray's "&Option", read back from the
+// screen, closed by time, pointer, click and keys.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "framework/GdiPlus.h"
+#include "skin/SkinCaption.h"
+#include "skin/SkinDialogKit.h"
+#include "support/TestSupport.h"
+#include "support/TrayObserver.h"
+#include "tools/emsc/EmscDev.h"
+
+using namespace kovatest;
+
+namespace {
+
+const DWORD kWaitMs = 10000;
+// Closing by itself: never before 3.5 s, and well within this.
+const DWORD kCloseWaitMs = 15000;
+const ULONGLONG kNotBeforeMs = 3500;
+const RECT kNoticeRect = { 460, 306, 564, 462 };   // 104 x 156, centred on 1024 x 768
+const POINT kParked = { 900, 700 };                // away from the notice and the tray
+// In the notice's client area: its background around the picture, and the picture.
+const POINT kOnBackground[] = { { 7, 60 }, { 95, 70 }, { 52, 30 }, { 8, 118 } };
+const POINT kOnPicture = { 51, 76 };
+const POINT kPictureAt = { 14, 44 };
+
+const wchar_t kTipBothOff[] = L"Bluetooth and Wireless LAN are disabled.";
+const wchar_t kTipWlanOff[] = L"Wireless LAN is disabled.";
+const wchar_t kTipBtOff[] = L"Bluetooth is disabled.";
+
+ULONGLONG Now()
+{
+    return ::GetTickCount64();
+}
+
+// The development EMSC.dll's status byte, in a state file of this test that every program
+// started from here inherits.
+class CRadioState {
+public:
+    explicit CRadioState(BYTE byInitial)
+    {
+        char szFolder[MAX_PATH] = "", szFile[MAX_PATH] = "";
+        if (!::GetTempPathA(MAX_PATH, szFolder) || !::GetTempFileNameA(szFolder, "kso", 0, szFile))
+            return;
+        m_strPath = szFile;
+        ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
+        m_module.Reset(::LoadLibraryA(BinPath("EMSC.dll").c_str()));
+        m_bReady = Set(byInitial);
+    }
+    ~CRadioState()
+    {
+        m_module.Reset();
+        ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, nullptr);
+        if (!m_strPath.empty())
+            ::DeleteFileA(m_strPath.c_str());
+    }
+    CRadioState(const CRadioState&) = delete;
+    CRadioState& operator=(const CRadioState&) = delete;
+
+    bool IsReady() const { return m_bReady; }
+    bool Set(BYTE byStatus)
+    {
+        auto pfnSet = m_module ? reinterpret_cast<PFN_EMSCDEVSETSTATUS>(reinterpret_cast<void (*)(void)>(
+                                     ::GetProcAddress(m_module.Get(), EMSCDEV_SETSTATUS)))
+                               : nullptr;
+        return pfnSet && pfnSet(byStatus) == 1;
+    }
+
+private:
+    std::string m_strPath;
+    kfw::CModule m_module;
+    bool m_bReady = false;
+};
+
+struct WindowSearch {
+    DWORD dwPid;
+    const char* pszClass;
+    bool bVisibleOnly;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindWindowOfProc(HWND hWnd, LPARAM lParam)
+{
+    auto* pSearch = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD dwPid = 0;
+    char szClass[64] = "";
+    ::GetWindowThreadProcessId(hWnd, &dwPid);
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (dwPid == pSearch->dwPid && lstrcmpiA(szClass, pSearch->pszClass) == 0 &&
+        (!pSearch->bVisibleOnly || ::IsWindowVisible(hWnd)))
+        pSearch->hFound = hWnd;
+    return pSearch->hFound ? FALSE : TRUE;
+}
+
+// A top-level window of that process and class.
+HWND WindowOf(DWORD dwPid, const char* pszClass, bool bVisibleOnly)
+{
+    WindowSearch search = { dwPid, pszClass, bVisibleOnly, nullptr };
+    ::EnumWindows(&FindWindowOfProc, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+// One Kova.exe, ended when the test ends if it still runs.
+class CKovaRun {
+public:
+    bool Start()
+    {
+        m_process = CProcessGuard::Start("Kova.exe", "");
+        return m_process &&
+               PumpUntil([&] { return (m_hFrame = WindowOf(m_process.Pid(), "KovamodeClass", false)) != nullptr; },
+                         kWaitMs) &&
+               WaitForTrayIcon(CIconSelector::ByOwner(m_hFrame, 128), kWaitMs);
+    }
+    bool WaitForTip(const wchar_t* pszTip) const
+    {
+        return PumpUntil([&] {
+            TrayIcon icon;
+            return FindTrayIcon(CIconSelector::ByOwner(m_hFrame, 128), icon) && icon.bHasTip && icon.strTip == pszTip;
+        }, kWaitMs);
+    }
+    // The notice once it is on the screen (visible pop-ups of Kova are dialogs).
+    HWND WaitForNotice() const
+    {
+        HWND hNotice = nullptr;
+        PumpUntil([&] { return (hNotice = WindowOf(m_process.Pid(), "#32770", true)) != nullptr; }, kWaitMs);
+        return hNotice;
+    }
+    DWORD Pid() const { return m_process.Pid(); }
+    HWND Frame() const { return m_hFrame; }
+
+private:
+    CProcessGuard m_process;
+    HWND m_hFrame = nullptr;
+};
+
+bool Send(const std::string& strArgs)
+{
+    return RunHelper(strArgs, kWaitMs) == 0;
+}
+
+// The radio hot key, press and release, through the keyboard.
+HWND OpenByHotKey(const CKovaRun& kova)
+{
+    if (!Send("send-scan 0x04 ext") || !Send("send-scan 0x04 ext up"))
+        return nullptr;
+    return kova.WaitForNotice();
+}
+
+bool IsShown(HWND hNotice)
+{
+    return ::IsWindow(hNotice) && ::IsWindowVisible(hNotice);
+}
+
+bool WaitClosed(HWND hNotice, DWORD dwTimeoutMs)
+{
+    return PumpUntil([&] { return !IsShown(hNotice); }, dwTimeoutMs);
+}
+
+void PointAt(HWND hNotice, POINT pt)
+{
+    ::ClientToScreen(hNotice, &pt);
+    ::SetCursorPos(pt.x, pt.y);
+}
+
+// Holds the notice's close timer: the pointer rests on its background, so whatever closes
+// the notice next is not the timer.
+void RestPointerOn(HWND hNotice)
+{
+    for (const POINT& pt : kOnBackground)
+        PointAt(hNotice, pt);
+}
+
+class SwitchOffNoticeTest : public ::testing::Test {
+protected:
+    void SetUp() override { ::SetCursorPos(kParked.x, kParked.y); }
+    void TearDown() override { ::SetCursorPos(kParked.x, kParked.y); }
+};
+
+// ---------------------------------------------------------------------------------------------
+// The look, read back from the screen.
+
+std::unique_ptr<CCanvas> CaptureScreen()
+{
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    auto pShot = std::make_unique<CCanvas>(cx, cy, 0);
+    kfw::CWindowDC screen(nullptr);
+    ::BitBlt(pShot->DC(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
+    return pShot;
+}
+
+uint32_t PixelOf(Gdiplus::GpImage* pImage, int x, int y)
+{
+    Gdiplus::ARGB argb = 0;
+    kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(pImage), x, y, &argb);
+    return argb;
+}
+
+struct Look {
+    int cPictureWrong = 0;   // pixels of the picture unlike the strip's normal slice
+    int cCaptionWrong = 0;   // opaque pixels of the caption band unlike the expected painting
+};
+
+// The notice on the screen against the strip's first slice at (14, 44) and against the
+// background with the caption painted by the skin's own routine.
+Look LookAt(const CCanvas& shot, Gdiplus::GpImage* pStrip, Gdiplus::GpImage* pBackground, const CCanvas& expected)
+{
+    Look look;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 75; ++x)
+            look.cPictureWrong += shot.At(kNoticeRect.left + kPictureAt.x + x, kNoticeRect.top + kPictureAt.y + y) !=
+                                  (PixelOf(pStrip, x, y) & 0xFFFFFF);
+    for (int y = 120; y < 150; ++y)
+        for (int x = 0; x < 104; ++x)
+            if ((PixelOf(pBackground, x, y) >> 24) == 0xFF)
+                look.cCaptionWrong += shot.At(kNoticeRect.left + x, kNoticeRect.top + y) != expected.At(x, y);
+    return look;
+}
+
+bool SavePng(HBITMAP hBitmap, const wchar_t* pszPath)
+{
+    static const CLSID kPngEncoder = { 0x557CF406, 0x1A04, 0x11D3, { 0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E } };
+    kfw::CGdipBitmap bitmap;
+    return kfw::gdip::GdipCreateBitmapFromHBITMAP(hBitmap, nullptr, bitmap.Put()) == Gdiplus::Ok &&
+           kfw::gdip::GdipSaveImageToFile(bitmap.Get(), pszPath, &kPngEncoder, nullptr) == Gdiplus::Ok;
+}
+
+} // namespace
+
+TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
+{
+    kfw::CGdiplusSession gdiplus;
+    SkinArchive archive;
+    ASSERT_TRUE(LoadSkinArchive(archive));
+    kfw::CGdipImage background = DecodeMember(archive, "image/W1x_map.png");
+    ASSERT_TRUE(background);
+
+    const struct {
+        BYTE byStatus;
+        const char* pszStrip;
+        const char* pszCaption;
+        const wchar_t* pszShot;
+    } rows[] = {
+        { 0x05, "image/4wifi_off.bmp", "WiFi OFF", L"Z:\\tmp\\kova-notice-wifi.png" },
+        { 0x0A, "image/4bluetooth_off.bmp", "BT OFF", L"Z:\\tmp\\kova-notice-bt.png" },
+        { 0x0F, "image/4alloff.bmp", "BT/WiFi OFF", L"Z:\\tmp\\kova-notice-both.png" },
+    };
+    CRadioState state(rows[0].byStatus);
+    ASSERT_TRUE(state.IsReady());
+    CKovaRun kova;
+    ASSERT_TRUE(kova.Start());
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.pszCaption);
+        ASSERT_TRUE(state.Set(row.byStatus));
+        kfw::CGdipImage strip = DecodeMember(archive, row.pszStrip);
+        ASSERT_TRUE(strip);
+        CCanvas expected(104, 156, 0);
+        const Gdiplus::PointF origin(52.0f, 127.0f);
+        DrawSkinCaption(expected.DC(), background.Get(), 104, 156, row.pszCaption, &origin);
+        ASSERT_GT(expected.ChangedFrom(0).cWhite, 20) << "the expected caption has no white glyphs";
+
+        HWND hNotice = OpenByHotKey(kova);
+        ASSERT_NE(hNotice, nullptr) << "no notice from the hot key";
+        RECT rc = {};
+        EXPECT_TRUE(PumpUntil([&] { return ::GetWindowRect(hNotice, &rc) && ::EqualRect(&rc, &kNoticeRect); }, kWaitMs))
+            << "at " << rc.left << "," << rc.top << " size " << rc.right - rc.left << "x" << rc.bottom - rc.top;
+
+        std::unique_ptr<CCanvas> pShot;
+        Look look;
+        const bool bLooksRight = PumpUntil([&] {
+            pShot = CaptureScreen();
+            look = LookAt(*pShot, strip.Get(), background.Get(), expected);
+            return look.cPictureWrong == 0 && look.cCaptionWrong == 0;
+        }, kWaitMs);
+        EXPECT_TRUE(bLooksRight) << look.cPictureWrong << " picture pixels and " << look.cCaptionWrong
+                                 << " caption pixels differ";
+        // For people to look at.
+        EXPECT_TRUE(SavePng(pShot->Bitmap(), row.pszShot));
+
+        ASSERT_TRUE(Send("send-scan 0x1C"));
+        ASSERT_TRUE(Send("send-scan 0x1C up"));
+        ASSERT_TRUE(WaitClosed(hNotice, kWaitMs));
+    }
+}
+
+TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
+{
+    CRadioState state(0x0F);
+    ASSERT_TRUE(state.IsReady());
+    CKovaRun kova;
+    ASSERT_TRUE(kova.Start());
+
+    // Untouched, opened from the tray menu.
+    TrayIcon icon;
+    ASSERT_TRUE(FindTrayIcon(CIconSelector::ByOwner(kova.Frame(), 128), icon));
+    std::string strError;
+    ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Right, ClickMethod::Input, &strError)) << strError;
+    ASSERT_TRUE(WaitForPopupMenu(kWaitMs, nullptr, kova.Pid()));
+    ::SetCursorPos(kParked.x, kParked.y);
+    ASSERT_TRUE(PressKey("o", &strError)) << strError;
+    HWND hNotice = kova.WaitForNotice();
+    ASSERT_NE(hNotice, nullptr) << "no notice from \"&Option\"";
+    ULONGLONG ullShown = Now();
+    ASSERT_TRUE(WaitClosed(hNotice, kCloseWaitMs)) << "still open after 15 s";
+    EXPECT_GE(Now() - ullShown, kNotBeforeMs);
+
+    // The pointer moving over the background and the picture for 6 s keeps it open.
+    hNotice = OpenByHotKey(kova);
+    ASSERT_NE(hNotice, nullptr);
+    ullShown = Now();
+    size_t iStep = 0;
+    ULONGLONG ullNextStep = ullShown;
+    PumpUntil([&] {
+        if (!IsShown(hNotice) || Now() - ullShown >= 6000)
+            return true;
+        if (Now() >= ullNextStep)
+        {
+            PointAt(hNotice, iStep % 3 == 2 ? kOnPicture : kOnBackground[iStep % 4]);
+            ++iStep;
+            ullNextStep += 300;
+        }
+        return false;
+    }, 8000);
+    ASSERT_TRUE(IsShown(hNotice)) << "closed under the moving pointer";
+
+    // Moved onto the picture and resting there: it is still over the notice.
+    PointAt(hNotice, kOnBackground[0]);
+    PointAt(hNotice, kOnPicture);
+    EXPECT_FALSE(WaitClosed(hNotice, 5000)) << "closed under the pointer resting on the picture";
+
+    // Straight from the picture out: 4 s later it goes.
+    ::SetCursorPos(kParked.x, kParked.y);
+    const ULONGLONG ullLeft = Now();
+    ASSERT_TRUE(WaitClosed(hNotice, kCloseWaitMs)) << "still open 15 s after the pointer left";
+    EXPECT_GE(Now() - ullLeft, kNotBeforeMs);
+}
+
+TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
+{
+    CRadioState state(0x0F);
+    ASSERT_TRUE(state.IsReady());
+    CKovaRun kova;
+    ASSERT_TRUE(kova.Start());
+
+    HWND hNotice = OpenByHotKey(kova);
+    ASSERT_NE(hNotice, nullptr);
+    RestPointerOn(hNotice);
+    // No virtual key, so the dialog manager cannot take these for Enter: only the notice's
+    // keyboard hook can.
+    ASSERT_TRUE(Send("send-scan 0x1C up"));
+    // Handled once Kova has refreshed the tip: the refresh is queued behind the key.
+    ASSERT_TRUE(state.Set(0x05));
+    ASSERT_TRUE(Send("set-event KovamodeNotifyEvent"));
+    ASSERT_TRUE(kova.WaitForTip(kTipWlanOff));
+    EXPECT_TRUE(IsShown(hNotice)) << "closed by the release of Enter";
+    ASSERT_TRUE(Send("send-scan 0x1C"));
+    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "Enter did not close it";
+    ASSERT_TRUE(Send("send-scan 0x1C up"));
+
+    hNotice = OpenByHotKey(kova);
+    ASSERT_NE(hNotice, nullptr);
+    PointAt(hNotice, kOnPicture);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ASSERT_EQ(::SendInput(2, inputs, sizeof(INPUT)), 2u);
+    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "a click on the picture did not close it";
+}
+
+TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
+{
+    CRadioState state(0x0F);
+    ASSERT_TRUE(state.IsReady());
+    CKovaRun kova;
+    ASSERT_TRUE(kova.Start());
+    ASSERT_TRUE(kova.WaitForTip(kTipBothOff));
+
+    // While the notice is up the frame's own hook is off: only the notice passes the key on.
+    HWND hNotice = OpenByHotKey(kova);
+    ASSERT_NE(hNotice, nullptr);
+    RestPointerOn(hNotice);
+    ASSERT_TRUE(state.Set(0x0A));
+    ASSERT_TRUE(Send("send-scan 0x71 up"));
+    EXPECT_TRUE(kova.WaitForTip(kTipBtOff)) << "the release did not refresh the tray";
+    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "the release did not close it";
+
+    hNotice = OpenByHotKey(kova);
+    ASSERT_NE(hNotice, nullptr);
+    RestPointerOn(hNotice);
+    ASSERT_TRUE(state.Set(0x05));
+    ASSERT_TRUE(Send("send-scan 0x71"));
+    EXPECT_TRUE(kova.WaitForTip(kTipWlanOff)) << "the press did not refresh the tray";
+    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "the press did not close it";
+    ASSERT_TRUE(Send("send-scan 0x71 up"));
+}
