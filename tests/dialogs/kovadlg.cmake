@@ -8,3 +8,8 @@ kova_add_test(kovadlg_tests
   SOURCES KovaDlgTestKit.h KovaDlgTestKit.cpp KovaDlgWindowTest.cpp
   LIBS kova_dialogs kova_res kova_test_support)
 add_dependencies(kovadlg_tests emsc_cdecl kovatest_helper)
+
+kova_add_test(kovadlg_e2e_tests
+  SOURCES KovaDlgTestKit.h KovaDlgTestKit.cpp KovaDlgE2ETest.cpp
+  LIBS kova_skin_dialog kova_res kova_test_support gdiplus)
+add_dependencies(kovadlg_e2e_tests Kova emsc_cdecl kovatest_helper)

@@ -1,0 +1,447 @@
+// Kova.exe's mode pop-up as a user meets it: opened by the hot key or the tray, steered by
+// keys from another process and by the mouse, and read from the screen: each button's
+// pixels against the slices of the skin's strips, the status line against the captions
+// drawn here the same way. The EMSC log tells exactly what was written.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "KovaDlgTestKit.h"
+#include "app/Messages.h"
+#include "res/resource.h"
+#include "skin/SkinCaption.h"
+#include "skin/SkinDialogKit.h"
+#include "support/TestSupport.h"
+#include "support/TrayObserver.h"
+
+using namespace kovatest;
+using namespace kovadlgtest;
+
+namespace {
+
+const DWORD kWaitMs = 10000;
+const UINT kTrayId = 128;
+const int kSlice = 75, kStripHeight = 64;
+const char* const kStrips[] = { "4wifiandbt", "4alloff", "4wifi", "4wifi_off", "4bluetooth", "4bluetooth_off" };
+const UINT kStatusIds[] = { IDS_WIFI_ON, IDS_BT_ON, IDS_CHANGE_BOTH, IDS_CHANGE_WIFI, IDS_CHANGE_BT,
+                            IDS_CURRENT_BOTH, IDS_CURRENT_WIFI, IDS_CURRENT_BT };
+
+struct Layout {
+    const char* pszBackground;
+    int cx, cy;
+    std::vector<POINT> buttons;   // client places of the shown buttons, left to right
+    Gdiplus::PointF ptStatus;
+    RECT rcStatusBand;            // where the status line is read
+};
+const Layout kThree = { "image/W3x_map.png", 257, 201, { { 14, 87 }, { 91, 87 }, { 168, 87 } },
+                        Gdiplus::PointF(128, 169), { 16, 163, 241, 188 } };
+const Layout kOne = { "image/W1x_map.png", 104, 156, { { 14, 44 } }, Gdiplus::PointF(52, 127),
+                      { 4, 122, 100, 146 } };
+
+DWORD PidOf(HWND hWnd)
+{
+    DWORD dwPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwPid);
+    return dwPid;
+}
+
+struct WindowSearch {
+    DWORD dwPid;
+    const char* pszClass;
+    bool bVisibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam)
+{
+    auto& r = *reinterpret_cast<WindowSearch*>(lParam);
+    char szClass[64] = "";
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (lstrcmpiA(szClass, r.pszClass) == 0 && PidOf(hWnd) == r.dwPid && (!r.bVisibleOnly || ::IsWindowVisible(hWnd)))
+        r.found.push_back(hWnd);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass, bool bVisibleOnly)
+{
+    WindowSearch search = { dwPid, pszClass, bVisibleOnly, {} };
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool SendScan(const std::string& strArgs)
+{
+    return RunHelper("send-scan " + strArgs, kWaitMs) == 0;
+}
+
+// A press and its release, as a key stroke arrives.
+bool Stroke(const std::string& strKey)
+{
+    const size_t nVk = strKey.find(" vk=");
+    const std::string strUp = nVk == std::string::npos ? strKey + " up"
+                                                       : strKey.substr(0, nVk) + " up" + strKey.substr(nVk);
+    return SendScan(strKey) && SendScan(strUp);
+}
+
+bool MoveCursor(int x, int y)
+{
+    ::SetCursorPos(x, y);
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return ::SendInput(1, &in, sizeof in) == 1;
+}
+
+// Away from the screen's centre, where a resting cursor would hold the pop-up open.
+bool ParkCursor()
+{
+    return MoveCursor(::GetSystemMetrics(SM_CXSCREEN) - 3, ::GetSystemMetrics(SM_CYSCREEN) - 3);
+}
+
+bool Click(int x, int y)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return MoveCursor(x, y) && ::SendInput(2, in, sizeof(INPUT)) == 2;
+}
+
+class KovaModePopup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_gdiplus.IsStarted());
+        ASSERT_TRUE(m_state.IsReady());
+        ASSERT_TRUE(LoadSkinArchive(m_archive));
+        for (const char* pszStrip : kStrips)
+        {
+            kfw::CGdipImage image = DecodeMember(m_archive, (std::string("image/") + pszStrip + ".bmp").c_str());
+            ASSERT_TRUE(image) << pszStrip;
+            auto& px = m_strips[pszStrip];
+            px.resize(4 * kSlice * kStripHeight);
+            for (int y = 0; y < kStripHeight; ++y)
+                for (int x = 0; x < 4 * kSlice; ++x)
+                {
+                    Gdiplus::ARGB argb = 0;
+                    kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(image.Get()), x, y, &argb);
+                    px[y * 4 * kSlice + x] = argb & 0xFFFFFF;
+                }
+        }
+        ASSERT_TRUE(ParkCursor());
+        m_kova = CProcessGuard::Start("Kova.exe", "");
+        ASSERT_TRUE(m_kova);
+        ASSERT_TRUE(PumpUntil([&] {
+            const std::vector<HWND> frames = TopLevelOf(m_kova.Pid(), KOVA_WINDOW_CLASS, false);
+            m_hFrame = frames.empty() ? nullptr : frames[0];
+            return m_hFrame != nullptr;
+        }, kWaitMs));
+        ASSERT_TRUE(WaitForTrayIcon(CIconSelector::ByOwner(m_hFrame, kTrayId), kWaitMs));
+    }
+
+    // The look of a caption as Kova paints it on that background.
+    const CCanvas& Caption(const Layout& layout, const std::string& strText)
+    {
+        auto& pCanvas = m_captions[std::string(layout.pszBackground) + "|" + strText];
+        if (!pCanvas)
+        {
+            kfw::CGdipImage background = DecodeMember(m_archive, layout.pszBackground);
+            pCanvas = std::make_unique<CCanvas>(layout.cx, layout.cy, 0);
+            DrawSkinCaption(pCanvas->DC(), background.Get(), layout.cx, layout.cy, strText.c_str(), &layout.ptStatus);
+        }
+        return *pCanvas;
+    }
+
+    // What the pop-up shows: "strip/slice" of each button (its top nRows rows compared: a
+    // tool tip may cover the rest), then the status line nearest to the screen's pixels.
+    std::string Look(HWND hDlg, const Layout& layout, int nRows = kStripHeight)
+    {
+        POINT ptOrigin = { 0, 0 };
+        ::ClientToScreen(hDlg, &ptOrigin);
+        CCanvas screen(layout.cx, layout.cy, 0);
+        {
+            HDC hScreen = ::GetDC(nullptr);
+            ::BitBlt(screen.DC(), 0, 0, layout.cx, layout.cy, hScreen, ptOrigin.x, ptOrigin.y, SRCCOPY);
+            ::ReleaseDC(nullptr, hScreen);
+        }
+        auto distance = [](uint32_t a, uint32_t b) {
+            return std::abs(int(a & 0xFF) - int(b & 0xFF)) + std::abs(int((a >> 8) & 0xFF) - int((b >> 8) & 0xFF))
+                 + std::abs(int(a >> 16) - int(b >> 16));
+        };
+        std::string strLook;
+        for (const POINT& pt : layout.buttons)
+        {
+            long lBest = LONG_MAX;
+            std::string strBest;
+            for (const auto& strip : m_strips)
+                for (int nSlice = 0; nSlice < 3; ++nSlice)
+                {
+                    long lSum = 0;
+                    for (int y = 0; y < nRows; ++y)
+                        for (int x = 0; x < kSlice; ++x)
+                            lSum += distance(screen.At(pt.x + x, pt.y + y), strip.second[y * 4 * kSlice + nSlice * kSlice + x]);
+                    if (lSum < lBest)
+                    {
+                        lBest = lSum;
+                        strBest = strip.first + "/" + std::to_string(nSlice);
+                    }
+                }
+            strLook += strBest + " ";
+        }
+        long lBest = LONG_MAX;
+        std::string strStatus;
+        for (UINT uId : kStatusIds)
+        {
+            char sz[128] = "";
+            ::LoadStringA(::GetModuleHandleA(nullptr), uId, sz, sizeof sz);
+            const CCanvas& caption = Caption(layout, sz);
+            long lSum = 0;
+            const RECT& rc = layout.rcStatusBand;
+            for (int y = rc.top; y < rc.bottom; ++y)
+                for (int x = rc.left; x < rc.right; ++x)
+                    lSum += distance(screen.At(x, y), caption.At(x, y));
+            if (lSum < lBest)
+            {
+                lBest = lSum;
+                strStatus = sz;
+            }
+        }
+        return strLook + "| " + strStatus;
+    }
+
+    // Polls until the pop-up shows strExpected; the last look otherwise.
+    std::string WaitForLook(HWND hDlg, const Layout& layout, const std::string& strExpected, int nRows = kStripHeight)
+    {
+        std::string strLook;
+        PumpUntil([&] { return (strLook = Look(hDlg, layout, nRows)) == strExpected; }, 5000);
+        return strLook;
+    }
+
+    std::vector<HWND> Dialogs() { return TopLevelOf(m_kova.Pid(), "#32770", true); }
+
+    // Opens the pop-up with the radio key (or the tray's double click, which is "&Option")
+    // and checks that it sits centred, at the size of its background.
+    HWND Open(const Layout& layout, bool bByTray = false)
+    {
+        if (bByTray)
+            ::PostMessageA(m_hFrame, WM_TRAY_CALLBACK, kTrayId, WM_LBUTTONDBLCLK);
+        else if (!Stroke("0x04 ext"))
+            return nullptr;
+        HWND hDlg = nullptr;
+        PumpUntil([&] {
+            const std::vector<HWND> dialogs = Dialogs();
+            hDlg = dialogs.empty() ? nullptr : dialogs[0];
+            return hDlg != nullptr;
+        }, kWaitMs);
+        if (hDlg)
+        {
+            // Shown once, at its final place: the first sight of it must already be right.
+            RECT rc = {};
+            ::GetWindowRect(hDlg, &rc);
+            const int x = (::GetSystemMetrics(SM_CXSCREEN) - layout.cx) / 2;
+            const int y = (::GetSystemMetrics(SM_CYSCREEN) - layout.cy) / 2;
+            EXPECT_EQ(rc.left, x);
+            EXPECT_EQ(rc.top, y);
+            EXPECT_EQ(rc.right - rc.left, layout.cx);
+            EXPECT_EQ(rc.bottom - rc.top, layout.cy);
+        }
+        return hDlg;
+    }
+
+    bool WaitClosed(DWORD dwTimeoutMs = kWaitMs)
+    {
+        return PumpUntil([&] { return Dialogs().empty(); }, dwTimeoutMs);
+    }
+
+    bool WaitForTip(const wchar_t* pszTip)
+    {
+        return PumpUntil([&] {
+            TrayIcon icon;
+            return FindTrayIcon(CIconSelector::ByOwner(m_hFrame, kTrayId), icon) && icon.strTip == pszTip;
+        }, kWaitMs);
+    }
+
+    void TearDown() override { ReleaseSkinArchive(m_archive); }
+
+    CEmscState m_state{ 0x1F };
+    kfw::CGdiplusSession m_gdiplus;
+    SkinArchive m_archive;
+    std::map<std::string, std::vector<uint32_t>> m_strips;
+    std::map<std::string, std::unique_ptr<CCanvas>> m_captions;
+    CProcessGuard m_kova;
+    HWND m_hFrame = nullptr;
+};
+
+TEST_F(KovaModePopup, EachRadioStateOpensWithItsLookAndNothingIsWrittenWithoutAChoice)
+{
+    enum Close { SpaceThenEsc, RefreshKey, Timer, EnterOnCurrent, Esc };
+    const struct {
+        BYTE byStatus;
+        const Layout* pLayout;
+        const char* pszLook;
+        bool bByTray;
+        Close eClose;
+    } rows[] = {
+        { 0x1F, &kThree, "4wifiandbt/1 4wifi_off/0 4bluetooth_off/0 | Current Status : Bluetooth & WiFi ON", false, SpaceThenEsc },
+        { 0x1C, &kThree, "4wifiandbt/1 4wifi/0 4bluetooth/0 | Change Status to Bluetooth & WiFi ON", true, RefreshKey },
+        { 0x1E, &kThree, "4alloff/0 4wifi_off/0 4bluetooth/1 | Current Status : Bluetooth ON", false, Timer },
+        { 0x1D, &kThree, "4alloff/0 4wifi/1 4bluetooth_off/0 | Current Status : WiFi ON", true, EnterOnCurrent },
+        { 0x18, &kOne, "4bluetooth/0 | Bluetooth ON", false, Esc },
+        { 0x1A, &kOne, "4bluetooth/0 | Bluetooth ON", false, EnterOnCurrent },
+        { 0x14, &kOne, "4wifi/0 | WiFi ON", false, Esc },
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(testing::Message() << "status 0x" << std::hex << int(row.byStatus));
+        ASSERT_TRUE(m_state.Set(row.byStatus));
+        ASSERT_TRUE(m_state.ClearLog());
+        HWND hDlg = Open(*row.pLayout, row.bByTray);
+        ASSERT_NE(hDlg, nullptr) << "no pop-up: the frame's hook is not back, or the tray did nothing";
+        EXPECT_EQ(WaitForLook(hDlg, *row.pLayout, row.pszLook), row.pszLook);
+
+        switch (row.eClose)
+        {
+        case SpaceThenEsc: {
+            // A second opening while this one is shown does nothing.
+            DWORD_PTR dwResult = 0;
+            ASSERT_TRUE(::SendMessageTimeoutA(m_hFrame, WM_TRAY_CALLBACK, kTrayId, WM_LBUTTONDBLCLK, SMTO_NORMAL,
+                                              kWaitMs, &dwResult));
+            EXPECT_EQ(Dialogs().size(), 1u);
+            // The focused button (1002, WiFi only) would write if the space bar pressed it;
+            // Esc comes after the space in the same input queue.
+            ASSERT_TRUE(Stroke("0x39 vk=0x20"));
+            ASSERT_TRUE(Stroke("0x01 vk=0x1B"));
+            break;
+        }
+        case RefreshKey: ASSERT_TRUE(Stroke("0x71")); break;
+        case Timer: break;
+        case EnterOnCurrent: ASSERT_TRUE(Stroke("0x1C")); break;
+        case Esc: ASSERT_TRUE(Stroke("0x01 vk=0x1B")); break;
+        }
+        ASSERT_TRUE(WaitClosed(row.eClose == Timer ? 4000 + kWaitMs : kWaitMs)) << "the pop-up stayed open";
+        const std::vector<EmscDevLogEntry> log = m_state.Log();
+        EXPECT_TRUE(WritesIn(log).empty());
+        // The frame's read and the pop-up's; the refresh key makes the frame read once more.
+        EXPECT_EQ(ReadsAfterLastWrite(log), row.eClose == RefreshKey ? 3 : 2);
+    }
+}
+
+TEST_F(KovaModePopup, KeysStepWithWrapAroundAndEnterWritesTheChosenMode)
+{
+    ASSERT_TRUE(m_state.Set(0x1E));
+    ASSERT_TRUE(m_state.ClearLog());
+    HWND hDlg = Open(kThree);
+    ASSERT_NE(hDlg, nullptr);
+    const char kBt[] = "4alloff/0 4wifi_off/0 4bluetooth/1 | Current Status : Bluetooth ON";
+    const char kBoth[] = "4alloff/1 4wifi_off/0 4bluetooth/0 | Change Status to Bluetooth & WiFi ON";
+    const char kWifi[] = "4alloff/0 4wifi_off/1 4bluetooth/0 | Change Status to WiFi ON";
+    EXPECT_EQ(WaitForLook(hDlg, kThree, kBt), kBt);
+
+    // Releases, and the radio key without its extended flag, move nothing: were they taken
+    // for steps, the next look would be another.
+    const struct { const char* pszKeys[2]; const char* pszLook; } steps[] = {
+        { { "0x4D ext" }, kBoth },                // right wraps past the last entry
+        { { "0x4B ext" }, kBt },                  // left wraps back
+        { { "0x4B" }, kWifi },                    // keypad 4
+        { { "0x04", "0x04 ext" }, kBt },          // the radio key steps right
+        { { "0x04 ext" }, kBoth },
+        { { "0x4B", "0x4B" }, kWifi },
+    };
+    for (const auto& step : steps)
+    {
+        for (const char* pszKey : step.pszKeys)
+        {
+            if (pszKey)
+            {
+                ASSERT_TRUE(Stroke(pszKey));
+            }
+        }
+        EXPECT_EQ(WaitForLook(hDlg, kThree, step.pszLook), step.pszLook) << "after " << step.pszKeys[0];
+    }
+
+    ASSERT_TRUE(Stroke("0x1C"));
+    ASSERT_TRUE(WaitClosed());
+    // WiFi only: Bluetooth off first, then WiFi on; then the frame reads and shows it.
+    EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1C, 0x1D }));
+    EXPECT_TRUE(WaitForTip(L"Wireless LAN is enabled."));
+    EXPECT_GE(ReadsAfterLastWrite(m_state.Log()), 1);
+}
+
+TEST_F(KovaModePopup, HoverSelectsWithoutNewImagesAndClicksWrite)
+{
+    ASSERT_TRUE(m_state.Set(0x1F));
+    ASSERT_TRUE(m_state.ClearLog());
+    HWND hDlg = Open(kThree);
+    ASSERT_NE(hDlg, nullptr);
+    POINT pt = { 0, 0 };
+    ::ClientToScreen(hDlg, &pt);
+    // Near the top of 1003: its tool tip opens below the cursor, over the rest of the buttons.
+    ASSERT_TRUE(MoveCursor(pt.x + 168 + 37, pt.y + 87 + 3));
+    const char kHoverBt[] = "4wifiandbt/0 4wifi_off/0 4bluetooth_off/1 | Change Status to Bluetooth ON";
+    EXPECT_EQ(WaitForLook(hDlg, kThree, kHoverBt, 12), kHoverBt);
+    // While the cursor rests on it, the pop-up stays.
+    EXPECT_FALSE(WaitClosed(4000 + 1000));
+    ASSERT_TRUE(Stroke("0x1C"));
+    ASSERT_TRUE(WaitClosed());
+    EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1F, 0x1E })) << "not the hovered Bluetooth only";
+    EXPECT_TRUE(WaitForTip(L"Bluetooth is enabled."));
+
+    // A click on 1001 with both off.
+    ASSERT_TRUE(ParkCursor());
+    ASSERT_TRUE(m_state.Set(0x1C));
+    ASSERT_TRUE(m_state.ClearLog());
+    hDlg = Open(kThree);
+    ASSERT_NE(hDlg, nullptr);
+    ASSERT_TRUE(Click(pt.x + 14 + 37, pt.y + 87 + 32));
+    ASSERT_TRUE(WaitClosed());
+    EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1E, 0x1F }));
+    EXPECT_TRUE(WaitForTip(L"Bluetooth and Wireless LAN are enabled."));
+
+    // Leaving straight from a button to the outside lets the time-out run again.
+    ASSERT_TRUE(ParkCursor());
+    ASSERT_TRUE(m_state.ClearLog());
+    hDlg = Open(kThree);
+    ASSERT_NE(hDlg, nullptr);
+    ASSERT_TRUE(MoveCursor(pt.x + 91 + 37, pt.y + 87 + 3));
+    const char kHoverWifi[] = "4wifiandbt/0 4wifi_off/1 4bluetooth_off/0 | Change Status to WiFi ON";
+    EXPECT_EQ(WaitForLook(hDlg, kThree, kHoverWifi, 12), kHoverWifi);
+    ASSERT_TRUE(ParkCursor());
+    EXPECT_TRUE(WaitClosed(4000 + kWaitMs)) << "the pop-up stayed open after the cursor left";
+    EXPECT_TRUE(WritesIn(m_state.Log()).empty());
+}
+
+TEST_F(KovaModePopup, OneRadioMachinesTouchOnlyTheirOwnRadio)
+{
+    const struct { BYTE byStatus; const char* pszLook; std::vector<int> writes; } rows[] = {
+        { 0x18, "4bluetooth/0 | Bluetooth ON", { 0x1A } },
+        { 0x1A, "4bluetooth/0 | Bluetooth ON", {} },
+        { 0x14, "4wifi/0 | WiFi ON", { 0x15 } },
+        { 0x15, "4wifi/0 | WiFi ON", {} },
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(testing::Message() << "status 0x" << std::hex << int(row.byStatus));
+        ASSERT_TRUE(m_state.Set(row.byStatus));
+        ASSERT_TRUE(m_state.ClearLog());
+        HWND hDlg = Open(kOne);
+        ASSERT_NE(hDlg, nullptr);
+        EXPECT_EQ(WaitForLook(hDlg, kOne, row.pszLook), row.pszLook);
+        // The keys leave the single entry selected: Enter still chooses it.
+        for (const char* pszKey : { "0x4B", "0x4D ext", "0x04 ext" })
+            ASSERT_TRUE(Stroke(pszKey));
+        ASSERT_TRUE(Stroke("0x1C"));
+        ASSERT_TRUE(WaitClosed());
+        EXPECT_EQ(WritesIn(m_state.Log()), row.writes);
+    }
+}
+
+} // namespace
