@@ -9,17 +9,15 @@
 #include <string>
 
 #include "framework/GdiPlus.h"
+#include "kova/KovaSession.h"
 #include "skin/SkinCaption.h"
 #include "skin/SkinDialogKit.h"
-#include "support/TestSupport.h"
-#include "support/TrayObserver.h"
-#include "tools/emsc/EmscDev.h"
 
 using namespace kovatest;
+using namespace kovae2e;
 
 namespace {
 
-const DWORD kWaitMs = 10000;
 // Closing by itself: never before 3.5 s, and well within this.
 const DWORD kCloseWaitMs = 15000;
 const ULONGLONG kNotBeforeMs = 3500;
@@ -30,126 +28,23 @@ const POINT kOnBackground[] = { { 7, 60 }, { 95, 70 }, { 52, 30 }, { 8, 118 } };
 const POINT kOnPicture = { 51, 76 };
 const POINT kPictureAt = { 14, 44 };
 
-const wchar_t kTipBothOff[] = L"Bluetooth and Wireless LAN are disabled.";
-const wchar_t kTipWlanOff[] = L"Wireless LAN is disabled.";
-const wchar_t kTipBtOff[] = L"Bluetooth is disabled.";
-
 ULONGLONG Now()
 {
     return ::GetTickCount64();
 }
 
-// The development EMSC.dll's status byte, in a state file of this test that every program
-// started from here inherits.
-class CRadioState {
-public:
-    explicit CRadioState(BYTE byInitial)
-    {
-        char szFolder[MAX_PATH] = "", szFile[MAX_PATH] = "";
-        if (!::GetTempPathA(MAX_PATH, szFolder) || !::GetTempFileNameA(szFolder, "kso", 0, szFile))
-            return;
-        m_strPath = szFile;
-        ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
-        m_module.Reset(::LoadLibraryA(BinPath("EMSC.dll").c_str()));
-        m_bReady = Set(byInitial);
-    }
-    ~CRadioState()
-    {
-        m_module.Reset();
-        ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, nullptr);
-        if (!m_strPath.empty())
-            ::DeleteFileA(m_strPath.c_str());
-    }
-    CRadioState(const CRadioState&) = delete;
-    CRadioState& operator=(const CRadioState&) = delete;
-
-    bool IsReady() const { return m_bReady; }
-    bool Set(BYTE byStatus)
-    {
-        auto pfnSet = m_module ? reinterpret_cast<PFN_EMSCDEVSETSTATUS>(reinterpret_cast<void (*)(void)>(
-                                     ::GetProcAddress(m_module.Get(), EMSCDEV_SETSTATUS)))
-                               : nullptr;
-        return pfnSet && pfnSet(byStatus) == 1;
-    }
-
-private:
-    std::string m_strPath;
-    kfw::CModule m_module;
-    bool m_bReady = false;
-};
-
-struct WindowSearch {
-    DWORD dwPid;
-    const char* pszClass;
-    bool bVisibleOnly;
-    HWND hFound;
-};
-
-BOOL CALLBACK FindWindowOfProc(HWND hWnd, LPARAM lParam)
+// One key event through the keyboard, by scan code, from another process.
+bool Scan(const char* pszArgs)
 {
-    auto* pSearch = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD dwPid = 0;
-    char szClass[64] = "";
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    ::GetClassNameA(hWnd, szClass, sizeof szClass);
-    if (dwPid == pSearch->dwPid && lstrcmpiA(szClass, pSearch->pszClass) == 0 &&
-        (!pSearch->bVisibleOnly || ::IsWindowVisible(hWnd)))
-        pSearch->hFound = hWnd;
-    return pSearch->hFound ? FALSE : TRUE;
-}
-
-// A top-level window of that process and class.
-HWND WindowOf(DWORD dwPid, const char* pszClass, bool bVisibleOnly)
-{
-    WindowSearch search = { dwPid, pszClass, bVisibleOnly, nullptr };
-    ::EnumWindows(&FindWindowOfProc, reinterpret_cast<LPARAM>(&search));
-    return search.hFound;
-}
-
-// One Kova.exe, ended when the test ends if it still runs.
-class CKovaRun {
-public:
-    bool Start()
-    {
-        m_process = CProcessGuard::Start("Kova.exe", "");
-        return m_process &&
-               PumpUntil([&] { return (m_hFrame = WindowOf(m_process.Pid(), "KovamodeClass", false)) != nullptr; },
-                         kWaitMs) &&
-               WaitForTrayIcon(CIconSelector::ByOwner(m_hFrame, 128), kWaitMs);
-    }
-    bool WaitForTip(const wchar_t* pszTip) const
-    {
-        return PumpUntil([&] {
-            TrayIcon icon;
-            return FindTrayIcon(CIconSelector::ByOwner(m_hFrame, 128), icon) && icon.bHasTip && icon.strTip == pszTip;
-        }, kWaitMs);
-    }
-    // The notice once it is on the screen (visible pop-ups of Kova are dialogs).
-    HWND WaitForNotice() const
-    {
-        HWND hNotice = nullptr;
-        PumpUntil([&] { return (hNotice = WindowOf(m_process.Pid(), "#32770", true)) != nullptr; }, kWaitMs);
-        return hNotice;
-    }
-    DWORD Pid() const { return m_process.Pid(); }
-    HWND Frame() const { return m_hFrame; }
-
-private:
-    CProcessGuard m_process;
-    HWND m_hFrame = nullptr;
-};
-
-bool Send(const std::string& strArgs)
-{
-    return RunHelper(strArgs, kWaitMs) == 0;
+    return RunHelper(std::string("send-scan ") + pszArgs, kWaitMs) == 0;
 }
 
 // The radio hot key, press and release, through the keyboard.
-HWND OpenByHotKey(const CKovaRun& kova)
+HWND OpenByHotKey(CKova& kova)
 {
-    if (!Send("send-scan 0x04 ext") || !Send("send-scan 0x04 ext up"))
+    if (!Scan("0x04 ext") || !Scan("0x04 ext up"))
         return nullptr;
-    return kova.WaitForNotice();
+    return WaitForDialogOf(kova.Pid(), kWaitMs);
 }
 
 bool IsShown(HWND hNotice)
@@ -162,10 +57,23 @@ bool WaitClosed(HWND hNotice, DWORD dwTimeoutMs)
     return PumpUntil([&] { return !IsShown(hNotice); }, dwTimeoutMs);
 }
 
+// The pointer by SendInput: under Wine SetCursorPos from a program without windows moves
+// Wine's idea of the pointer but not X's, and the next window mapped under X's pointer
+// takes it back there.
+void MovePointer(POINT pt)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (pt.x * 65536 + 65535) / ::GetSystemMetrics(SM_CXSCREEN);
+    input.mi.dy = (pt.y * 65536 + 65535) / ::GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    ::SendInput(1, &input, sizeof input);
+}
+
 void PointAt(HWND hNotice, POINT pt)
 {
     ::ClientToScreen(hNotice, &pt);
-    ::SetCursorPos(pt.x, pt.y);
+    MovePointer(pt);
 }
 
 // Holds the notice's close timer: the pointer rests on its background, so whatever closes
@@ -178,12 +86,9 @@ void RestPointerOn(HWND hNotice)
 
 class SwitchOffNoticeTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::SetCursorPos(kParked.x, kParked.y); }
-    void TearDown() override { ::SetCursorPos(kParked.x, kParked.y); }
+    void SetUp() override { MovePointer(kParked); }
+    void TearDown() override { MovePointer(kParked); }
 };
-
-// ---------------------------------------------------------------------------------------------
-// The look, read back from the screen.
 
 std::unique_ptr<CCanvas> CaptureScreen()
 {
@@ -252,8 +157,8 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
     };
     CRadioState state(rows[0].byStatus);
     ASSERT_TRUE(state.IsReady());
-    CKovaRun kova;
-    ASSERT_TRUE(kova.Start());
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident());
 
     for (const auto& row : rows)
     {
@@ -284,8 +189,8 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
         // For people to look at.
         EXPECT_TRUE(SavePng(pShot->Bitmap(), row.pszShot));
 
-        ASSERT_TRUE(Send("send-scan 0x1C"));
-        ASSERT_TRUE(Send("send-scan 0x1C up"));
+        ASSERT_TRUE(Scan("0x1C"));
+        ASSERT_TRUE(Scan("0x1C up"));
         ASSERT_TRUE(WaitClosed(hNotice, kWaitMs));
     }
 }
@@ -294,18 +199,18 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
 {
     CRadioState state(0x0F);
     ASSERT_TRUE(state.IsReady());
-    CKovaRun kova;
-    ASSERT_TRUE(kova.Start());
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident());
 
     // Untouched, opened from the tray menu.
     TrayIcon icon;
-    ASSERT_TRUE(FindTrayIcon(CIconSelector::ByOwner(kova.Frame(), 128), icon));
+    ASSERT_TRUE(FindTrayIcon(kova.Icon(), icon));
     std::string strError;
     ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Right, ClickMethod::Input, &strError)) << strError;
     ASSERT_TRUE(WaitForPopupMenu(kWaitMs, nullptr, kova.Pid()));
-    ::SetCursorPos(kParked.x, kParked.y);
+    MovePointer(kParked);
     ASSERT_TRUE(PressKey("o", &strError)) << strError;
-    HWND hNotice = kova.WaitForNotice();
+    HWND hNotice = WaitForDialogOf(kova.Pid(), kWaitMs);
     ASSERT_NE(hNotice, nullptr) << "no notice from \"&Option\"";
     ULONGLONG ullShown = Now();
     ASSERT_TRUE(WaitClosed(hNotice, kCloseWaitMs)) << "still open after 15 s";
@@ -336,7 +241,7 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
     EXPECT_FALSE(WaitClosed(hNotice, 5000)) << "closed under the pointer resting on the picture";
 
     // Straight from the picture out: 4 s later it goes.
-    ::SetCursorPos(kParked.x, kParked.y);
+    MovePointer(kParked);
     const ULONGLONG ullLeft = Now();
     ASSERT_TRUE(WaitClosed(hNotice, kCloseWaitMs)) << "still open 15 s after the pointer left";
     EXPECT_GE(Now() - ullLeft, kNotBeforeMs);
@@ -346,23 +251,23 @@ TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
 {
     CRadioState state(0x0F);
     ASSERT_TRUE(state.IsReady());
-    CKovaRun kova;
-    ASSERT_TRUE(kova.Start());
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident());
 
     HWND hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
     RestPointerOn(hNotice);
     // No virtual key, so the dialog manager cannot take these for Enter: only the notice's
     // keyboard hook can.
-    ASSERT_TRUE(Send("send-scan 0x1C up"));
+    ASSERT_TRUE(Scan("0x1C up"));
     // Handled once Kova has refreshed the tip: the refresh is queued behind the key.
     ASSERT_TRUE(state.Set(0x05));
-    ASSERT_TRUE(Send("set-event KovamodeNotifyEvent"));
-    ASSERT_TRUE(kova.WaitForTip(kTipWlanOff));
+    ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
+    ASSERT_TRUE(kova.WaitForIcon(kTipWlanOff));
     EXPECT_TRUE(IsShown(hNotice)) << "closed by the release of Enter";
-    ASSERT_TRUE(Send("send-scan 0x1C"));
+    ASSERT_TRUE(Scan("0x1C"));
     EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "Enter did not close it";
-    ASSERT_TRUE(Send("send-scan 0x1C up"));
+    ASSERT_TRUE(Scan("0x1C up"));
 
     hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
@@ -379,25 +284,25 @@ TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
 {
     CRadioState state(0x0F);
     ASSERT_TRUE(state.IsReady());
-    CKovaRun kova;
-    ASSERT_TRUE(kova.Start());
-    ASSERT_TRUE(kova.WaitForTip(kTipBothOff));
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident());
+    ASSERT_TRUE(kova.WaitForIcon(kTipBothOff));
 
     // While the notice is up the frame's own hook is off: only the notice passes the key on.
     HWND hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
     RestPointerOn(hNotice);
     ASSERT_TRUE(state.Set(0x0A));
-    ASSERT_TRUE(Send("send-scan 0x71 up"));
-    EXPECT_TRUE(kova.WaitForTip(kTipBtOff)) << "the release did not refresh the tray";
+    ASSERT_TRUE(Scan("0x71 up"));
+    EXPECT_TRUE(kova.WaitForIcon(kTipBtOff)) << "the release did not refresh the tray";
     EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "the release did not close it";
 
     hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
     RestPointerOn(hNotice);
     ASSERT_TRUE(state.Set(0x05));
-    ASSERT_TRUE(Send("send-scan 0x71"));
-    EXPECT_TRUE(kova.WaitForTip(kTipWlanOff)) << "the press did not refresh the tray";
+    ASSERT_TRUE(Scan("0x71"));
+    EXPECT_TRUE(kova.WaitForIcon(kTipWlanOff)) << "the press did not refresh the tray";
     EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "the press did not close it";
-    ASSERT_TRUE(Send("send-scan 0x71 up"));
+    ASSERT_TRUE(Scan("0x71 up"));
 }
