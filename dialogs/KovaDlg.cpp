@@ -63,8 +63,8 @@ int CKovaDlg::OnCreate(LPCREATESTRUCTA)
 
 BOOL CKovaDlg::OnInitDialog()
 {
-    // Every SetWindowPos below would show the window at once, at (0, 0) first; it shows
-    // when the dialog manager shows it, centred and skinned.
+    // The base shows the window at (0, 0) before we centre it: it stays hidden until the
+    // dialog manager shows it, skinned and centred.
     m_bInitialising = true;
     g_dialogHook.Install(m_hWnd, AfxGetInstanceHandle());
     RestartAutoClose();
