@@ -90,30 +90,13 @@ bool Stroke(const std::string& strKey)
     return SendScan(strKey) && SendScan(strUp);
 }
 
-bool MoveCursor(int x, int y)
-{
-    ::SetCursorPos(x, y);
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return ::SendInput(1, &in, sizeof in) == 1;
-}
-
-// Away from the screen's centre, where a resting cursor would hold the pop-up open.
-bool ParkCursor()
-{
-    return MoveCursor(::GetSystemMetrics(SM_CXSCREEN) - 3, ::GetSystemMetrics(SM_CYSCREEN) - 3);
-}
-
 bool Click(int x, int y)
 {
     INPUT in[2] = {};
     in[0].type = in[1].type = INPUT_MOUSE;
     in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return MoveCursor(x, y) && ::SendInput(2, in, sizeof(INPUT)) == 2;
+    return kovatest::MovePointer({ x, y }) && ::SendInput(2, in, sizeof(INPUT)) == 2;
 }
 
 class KovaModePopup : public ::testing::Test {
@@ -137,7 +120,7 @@ protected:
                     px[y * 4 * kSlice + x] = argb & 0xFFFFFF;
                 }
         }
-        ASSERT_TRUE(ParkCursor());
+        ASSERT_TRUE(kovatest::ParkPointer());
         m_kova = CProcessGuard::Start("Kova.exe", "");
         ASSERT_TRUE(m_kova);
         ASSERT_TRUE(PumpUntil([&] {
@@ -385,7 +368,7 @@ TEST_F(KovaModePopup, HoverSelectsWithoutNewImagesAndClicksWrite)
     POINT pt = { 0, 0 };
     ::ClientToScreen(hDlg, &pt);
     // Near the top of 1003: its tool tip opens below the cursor, over the rest of the buttons.
-    ASSERT_TRUE(MoveCursor(pt.x + 168 + 37, pt.y + 87 + 3));
+    ASSERT_TRUE(kovatest::MovePointer({ pt.x + 168 + 37, pt.y + 87 + 3 }));
     const char kHoverBt[] = "4wifiandbt/0 4wifi_off/0 4bluetooth_off/1 | Change Status to Bluetooth ON";
     EXPECT_EQ(WaitForLook(hDlg, kThree, kHoverBt, 12), kHoverBt);
     // While the cursor rests on it, the pop-up stays.
@@ -396,7 +379,7 @@ TEST_F(KovaModePopup, HoverSelectsWithoutNewImagesAndClicksWrite)
     EXPECT_TRUE(WaitForTip(L"Bluetooth is enabled."));
 
     // A click on 1001 with both off.
-    ASSERT_TRUE(ParkCursor());
+    ASSERT_TRUE(kovatest::ParkPointer());
     ASSERT_TRUE(m_state.Set(0x1C));
     ASSERT_TRUE(m_state.ClearLog());
     hDlg = Open(kThree);
@@ -407,14 +390,14 @@ TEST_F(KovaModePopup, HoverSelectsWithoutNewImagesAndClicksWrite)
     EXPECT_TRUE(WaitForTip(L"Bluetooth and Wireless LAN are enabled."));
 
     // Leaving straight from a button to the outside lets the time-out run again.
-    ASSERT_TRUE(ParkCursor());
+    ASSERT_TRUE(kovatest::ParkPointer());
     ASSERT_TRUE(m_state.ClearLog());
     hDlg = Open(kThree);
     ASSERT_NE(hDlg, nullptr);
-    ASSERT_TRUE(MoveCursor(pt.x + 91 + 37, pt.y + 87 + 3));
+    ASSERT_TRUE(kovatest::MovePointer({ pt.x + 91 + 37, pt.y + 87 + 3 }));
     const char kHoverWifi[] = "4wifiandbt/0 4wifi_off/1 4bluetooth_off/0 | Change Status to WiFi ON";
     EXPECT_EQ(WaitForLook(hDlg, kThree, kHoverWifi, 12), kHoverWifi);
-    ASSERT_TRUE(ParkCursor());
+    ASSERT_TRUE(kovatest::ParkPointer());
     EXPECT_TRUE(WaitClosed(4000 + kWaitMs)) << "the pop-up stayed open after the cursor left";
     EXPECT_TRUE(WritesIn(m_state.Log()).empty());
 }

@@ -97,7 +97,7 @@ protected:
                                          wc.hInstance, nullptr));
         ASSERT_NE(m_hFrame.get(), nullptr);
         // A cursor over the centre would hold the pop-up open.
-        ::SetCursorPos(1, 1);
+        ASSERT_TRUE(kovatest::ParkPointer());
     }
     void TearDown() override
     {

@@ -28,18 +28,6 @@ const POINT kPictureCentre = { 460 + 14 + 37, 306 + 44 + 32 };
 
 // The notice with a check that polls inside its own modal loop: m_fnStart once, then
 // m_fnPoll every 50 ms until it returns true (DoModal gives kProbeDone).
-// The pointer by SendInput: under Wine SetCursorPos moves Wine's idea of the pointer but
-// not X's, and the next window mapped under X's pointer takes it back there.
-void MovePointer(POINT pt)
-{
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (pt.x * 65536 + 65535) / ::GetSystemMetrics(SM_CXSCREEN);
-    input.mi.dy = (pt.y * 65536 + 65535) / ::GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(1, &input, sizeof input);
-}
-
 class CNoticeProbe : public CSwitchOffDlg {
 public:
     CNoticeProbe() : CSwitchOffDlg(nullptr) {}
@@ -90,14 +78,14 @@ protected:
         ASSERT_TRUE(m_gdiplus.IsStarted());
         ASSERT_TRUE(LoadSkinArchive(m_archive));
         SetSkinArchive(&m_archive);
-        MovePointer(kParked);
+        kovatest::MovePointer(kParked);
     }
     void TearDown() override
     {
         g_noticeHook.Remove();
         SetSkinArchive(nullptr);
         ReleaseSkinArchive(m_archive);
-        MovePointer(kParked);
+        kovatest::MovePointer(kParked);
     }
 
     kfw::CGdiplusSession m_gdiplus;
@@ -159,7 +147,7 @@ TEST_F(SwitchOffDlgTest, HoveringThePictureShowsTheTwoLineTip)
         {
             static LONG s_dx = 0;
             s_dx ^= 1;
-            MovePointer({ kPictureCentre.x + s_dx, kPictureCentre.y });
+            kovatest::MovePointer({ kPictureCentre.x + s_dx, kPictureCentre.y });
             return false;
         }
         HWND hTip = ToolTipOf(d.m_hWnd);

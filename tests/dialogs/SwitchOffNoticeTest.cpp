@@ -57,23 +57,10 @@ bool WaitClosed(HWND hNotice, DWORD dwTimeoutMs)
     return PumpUntil([&] { return !IsShown(hNotice); }, dwTimeoutMs);
 }
 
-// The pointer by SendInput: under Wine SetCursorPos from a program without windows moves
-// Wine's idea of the pointer but not X's, and the next window mapped under X's pointer
-// takes it back there.
-void MovePointer(POINT pt)
-{
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (pt.x * 65536 + 65535) / ::GetSystemMetrics(SM_CXSCREEN);
-    input.mi.dy = (pt.y * 65536 + 65535) / ::GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(1, &input, sizeof input);
-}
-
 void PointAt(HWND hNotice, POINT pt)
 {
     ::ClientToScreen(hNotice, &pt);
-    MovePointer(pt);
+    kovatest::MovePointer(pt);
 }
 
 // Holds the notice's close timer: the pointer rests on its background, so whatever closes
@@ -86,8 +73,8 @@ void RestPointerOn(HWND hNotice)
 
 class SwitchOffNoticeTest : public ::testing::Test {
 protected:
-    void SetUp() override { MovePointer(kParked); }
-    void TearDown() override { MovePointer(kParked); }
+    void SetUp() override { kovatest::MovePointer(kParked); }
+    void TearDown() override { kovatest::MovePointer(kParked); }
 };
 
 std::unique_ptr<CCanvas> CaptureScreen()
@@ -208,7 +195,7 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
     std::string strError;
     ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Right, ClickMethod::Input, &strError)) << strError;
     ASSERT_TRUE(WaitForPopupMenu(kWaitMs, nullptr, kova.Pid()));
-    MovePointer(kParked);
+    kovatest::MovePointer(kParked);
     ASSERT_TRUE(PressKey("o", &strError)) << strError;
     HWND hNotice = WaitForDialogOf(kova.Pid(), kWaitMs);
     ASSERT_NE(hNotice, nullptr) << "no notice from \"&Option\"";
@@ -241,7 +228,7 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
     EXPECT_FALSE(WaitClosed(hNotice, 5000)) << "closed under the pointer resting on the picture";
 
     // Straight from the picture out: 4 s later it goes.
-    MovePointer(kParked);
+    kovatest::MovePointer(kParked);
     const ULONGLONG ullLeft = Now();
     ASSERT_TRUE(WaitClosed(hNotice, kCloseWaitMs)) << "still open 15 s after the pointer left";
     EXPECT_GE(Now() - ullLeft, kNotBeforeMs);

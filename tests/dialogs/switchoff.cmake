@@ -11,6 +11,6 @@ add_dependencies(switchoff_dialog_tests kovatest_helper)
 
 # Kova.exe driven through the end-to-end tests' session helpers.
 kova_add_test(switchoff_notice_tests
-  SOURCES SwitchOffNoticeTest.cpp ${CMAKE_SOURCE_DIR}/tests/kova/KovaSession.cpp
-  LIBS kova_skin_dialog kova_res kova_test_support gdiplus)
+  SOURCES SwitchOffNoticeTest.cpp
+  LIBS kova_skin_dialog kova_res kova_e2e_session gdiplus)
 add_dependencies(switchoff_notice_tests Kova emsc_cdecl kovatest_helper)

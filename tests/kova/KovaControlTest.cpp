@@ -15,7 +15,7 @@ void WaitForPopupToClose(CKova& kova)
 {
     ASSERT_EQ(1u, DialogsOf(kova.Pid()).size());
     // Pop-ups open in the middle of the screen, where a fresh display leaves the pointer.
-    ASSERT_TRUE(::SetCursorPos(1, ::GetSystemMetrics(SM_CYSCREEN) - 2));
+    ASSERT_TRUE(ParkPointer());
     ASSERT_TRUE(WaitForNoDialogOf(kova.Pid(), kWaitMs)) << "the pop-up stayed open";
 }
 

@@ -49,6 +49,33 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     }
 }
 
+bool MovePointer(POINT pt, DWORD dwTimeoutMs)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (pt.x * 65536 + 65535) / ::GetSystemMetrics(SM_CXSCREEN);
+    input.mi.dy = (pt.y * 65536 + 65535) / ::GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    if (::SendInput(1, &input, sizeof input) != 1)
+        return false;
+    // Polled without pumping: callers may be inside a dialog's timer handler.
+    const DWORD dwStart = ::GetTickCount();
+    for (;;)
+    {
+        POINT ptNow = {};
+        if (::GetCursorPos(&ptNow) && ptNow.x == pt.x && ptNow.y == pt.y)
+            return true;
+        if (::GetTickCount() - dwStart > dwTimeoutMs)
+            return false;
+        ::Sleep(5);
+    }
+}
+
+bool ParkPointer()
+{
+    return MovePointer({ ::GetSystemMetrics(SM_CXSCREEN) - 3, ::GetSystemMetrics(SM_CYSCREEN) - 3 });
+}
+
 std::string BinPath(const char* pszExe)
 {
     char szPath[MAX_PATH] = {};

@@ -65,6 +65,13 @@ private:
 DWORD RunProgram(const char* pszExe, const std::string& strArgs, std::string& rstrOutput,
                  DWORD dwTimeoutMs = 20000);
 
+// Moves the pointer as real input does and waits until it is there. Under Wine,
+// SetCursorPos from a program without windows moves Wine's idea of the pointer but not
+// X's, and the next window mapped under X's pointer takes it back there.
+bool MovePointer(POINT pt, DWORD dwTimeoutMs = 2000);
+// Away from the screen's centre, where pop-ups open and a resting pointer holds them.
+bool ParkPointer();
+
 // A name no other test run uses at the same time (process id and a counter).
 std::string UniqueName(const char* pszBase);
 

@@ -13,6 +13,7 @@
 
 #include "framework/Handles.h"
 #include "support/TestSupport.h"
+#include "support/TestSupport.h"
 
 namespace kovatest {
 
@@ -514,8 +515,8 @@ bool ClickTrayIcon(const TrayIcon& icon, ClickKind kind, ClickMethod method, std
         ::GetClassNameA(hHit, szClass, sizeof(szClass));
         return fail("the icon is covered at its centre by " + Hex(hHit) + " (" + szClass + ")");
     }
-    if (!::SetCursorPos(ptScreen.x, ptScreen.y))
-        return fail("SetCursorPos failed");
+    if (!MovePointer(ptScreen))
+        return fail("the pointer did not get to the icon");
     std::vector<INPUT> inputs;
     auto add = [&](DWORD dwFlags) {
         INPUT in = {};
