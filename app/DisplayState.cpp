@@ -14,6 +14,18 @@ RadioFlags RadioFlagsFromStatus(uint8_t byStatus)
     return flags;
 }
 
+RadioFlags MakeRadioFlags(int bWirelessOn, int bBluetoothOn, int bWirelessExist, int bBluetoothExist,
+                          int bKillSwitchOn)
+{
+    RadioFlags flags;
+    flags.bWirelessOn = bWirelessOn != 0;
+    flags.bBluetoothOn = bBluetoothOn != 0;
+    flags.bWirelessExist = bWirelessExist != 0;
+    flags.bBluetoothExist = bBluetoothExist != 0;
+    flags.bKillSwitchOn = bKillSwitchOn != 0;
+    return flags;
+}
+
 StatusClass ClassifyStatus(const RadioFlags& flags)
 {
     if (!flags.bWirelessExist && !flags.bBluetoothExist)

@@ -21,6 +21,9 @@ enum StatusClass : int {
 };
 
 RadioFlags RadioFlagsFromStatus(uint8_t byStatus);
+// From the five answers of the controller's queries (any non-zero value is set).
+RadioFlags MakeRadioFlags(int bWirelessOn, int bBluetoothOn, int bWirelessExist, int bBluetoothExist,
+                          int bKillSwitchOn);
 StatusClass ClassifyStatus(const RadioFlags& flags);
 // The tray icon id (143-148), which is also the string id of its tool tip.
 unsigned TrayIdFor(const RadioFlags& flags);

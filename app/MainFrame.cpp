@@ -134,13 +134,7 @@ void CMainFrame::OnEmscMissing()
 
 RadioFlags CMainFrame::CachedFlags() const
 {
-    RadioFlags flags;
-    flags.bWirelessOn = m_bWirelessOn != FALSE;
-    flags.bBluetoothOn = m_bBluetoothOn != FALSE;
-    flags.bWirelessExist = m_bWirelessExist != FALSE;
-    flags.bBluetoothExist = m_bBluetoothExist != FALSE;
-    flags.bKillSwitchOn = m_bKillSwitchOn != FALSE;
-    return flags;
+    return MakeRadioFlags(m_bWirelessOn, m_bBluetoothOn, m_bWirelessExist, m_bBluetoothExist, m_bKillSwitchOn);
 }
 
 int CMainFrame::GetCurrentStatus()

@@ -103,13 +103,7 @@ void CKovaDlg::OnWindowPosChanging(WINDOWPOS* pWindowPos)
 
 RadioFlags CKovaDlg::Flags() const
 {
-    RadioFlags flags;
-    flags.bWirelessOn = m_bWirelessOn != FALSE;
-    flags.bBluetoothOn = m_bBluetoothOn != FALSE;
-    flags.bWirelessExist = m_bWirelessExist != FALSE;
-    flags.bBluetoothExist = m_bBluetoothExist != FALSE;
-    flags.bKillSwitchOn = m_bKillSwitchOn != FALSE;
-    return flags;
+    return MakeRadioFlags(m_bWirelessOn, m_bBluetoothOn, m_bWirelessExist, m_bBluetoothExist, m_bKillSwitchOn);
 }
 
 void CKovaDlg::ReadRadioStatus()
