@@ -9,6 +9,7 @@
 //   send-scan CODE [ext] [up] [vk=N]        one key event through SendInput, by scan code
 //   watch-scan CODE READY [TIMEOUT_MS]      low-level keyboard hook of our own: set READY,
 //                                           then wait for a key with scan code CODE (5000)
+//   move-pointer X Y                        the pointer to screen point (X, Y), as real input
 #include <windows.h>
 
 #include <stdio.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -148,12 +150,21 @@ int WatchScanCmd(int argc, char** argv)
     return kDone;
 }
 
+int MovePointerCmd(int argc, char** argv)
+{
+    unsigned long ulX = 0, ulY = 0;
+    if (argc != 2 || !ParseNumber(argv[0], ulX) || !ParseNumber(argv[1], ulY))
+        return Usage("move-pointer X Y");
+    const POINT pt = { static_cast<LONG>(ulX), static_cast<LONG>(ulY) };
+    return kovatest::MovePointer(pt) ? kDone : kTimedOut;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return Usage("usage: kovatest_helper set-event|hold-events|send-scan|watch-scan ...");
+        return Usage("usage: kovatest_helper set-event|hold-events|send-scan|watch-scan|move-pointer ...");
     const std::string strCmd = argv[1];
     if (strCmd == "set-event")
         return SetEventCmd(argc - 2, argv + 2);
@@ -163,5 +174,7 @@ int main(int argc, char** argv)
         return SendScanCmd(argc - 2, argv + 2);
     if (strCmd == "watch-scan")
         return WatchScanCmd(argc - 2, argv + 2);
+    if (strCmd == "move-pointer")
+        return MovePointerCmd(argc - 2, argv + 2);
     return Usage(("unknown command: " + strCmd).c_str());
 }
