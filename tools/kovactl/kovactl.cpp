@@ -1,0 +1,255 @@
+// kovactl: shows and switches the radios from a console, and tells a running Kova to
+// re-read the state or to quit. The radio rules are the controller's (ApplyModeCode);
+// this file only reads the command line, checks what the hardware allows, and reports.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/EventWatcher.h"
+#include "framework/Handles.h"
+#include "framework/Trace.h"
+#include "radio/EmscCall.h"
+#include "radio/EmscLoader.h"
+#include "radio/RadioBits.h"
+#include "radio/SystemController.h"
+
+namespace {
+
+// Exit codes; the usage text lists them too.
+enum ExitCode {
+    EXIT_OK = 0,
+    EXIT_USAGE = 1,
+    EXIT_NO_LIBRARY = 2,
+    EXIT_NO_ENTRY = 3,
+    EXIT_SWITCH_OFF = 4,
+    EXIT_NOT_FITTED = 5,
+    EXIT_SIGNAL_FAILED = 6,
+};
+
+const char kUsage[] =
+    "Shows and switches the notebook's WiFi and Bluetooth radios.\n"
+    "\n"
+    "KOVACTL status [--json]\n"
+    "KOVACTL set {both | wifi | bt}\n"
+    "KOVACTL refresh\n"
+    "KOVACTL quit\n"
+    "\n"
+    "  status    Shows which radios are fitted, whether each is on, and the\n"
+    "            position of the hardware radio switch.\n"
+    "  --json    Prints the status as one JSON object.\n"
+    "  set       Switches the radios as Kova's pop-up does, then tells a running\n"
+    "            Kova to show the change:\n"
+    "              both  WiFi and Bluetooth on (both must be fitted)\n"
+    "              wifi  WiFi on; Bluetooth off when it is fitted\n"
+    "              bt    Bluetooth on; WiFi off when it is fitted\n"
+    "            Refused while the hardware switch is off.\n"
+    "  refresh   Tells a running Kova to read the radio state again.\n"
+    "  quit      Tells a running Kova to close.\n"
+    "  /?        Shows this help.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  Success.\n"
+    "  1  Invalid command line.\n"
+    "  2  EMSC.dll was not found.\n"
+    "  3  EMSC.dll has no EMSCEvaluate entry point.\n"
+    "  4  Refused: the hardware radio switch is off.\n"
+    "  5  Refused: a radio the mode needs is not fitted.\n"
+    "  6  Kova could not be signalled.\n";
+
+// Windows console tools name the bad argument and point at the help.
+int UsageError(const std::string& strWhat)
+{
+    std::fprintf(stderr, "ERROR: %s\nType \"KOVACTL /?\" for usage.\n", strWhat.c_str());
+    return EXIT_USAGE;
+}
+
+bool IsHelp(const char* pszArg)
+{
+    return !std::strcmp(pszArg, "/?") || !std::strcmp(pszArg, "-?") || !_stricmp(pszArg, "--help") ||
+           !_stricmp(pszArg, "-h") || !_stricmp(pszArg, "/h") || !_stricmp(pszArg, "help");
+}
+
+// The controller writes debugger lines for every query; a console tool keeps them quiet.
+void DiscardTrace(const char*)
+{
+}
+
+// The library loaded the trusted way with its entry point bound, for the scope of one
+// command. The entry point is cleared before the module goes.
+class CEmscSession {
+public:
+    CEmscSession() = default;
+    ~CEmscSession() { BindEmscEntry(nullptr); }
+    CEmscSession(const CEmscSession&) = delete;
+    CEmscSession& operator=(const CEmscSession&) = delete;
+
+    // EXIT_OK, or the exit code after the error has been printed.
+    int Open()
+    {
+        m_module.Reset(LoadEmscFromTrustedFolders());
+        if (!m_module)
+        {
+            std::fputs("ERROR: EMSC.dll was not found beside kovactl.exe or in the system folders.\n", stderr);
+            return EXIT_NO_LIBRARY;
+        }
+        if (!BindEmscEntry(m_module.Get()))
+        {
+            std::fputs("ERROR: EMSC.dll has no EMSCEvaluate entry point.\n", stderr);
+            return EXIT_NO_ENTRY;
+        }
+        return EXIT_OK;
+    }
+
+private:
+    kfw::CModule m_module;
+};
+
+// Sets one of Kova's auto-reset events, creating it when Kova has not (then nobody waits
+// for it and the signal goes with this process, which is harmless).
+int SignalKova(const char* pszEvent)
+{
+    kfw::CHandle hEvent(::CreateEventA(nullptr, FALSE, FALSE, pszEvent));
+    const bool bKovaRuns = hEvent && ::GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!hEvent || !::SetEvent(hEvent.Get()))
+    {
+        std::fprintf(stderr, "ERROR: cannot signal %s (error %lu).\n", pszEvent, ::GetLastError());
+        return EXIT_SIGNAL_FAILED;
+    }
+    if (!bKovaRuns)
+        std::puts("Kova is not running; nothing to tell it.");
+    return EXIT_OK;
+}
+
+const char* Describe(BOOL bFitted, BOOL bOn)
+{
+    return !bFitted ? "not fitted" : bOn ? "fitted, on" : "fitted, off";
+}
+
+const char* JsonBool(BOOL b)
+{
+    return b ? "true" : "false";
+}
+
+int CmdStatus(bool bJson)
+{
+    CEmscSession emsc;
+    if (const int nErr = emsc.Open())
+        return nErr;
+    SystemController controller;
+    controller.QueryWsBlStatus();
+    const BOOL bWlanFitted = controller.IsWirelessExist();
+    const BOOL bWlanOn = controller.IsWirelessOn();
+    const BOOL bBtFitted = controller.IsBluetoothExist();
+    const BOOL bBtOn = controller.IsBluetoothOn();
+    const BOOL bSwitchOn = controller.IsKillSwitchOn();
+    if (bJson)
+    {
+        std::printf("{\"status\": %u, \"wifi\": {\"fitted\": %s, \"on\": %s}, "
+                    "\"bluetooth\": {\"fitted\": %s, \"on\": %s}, \"switch\": \"%s\"}\n",
+                    static_cast<unsigned>(controller.returnECData), JsonBool(bWlanFitted), JsonBool(bWlanOn),
+                    JsonBool(bBtFitted), JsonBool(bBtOn), bSwitchOn ? "on" : "off");
+    }
+    else
+    {
+        std::printf("WiFi:            %s\n", Describe(bWlanFitted, bWlanOn));
+        std::printf("Bluetooth:       %s\n", Describe(bBtFitted, bBtOn));
+        std::printf("Hardware switch: %s\n", bSwitchOn ? "on" : "off (radios cut)");
+    }
+    return EXIT_OK;
+}
+
+struct ModeName {
+    const char* pszName;
+    int nModeCode;
+    bool bNeedsWlan;
+    bool bNeedsBt;
+};
+const ModeName kModes[] = {
+    {"both", MODE_BOTH_ON, true, true},
+    {"wifi", MODE_WIFI_ONLY, true, false},
+    {"bt", MODE_BT_ONLY, false, true},
+};
+
+int CmdSet(const ModeName& mode)
+{
+    CEmscSession emsc;
+    if (const int nErr = emsc.Open())
+        return nErr;
+    SystemController controller;
+    controller.QueryWsBlStatus();
+    if (!controller.IsKillSwitchOn())
+    {
+        std::fputs("ERROR: the hardware radio switch is off; turn it on first.\n", stderr);
+        return EXIT_SWITCH_OFF;
+    }
+    const BOOL bWlanFitted = controller.IsWirelessExist();
+    const BOOL bBtFitted = controller.IsBluetoothExist();
+    if ((mode.bNeedsWlan && !bWlanFitted) || (mode.bNeedsBt && !bBtFitted))
+    {
+        std::fprintf(stderr, "ERROR: \"%s\" needs %s, which this machine does not have.\n", mode.pszName,
+                     mode.bNeedsWlan && mode.bNeedsBt ? "both WiFi and Bluetooth"
+                     : mode.bNeedsWlan                ? "WiFi"
+                                                      : "Bluetooth");
+        return EXIT_NOT_FITTED;
+    }
+    ApplyModeCode(controller, mode.nModeCode, bWlanFitted && bBtFitted);
+    controller.QueryWsBlStatus();
+    std::printf("WiFi %s, Bluetooth %s.\n", Describe(bWlanFitted, controller.IsWirelessOn()),
+                Describe(bBtFitted, controller.IsBluetoothOn()));
+    return SignalKova(KOVA_NOTIFY_EVENT_NAME);
+}
+
+int Run(int argc, char** argv)
+{
+    if (argc < 2)
+        return UsageError("no command given.");
+    if (IsHelp(argv[1]))
+    {
+        std::fputs(kUsage, stdout);
+        return EXIT_OK;
+    }
+    const char* pszCmd = argv[1];
+    if (!_stricmp(pszCmd, "status"))
+    {
+        bool bJson = false;
+        for (int i = 2; i < argc; ++i)
+        {
+            if (_stricmp(argv[i], "--json") && _stricmp(argv[i], "/json"))
+                return UsageError(std::string("Invalid argument/option - '") + argv[i] + "'.");
+            bJson = true;
+        }
+        return CmdStatus(bJson);
+    }
+    if (!_stricmp(pszCmd, "set"))
+    {
+        if (argc != 3)
+            return UsageError(argc < 3 ? "set needs a mode: both, wifi or bt." : "set takes one mode.");
+        for (const ModeName& mode : kModes)
+            if (!_stricmp(argv[2], mode.pszName))
+                return CmdSet(mode);
+        return UsageError(std::string("Invalid mode - '") + argv[2] + "'; use both, wifi or bt.");
+    }
+    const bool bRefresh = !_stricmp(pszCmd, "refresh");
+    if (bRefresh || !_stricmp(pszCmd, "quit"))
+    {
+        if (argc != 2)
+            return UsageError(std::string("Invalid argument/option - '") + argv[2] + "'.");
+        return SignalKova(bRefresh ? KOVA_NOTIFY_EVENT_NAME : KOVA_CLOSE_EVENT_NAME);
+    }
+    return UsageError(std::string("Invalid command - '") + pszCmd + "'.");
+}
+
+} // namespace
+
+// MinGW's start-up code expands wildcards in the arguments; "/?" must reach us as typed.
+extern "C" {
+int _dowildcard = 0;
+}
+
+int main(int argc, char** argv)
+{
+    kfw::SetTraceSink(DiscardTrace);
+    return Run(argc, argv);
+}
