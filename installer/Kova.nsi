@@ -1,0 +1,142 @@
+; Kova's installer. Built by CMake (installer/CMakeLists.txt), which passes:
+;   VERSION    the product version, "1.0.0.1"
+;   KOVA_EXE   the program to install (a signed copy when signing is on)
+;   KOVA_HELP  the help document kovaHelp.mht
+;   OUTFILE    where the installer goes
+; Switches: /S silent; /START with /S starts Kova when done (silent mode does not start it
+; otherwise); /D=folder another folder (Kova looks for its help in the default one).
+Unicode true
+SetCompressor /SOLID lzma
+SetDateSave off
+RequestExecutionLevel admin
+ManifestDPIAware true
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+
+!define PRODUCT "Kova"
+!define PUBLISHER "Pravo"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kova"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define VERSION_KEY "SOFTWARE\KOVA"
+; The resident instance's window class, and the name of the mutex it holds until it ends.
+!define KOVA_CLASS "KovamodeClass"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+; Kova opens its help from this fixed folder, so no directory page is offered.
+InstallDir "$PROGRAMFILES\Pravo\Kova"
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
+
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartKova
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; Asks an installed, running Kova to quit ("Kova.exe Close") and waits, at most 15 s, until
+; its window is gone, its single-instance mutex is free (it is held until the process
+; ends) and the program file can be opened for writing. The file check is what Windows
+; enforces for a running program; Wine does not always, hence the other two.
+!macro CLOSE_RUNNING_KOVA UN
+Function ${UN}CloseRunningKova
+  Push $R0
+  Push $R1
+  IfFileExists "$INSTDIR\Kova.exe" 0 done
+  ExecWait '"$INSTDIR\Kova.exe" Close'
+  StrCpy $R0 0
+  wait:
+    FindWindow $R1 "${KOVA_CLASS}"
+    StrCmp $R1 0 0 busy
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${KOVA_CLASS}") p .R1'
+    ${If} $R1 P<> 0
+      System::Call 'kernel32::CloseHandle(p R1)'
+      Goto busy
+    ${EndIf}
+    ClearErrors
+    FileOpen $R1 "$INSTDIR\Kova.exe" a
+    IfErrors busy
+    FileClose $R1
+    Goto done
+  busy:
+    IntOp $R0 $R0 + 1
+    IntCmp $R0 150 done
+    Sleep 100
+    Goto wait
+  done:
+  Pop $R1
+  Pop $R0
+FunctionEnd
+!macroend
+!insertmacro CLOSE_RUNNING_KOVA ""
+!insertmacro CLOSE_RUNNING_KOVA "un."
+
+Function StartKova
+  SetOutPath "$INSTDIR"
+  Exec '"$INSTDIR\Kova.exe"'
+FunctionEnd
+
+Section "Kova" SecMain
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  Call CloseRunningKova
+  SetOverwrite on
+  File "/oname=Kova.exe" "${KOVA_EXE}"
+  File "/oname=kovaHelp.mht" "${KOVA_HELP}"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+  ; The About box reads this value (at most 19 characters).
+  WriteRegStr HKLM "${VERSION_KEY}" "Version" "${VERSION}"
+  ; Every user's logon starts Kova.
+  WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Kova.exe"'
+
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" '"$INSTDIR\Kova.exe"'
+  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+SectionEnd
+
+; The finish page's check box starts Kova in the interactive UI; silently only on /START.
+Function .onInstSuccess
+  ${If} ${Silent}
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/START" $R1
+    ${IfNot} ${Errors}
+      Call StartKova
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  Call un.CloseRunningKova
+  Delete "$INSTDIR\Kova.exe"
+  Delete "$INSTDIR\kovaHelp.mht"
+  Delete "$INSTDIR\Uninstall.exe"
+  ; Only when empty: files someone else put there stay, and so do their folders.
+  RMDir "$INSTDIR"
+  RMDir "$PROGRAMFILES\Pravo"
+
+  DeleteRegValue HKLM "${VERSION_KEY}" "Version"
+  DeleteRegKey /ifempty HKLM "${VERSION_KEY}"
+  DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+  DeleteRegKey HKLM "${UNINST_KEY}"
+SectionEnd
