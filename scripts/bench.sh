@@ -58,9 +58,10 @@ run() {
 }
 
 wine_version=$(wine --version 2>/dev/null || echo unknown)
-printf '{"name":"bench.run","date":"%s","host":"%s","wine":"%s","cores":%s,"build":"%s","runs":%s,"cycles":%s,"idle_seconds":%s}\n' \
+# The load average says whether something else shared the machine during the run.
+printf '{"name":"bench.run","date":"%s","host":"%s","wine":"%s","cores":%s,"build":"%s","runs":%s,"cycles":%s,"idle_seconds":%s,"load_before":"%s"}\n' \
     "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "$(hostname)" "${wine_version#wine-}" "$(nproc)" "$KOVA_BUILD" \
-    "$runs" "$cycles" "$idle" >>"$results"
+    "$runs" "$cycles" "$idle" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$results"
 
 run startup --runs "$runs"
 run hotkey --runs "$runs"
@@ -105,11 +106,11 @@ fi
 
 elapsed=$(( $(date +%s) - started ))
 # The run's own line gets the duration, then the table is written from the whole file.
-/usr/bin/python3 - "$results" "$elapsed" <<'EOF'
+/usr/bin/python3 - "$results" "$elapsed" "$(cut -d' ' -f1-3 /proc/loadavg)" <<'EOF'
 import json, sys
-path, seconds = sys.argv[1], int(sys.argv[2])
+path, seconds, load = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 lines = open(path).read().splitlines()
-first = json.loads(lines[0]); first["seconds"] = seconds
+first = json.loads(lines[0]); first["seconds"] = seconds; first["load_after"] = load
 open(path, "w").write("\n".join([json.dumps(first)] + lines[1:]) + "\n")
 EOF
 $figures report "$results" >"$out/results.md"

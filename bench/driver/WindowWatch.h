@@ -72,6 +72,17 @@ private:
     int m_nMissed = 0;
 };
 
+DWORD PidOf(HWND hWnd);
+bool HasClass(HWND hWnd, const char* pszClass);
+// Explorer's window for one tray icon (Wine 8: a child of its tray window).
+bool IsIconWindow(HWND hWnd);
+// Every tray icon window now: a few FindWindowEx calls, cheap enough to poll.
+std::vector<HWND> IconWindows();
+// Top-level windows of the class and process, shown or not.
+std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass);
+// Visible, and in the middle of the screen, where Kova and the dialog baseline put pop-ups.
+bool IsShownCentred(HWND hWnd);
+
 // Dispatches this thread's messages, waiting up to dwWaitMs for the first.
 void PumpOnce(DWORD dwWaitMs);
 // Pumps, testing once a millisecond, until test holds; when it first held in *pdAtMs.

@@ -19,6 +19,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,6 @@ const Program kTrayBaseline = {"tray_baseline", "tray_baseline.exe", "", "KovaTr
 const Program kDialogBaseline = {"dialog_baseline", "dialog_baseline.exe", "scan=0x05", "KovaDialogBaseline", 0,
                                  "KovaDialogBaselineClose"};
 
-const char* const kIconClasses[] = {"__winex11_tray_icon", "__wine_tray_icon"};
-const char* const kTrayClasses[] = {"__winex11_standalone_tray", "Shell_TrayWnd"};
 const char kDialogClass[] = "#32770";
 
 struct Options {
@@ -92,64 +91,6 @@ int FailCode(std::string& rstrError, const std::string& strWhat)
 {
     rstrError = strWhat;
     return kFailed;
-}
-
-DWORD PidOf(HWND hWnd)
-{
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    return dwPid;
-}
-
-bool HasClass(HWND hWnd, const char* pszClass)
-{
-    char szClass[64] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof szClass);
-    return lstrcmpiA(szClass, pszClass) == 0;
-}
-
-bool IsIconWindow(HWND hWnd)
-{
-    for (const char* pszClass : kIconClasses)
-        if (HasClass(hWnd, pszClass))
-            return true;
-    return false;
-}
-
-// Explorer's icon windows, children of its tray windows: a few FindWindowEx calls.
-std::vector<HWND> IconWindows()
-{
-    std::vector<HWND> icons;
-    for (const char* pszTray : kTrayClasses)
-        for (HWND hTray = ::FindWindowExA(nullptr, nullptr, pszTray, nullptr); hTray;
-             hTray = ::FindWindowExA(nullptr, hTray, pszTray, nullptr))
-            for (const char* pszIcon : kIconClasses)
-                for (HWND hIcon = ::FindWindowExA(hTray, nullptr, pszIcon, nullptr); hIcon;
-                     hIcon = ::FindWindowExA(hTray, hIcon, pszIcon, nullptr))
-                    icons.push_back(hIcon);
-    return icons;
-}
-
-// Top-level windows of the class and process, shown or not.
-std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass)
-{
-    std::vector<HWND> found;
-    for (HWND hWnd = ::FindWindowExA(nullptr, nullptr, pszClass, nullptr); hWnd;
-         hWnd = ::FindWindowExA(nullptr, hWnd, pszClass, nullptr))
-        if (PidOf(hWnd) == dwPid)
-            found.push_back(hWnd);
-    return found;
-}
-
-// Both Kova and the dialog baseline put their pop-ups in the middle of the screen.
-bool IsShownCentred(HWND hWnd)
-{
-    RECT rc = {};
-    if (!::IsWindowVisible(hWnd) || !::GetWindowRect(hWnd, &rc))
-        return false;
-    const int nLeft = (::GetSystemMetrics(SM_CXSCREEN) - (rc.right - rc.left)) / 2;
-    const int nTop = (::GetSystemMetrics(SM_CYSCREEN) - (rc.bottom - rc.top)) / 2;
-    return abs(rc.left - nLeft) <= 1 && abs(rc.top - nTop) <= 1;
 }
 
 bool SendKey(WORD wScan, WORD wVk, DWORD dwFlags)
@@ -509,10 +450,11 @@ bool Hold(HANDLE hGo, const char* pszStage, const CRunning& running, std::string
     return Fail(rstrError, std::string("no go-ahead after ") + pszStage);
 }
 
-// Opens and closes Kova's pop-ups, every layout in turn. The census after the first round,
-// which loads what later ones reuse, goes to rWarm.
+// Opens and closes Kova's pop-ups, every layout in turn, and takes the census at the
+// counts in checkpoints (each after that many pop-ups).
 bool CyclePopups(const CRunning& kova, kovae2e::CRadioState& state, const Options& opt,
-                 kovatest::ProcessCensus& rWarm, std::vector<double>& rShown, std::string& rstrError)
+                 const std::vector<int>& checkpoints, std::vector<kovatest::ProcessCensus>& rCensuses,
+                 std::vector<double>& rShown, std::string& rstrError)
 {
     CWindowWatch watch(opt.eDetect);
     if (!watch.IsReady())
@@ -524,8 +466,13 @@ bool CyclePopups(const CRunning& kova, kovae2e::CRadioState& state, const Option
         if (!state.Set(kind.byStatus) || !TimePopup(kova, kKovaHotScan, kind.bEnterCloses, watch, times, rstrError))
             return Fail(rstrError, "pop-up " + std::to_string(i + 1) + ": " + rstrError);
         rShown.push_back(times.dShownMs);
-        if (i + 1 == kKindCount && !CensusOf(kova, "footprint.kova.after_first_round", rWarm, rstrError))
-            return false;
+        if (std::find(checkpoints.begin(), checkpoints.end(), i + 1) != checkpoints.end())
+        {
+            kovatest::ProcessCensus census;
+            if (!CensusOf(kova, "footprint.kova.after_" + std::to_string(i + 1) + "_popups", census, rstrError))
+                return false;
+            rCensuses.push_back(census);
+        }
         if ((i + 1) % 50 == 0)
             Progress("footprint: " + std::to_string(i + 1) + " pop-ups");
     }
@@ -547,7 +494,7 @@ int Footprint(const Options& opt, std::string& rstrError)
     kovatest::ParkPointer();
 
     CRunning kova(kKova);
-    kovatest::ProcessCensus start, warm, after;
+    kovatest::ProcessCensus start;
     if (!kova.Launch(rstrError) || !kova.WaitResident(rstrError) ||
         !CensusOf(kova, "footprint.kova.start", start, rstrError))
         return kFailed;
@@ -556,15 +503,22 @@ int Footprint(const Options& opt, std::string& rstrError)
     if (!Hold(hGo.Get(), "kova-started", kova, rstrError))
         return kFailed;
 
+    // Censuses after the same layout as the last pop-up, so that they compare: once every
+    // layout has been opened (what the first openings load stays), half way, at the end.
+    // Growth from half way to the end is what each pop-up leaves behind.
+    const int nWarm = std::min(opt.nCycles, kKindCount + opt.nCycles % kKindCount);
+    const int nHalf = nWarm + kKindCount * ((opt.nCycles - nWarm) / (2 * kKindCount));
+    std::vector<int> checkpoints = {nWarm, nHalf, opt.nCycles};
+    checkpoints.erase(std::unique(checkpoints.begin(), checkpoints.end()), checkpoints.end());
+    std::vector<kovatest::ProcessCensus> censuses;
     std::vector<double> shown;
-    if (!CyclePopups(kova, state, opt, warm, shown, rstrError))
+    if (!CyclePopups(kova, state, opt, checkpoints, censuses, shown, rstrError))
         return kFailed;
-    const std::string strCycles = std::to_string(opt.nCycles);
-    if (!CensusOf(kova, "footprint.kova.after_" + strCycles + "_popups", after, rstrError))
-        return kFailed;
-    EmitCensus("footprint.kova.growth_over_" + strCycles + "_popups", Difference(after, start));
-    if (opt.nCycles > kKindCount)
-        EmitCensus("footprint.kova.growth_after_first_round", Difference(after, warm));
+    const std::string strEnd = std::to_string(opt.nCycles);
+    EmitCensus("footprint.kova.growth_from_start_to_" + strEnd, Difference(censuses.back(), start));
+    for (size_t i = 0; i + 1 < checkpoints.size(); ++i)
+        EmitCensus("footprint.kova.growth_from_" + std::to_string(checkpoints[i]) + "_to_" + strEnd,
+                   Difference(censuses.back(), censuses[i]));
     Emit(CJsonLine().Str("name", "footprint.kova.popup_shown").Str("unit", "ms").Stats(Summarise(shown)));
     if (!Hold(hGo.Get(), "kova-cycled", kova, rstrError) || !kova.Stop(rstrError))
         return kFailed;

@@ -217,9 +217,9 @@ bool TakeCensus(DWORD dwPid, ProcessCensus& rCensus)
             return false;
         hProcess = hOpened.Get();
     }
+    // Windows first: the first window call of a process that has none connects it to the
+    // window system, with handles and GDI objects of its own, which are then counted too.
     ProcessCensus census;
-    census.nHandles = CountHandles(hProcess, dwPid);
-    census.nGdi = CountGdi(hProcess);
     census.nUser = static_cast<int>(::GetGuiResources(hProcess, GR_USEROBJECTS));
     if (census.nUser == 0 && IsWine())
     {
@@ -227,6 +227,8 @@ bool TakeCensus(DWORD dwPid, ProcessCensus& rCensus)
         census.bUserIsWindows = true;
     }
     census.nThreads = CountThreadsOf(dwPid);
+    census.nHandles = CountHandles(hProcess, dwPid);
+    census.nGdi = CountGdi(hProcess);
     if (census.nHandles < 0 || census.nGdi < 0 || census.nThreads <= 0)
         return false;
     rCensus = census;
