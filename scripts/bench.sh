@@ -59,7 +59,9 @@ run() {
 
 wine_version=$(wine --version 2>/dev/null || echo unknown)
 # The load average says whether something else shared the machine during the run.
-printf '{"name":"bench.run","date":"%s","host":"%s","wine":"%s","cores":%s,"build":"%s","runs":%s,"cycles":%s,"idle_seconds":%s,"load_before":"%s"}\n' \
+run_line='{"name":"bench.run","date":"%s","host":"%s","wine":"%s","cores":%s,"build":"%s",'
+run_line+='"runs":%s,"cycles":%s,"idle_seconds":%s,"load_before":"%s"}\n'
+printf "$run_line" \
     "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "$(hostname)" "${wine_version#wine-}" "$(nproc)" "$KOVA_BUILD" \
     "$runs" "$cycles" "$idle" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$results"
 
@@ -74,7 +76,8 @@ wine "$bin/kovabench.exe" footprint --cycles "$cycles" --hold "$go_event" \
 driver_pid=$!
 for stage in kova-started kova-cycled tray_baseline-started; do
     line=
-    for _ in $(seq 1 1200); do   # 2 minutes at most for the driver to reach the stage
+    # Polled every 0.1 s: 2 minutes, and half a second per pop-up, for the driver to get there.
+    for _ in $(seq 1 $(( 1200 + cycles * 5 ))); do
         line=$(grep -F "\"hold\":\"$stage\"" "$out/footprint.json" || true)
         [ -n "$line" ] && break
         kill -0 "$driver_pid" 2>/dev/null || break

@@ -132,7 +132,8 @@ def report(path):
 
     targets = []
     for name, label in [("startup.ratio", "start-up within 1.1x of the tray baseline"),
-                        ("hotkey.mode-three.ratio", "hot key to three-button pop-up within 1.5x of the dialog baseline"),
+                        ("hotkey.mode-three.ratio",
+                         "hot key to three-button pop-up within 1.5x of the dialog baseline"),
                         ("hotkey.mode-one.ratio", "hot key to one-button pop-up within 1.5x of the dialog baseline"),
                         ("hotkey.notice.ratio", "hot key to switch-off notice within 1.5x of the dialog baseline")]:
         r = by_name.get(name)
@@ -197,9 +198,9 @@ def report(path):
     census = [l for l in lines if l.get("name", "").startswith("footprint.") and "handles" in l]
     if census:
         user_key = "user_windows" if any("user_windows" in c for c in census) else "user"
+        user_title = "windows (USER)" if user_key == "user_windows" else "USER objects"
         out += ["## Footprint: what the process holds", "",
-                f"| when | handles | GDI objects | {'windows (USER)' if user_key == 'user_windows' else 'USER objects'} "
-                "| threads |", "|---|---|---|---|---|"]
+                f"| when | handles | GDI objects | {user_title} | threads |", "|---|---|---|---|---|"]
         for c in census:
             out.append(f"| {c['name'][len('footprint.'):]} | {c['handles']} | {c['gdi']} | "
                        f"{c.get(user_key, c.get('user', '-'))} | {c['threads']} |")

@@ -9,8 +9,8 @@
 //       hot key press until the pop-up shows centred: Kova's three-button and one-button
 //       pop-ups and its switch-off notice, each against dialog_baseline.exe, in pairs
 //   kovabench footprint [--cycles N] [--hold EVENT] [--detect winevent|poll]
-//       handles, GDI objects, windows and threads of Kova after start, after the first
-//       pop-ups and after N pop-ups, and of tray_baseline.exe. With --hold it prints a
+//       handles, GDI objects, windows and threads of Kova after start, once every layout
+//       has opened, half way and after N pop-ups, and of tray_baseline.exe. With --hold it prints a
 //       {"hold":...} line at each stage and waits until EVENT is set, so that figures only
 //       the host can read (memory, CPU time) are taken there.
 #include <windows.h>
@@ -117,12 +117,17 @@ public:
     const Program& Info() const { return m_program; }
     DWORD Pid() const { return m_process.Pid(); }
     HWND Main() const { return m_hMain; }
-    HWND Icon() const { return m_hIcon; }
+
+    // A copy left running would make every start a second start.
+    bool CheckNoneRunning(std::string& rstrError) const
+    {
+        return ::FindWindowA(m_program.pszClass, nullptr)
+                   ? Fail(rstrError, std::string("another ") + m_program.pszExe + " is running")
+                   : true;
+    }
 
     bool Launch(std::string& rstrError)
     {
-        if (::FindWindowA(m_program.pszClass, nullptr))
-            return Fail(rstrError, std::string("another ") + m_program.pszExe + " is running");
         m_process = kovatest::CProcessGuard::Start(m_program.pszExe, m_program.pszArgs);
         return m_process ? true : Fail(rstrError, std::string("could not start ") + m_program.pszExe);
     }
@@ -195,6 +200,8 @@ struct StartTimes {
 bool TimeStart(const Program& program, CWindowWatch& watch, StartTimes& rTimes, std::string& rstrError)
 {
     CRunning running(program);
+    if (!running.CheckNoneRunning(rstrError))
+        return false;
     watch.Arm(IconWindows);
     const double dStart = NowMs();
     if (!running.Launch(rstrError))
@@ -290,7 +297,8 @@ bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindo
     const std::string strWho = running.Info().pszExe;
     const WindowList list = [&] { return TopLevelOf(dwPid, kDialogClass); };
     const WindowTest test = [&](HWND hWnd) {
-        return PidOf(hWnd) == dwPid && HasClass(hWnd, kDialogClass) && ::GetAncestor(hWnd, GA_PARENT) == ::GetDesktopWindow();
+        return PidOf(hWnd) == dwPid && HasClass(hWnd, kDialogClass) &&
+               ::GetAncestor(hWnd, GA_PARENT) == ::GetDesktopWindow();
     };
     if (!list().empty())
         return Fail(rstrError, "a pop-up of " + strWho + " is open before the hot key");
@@ -329,8 +337,8 @@ int Hotkey(const Options& opt, std::string& rstrError)
     // A pointer resting on a pop-up holds it open and changes what it shows.
     kovatest::ParkPointer();
     CRunning kova(kKova), baseline(kDialogBaseline);
-    if (!kova.Launch(rstrError) || !kova.WaitResident(rstrError) || !baseline.Launch(rstrError) ||
-        !baseline.WaitResident(rstrError))
+    if (!kova.CheckNoneRunning(rstrError) || !kova.Launch(rstrError) || !kova.WaitResident(rstrError) ||
+        !baseline.CheckNoneRunning(rstrError) || !baseline.Launch(rstrError) || !baseline.WaitResident(rstrError))
         return kFailed;
     CWindowWatch watch(opt.eDetect);
     if (!watch.IsReady())
@@ -495,7 +503,7 @@ int Footprint(const Options& opt, std::string& rstrError)
 
     CRunning kova(kKova);
     kovatest::ProcessCensus start;
-    if (!kova.Launch(rstrError) || !kova.WaitResident(rstrError) ||
+    if (!kova.CheckNoneRunning(rstrError) || !kova.Launch(rstrError) || !kova.WaitResident(rstrError) ||
         !CensusOf(kova, "footprint.kova.start", start, rstrError))
         return kFailed;
     Emit(CJsonLine().Str("name", "footprint.kova.process").Int("pid", kova.Pid())
@@ -525,7 +533,7 @@ int Footprint(const Options& opt, std::string& rstrError)
 
     CRunning baseline(kTrayBaseline);
     kovatest::ProcessCensus base;
-    if (!baseline.Launch(rstrError) || !baseline.WaitResident(rstrError) ||
+    if (!baseline.CheckNoneRunning(rstrError) || !baseline.Launch(rstrError) || !baseline.WaitResident(rstrError) ||
         !CensusOf(baseline, "footprint.tray_baseline.start", base, rstrError))
         return kFailed;
     Emit(CJsonLine().Str("name", "footprint.tray_baseline.process").Int("pid", baseline.Pid())
