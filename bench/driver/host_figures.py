@@ -192,8 +192,10 @@ def report(path):
                 ", ".join(f"{label} Kova {fmt(f['kova'])} ms / baseline {fmt(f['dialog_baseline'])} ms"
                           for (_, label), f in zip(kinds, firsts)) + ".", ""]
     for key in ("startup.missed_events", "hotkey.missed_events"):
-        if key in by_name and by_name[key]["value"]:
-            out += [f"{key}: {by_name[key]['value']} windows were found by the back-up walk, not by their event.", ""]
+        missed = by_name.get(key, {})
+        if missed.get("value") or missed.get("untimed"):
+            out += [f"{key}: windows found by the back-up walk (every 100 ms), not by their event: "
+                    f"{missed.get('value', 0)} in timed runs, {missed.get('untimed', 0)} in untimed ones.", ""]
 
     census = [l for l in lines if l.get("name", "").startswith("footprint.") and "handles" in l]
     if census:
