@@ -292,6 +292,20 @@ struct PopupTimes {
     double dShownMs = 0;   // visible in its place
 };
 
+// Where a window is and how it looks, for a failure message.
+std::string DescribeWindow(HWND hWnd, double dMadeMs)
+{
+    char sz[200] = "";
+    RECT rc = {};
+    if (!::IsWindow(hWnd))
+        snprintf(sz, sizeof sz, "made after %.1f ms, gone by now", dMadeMs);
+    else if (::GetWindowRect(hWnd, &rc))
+        snprintf(sz, sizeof sz, "made after %.1f ms, %s at (%ld,%ld)-(%ld,%ld) on a %dx%d screen", dMadeMs,
+                 ::IsWindowVisible(hWnd) ? "visible" : "hidden", rc.left, rc.top, rc.right, rc.bottom,
+                 ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+    return sz;
+}
+
 bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindowWatch& watch, PopupTimes& rTimes,
                std::string& rstrError)
 {
@@ -314,12 +328,18 @@ bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindo
         return Fail(rstrError, "no pop-up of " + strWho + " within 5 s of the hot key");
     double dShown = 0;
     if (!PollUntil([&] { return IsShownCentred(seen.hWnd); }, kShowTimeoutMs, &dShown))
-        return Fail(rstrError, "the pop-up of " + strWho + " was made but not shown centred");
+        return Fail(rstrError, "the pop-up of " + strWho + " was made but not shown centred: " +
+                                   DescribeWindow(seen.hWnd, seen.dSeenMs - dPress));
     rTimes.dMadeMs = seen.dSeenMs - dPress;
     rTimes.dShownMs = dShown - dPress;
 
+    // Kova's notice takes Enter from its keyboard hook, by scan code. With a virtual key the
+    // key message itself would stay queued behind the notice's close, and the dialog manager
+    // of the next pop-up, opened before it is read, would take it for its own Enter. The
+    // baseline's dialog manager needs the virtual key.
+    const WORD wEnterVk = wHotScan == kKovaHotScan ? 0 : VK_RETURN;
     if (!SendKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP) ||
-        !(bEnterCloses ? Stroke(0x1C, VK_RETURN) : Stroke(0x01, VK_ESCAPE)))
+        !(bEnterCloses ? Stroke(0x1C, wEnterVk) : Stroke(0x01, VK_ESCAPE)))
         return Fail(rstrError, "SendInput failed");
     if (!PollUntil([&] { return !::IsWindow(seen.hWnd); }, kShowTimeoutMs))
         return Fail(rstrError, std::string("the pop-up of ") + strWho + " did not close on " +
