@@ -247,7 +247,8 @@ def report(path):
     if others:
         out += ["## In-process measures (kovamicro)", "", "| name | unit | runs | median | min | max |",
                 "|---|---|---|---|---|---|"]
-        out += [f"| {o['name']} | {o.get('unit', '')} | {fmt(o.get('runs'))} | {fmt(o.get('median'), 3)} | "
+        out += [f"| {o['name']} | {o.get('unit', '')} | {fmt(o.get('runs', o.get('reps')))} | "
+                f"{fmt(o.get('median'), 3)} | "
                 f"{fmt(o.get('min'), 3)} | {fmt(o.get('max'), 3)} |" for o in others]
         out.append("")
     out += ["## How each figure is taken", "",
