@@ -100,6 +100,14 @@ using CIcon     = UniqueHandle<IconTraits>;
 using CMenuH    = UniqueHandle<MenuTraits>;
 using CHookH    = UniqueHandle<HookTraits>;
 using CModule   = UniqueHandle<ModuleTraits>;
+
+// A procedure found by GetProcAddress, as the type it has. void (*)() converts to any
+// function pointer without a cast-function-type warning.
+template <class T>
+T ProcAs(FARPROC pfn)
+{
+    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(pfn));
+}
 using CGlobal   = UniqueHandle<GlobalTraits>;
 using CGdiObj   = UniqueHandle<GdiObjectTraits<HGDIOBJ>>;
 using CBitmapH  = UniqueHandle<GdiObjectTraits<HBITMAP>>;

@@ -1,10 +1,17 @@
 #include "framework/ToolTipCtrl.h"
+#include "framework/Handles.h"
 
 BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
 {
+    // Bound at first use, so that a program showing no tool tip never maps comctl32: the
+    // resident frame starts without it. By bare name, so the manifest's version 6 is loaded.
     static const BOOL s_bInit = [] {
+        using PFN_INITCOMMONCONTROLSEX = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        HMODULE hComCtl = ::LoadLibraryA("comctl32.dll");
+        auto pfnInit = hComCtl ? kfw::ProcAs<PFN_INITCOMMONCONTROLSEX>(::GetProcAddress(hComCtl, "InitCommonControlsEx"))
+                               : nullptr;
         INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_WIN95_CLASSES };
-        return ::InitCommonControlsEx(&icc);
+        return pfnInit ? pfnInit(&icc) : FALSE;
     }();
     (void)s_bInit;
     return CreateEx(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -276,7 +276,7 @@ void CTPButton::OnMouseMove(UINT nFlags, POINT)
     tme.dwFlags = TME_HOVER | TME_LEAVE;
     tme.hwndTrack = m_hWnd;
     tme.dwHoverTime = 1;
-    if (::_TrackMouseEvent(&tme))
+    if (::TrackMouseEvent(&tme))
         Invalidate();
 }
 

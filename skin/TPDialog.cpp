@@ -13,13 +13,7 @@ namespace {
 static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148,
               "GetVersionExA is asked with the 156-byte record, then the 148-byte one");
 
-// A procedure found by GetProcAddress, as the type it has. void (*)() converts to any
-// function pointer without a cast-function-type warning.
-template <class T>
-T ProcAs(FARPROC pfn)
-{
-    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(pfn));
-}
+using kfw::ProcAs;
 
 // Windows XP (not SP1) and older lack it; the processor then reads as x86 (0).
 PFN_GETNATIVESYSTEMINFO FindGetNativeSystemInfo()
