@@ -67,6 +67,11 @@ BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSlic
 
 bool CTPButton::ReplaceImage(IStream* pStream)
 {
+    // The mode pop-up asks for every button's strip at each arrow key, mostly the one shown.
+    // The archive hands out one stream per member, so the same stream is the same strip; a
+    // still one decoded again would look the same (an animation restarts, as before).
+    if (m_pImage && pStream == m_pImageSource && m_nSliceCount == 4 && m_nFrameCount < 2)
+        return false;
     // Not resized and not repainted: the owner repaints when it has chosen every image.
     return LoadImage(pStream, 4) && StartAnimation();
 }
@@ -117,6 +122,8 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
     m_nImageWidth = static_cast<int>(cx);
     m_nImageHeight = static_cast<int>(cy);
     m_nSliceWidth = m_nImageWidth / nSliceCount;
+    m_pImageSource = m_pImage ? pStream : nullptr;
+    m_nSliceCount = nSliceCount;
 
     if (!m_pImage)
         return true;
@@ -195,6 +202,7 @@ void CTPButton::ReleaseImage()
     m_adwFrameDelays.clear();
     m_pImage.Reset();
     m_pImageStream.Reset();
+    m_pImageSource = nullptr;
 }
 
 // Runs while the image is unchanged: every change of the image, its delays or the window

@@ -26,7 +26,8 @@ public:
     // cannot be subclassed (the image is then kept but not shown).
     BOOL AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount);
     // Another strip of 4 slices for an attached button, shown at the next repaint, size kept.
-    // True only when the new image started an animation.
+    // The stream of the still strip it shows already decodes nothing. True only when the new
+    // image started an animation.
     bool ReplaceImage(IStream* pStream);
     // bHighlight 1: the normal state shows the hover slice. Resets the state to normal; no repaint.
     bool SetHighlight(BYTE bHighlight);
@@ -92,4 +93,6 @@ private:
     kfw::CHandle m_hAnimThread;          // joined before the image or its delays go
     kfw::CHandle m_hStopEvent;           // manual reset; wakes the animation out of its delay
     kfw::CComPtr<IStream> m_pImageStream;  // the image's own seek pointer on the borrowed stream
+    IStream* m_pImageSource = nullptr;   // the borrowed stream itself: compared, never read
+    int m_nSliceCount = 0;
 };

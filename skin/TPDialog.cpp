@@ -125,6 +125,8 @@ CTPDialog::~CTPDialog() = default;
 void CTPDialog::LoadBackground(IStream* pBackground)
 {
     m_pBackground.Reset();
+    m_pBackgroundSource = nullptr;
+    m_bRegionFromBackground = false;
     m_nWidth = m_nHeight = 0;
     if (!pBackground || kfw::gdip::GdipLoadImageFromStream(pBackground, m_pBackground.Put()) != Gdiplus::Ok)
     {
@@ -135,16 +137,24 @@ void CTPDialog::LoadBackground(IStream* pBackground)
     GetImageSize(m_pBackground.Get(), uWidth, uHeight);
     m_nWidth = static_cast<int>(uWidth);
     m_nHeight = static_cast<int>(uHeight);
+    m_pBackgroundSource = pBackground;
 }
 
 void CTPDialog::ApplyRegion()
 {
+    // Both the layout's picture change and the base initialisation ask for it; reading the
+    // alpha of every pixel a second time would give the same outline.
+    if (m_bRegionFromBackground)
+        return;
     kfw::CRgnH hRgn = CreateRegionFromImage(m_pBackground.Get(), 0);
     if (!hRgn)
         return;
     // From here the window owns the region (and deletes the one it had before).
     if (::SetWindowRgn(m_hWnd, hRgn.Get(), TRUE))
+    {
         m_hRgn = hRgn.Release();
+        m_bRegionFromBackground = true;
+    }
 }
 
 BOOL CTPDialog::OnInitDialog()
@@ -185,7 +195,10 @@ BOOL CTPDialog::OnInitDialog()
 bool CTPDialog::ChangeBackground(IStream* pBackground)
 {
     ::ShowWindow(m_hWnd, SW_HIDE);
-    LoadBackground(pBackground);
+    // The archive hands out one stream per member, so the same stream is the same picture:
+    // the mode pop-up asks again for the one its constructor decoded.
+    if (!m_pBackground || pBackground != m_pBackgroundSource)
+        LoadBackground(pBackground);
     if (m_nWidth == 0 || !CDialog::OnInitDialog())
     {
         EndDialog(-1);
@@ -208,6 +221,8 @@ void CTPDialog::OnDestroy()
 {
     Default();
     m_pBackground.Reset();
+    m_pBackgroundSource = nullptr;
+    m_bRegionFromBackground = false;
     m_hRgn = nullptr;   // the window deletes it
 }
 

@@ -30,6 +30,7 @@ public:
     BOOL OnInitDialog() override;
 
     // Swaps the picture of the live dialog: reshaped, resized, corner kept, left hidden.
+    // The stream the picture came from again decodes nothing and keeps the outline.
     // false after ending the dialog with -1 when the stream gives no picture.
     bool ChangeBackground(IStream* pBackground);
 
@@ -78,8 +79,12 @@ protected:
 
 private:
     void LoadBackground(IStream* pBackground);
-    // Cuts the window to the picture's outline; keeps the old shape when no region is made.
+    // Cuts the window to the picture's outline, once per picture; keeps the old shape when
+    // no region is made.
     void ApplyRegion();
+
+    IStream* m_pBackgroundSource = nullptr;   // the picture's stream: compared, never read
+    bool m_bRegionFromBackground = false;     // the window's outline is the current picture's
 };
 
 // The alpha of every pixel of pImage, row by row, into rAlpha (resized to width x height).

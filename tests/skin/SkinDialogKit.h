@@ -27,18 +27,23 @@ namespace kovatest {
 
 constexpr int kDialogTimedOut = -2;
 
-// Runs m_fnInLoop inside the modal loop once the dialog is initialised, then ends it with
-// m_nEndWith (0: the check ended it itself); a safety timer turns a hang into kDialogTimedOut.
+// Runs m_fnBeforeInit with WM_INITDIALOG before the base initialisation (as a subclass
+// skins itself), m_fnInLoop inside the modal loop once the dialog is initialised, then ends
+// it with m_nEndWith (0: the check ended it itself); a safety timer turns a hang into
+// kDialogTimedOut.
 class CSkinTestDlg : public CTPDialog {
 public:
     CSkinTestDlg(UINT nIDTemplate, IStream* pBackground) : CTPDialog(nIDTemplate, nullptr, pBackground) {}
 
+    std::function<void(CSkinTestDlg&)> m_fnBeforeInit;
     std::function<void(CSkinTestDlg&)> m_fnInLoop;
     int m_nEndWith = IDOK;
     std::vector<WPARAM> m_sysCommands;
 
     BOOL OnInitDialog() override
     {
+        if (m_fnBeforeInit)
+            m_fnBeforeInit(*this);
         const BOOL bDone = CTPDialog::OnInitDialog();
         if (bDone)
         {

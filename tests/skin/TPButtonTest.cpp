@@ -15,6 +15,7 @@
 #include "skin/TPButton.h"
 #include "support/TestSupport.h"
 
+using kovatest::CCountingStream;
 using kovatest::CountThreads;
 using kovatest::PumpUntil;
 
@@ -310,6 +311,41 @@ TEST_F(TPButtonTest, ReplacedImageKeepsTheSizeAndShowsAtTheNextPaint)
     Print(m_hFirst, canvas);
     EXPECT_EQ(canvas.At(5, 4), kSlices[0]);
     EXPECT_EQ(canvas.At(5, 20), kSentinel);   // the small strip covers only its own 10 x 8
+}
+
+TEST_F(TPButtonTest, TheStillStripShownIsNotDecodedAgainAnyOtherIs)
+{
+    CCountingStream strip(m_pStrip.Get());
+    kfw::CComPtr<IStream> pSmall = StreamOf(StripBmp(40, 8));
+    CTPButton button;
+    ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, &strip, 4));
+    int nUses = strip.Uses();
+    ASSERT_GT(nUses, 0);
+
+    // Asked again at every arrow key of the mode pop-up.
+    EXPECT_FALSE(button.ReplaceImage(&strip));
+    EXPECT_EQ(strip.Uses(), nUses) << "the strip shown decoded again";
+    EXPECT_TRUE(button.HasImage());
+    EXPECT_EQ(button.GetImageWidth(), 300);
+    EXPECT_EQ(button.GetSliceWidth(), 75);
+    CCanvas canvas(75, 64);
+    Print(m_hFirst, canvas);
+    EXPECT_EQ(canvas.At(5, 4), kSlices[0]);
+
+    EXPECT_FALSE(button.ReplaceImage(pSmall.Get()));
+    EXPECT_EQ(button.GetImageWidth(), 40);
+    EXPECT_FALSE(button.ReplaceImage(&strip));
+    EXPECT_GT(strip.Uses(), nUses) << "the strip replaced before must be decoded";
+    EXPECT_EQ(button.GetImageWidth(), 300);
+
+    // Attached in other slices: the same strip cut in four is another image.
+    CTPButton halves;
+    ASSERT_TRUE(halves.AttachImage(IDC_SECOND, &m_parent, &strip, 2));
+    EXPECT_EQ(halves.GetSliceWidth(), 150);
+    nUses = strip.Uses();
+    EXPECT_FALSE(halves.ReplaceImage(&strip));
+    EXPECT_GT(strip.Uses(), nUses);
+    EXPECT_EQ(halves.GetSliceWidth(), 75);
 }
 
 TEST_F(TPButtonTest, HoverLeaveAndPressUnderRealMouse)

@@ -20,9 +20,11 @@ struct RegionCall {
     RECT rcBound = {};
     std::vector<RECT> rects;
 } g_lastRegion;
+int g_nRegionsMade = 0;
 
 HRGN WINAPI RecordingExtCreateRegion(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData)
 {
+    ++g_nRegionsMade;
     g_lastRegion = RegionCall();
     g_lastRegion.cbData = nCount;
     g_lastRegion.dwType = lpData->rdh.iType;
@@ -414,6 +416,55 @@ TEST_F(SkinDialog, ChangeBackgroundKeepsTheCornerTakesTheNewPictureAndStaysHidde
         d.m_nEndWith = 0;
     };
     EXPECT_EQ(dlg.DoModal(), -1);
+}
+
+TEST_F(SkinDialog, EachPictureIsDecodedAndCutOnceAnotherOneStillReplacesIt)
+{
+    CSeam<PFN_EXTCREATEREGION> seam(g_pfnExtCreateRegion, &RecordingExtCreateRegion);
+    g_nRegionsMade = 0;
+    kfw::CComPtr<IStream> pThree = MemberStream(m_archive, "image/W3x_map.png");
+    ASSERT_TRUE(pThree);
+    CCountingStream three(pThree.Get());
+    kfw::CGdipImage ownThree = DecodeMember(m_archive, "image/W3x_map.png");
+    kfw::CGdipImage ownOne = DecodeMember(m_archive, "image/W1x_map.png");
+    const Outline outlineThree = OutlineOf(ownThree.Get());
+    const Outline outlineOne = OutlineOf(ownOne.Get());
+    const auto expectPicture = [&](HWND hWnd, const CTPDialog& d, const Outline& outline, int cx, const char* pszWhen) {
+        EXPECT_EQ(d.GetBackgroundWidth(), cx) << pszWhen;
+        kfw::CRgnH hWindowRgn = WindowRegion(hWnd);
+        ASSERT_TRUE(hWindowRgn) << pszWhen;
+        EXPECT_TRUE(::EqualRgn(hWindowRgn.Get(), RegionOf(outline.runs).Get())) << pszWhen;
+    };
+
+    CSkinTestDlg dlg(IDD_KOVA_DIALOG, &three);
+    ASSERT_GT(three.Uses(), 0);
+    // As the mode pop-up opens: the constructor's picture asked for again, then the base.
+    dlg.m_fnBeforeInit = [&](CSkinTestDlg& d) {
+        const int nUses = three.Uses();
+        EXPECT_TRUE(d.ChangeBackground(&three));
+        EXPECT_EQ(three.Uses(), nUses) << "the same picture decoded again";
+        EXPECT_EQ(g_nRegionsMade, 1);
+    };
+    dlg.m_fnInLoop = [&](CSkinTestDlg& d) {
+        EXPECT_EQ(g_nRegionsMade, 1) << "the base cut the window again";
+        expectPicture(d.m_hWnd, d, outlineThree, 257, "opened");
+
+        const int nUses = three.Uses();
+        EXPECT_TRUE(d.ChangeBackground(&three));
+        EXPECT_EQ(three.Uses(), nUses);
+        EXPECT_EQ(g_nRegionsMade, 1);
+        expectPicture(d.m_hWnd, d, outlineThree, 257, "the same again");
+
+        EXPECT_TRUE(d.ChangeBackground(Skin("image/W1x_map.png")));
+        EXPECT_EQ(g_nRegionsMade, 2);
+        expectPicture(d.m_hWnd, d, outlineOne, 104, "another picture");
+
+        EXPECT_TRUE(d.ChangeBackground(&three));
+        EXPECT_GT(three.Uses(), nUses) << "the first picture is gone and must be decoded";
+        EXPECT_EQ(g_nRegionsMade, 3);
+        expectPicture(d.m_hWnd, d, outlineThree, 257, "the first one back");
+    };
+    EXPECT_EQ(dlg.DoModal(), IDOK);
 }
 
 // --- The Vista set-up -------------------------------------------------------------------------

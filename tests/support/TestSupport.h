@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
 
 #include <functional>
 #include <string>
@@ -99,6 +100,93 @@ public:
 
 private:
     std::vector<Entry> m_entries;
+};
+
+// A stream over another that counts every call a reader makes (all but the reference
+// counting), to tell whether a picture was decoded from it. Lives on the stack, longer than
+// any reader: its references are not counted.
+class CCountingStream final : public IStream {
+public:
+    explicit CCountingStream(IStream* pInner) : m_pInner(pInner) {}
+    CCountingStream(const CCountingStream&) = delete;
+    CCountingStream& operator=(const CCountingStream&) = delete;
+
+    int Uses() const { return m_nUses; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(ISequentialStream) || riid == __uuidof(IStream))
+        {
+            *ppv = static_cast<IStream*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override
+    {
+        ++m_nUses;
+        return m_pInner->Read(pv, cb, pcbRead);
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) override
+    {
+        ++m_nUses;
+        return m_pInner->Write(pv, cb, pcbWritten);
+    }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER liMove, DWORD dwOrigin, ULARGE_INTEGER* pliNew) override
+    {
+        ++m_nUses;
+        return m_pInner->Seek(liMove, dwOrigin, pliNew);
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER liSize) override
+    {
+        ++m_nUses;
+        return m_pInner->SetSize(liSize);
+    }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream* pTo, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
+                                     ULARGE_INTEGER* pcbWritten) override
+    {
+        ++m_nUses;
+        return m_pInner->CopyTo(pTo, cb, pcbRead, pcbWritten);
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD dwFlags) override
+    {
+        ++m_nUses;
+        return m_pInner->Commit(dwFlags);
+    }
+    HRESULT STDMETHODCALLTYPE Revert() override
+    {
+        ++m_nUses;
+        return m_pInner->Revert();
+    }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER liOffset, ULARGE_INTEGER cb, DWORD dwType) override
+    {
+        ++m_nUses;
+        return m_pInner->LockRegion(liOffset, cb, dwType);
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER liOffset, ULARGE_INTEGER cb, DWORD dwType) override
+    {
+        ++m_nUses;
+        return m_pInner->UnlockRegion(liOffset, cb, dwType);
+    }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* pStat, DWORD dwFlags) override
+    {
+        ++m_nUses;
+        return m_pInner->Stat(pStat, dwFlags);
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IStream** ppClone) override
+    {
+        ++m_nUses;
+        return m_pInner->Clone(ppClone);
+    }
+
+private:
+    IStream* m_pInner;
+    int m_nUses = 0;
 };
 
 } // namespace kovatest
