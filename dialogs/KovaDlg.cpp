@@ -167,9 +167,7 @@ void CKovaDlg::SetButtonImages()
 
 void CKovaDlg::UpdateSelection(BOOL bInitial)
 {
-    StopAutoClose();
-    if (!m_bTracking)
-        RestartAutoClose();
+    RestartAutoClose();
     if (!bInitial)
     {
         if (m_layout.eLayout == ModeLayout::Three)
@@ -251,7 +249,7 @@ BOOL CKovaDlg::PreTranslateMessage(MSG* pMsg)
 
     const bool bOurs = pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd);
     if (bOurs && pMsg->message == WM_MOUSEMOVE)
-        StopAutoClose();
+        HoldAutoClose();
     // The cursor can leave a button straight to the outside, and the dialog then sees no
     // leave of its own: without this the pop-up would stay open for good.
     if (bOurs && pMsg->message == WM_MOUSELEAVE && pMsg->hwnd != m_hWnd && !IsCursorOverDialog())
@@ -312,6 +310,13 @@ void CKovaDlg::StopAutoClose()
     ::KillTimer(m_hWnd, ID_TIMER_AUTOCLOSE);
 }
 
+// The pointer is on the pop-up: the close waits a whole period again. The timer keeps
+// running and looks where the pointer is when it fires, since a leave can go unreported.
+void CKovaDlg::HoldAutoClose()
+{
+    RestartAutoClose();
+}
+
 bool CKovaDlg::IsCursorOverDialog() const
 {
     POINT pt = {};
@@ -325,8 +330,15 @@ void CKovaDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == ID_TIMER_AUTOCLOSE)
     {
-        StopAutoClose();
-        CloseDialog();
+        if (IsCursorOverDialog())
+        {
+            HoldAutoClose();
+        }
+        else
+        {
+            StopAutoClose();
+            CloseDialog();
+        }
     }
     Default();
 }
@@ -341,7 +353,7 @@ void CKovaDlg::OnMouseLeave()
 
 LRESULT CKovaDlg::OnNcHitTest()
 {
-    StopAutoClose();
+    HoldAutoClose();
     return Default();
 }
 

@@ -89,6 +89,7 @@ private:
     void CloseDialog();
     void NotifyMainFrame();
     void RestartAutoClose();
+    void HoldAutoClose();
     void StopAutoClose();
     bool IsCursorOverDialog() const;
     RadioFlags Flags() const;

@@ -82,7 +82,7 @@ BOOL CSwitchOffDlg::PreTranslateMessage(MSG* pMsg)
             m_toolTip.RelayEvent(pMsg);
         if (pMsg->message == WM_MOUSEMOVE)
         {
-            StopCloseTimer();
+            HoldCloseTimer();
             // The dialog is told when the pointer leaves it for the picture, not when it
             // leaves the picture for the world outside: ask for that too.
             if (pMsg->hwnd != m_hWnd)
@@ -103,9 +103,16 @@ void CSwitchOffDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kCloseTimer)
     {
-        StopCloseTimer();
-        // Not CloseDialog: the hook stays until the main frame takes it back.
-        OnOK();
+        if (IsPointerOverNotice())
+        {
+            HoldCloseTimer();
+        }
+        else
+        {
+            StopCloseTimer();
+            // Not CloseDialog: the hook stays until the main frame takes it back.
+            OnOK();
+        }
     }
     Default();
 }
@@ -167,7 +174,7 @@ void CSwitchOffDlg::OnPaint()
 
 LRESULT CSwitchOffDlg::OnNcHitTest(POINT)
 {
-    StopCloseTimer();
+    HoldCloseTimer();
     return Default();
 }
 
@@ -185,6 +192,13 @@ void CSwitchOffDlg::StartCloseTimer()
 {
     ::KillTimer(m_hWnd, kCloseTimer);
     ::SetTimer(m_hWnd, kCloseTimer, kCloseAfterMs, nullptr);
+}
+
+// The pointer is on the notice: the close waits a whole period again. The timer keeps
+// running and looks where the pointer is when it fires, since a leave can go unreported.
+void CSwitchOffDlg::HoldCloseTimer()
+{
+    StartCloseTimer();
 }
 
 void CSwitchOffDlg::StopCloseTimer()

@@ -203,3 +203,19 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
 }
 
 } // namespace
+
+// The pointer was on the pop-up and went away without a leave being reported: the pop-up
+// still closes by itself rather than staying open for good.
+TEST_F(KovaDlgWindow, ClosesEvenWhenThePointerLeftUnreported)
+{
+    CProbeDlg dlg;
+    std::atomic<bool> bClosedBySelf{ false };
+    const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
+        // What a pointer passing over sends; the pointer itself stays parked outside.
+        ::PostMessageA(hDlg, WM_NCHITTEST, 0, 0);
+        ::PostMessageA(::GetWindow(hDlg, GW_CHILD), WM_MOUSEMOVE, 0, 0);
+        bClosedBySelf = WaitFor([&] { return !::IsWindow(hDlg); }, AUTOCLOSE_MS + 4000);
+    });
+    EXPECT_TRUE(bClosedBySelf) << "the pop-up stayed open";
+    EXPECT_EQ(nResult, IDOK);
+}

@@ -200,3 +200,16 @@ TEST_F(SwitchOffDlgTest, F1OpensTheHelpDocumentAndTheNoticeStays)
     EXPECT_EQ(g_shellFiles, std::vector<std::string>{ "open C:\\Program Files\\Pravo\\Kova\\kovaHelp.mht" });
     EXPECT_TRUE(g_bShownAtHelp);
 }
+
+// The pointer was on the notice and went away without a leave being reported: the notice
+// still closes by itself rather than staying up for good.
+TEST_F(SwitchOffDlgTest, ClosesEvenWhenThePointerLeftUnreported)
+{
+    CNoticeProbe dlg;
+    dlg.m_fnStart = [](CNoticeProbe& d) {
+        // What a pointer passing over sends; the pointer itself stays parked outside.
+        ::PostMessageA(d.m_hWnd, WM_NCHITTEST, 0, 0);
+        ::PostMessageA(::GetDlgItem(d.m_hWnd, IDC_BTN_NOTICE), WM_MOUSEMOVE, 0, 0);
+    };
+    EXPECT_EQ(dlg.DoModal(), IDOK) << "the notice stayed up";
+}
