@@ -23,6 +23,7 @@ namespace {
 const char kBackgroundThree[] = "image/W3x_map.png";   // the three-button pop-up
 const char kBackgroundOne[] = "image/W1x_map.png";     // the one-button pop-up and the notice
 const char kButtonStrip[] = "image/4wifiandbt.bmp";    // "both on", the widest strip
+const char kButtonStripOff[] = "image/4alloff.bmp";     // its grey counterpart
 
 // Where the pop-ups put their captions: the mode pop-up's three-button status line, and
 // the notice's caption.
@@ -416,14 +417,18 @@ MicroPiece ButtonImagePiece()
 {
     auto fixture = std::make_shared<std::optional<ButtonFixture>>();
     MicroPiece piece = ButtonPiece("button_image_replace", fixture);
-    piece.fnRep = [fixture](CRepTimer& rTimer, std::string& rstrError) {
+    // The strip a button already shows is kept as it is: alternate two, so each call decodes.
+    auto bOff = std::make_shared<bool>(false);
+    piece.fnRep = [fixture, bOff](CRepTimer& rTimer, std::string& rstrError) {
         CTPButton& button = (*fixture)->button;
+        *bOff = !*bOff;
+        const char* pszStrip = *bOff ? kButtonStripOff : kButtonStrip;
         rTimer.Start();
-        button.ReplaceImage(GetSkinStream(kButtonStrip));
+        button.ReplaceImage(GetSkinStream(pszStrip));
         rTimer.Stop();
         if (button.HasImage() && button.GetImageWidth() > 0)
             return true;
-        rstrError = std::string("\"") + kButtonStrip + "\" does not decode";
+        rstrError = std::string("\"") + pszStrip + "\" does not decode";
         return false;
     };
     return piece;
