@@ -102,8 +102,15 @@ done
 
 if [ -f "$bin/kovamicro.exe" ]; then
     echo "bench: kovamicro" >&2
-    timeout 900 wine "$bin/kovamicro.exe" >"$out/micro.json" 2>"$out/micro.log" </dev/null ||
+    # On one processor with the display and the wine server: spread over two, window calls
+    # flip between fast and slow and the medians move by a factor of three.
+    cpu=$(( $(nproc) - 1 ))
+    pinned=$(pgrep -f "^Xvfb $DISPLAY " || true)
+    pinned="$pinned $(pgrep -U "$(id -u)" wineserver || true)"
+    for pid in $pinned; do taskset -a -p -c "$cpu" "$pid" >/dev/null 2>&1 || true; done
+    timeout 900 taskset -c "$cpu" wine "$bin/kovamicro.exe" >"$out/micro.json" 2>"$out/micro.log" </dev/null ||
         fail "kovamicro failed: $(tail -n 3 "$out/micro.log")"
+    for pid in $pinned; do taskset -a -p -c "0-$cpu" "$pid" >/dev/null 2>&1 || true; done
     grep '^{' "$out/micro.json" >>"$results" || true
 fi
 
