@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
           wine wine32:i386 xvfb xauth x11-utils fonts-liberation
-          python3-pil icoutils imagemagick nsis osslsigncode)
+          python3-pil icoutils imagemagick nsis osslsigncode
+          clang-14 libclang-rt-14-dev llvm-14)
 
 need=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and runs every test under Wine on a private display.
+# Sets up the machine, builds, and runs every test under Wine on a private display, then the
+# platform-free logic natively under the sanitizers (scripts/native-test.sh). Arguments go to
+# both ctest runs; both must pass.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/env.sh"
@@ -10,5 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 eval "$("$here/wine-session.sh" start $$)"
 trap '"$here/wine-session.sh" stop $$' EXIT
 
-cd "$KOVA_BUILD"
-ctest --output-on-failure --timeout 300 "$@"
+rc=0
+(cd "$KOVA_BUILD" && ctest --output-on-failure --timeout 300 "$@") || rc=$?
+"$here/native-test.sh" "$@" || rc=$?
+exit $rc
