@@ -1,0 +1,276 @@
+// Kova.exe's pop-ups opened and closed many times by the user's hot key, keys and clicks:
+// each gives back every handle, GDI object, window and thread it took.
+//
+// What the first pop-ups load stays with the process, and so does what the platform keeps
+// for it: under Wine the first GDI+ decode brings in windowscodecs and COM (its
+// OleMainThreadWnd window and a few handles), and user32 keeps released window DCs in a
+// cache of up to 64 (dlls/win32u/dce.c, DCE_CACHE_SIZE), each a DC, the region of its
+// visible area and the DC's bitmap: GDI objects come and stay in threes while the cache
+// grows. A warm-up of the same pop-ups absorbs both, until two rounds in a row leave the
+// census alike; from there on the counts must come back exactly.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "kova/KovaSession.h"
+#include "res/resource.h"
+#include "support/ProcessCensus.h"
+
+using namespace kovatest;
+using namespace kovae2e;
+
+namespace {
+
+const WORD kHotScan = 0x04;
+const WORD kEnterScan = 0x1C;
+const WORD kEscScan = 0x01;
+// Pop-ups close by themselves 4 s after they are shown with no pointer on them.
+const DWORD kTimerCloseWaitMs = 4000 + kWaitMs;
+// The notice's picture, in its client area.
+const POINT kOnNoticePicture = { 51, 76 };
+
+enum class Close { Esc, Enter, Click, Timer };
+
+const char* NameOf(Close eClose)
+{
+    switch (eClose)
+    {
+    case Close::Esc: return "Esc";
+    case Close::Enter: return "Enter";
+    case Close::Click: return "a click";
+    case Close::Timer: return "its timer";
+    }
+    return "?";
+}
+
+// One key event through the keyboard, from this process: SendInput returns once Kova's
+// low-level hook has seen it.
+bool SendKey(WORD wScan, WORD wVk, DWORD dwFlags)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = wScan;
+    // Wine derives no virtual key from a scan code; the dialog manager needs one.
+    input.ki.wVk = wVk;
+    input.ki.dwFlags = KEYEVENTF_SCANCODE | dwFlags;
+    return ::SendInput(1, &input, sizeof input) == 1;
+}
+
+bool Stroke(WORD wScan, WORD wVk)
+{
+    return SendKey(wScan, wVk, 0) && SendKey(wScan, wVk, KEYEVENTF_KEYUP);
+}
+
+bool Click()
+{
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return ::SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+
+bool operator==(const ProcessCensus& a, const ProcessCensus& b)
+{
+    return a.nHandles == b.nHandles && a.nGdi == b.nGdi && a.nUser == b.nUser && a.nThreads == b.nThreads;
+}
+
+// One kind of pop-up: the radio states it opens on, in turn, how it is closed, in turn, and
+// how often; two of the pop-ups are left to close by their timer, when they have one.
+struct Kind {
+    std::vector<BYTE> statuses;
+    std::vector<Close> closes;
+    int nCycles = 200;
+    bool bTimer = true;
+    bool bAbout = false;
+};
+
+class KovaLeak : public ::testing::Test {
+protected:
+    KovaLeak() : m_state(0x1F) {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_state.IsReady());
+        // A pointer resting on a pop-up holds it open.
+        ASSERT_TRUE(ParkPointer());
+        ASSERT_TRUE(m_kova.WaitUntilResident()) << m_kova.Describe();
+    }
+
+    // Opens and closes the pop-up nCycles times; the cycles numbered in timerCycles (from
+    // 0) are left to close by themselves.
+    void Cycle(const Kind& kind, int nFirst, int nCycles, const std::vector<int>& timerCycles = {})
+    {
+        for (int i = nFirst; i < nFirst + nCycles; ++i)
+        {
+            bool bTimer = false;
+            for (int n : timerCycles)
+                bTimer = bTimer || n == i;
+            const Close eClose = bTimer ? Close::Timer : kind.closes[i % kind.closes.size()];
+            const BYTE byStatus = kind.statuses[i % kind.statuses.size()];
+            SCOPED_TRACE(testing::Message() << "cycle " << i << ", status 0x" << std::hex << int(byStatus)
+                                            << ", closed by " << NameOf(eClose));
+            ASSERT_TRUE(kind.bAbout || m_state.Set(byStatus));
+            ASSERT_NO_FATAL_FAILURE(OpenAndClose(kind.bAbout, eClose));
+        }
+    }
+
+    void OpenAndClose(bool bAbout, Close eClose)
+    {
+        HWND hDlg = nullptr;
+        if (bAbout)
+        {
+            ASSERT_TRUE(::PostMessageA(m_kova.Frame(), WM_COMMAND, ID_APP_ABOUT, 0));
+            hDlg = WaitForDialogOf(m_kova.Pid(), kWaitMs, "About Kova");
+            ASSERT_NE(hDlg, nullptr) << "no About box";
+        }
+        else
+        {
+            ASSERT_TRUE(SendKey(kHotScan, 0, KEYEVENTF_EXTENDEDKEY));
+            hDlg = WaitForDialogOf(m_kova.Pid(), kWaitMs);
+            ASSERT_NE(hDlg, nullptr) << "no pop-up from the hot key";
+            ASSERT_TRUE(SendKey(kHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP));
+        }
+
+        switch (eClose)
+        {
+        case Close::Esc:
+            ASSERT_TRUE(Stroke(kEscScan, VK_ESCAPE));
+            break;
+        case Close::Enter:
+            // Kova's pop-ups take Enter from their keyboard hook, by scan code. With a
+            // virtual key the key message would stay queued behind the pop-up's close, and
+            // the dialog manager of the next pop-up would take it for its own Enter. The
+            // About box has only the dialog manager.
+            ASSERT_TRUE(Stroke(kEnterScan, bAbout ? VK_RETURN : 0));
+            break;
+        case Close::Click: {
+            POINT pt = kOnNoticePicture;
+            ASSERT_TRUE(::ClientToScreen(hDlg, &pt));
+            ASSERT_TRUE(MovePointer(pt));
+            ASSERT_TRUE(Click());
+            break;
+        }
+        case Close::Timer:
+            break;
+        }
+        EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hDlg); }, eClose == Close::Timer ? kTimerCloseWaitMs : kWaitMs))
+            << "still open after " << NameOf(eClose);
+        // The pop-up opens where a resting pointer would hold it.
+        if (eClose == Close::Click)
+        {
+            ASSERT_TRUE(ParkPointer());
+        }
+        // Answered only once Kova is back in its own loop, with its hook in place again.
+        DWORD_PTR dwResult = 0;
+        ASSERT_TRUE(::SendMessageTimeoutA(m_kova.Frame(), WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &dwResult))
+            << "Kova does not answer after its pop-up";
+        ASSERT_TRUE(::IsWindow(hDlg) == FALSE);
+    }
+
+    // Counts taken every 100 ms until two in a row agree (10 s at most): a pop-up's window
+    // is gone before everything of it is.
+    void SettledCensus(ProcessCensus& rCensus)
+    {
+        ProcessCensus last;
+        ASSERT_TRUE(TakeCensus(m_kova.Pid(), last));
+        bool bSettled = false;
+        const ULONGLONG ullEnd = ::GetTickCount64() + 10000;
+        while (!bSettled && ::GetTickCount64() < ullEnd)
+        {
+            PumpUntil([] { return false; }, 100);
+            ProcessCensus now;
+            ASSERT_TRUE(TakeCensus(m_kova.Pid(), now));
+            bSettled = now == last;
+            last = now;
+        }
+        ASSERT_TRUE(bSettled) << "the counts kept moving: " << DescribeCensus(last);
+        rCensus = last;
+    }
+
+    // The warm-up, the reference census, the cycles, and the census again.
+    void ExpectNoLeak(const Kind& kind)
+    {
+        const ULONGLONG ullStart = ::GetTickCount64();
+        ProcessCensus start;
+        ASSERT_NO_FATAL_FAILURE(SettledCensus(start));
+
+        // Rounds of the same pop-ups until one leaves the counts where the one before did.
+        const int nRound = static_cast<int>(kind.statuses.size() * kind.closes.size()) * 4;
+        const int nMaxRounds = 8;
+        ProcessCensus before = start, reference;
+        int nRounds = 0;
+        for (;;)
+        {
+            ASSERT_NO_FATAL_FAILURE(Cycle(kind, 0, nRound));
+            ASSERT_NO_FATAL_FAILURE(SettledCensus(reference));
+            ++nRounds;
+            if (reference == before)
+                break;
+            ASSERT_LT(nRounds, nMaxRounds) << "no warm-up round leaves the counts alike: "
+                                           << DescribeCensus(before) << " then " << DescribeCensus(reference);
+            before = reference;
+        }
+
+        std::vector<int> timerCycles;
+        if (kind.bTimer)
+            timerCycles = { kind.nCycles / 2 - 1, kind.nCycles - 1 };
+        ASSERT_NO_FATAL_FAILURE(Cycle(kind, 0, kind.nCycles, timerCycles));
+        ProcessCensus after;
+        ASSERT_NO_FATAL_FAILURE(SettledCensus(after));
+        RecordProperty("census_start", DescribeCensus(start));
+        RecordProperty("census_warm", DescribeCensus(reference));
+        RecordProperty("census_after", DescribeCensus(after));
+        printf("start %s\nwarm (%d rounds of %d) %s\nafter %d %s\n%.1f s\n", DescribeCensus(start).c_str(), nRounds,
+               nRound, DescribeCensus(reference).c_str(), kind.nCycles, DescribeCensus(after).c_str(),
+               (::GetTickCount64() - ullStart) / 1000.0);
+        EXPECT_EQ(after.nHandles, reference.nHandles) << "handles";
+        EXPECT_EQ(after.nGdi, reference.nGdi) << "GDI objects";
+        EXPECT_EQ(after.nUser, reference.nUser) << "windows";
+        EXPECT_EQ(after.nThreads, reference.nThreads) << "threads";
+    }
+
+    CRadioState m_state;
+    CKova m_kova;
+};
+
+// Both radios fitted and on, the switch on: three entries.
+TEST_F(KovaLeak, ModePopupWithThreeEntries)
+{
+    ExpectNoLeak({ { 0x1F }, { Close::Esc, Close::Enter } });
+}
+
+// One radio fitted, Bluetooth or WiFi in turn: one entry.
+TEST_F(KovaLeak, ModePopupWithOneEntry)
+{
+    ExpectNoLeak({ { 0x1A, 0x15 }, { Close::Esc, Close::Enter } });
+}
+
+// The switch off: the notice of both radios, of WiFi only, of Bluetooth only.
+TEST_F(KovaLeak, SwitchOffNoticeOfBothRadios)
+{
+    ExpectNoLeak({ { 0x0F }, { Close::Enter, Close::Click } });
+}
+
+TEST_F(KovaLeak, SwitchOffNoticeOfWifi)
+{
+    ExpectNoLeak({ { 0x05 }, { Close::Enter, Close::Click } });
+}
+
+TEST_F(KovaLeak, SwitchOffNoticeOfBluetooth)
+{
+    ExpectNoLeak({ { 0x0A }, { Close::Enter, Close::Click } });
+}
+
+// The About box, from the tray menu's command; it has no timer.
+TEST_F(KovaLeak, AboutBox)
+{
+    ExpectNoLeak({ { 0x1F }, { Close::Esc, Close::Enter }, 50, false, true });
+}
+
+} // namespace
