@@ -1,9 +1,12 @@
 #include "bench/micro/MicroStats.h"
 
+#include "bench/driver/BenchStats.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -138,16 +141,8 @@ bool WantAnotherRep(const MicroOptions& options, size_t nDone, double dElapsedMs
 
 MicroSummary Summarise(std::vector<double> samples)
 {
-    MicroSummary summary;
-    summary.nReps = samples.size();
-    if (samples.empty())
-        return summary;
-    std::sort(samples.begin(), samples.end());
-    const size_t nMid = samples.size() / 2;
-    summary.dMedian = samples.size() % 2 ? samples[nMid] : (samples[nMid - 1] + samples[nMid]) / 2.0;
-    summary.dMin = samples.front();
-    summary.dMax = samples.back();
-    return summary;
+    const kovabench::Summary summary = kovabench::Summarise(std::move(samples));
+    return { summary.nRuns, summary.dMedian, summary.dMin, summary.dMax };
 }
 
 std::string MicroJsonLine(const std::string& strName, const MicroSummary& summary)
