@@ -2,7 +2,7 @@
 
 #include <wtsapi32.h>
 
-#include <stdlib.h>
+#include <cstdlib>
 #include <string>
 
 #include "dialogs/Popups.h"

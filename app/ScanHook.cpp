@@ -46,7 +46,7 @@ LRESULT CALLBACK ScanHook::HookProc(int nCode, WPARAM wParam, LPARAM lParam)
     // scan code means is for the receiving window to decide.
     const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (pKey && s_hWndTarget)
-        ::PostMessageA(s_hWndTarget, WM_SCANCODE_EVENT, pKey->flags, pKey->scanCode);
+        ::PostMessageA(s_hWndTarget, WM_SCANCODE_EVENT, pKey->flags, static_cast<LPARAM>(pKey->scanCode));
     // Never swallows a key: the hot keys stay visible to every other application.
     return ::CallNextHookEx(s_hHook.Get(), nCode, wParam, lParam);
 }

@@ -15,5 +15,6 @@ public:
     BOOL Create(LPCSTR lpszName);
 
 private:
+    // cppcheck-suppress unsafeClassCanLeak ; kept open on purpose, as the destructor says
     HANDLE m_hMutex = nullptr;
 };

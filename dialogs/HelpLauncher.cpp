@@ -22,7 +22,7 @@ void OpenHelpFile()
     else
     {
         szFolder[MAX_PATH - 1] = '\0';
-        strPath = std::string(szFolder) + "\\Pravo\\Kova\\kovaHelp.mht";
+        strPath = std::string(szFolder) + R"(\Pravo\Kova\kovaHelp.mht)";
     }
     // A missing document (or an empty path) just does nothing.
     g_pfnShellExecute(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

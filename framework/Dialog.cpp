@@ -52,7 +52,7 @@ INT_PTR CDialog::DoModal()
     HINSTANCE hInst = AfxGetInstanceHandle();
     HRSRC hRes = ::FindResourceA(hInst, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5) /*RT_DIALOG*/);
     HGLOBAL hTemplate = hRes ? ::LoadResource(hInst, hRes) : nullptr;
-    auto* pTemplate = hTemplate ? static_cast<LPCDLGTEMPLATEA>(::LockResource(hTemplate)) : nullptr;
+    const auto* pTemplate = hTemplate ? static_cast<LPCDLGTEMPLATEA>(::LockResource(hTemplate)) : nullptr;
     if (!pTemplate)
         return -1;
 

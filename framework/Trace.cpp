@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <stdarg.h>
-#include <stdio.h>
+#include <cstdarg>
+#include <cstdio>
 
 namespace kfw {
 namespace {
@@ -23,7 +23,7 @@ void TraceFormat(const char* pszFormat, ...)
     char szLine[512];
     va_list args;
     va_start(args, pszFormat);
-    vsnprintf(szLine, sizeof szLine, pszFormat, args);
+    std::vsnprintf(szLine, sizeof szLine, pszFormat, args);
     va_end(args);
     TraceLine(szLine);
 }

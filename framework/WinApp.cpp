@@ -1,6 +1,6 @@
 #include "framework/WinApp.h"
 
-#include <stdlib.h>
+#include <cstdlib>
 
 namespace {
 CWinApp* g_pApp = nullptr;
@@ -123,7 +123,9 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
             ::GetModuleFileNameA(nullptr, szTitle, sizeof szTitle);
             std::string strName = szTitle;
             strName.erase(0, strName.find_last_of("\\/") + 1);
-            strName = strName.substr(0, strName.find_last_of('.'));
+            const size_t nDot = strName.find_last_of('.');
+            if (nDot != std::string::npos)
+                strName.erase(nDot);
             pApp->m_strAppName = strName;
         }
     }

@@ -218,7 +218,7 @@ HWND CWnd::ReflectTarget(UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_NOTIFY:
         return lParam ? reinterpret_cast<const NMHDR*>(lParam)->hwndFrom : nullptr;
     case WM_DRAWITEM: {
-        auto* pDis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        const auto* pDis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         return pDis && pDis->CtlType != ODT_MENU ? pDis->hwndItem : nullptr;
     }
     case WM_CTLCOLORBTN:

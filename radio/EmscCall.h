@@ -7,7 +7,7 @@
 
 // Deliberately typeless: the library's calling convention is not known, so the entry point is
 // never called directly, only through EmscInvoke.
-using PFN_EMSCEVALUATE = void (*)(void);
+using PFN_EMSCEVALUATE = void (*)();
 
 // Resolved by the main frame when it loads EMSC.dll; null until then and after it frees it.
 extern PFN_EMSCEVALUATE g_pfnEMSCEvaluate;

@@ -16,8 +16,8 @@ struct EmscRequest {
 
 static_assert(sizeof(void*) == 4, "EMSCEvaluate is a 32-bit interface");
 static_assert(sizeof(EmscRequest) == 20, "EmscRequest is five words");
-static_assert(offsetof(EmscRequest, command) == 0, "");
-static_assert(offsetof(EmscRequest, inBuffer) == 4, "");
-static_assert(offsetof(EmscRequest, inLength) == 8, "");
-static_assert(offsetof(EmscRequest, outBuffer) == 12, "");
-static_assert(offsetof(EmscRequest, outLength) == 16, "");
+static_assert(offsetof(EmscRequest, command) == 0);
+static_assert(offsetof(EmscRequest, inBuffer) == 4);
+static_assert(offsetof(EmscRequest, inLength) == 8);
+static_assert(offsetof(EmscRequest, outBuffer) == 12);
+static_assert(offsetof(EmscRequest, outLength) == 16);

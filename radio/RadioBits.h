@@ -26,8 +26,14 @@ constexpr int MODE_BT_ONLY = 132;
 constexpr int MODE_BOTH_ON = 134;
 constexpr int MODE_WIFI_ONLY = 142;
 
+// CTL_CODE without <winioctl.h>, so this header stays platform-free.
+constexpr uint32_t DeviceControlCode(uint32_t uDeviceType, uint32_t uFunction, uint32_t uMethod, uint32_t uAccess)
+{
+    return (uDeviceType << 16) | (uAccess << 14) | (uFunction << 2) | uMethod;
+}
+
 // Device request: FILE_DEVICE_UNKNOWN, function 0x803, METHOD_BUFFERED, FILE_ANY_ACCESS.
-constexpr uint32_t IOCTL_RADIO_NOTIFY = (0x22u << 16) | (0u << 14) | (0x803u << 2) | 0u;
+constexpr uint32_t IOCTL_RADIO_NOTIFY = DeviceControlCode(0x22u, 0x803u, 0u, 0u);
 constexpr size_t DEVICE_REQUEST_SIZE = 12;
 
 // 1 when any bit of byMask is set in byStatus, else 0.

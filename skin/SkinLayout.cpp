@@ -55,7 +55,7 @@ bool CLayoutScanner::ReadName(std::string& rName)
     const char* p = m_p;
     while (p < m_pEnd && !IsLayoutSpace(*p))
         ++p;
-    const size_t cch = static_cast<size_t>(p - m_p);
+    const auto cch = static_cast<size_t>(p - m_p);
     if (cch == 0 || cch > LAYOUT_IMAGE_NAME_MAX)
         return false;
     rName.assign(m_p, cch);

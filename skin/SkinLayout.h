@@ -12,7 +12,7 @@
 constexpr size_t LAYOUT_IMAGE_NAME_MAX = 255;
 
 struct ImageMapRecord {
-    int nId;
+    int nId = 0;
     std::string strImage;
 };
 

@@ -33,7 +33,7 @@ private:
 
 CTPButton::CTPButton()
     : m_dwPressParity(0), m_nState(TPBUTTON_NORMAL), m_nImageWidth(0), m_nImageHeight(0),
-      m_nSliceWidth(0), m_nFrameCount(0), m_bHighlight(0)
+      m_nSliceWidth(0), m_nFrameCount(0), m_csFrame{}, m_bHighlight(0)
 {
     ::InitializeCriticalSection(&m_csFrame);
 }
@@ -141,7 +141,7 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
         if (gdip::GdipImageGetFrameDimensionsList(m_pImage.Get(), aDims.data(), nDims) != Gdiplus::Ok)
             return true;
         UINT nFrames = 0;
-        gdip::GdipImageGetFrameCount(m_pImage.Get(), &aDims[0], &nFrames);
+        gdip::GdipImageGetFrameCount(m_pImage.Get(), aDims.data(), &nFrames);
         m_nFrameCount = nFrames;
         if (nFrames < 2)
             return true;

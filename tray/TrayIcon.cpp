@@ -23,9 +23,8 @@ void LoadTip(NOTIFYICONDATAA& rNid, UINT uID)
 
 } // namespace
 
-CTrayIcon::CTrayIcon(UINT uID)
+CTrayIcon::CTrayIcon(UINT uID) : m_nid{}
 {
-    std::memset(&m_nid, 0, sizeof(m_nid));
     m_nid.cbSize = sizeof(m_nid);
     m_nid.uID = uID;
     LoadTip(m_nid, uID);

@@ -52,7 +52,7 @@ bool ParseByte(const char* psz, uint8_t* pbyValue)
 // The library beside this program, not whichever EMSC.dll the search path finds first.
 kfw::CModule LoadLibraryBesideMe()
 {
-    char szPath[MAX_PATH];
+    char szPath[MAX_PATH] = {};
     DWORD cch = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return kfw::CModule();
@@ -66,7 +66,7 @@ kfw::CModule LoadLibraryBesideMe()
 template <class Pfn>
 Pfn Export(const kfw::CModule& module, const char* pszName)
 {
-    return reinterpret_cast<Pfn>(reinterpret_cast<void (*)(void)>(::GetProcAddress(module.Get(), pszName)));
+    return reinterpret_cast<Pfn>(reinterpret_cast<void (*)()>(::GetProcAddress(module.Get(), pszName)));
 }
 
 void PrintEntry(const EmscDevLogEntry& entry)

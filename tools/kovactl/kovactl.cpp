@@ -216,7 +216,7 @@ int Run(int argc, char** argv)
         bool bJson = false;
         for (int i = 2; i < argc; ++i)
         {
-            if (_stricmp(argv[i], "--json") && _stricmp(argv[i], "/json"))
+            if (_stricmp(argv[i], "--json") != 0 && _stricmp(argv[i], "/json") != 0)
                 return UsageError(std::string("Invalid argument/option - '") + argv[i] + "'.");
             bJson = true;
         }
