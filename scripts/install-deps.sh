@@ -7,6 +7,8 @@ packages=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
           wine wine32:i386 xvfb xauth x11-utils fonts-liberation
           python3-pil icoutils imagemagick nsis osslsigncode
           clang-14 libclang-rt-14-dev llvm-14)
+# scripts/lint.sh
+packages+=(clang-tidy-14 cppcheck)
 
 need=()
 for p in "${packages[@]}"; do
