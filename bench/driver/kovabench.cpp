@@ -31,6 +31,8 @@
 #include "support/TrayObserver.h"
 
 using namespace kovabench;
+using kovatest::SendScanKey;
+using kovatest::StrokeScanKey;
 
 namespace {
 
@@ -91,22 +93,6 @@ int FailCode(std::string& rstrError, const std::string& strWhat)
 {
     rstrError = strWhat;
     return kFailed;
-}
-
-bool SendKey(WORD wScan, WORD wVk, DWORD dwFlags)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wScan = wScan;
-    // Wine derives no virtual key from a scan code; the dialog manager needs one for Esc.
-    input.ki.wVk = wVk;
-    input.ki.dwFlags = KEYEVENTF_SCANCODE | dwFlags;
-    return ::SendInput(1, &input, sizeof input) == 1;
-}
-
-bool Stroke(WORD wScan, WORD wVk)
-{
-    return SendKey(wScan, wVk, 0) && SendKey(wScan, wVk, KEYEVENTF_KEYUP);
 }
 
 // One started program, ended by TerminateProcess when this goes if it still runs.
@@ -321,7 +307,7 @@ bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindo
 
     watch.Arm(list);
     const double dPress = NowMs();
-    if (!SendKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY))
+    if (!SendScanKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY))
         return Fail(rstrError, "SendInput failed");
     Sighting seen;
     if (!watch.WaitNew(list, test, kShowTimeoutMs, seen))
@@ -338,8 +324,8 @@ bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindo
     // of the next pop-up, opened before it is read, would take it for its own Enter. The
     // baseline's dialog manager needs the virtual key.
     const WORD wEnterVk = wHotScan == kKovaHotScan ? 0 : VK_RETURN;
-    if (!SendKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP) ||
-        !(bEnterCloses ? Stroke(0x1C, wEnterVk) : Stroke(0x01, VK_ESCAPE)))
+    if (!SendScanKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP) ||
+        !(bEnterCloses ? StrokeScanKey(0x1C, wEnterVk) : StrokeScanKey(0x01, VK_ESCAPE)))
         return Fail(rstrError, "SendInput failed");
     if (!PollUntil([&] { return !::IsWindow(seen.hWnd); }, kShowTimeoutMs))
         return Fail(rstrError, std::string("the pop-up of ") + strWho + " did not close on " +

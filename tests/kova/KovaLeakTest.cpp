@@ -52,24 +52,6 @@ const char* NameOf(Close eClose)
     return "?";
 }
 
-// One key event through the keyboard, from this process: SendInput returns once Kova's
-// low-level hook has seen it.
-bool SendKey(WORD wScan, WORD wVk, DWORD dwFlags)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wScan = wScan;
-    // Wine derives no virtual key from a scan code; the dialog manager needs one.
-    input.ki.wVk = wVk;
-    input.ki.dwFlags = KEYEVENTF_SCANCODE | dwFlags;
-    return ::SendInput(1, &input, sizeof input) == 1;
-}
-
-bool Stroke(WORD wScan, WORD wVk)
-{
-    return SendKey(wScan, wVk, 0) && SendKey(wScan, wVk, KEYEVENTF_KEYUP);
-}
-
 bool Click()
 {
     INPUT inputs[2] = {};
@@ -135,23 +117,23 @@ protected:
         }
         else
         {
-            ASSERT_TRUE(SendKey(kHotScan, 0, KEYEVENTF_EXTENDEDKEY));
+            ASSERT_TRUE(SendScanKey(kHotScan, 0, KEYEVENTF_EXTENDEDKEY));
             hDlg = WaitForDialogOf(m_kova.Pid(), kWaitMs);
             ASSERT_NE(hDlg, nullptr) << "no pop-up from the hot key";
-            ASSERT_TRUE(SendKey(kHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP));
+            ASSERT_TRUE(SendScanKey(kHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP));
         }
 
         switch (eClose)
         {
         case Close::Esc:
-            ASSERT_TRUE(Stroke(kEscScan, VK_ESCAPE));
+            ASSERT_TRUE(StrokeScanKey(kEscScan, VK_ESCAPE));
             break;
         case Close::Enter:
             // Kova's pop-ups take Enter from their keyboard hook, by scan code. With a
             // virtual key the key message would stay queued behind the pop-up's close, and
             // the dialog manager of the next pop-up would take it for its own Enter. The
             // About box has only the dialog manager.
-            ASSERT_TRUE(Stroke(kEnterScan, bAbout ? VK_RETURN : 0));
+            ASSERT_TRUE(StrokeScanKey(kEnterScan, bAbout ? VK_RETURN : 0));
             break;
         case Close::Click: {
             POINT pt = kOnNoticePicture;

@@ -189,20 +189,6 @@ int CountWindows(DWORD dwPid)
     return tally.nWindows;
 }
 
-int CountThreadsOf(DWORD dwPid)
-{
-    kfw::CFile hSnap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!hSnap)
-        return -1;
-    THREADENTRY32 te = {};
-    te.dwSize = sizeof(te);
-    int nThreads = 0;
-    for (BOOL bMore = ::Thread32First(hSnap.Get(), &te); bMore; bMore = ::Thread32Next(hSnap.Get(), &te))
-        if (te.th32OwnerProcessID == dwPid)
-            ++nThreads;
-    return nThreads;
-}
-
 } // namespace
 
 bool TakeCensus(DWORD dwPid, ProcessCensus& rCensus)
@@ -240,6 +226,20 @@ std::string DescribeCensus(const ProcessCensus& census)
     return "handles=" + std::to_string(census.nHandles) + " gdi=" + std::to_string(census.nGdi) +
            (census.bUserIsWindows ? " windows=" : " user=") + std::to_string(census.nUser) +
            " threads=" + std::to_string(census.nThreads);
+}
+
+int CountThreadsOf(DWORD dwPid)
+{
+    kfw::CFile hSnap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!hSnap)
+        return -1;
+    THREADENTRY32 te = {};
+    te.dwSize = sizeof(te);
+    int nThreads = 0;
+    for (BOOL bMore = ::Thread32First(hSnap.Get(), &te); bMore; bMore = ::Thread32Next(hSnap.Get(), &te))
+        if (te.th32OwnerProcessID == dwPid)
+            ++nThreads;
+    return nThreads;
 }
 
 } // namespace kovatest

@@ -20,6 +20,8 @@ struct ProcessCensus {
 
 // False when the process could not be read; rCensus is then unspecified.
 bool TakeCensus(DWORD dwPid, ProcessCensus& rCensus);
+// Threads of the process right now; -1 when they could not be listed.
+int CountThreadsOf(DWORD dwPid);
 // "handles=N gdi=N windows=N threads=N" ("user=N" where USER objects were counted).
 std::string DescribeCensus(const ProcessCensus& census);
 

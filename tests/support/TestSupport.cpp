@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include <tlhelp32.h>
+#include "support/ProcessCensus.h"
 
 #include <atomic>
 #include <utility>
@@ -248,17 +248,23 @@ std::string UniqueName(const char* pszBase)
 
 int CountThreads()
 {
-    kfw::CFile hSnap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!hSnap)
-        return -1;
-    THREADENTRY32 te = {};
-    te.dwSize = sizeof(te);
-    int nThreads = 0;
-    const DWORD dwPid = ::GetCurrentProcessId();
-    for (BOOL bMore = ::Thread32First(hSnap.Get(), &te); bMore; bMore = ::Thread32Next(hSnap.Get(), &te))
-        if (te.th32OwnerProcessID == dwPid)
-            ++nThreads;
-    return nThreads;
+    return CountThreadsOf(::GetCurrentProcessId());
+}
+
+bool SendScanKey(WORD wScan, WORD wVk, DWORD dwFlags)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = wScan;
+    // Wine derives no virtual key from a scan code; the dialog manager needs one.
+    input.ki.wVk = wVk;
+    input.ki.dwFlags = KEYEVENTF_SCANCODE | dwFlags;
+    return ::SendInput(1, &input, sizeof input) == 1;
+}
+
+bool StrokeScanKey(WORD wScan, WORD wVk)
+{
+    return SendScanKey(wScan, wVk, 0) && SendScanKey(wScan, wVk, KEYEVENTF_KEYUP);
 }
 
 namespace {

@@ -70,6 +70,12 @@ DWORD RunProgram(const char* pszExe, const std::string& strArgs, std::string& rs
 // SetCursorPos from a program without windows moves Wine's idea of the pointer but not
 // X's, and the next window mapped under X's pointer takes it back there.
 bool MovePointer(POINT pt, DWORD dwTimeoutMs = 2000);
+
+// One key event through the keyboard from this process, by scan code with wVk alongside
+// (KEYEVENTF_KEYUP etc. in dwFlags); SendInput returns once the low-level hooks saw it.
+bool SendScanKey(WORD wScan, WORD wVk, DWORD dwFlags);
+// A press and its release.
+bool StrokeScanKey(WORD wScan, WORD wVk);
 // Away from the screen's centre, where pop-ups open and a resting pointer holds them.
 bool ParkPointer();
 
