@@ -2,7 +2,7 @@
 # Builds the platform-free logic for this machine with clang's address and undefined-
 # behaviour sanitizers into $KOVA_BUILD/native and runs its table tests and fuzzers there.
 # Arguments go to ctest (-R, -E, -L fuzz ...). KOVA_FUZZ_SECONDS sets each fuzzer's run
-# (default 60; 0 only replays the seed corpus).
+# (default 60; 0 only replays the checked-in corpus).
 set -euo pipefail
 . "$(dirname "$0")/env.sh"
 

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# run-fuzzer.sh FUZZER SEEDS WORKDIR: runs a libFuzzer program for $KOVA_FUZZ_SECONDS
+# run-fuzzer.sh FUZZER CORPUS WORKDIR: runs a libFuzzer program for $KOVA_FUZZ_SECONDS
 # (default 60; 0 replays the corpus once) on WORKDIR/corpus, which starts as a copy of the
-# checked-in SEEDS and keeps what earlier runs found. Fails on any crash, leak, UB report
+# checked-in CORPUS and keeps what earlier runs found. Fails on any crash, leak, UB report
 # or time-out; the input that caused it is left in WORKDIR/artifacts.
 set -euo pipefail
-fuzzer=$1 seeds=$2 work=$3
+fuzzer=$1 inputs=$2 work=$3
 seconds=${KOVA_FUZZ_SECONDS:-60}
 mkdir -p "$work/corpus" "$work/artifacts"
-cp -f "$seeds"/* "$work/corpus/"
+cp -f "$inputs"/* "$work/corpus/"
 if [ "$seconds" -eq 0 ]; then
     limit=(-runs=0)
 else
