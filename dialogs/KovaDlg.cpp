@@ -249,7 +249,7 @@ BOOL CKovaDlg::PreTranslateMessage(MSG* pMsg)
 
     const bool bOurs = pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd);
     if (bOurs && pMsg->message == WM_MOUSEMOVE)
-        HoldAutoClose();
+        RestartAutoClose();
     // The cursor can leave a button straight to the outside, and the dialog then sees no
     // leave of its own: without this the pop-up would stay open for good.
     if (bOurs && pMsg->message == WM_MOUSELEAVE && pMsg->hwnd != m_hWnd && !IsCursorOverDialog())
@@ -310,13 +310,6 @@ void CKovaDlg::StopAutoClose()
     ::KillTimer(m_hWnd, ID_TIMER_AUTOCLOSE);
 }
 
-// The pointer is on the pop-up: the close waits a whole period again. The timer keeps
-// running and looks where the pointer is when it fires, since a leave can go unreported.
-void CKovaDlg::HoldAutoClose()
-{
-    RestartAutoClose();
-}
-
 bool CKovaDlg::IsCursorOverDialog() const
 {
     POINT pt = {};
@@ -330,9 +323,11 @@ void CKovaDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == ID_TIMER_AUTOCLOSE)
     {
+        // The pointer on the pop-up only puts the close off a period at a time, and where
+        // it is counts when the timer fires: a leave can go unreported.
         if (IsCursorOverDialog())
         {
-            HoldAutoClose();
+            RestartAutoClose();
         }
         else
         {
@@ -353,7 +348,7 @@ void CKovaDlg::OnMouseLeave()
 
 LRESULT CKovaDlg::OnNcHitTest()
 {
-    HoldAutoClose();
+    RestartAutoClose();
     return Default();
 }
 

@@ -89,7 +89,6 @@ private:
     void CloseDialog();
     void NotifyMainFrame();
     void RestartAutoClose();
-    void HoldAutoClose();
     void StopAutoClose();
     bool IsCursorOverDialog() const;
     RadioFlags Flags() const;

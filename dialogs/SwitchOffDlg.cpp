@@ -82,7 +82,7 @@ BOOL CSwitchOffDlg::PreTranslateMessage(MSG* pMsg)
             m_toolTip.RelayEvent(pMsg);
         if (pMsg->message == WM_MOUSEMOVE)
         {
-            HoldCloseTimer();
+            StartCloseTimer();
             // The dialog is told when the pointer leaves it for the picture, not when it
             // leaves the picture for the world outside: ask for that too.
             if (pMsg->hwnd != m_hWnd)
@@ -103,9 +103,11 @@ void CSwitchOffDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kCloseTimer)
     {
+        // The pointer on the notice only puts the close off a period at a time, and where
+        // it is counts when the timer fires: a leave can go unreported.
         if (IsPointerOverNotice())
         {
-            HoldCloseTimer();
+            StartCloseTimer();
         }
         else
         {
@@ -174,7 +176,7 @@ void CSwitchOffDlg::OnPaint()
 
 LRESULT CSwitchOffDlg::OnNcHitTest(POINT)
 {
-    HoldCloseTimer();
+    StartCloseTimer();
     return Default();
 }
 
@@ -192,13 +194,6 @@ void CSwitchOffDlg::StartCloseTimer()
 {
     ::KillTimer(m_hWnd, kCloseTimer);
     ::SetTimer(m_hWnd, kCloseTimer, kCloseAfterMs, nullptr);
-}
-
-// The pointer is on the notice: the close waits a whole period again. The timer keeps
-// running and looks where the pointer is when it fires, since a leave can go unreported.
-void CSwitchOffDlg::HoldCloseTimer()
-{
-    StartCloseTimer();
 }
 
 void CSwitchOffDlg::StopCloseTimer()

@@ -60,7 +60,6 @@ private:
     // Picture strip and caption by the radios that are fitted.
     void ChooseLayout();
     void StartCloseTimer();
-    void HoldCloseTimer();
     void StopCloseTimer();
     // Runs the 4 s anew once the pointer is over neither the notice nor its picture.
     void RestartCloseTimerIfPointerOutside();
