@@ -37,6 +37,15 @@ void SettleWithCloseRequest(CMessageLog& log)
     ASSERT_TRUE(PumpUntil([&] { return log.Count(WM_CLOSE_REQUEST) > nBefore; }));
 }
 
+// A thread is suspended only once it has been seen to wait: one still starting up may hold
+// the loader or heap lock, and the next helper or thread started would then wait for good.
+void WaitUntilWatching(CMessageLog& log)
+{
+    const size_t nBefore = log.Count(WM_MODE_CHANGED);
+    ASSERT_EQ(0u, RunHelper(kSetNotify));
+    ASSERT_TRUE(PumpUntil([&] { return log.Count(WM_MODE_CHANGED) > nBefore; }));
+}
+
 } // namespace
 
 TEST(EventWatcher, SignalsFromAnotherProcessArriveAsMessages)
@@ -73,15 +82,16 @@ TEST(EventWatcher, TwoSignalsWhileNotWaitingMakeOneMessage)
     const HANDLE hThread = watcher.Start();
     ASSERT_NE(nullptr, hThread);
     watcher.SetTarget(log);
+    WaitUntilWatching(log);
 
     ASSERT_NE(static_cast<DWORD>(-1), ::SuspendThread(hThread));
     const DWORD dwHelper = RunHelper(kSetNotify + " 2");
     ::ResumeThread(hThread);
     ASSERT_EQ(0u, dwHelper);
 
-    ASSERT_TRUE(PumpUntil([&] { return log.Count(WM_MODE_CHANGED) >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return log.Count(WM_MODE_CHANGED) >= 2; }));
     SettleWithCloseRequest(log);
-    EXPECT_EQ(1u, log.Count(WM_MODE_CHANGED));
+    EXPECT_EQ(2u, log.Count(WM_MODE_CHANGED));
 }
 
 TEST(EventWatcher, OpensEventsAnotherProcessCreatedFirst)
@@ -157,10 +167,13 @@ DWORD WINAPI StopWatcher(LPVOID pParam)
 
 TEST(EventWatcher, StopWaitsUntilTheThreadHasEnded)
 {
+    CMessageLog log;
     EventWatcher watcher;
     const HANDLE hThread = watcher.Start();
     ASSERT_NE(nullptr, hThread);
     kfw::CHandle hWatcherThread = DuplicateThread(hThread);
+    watcher.SetTarget(log);
+    WaitUntilWatching(log);
 
     // A suspended watcher cannot end, so Stop must not return until it is resumed.
     ASSERT_NE(static_cast<DWORD>(-1), ::SuspendThread(hThread));
