@@ -1,30 +1,6 @@
 #include "app/DisplayState.h"
 
-#include "radio/RadioBits.h"
 #include "res/resource.h"
-
-RadioFlags RadioFlagsFromStatus(uint8_t byStatus)
-{
-    RadioFlags flags;
-    flags.bWirelessOn = StatusBit(byStatus, STATUS_WLAN_ON) != 0;
-    flags.bBluetoothOn = StatusBit(byStatus, STATUS_BT_ON) != 0;
-    flags.bWirelessExist = StatusBit(byStatus, STATUS_WLAN_PRESENT) != 0;
-    flags.bBluetoothExist = StatusBit(byStatus, STATUS_BT_PRESENT) != 0;
-    flags.bKillSwitchOn = StatusBit(byStatus, STATUS_KILLSWITCH_ON) != 0;
-    return flags;
-}
-
-RadioFlags MakeRadioFlags(int bWirelessOn, int bBluetoothOn, int bWirelessExist, int bBluetoothExist,
-                          int bKillSwitchOn)
-{
-    RadioFlags flags;
-    flags.bWirelessOn = bWirelessOn != 0;
-    flags.bBluetoothOn = bBluetoothOn != 0;
-    flags.bWirelessExist = bWirelessExist != 0;
-    flags.bBluetoothExist = bBluetoothExist != 0;
-    flags.bKillSwitchOn = bKillSwitchOn != 0;
-    return flags;
-}
 
 StatusClass ClassifyStatus(const RadioFlags& flags)
 {

@@ -2,16 +2,7 @@
 // header: the rules are tested by tables and build natively too.
 #pragma once
 
-#include <cstdint>
-
-// The five flags of the status byte as the main frame caches them.
-struct RadioFlags {
-    bool bWirelessOn = false;
-    bool bBluetoothOn = false;
-    bool bWirelessExist = false;
-    bool bBluetoothExist = false;
-    bool bKillSwitchOn = false;
-};
+#include "radio/RadioBits.h"
 
 // GetCurrentStatus's answer: no radio fitted, switch on (mode selection), switch off (notice).
 enum StatusClass : int {
@@ -20,10 +11,6 @@ enum StatusClass : int {
     STATUS_CLASS_SWITCH_OFF = 2,
 };
 
-RadioFlags RadioFlagsFromStatus(uint8_t byStatus);
-// From the five answers of the controller's queries (any non-zero value is set).
-RadioFlags MakeRadioFlags(int bWirelessOn, int bBluetoothOn, int bWirelessExist, int bBluetoothExist,
-                          int bKillSwitchOn);
 StatusClass ClassifyStatus(const RadioFlags& flags);
 // The tray icon id (143-148), which is also the string id of its tool tip.
 unsigned TrayIdFor(const RadioFlags& flags);

@@ -1,6 +1,6 @@
 #include "app/EventWatcher.h"
 
-#include "app/Messages.h"
+#include "res/KovaNames.h"
 #include "framework/Trace.h"
 
 #include <utility>

@@ -7,10 +7,7 @@
 #include <atomic>
 
 #include "framework/Handles.h"
-
-// Set by other processes: re-read the radio state / quit.
-constexpr char KOVA_NOTIFY_EVENT_NAME[] = "KovamodeNotifyEvent";
-constexpr char KOVA_CLOSE_EVENT_NAME[] = "KovamodeCloseEvent";
+#include "res/KovaNames.h"
 
 class EventWatcher {
 public:

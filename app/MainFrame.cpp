@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "dialogs/Popups.h"
 #include "framework/Trace.h"
@@ -16,6 +17,11 @@ BOOL g_bDialogShown = FALSE;
 BOOL g_bConsoleDisconnected = FALSE;
 // Registered before the application starts, so the frame can match it in its map.
 const UINT g_uTaskbarCreatedMsg = ::RegisterWindowMessageA("TaskbarCreated");
+PFN_WTSREGISTERSESSIONNOTIFICATION g_pfnWTSRegisterSessionNotification = &::WTSRegisterSessionNotification;
+
+static_assert(WM_SCANCODE_EVENT == WM_APP + 0x64 && WM_CLOSE_REQUEST == WM_APP + 0x78 &&
+              WM_MODE_CHANGED == WM_APP + 0x82 && WM_TRAY_CALLBACK == WM_USER + 0xC4 &&
+              KEY_EXTENDED == LLKHF_EXTENDED && KEY_RELEASED == LLKHF_UP, "the platform's values");
 
 namespace {
 
@@ -68,13 +74,44 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
     if (Default() == -1)
         return -1;
     LoadEMSC();
-    GetCurrentStatus();
-    UpdateTrayIcon(NIM_ADD);
+    m_bIconAdded = Refresh(NIM_ADD) != FALSE;
     // An existing semaphore of that name is used as it is, with its current count.
     m_hSemaphore.Reset(::CreateSemaphoreA(nullptr, 1, 1, KOVA_SEMAPHORE_NAME));
-    m_bSessionRegistered = ::WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    m_bSessionRegistered = g_pfnWTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    m_nLogonRetries = 0;
+    if (!m_bIconAdded || !m_bSessionRegistered)
+        ::SetTimer(m_hWnd, ID_TIMER_LOGON_RETRY, LOGON_RETRY_MS, nullptr);
+    // A uiAccess build runs above the shell's integrity level: without this the shell's
+    // restart announcement would never reach us. Windows 7 and later only.
+    using PFN_CHANGEWINDOWMESSAGEFILTEREX = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    if (const auto pfnFilter = kfw::ProcAs<PFN_CHANGEWINDOWMESSAGEFILTEREX>(
+            ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")))
+        pfnFilter(m_hWnd, g_uTaskbarCreatedMsg, 1 /*MSGFLT_ALLOW*/, nullptr);
     InstallHook();
     return 0;
+}
+
+void CMainFrame::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == ID_TIMER_LOGON_RETRY)
+        RetryLogonSetUp();
+}
+
+void CMainFrame::RetryLogonSetUp()
+{
+    // A tick already queued when the timer went changes nothing.
+    if (m_nLogonRetries >= LOGON_RETRY_COUNT)
+        return;
+    ++m_nLogonRetries;
+    if (!m_bIconAdded)
+        m_bIconAdded = Refresh(NIM_ADD) != FALSE;
+    if (!m_bSessionRegistered)
+        m_bSessionRegistered = g_pfnWTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    if ((m_bIconAdded && m_bSessionRegistered) || m_nLogonRetries >= LOGON_RETRY_COUNT)
+    {
+        ::KillTimer(m_hWnd, ID_TIMER_LOGON_RETRY);
+        m_nLogonRetries = LOGON_RETRY_COUNT;
+    }
 }
 
 void CMainFrame::LoadEMSC()
@@ -100,43 +137,34 @@ void CMainFrame::OnEmscMissing()
     ::exit(0);
 }
 
-RadioFlags CMainFrame::CachedFlags() const
-{
-    return MakeRadioFlags(m_bWirelessOn, m_bBluetoothOn, m_bWirelessExist, m_bBluetoothExist, m_bKillSwitchOn);
-}
-
 int CMainFrame::GetCurrentStatus()
 {
     kfw::TraceLine("[KOVA] CMainFrame::GetCurrentStatus()");
-    m_sysController.QueryWsBlStatus();
-    m_bKillSwitchOn = m_sysController.IsKillSwitchOn();
-    m_bWirelessExist = m_sysController.IsWirelessExist();
-    m_bBluetoothExist = m_sysController.IsBluetoothExist();
-    m_bWirelessOn = m_sysController.IsWirelessOn();
-    m_bBluetoothOn = m_sysController.IsBluetoothOn();
-
-    const StatusClass eClass = ClassifyStatus(CachedFlags());
+    m_flags = ReadRadioFlags(m_sysController);
+    const StatusClass eClass = ClassifyStatus(m_flags);
     if (eClass == STATUS_CLASS_NO_DEVICE)
         kfw::TraceLine("[KOVA] No Device!");
     return eClass;
 }
 
-void CMainFrame::UpdateTrayIcon(DWORD dwMessage)
+BOOL CMainFrame::UpdateTrayIcon(DWORD dwMessage)
 {
     kfw::TraceLine("void CMainFrame::UpdateTrayIcon(DWORD dwMessage)");
     m_trayIcon.SetNotificationWnd(this, WM_TRAY_CALLBACK);
-    m_trayIcon.SetIcon(TrayIdFor(CachedFlags()), dwMessage);
+    return m_trayIcon.SetIcon(TrayIdFor(m_flags), dwMessage);
 }
 
-void CMainFrame::Refresh(DWORD dwMessage)
+BOOL CMainFrame::Refresh(DWORD dwMessage)
 {
     GetCurrentStatus();
-    UpdateTrayIcon(dwMessage);
+    return UpdateTrayIcon(dwMessage);
 }
 
 void CMainFrame::InstallHook()
 {
-    g_frameHook.Install(m_hWnd, AfxGetInstanceHandle());
+    // An open pop-up keeps the keys; the frame takes them back when it closes.
+    if (!g_bDialogShown)
+        g_frameHook.Install(m_hWnd, AfxGetInstanceHandle());
 }
 
 void CMainFrame::OnClose()
@@ -151,8 +179,34 @@ void CMainFrame::OnAppExit()
 
 LRESULT CMainFrame::OnCloseRequest(WPARAM, LPARAM)
 {
+    // Inside a pop-up's loop the frame must outlive the pop-up: it closes without a choice,
+    // and the frame goes once ShowStatusDialog has unwound and the semaphore is given back.
+    if (g_bDialogShown)
+    {
+        m_bQuitPending = true;
+        ClosePopup();
+        return 1;
+    }
     DestroyWindow();
     return 1;
+}
+
+BOOL CMainFrame::OnCmdMsg(UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    // The About box would run its loop inside the pop-up's, and a pop-up that closed under
+    // it would leave no hook until the box went: the pop-up closes first.
+    if (LOWORD(wParam) == ID_APP_ABOUT && g_bDialogShown)
+    {
+        m_bAboutPending = true;
+        ClosePopup();
+        return TRUE;
+    }
+    return CFrameWnd::OnCmdMsg(uMsg, wParam, lParam);
+}
+
+void CMainFrame::ClosePopup()
+{
+    CloseOpenPopup();
 }
 
 LRESULT CMainFrame::OnModeChanged(WPARAM, LPARAM)
@@ -168,28 +222,30 @@ LRESULT CMainFrame::OnScanCode(WPARAM wParam, LPARAM lParam)
     // is open, or by another process) is dropped.
     if (!m_hSemaphore || ::WaitForSingleObject(m_hSemaphore.Get(), 0) != WAIT_OBJECT_0)
         return 1;
+    m_bSemaphoreHeld = true;
 
     const UINT uFlags = static_cast<UINT>(wParam) & 0xFF;
-    if (!(uFlags & LLKHF_UP))
+    if (!(uFlags & KEY_RELEASED))
     {
-        switch (lParam)
+        switch (static_cast<UINT>(lParam))
         {
-        case 0x71:
+        case SCAN_REFRESH:
             OnModeChanged(0, 0);
             break;
-        case 0x04:
-            if (uFlags & LLKHF_EXTENDED)
+        case SCAN_RADIO_KEY:
+            if (uFlags & KEY_EXTENDED)
                 ShowStatusDialog();
             break;
-        case 0x62:
+        case SCAN_DEVICE_KEY:
             // The notify request has no device behind it; the controller keeps it harmless.
-            if (uFlags & LLKHF_EXTENDED)
+            if (uFlags & KEY_EXTENDED)
                 m_sysController.SendDeviceRequest(0x5946544E, 0, 0);
             break;
         default:
             break;
         }
     }
+    m_bSemaphoreHeld = false;
     ::ReleaseSemaphore(m_hSemaphore.Get(), 1, nullptr);
     return 1;
 }
@@ -226,9 +282,18 @@ void CMainFrame::ShowStatusDialog()
     }
     // The pop-up has closed: our input goes back to being our own.
     m_appKit.DetachInput();
-
-    InstallHook();
     g_bDialogShown = FALSE;
+
+    if (m_bQuitPending)
+    {
+        // Posted: whoever opened the pop-up (a hot key holding the semaphore) unwinds first.
+        ::PostMessageA(m_hWnd, WM_CLOSE_REQUEST, 0, 0);
+        return;
+    }
+    if (!m_bKeysHeldOff)
+        InstallHook();
+    if (std::exchange(m_bAboutPending, false))
+        ::PostMessageA(m_hWnd, WM_COMMAND, ID_APP_ABOUT, 0);
 }
 
 LRESULT CMainFrame::OnPowerBroadcast(UINT nPowerEvent, LPARAM)
@@ -243,6 +308,7 @@ void CMainFrame::OnSessionChange(UINT nSessionState, UINT)
     switch (nSessionState)
     {
     case WTS_CONSOLE_CONNECT:
+        m_bKeysHeldOff = false;
         InstallHook();
         Refresh(NIM_MODIFY);
         g_bConsoleDisconnected = FALSE;
@@ -251,11 +317,16 @@ void CMainFrame::OnSessionChange(UINT nSessionState, UINT)
         g_bConsoleDisconnected = TRUE;
         break;
     case WTS_SESSION_LOCK:
+        // Whoever holds the hook, a pop-up included, loses it until unlock or connect.
+        m_bKeysHeldOff = true;
         g_frameHook.Remove();
         break;
     case WTS_SESSION_UNLOCK:
         if (!g_bConsoleDisconnected)
+        {
+            m_bKeysHeldOff = false;
             InstallHook();
+        }
         Refresh(NIM_MODIFY);
         break;
     default:
@@ -270,7 +341,7 @@ LRESULT CMainFrame::OnTrayCallback(WPARAM wParam, LPARAM lParam)
 
 LRESULT CMainFrame::OnTaskbarCreated(WPARAM, LPARAM)
 {
-    Refresh(NIM_ADD);
+    m_bIconAdded = Refresh(NIM_ADD) != FALSE;
     return 1;
 }
 
@@ -281,6 +352,7 @@ BOOL CMainFrame::DestroyWindow()
         ::WTSUnRegisterSessionNotification(m_hWnd);
         m_bSessionRegistered = false;
     }
+    ::KillTimer(m_hWnd, ID_TIMER_LOGON_RETRY);
     g_frameHook.Remove();
     m_trayIcon.SetIcon(0u, NIM_DELETE);
     if (m_hEMSC)
@@ -289,6 +361,10 @@ BOOL CMainFrame::DestroyWindow()
         BindEmscEntry(nullptr);
         m_hEMSC.Reset();
     }
+    // A unit we hold goes back before the handle closes: another process keeping the name
+    // open would otherwise keep a count of 0 for good.
+    if (std::exchange(m_bSemaphoreHeld, false))
+        ::ReleaseSemaphore(m_hSemaphore.Get(), 1, nullptr);
     m_hSemaphore.Reset();
     return CFrameWnd::DestroyWindow();
 }

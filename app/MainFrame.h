@@ -6,11 +6,11 @@
 
 #include "app/AppKit.h"
 #include "app/DisplayState.h"
-#include "app/Messages.h"
-#include "app/ScanHook.h"
+#include "dialogs/ScanHook.h"
 #include "framework/FrameWnd.h"
 #include "framework/Handles.h"
 #include "radio/SystemController.h"
+#include "res/KovaNames.h"
 #include "res/resource.h"
 #include "tray/TrayIcon.h"
 
@@ -19,6 +19,16 @@ extern BOOL g_bDialogShown;
 extern BOOL g_bConsoleDisconnected;
 extern const UINT g_uTaskbarCreatedMsg;
 
+// WTSRegisterSessionNotification, replaceable by tests.
+using PFN_WTSREGISTERSESSIONNOTIFICATION = BOOL(WINAPI*)(HWND hWnd, DWORD dwFlags);
+extern PFN_WTSREGISTERSESSIONNOTIFICATION g_pfnWTSRegisterSessionNotification;
+
+// At logon the shell and the session service may not be ready: what failed at creation is
+// tried again every 2 s for 2 minutes.
+constexpr UINT_PTR ID_TIMER_LOGON_RETRY = 1;
+constexpr UINT LOGON_RETRY_MS = 2000;
+constexpr int LOGON_RETRY_COUNT = 60;
+
 class CMainFrame : public CFrameWnd {
 public:
     CMainFrame();
@@ -26,8 +36,9 @@ public:
 
     // Re-reads the status byte into the cached flags; a StatusClass value.
     int GetCurrentStatus();
-    // Shows the tray picture of the cached flags; dwMessage is NIM_ADD or NIM_MODIFY.
-    void UpdateTrayIcon(DWORD dwMessage);
+    // Shows the tray picture of the cached flags; dwMessage is NIM_ADD or NIM_MODIFY. The
+    // shell's answer.
+    BOOL UpdateTrayIcon(DWORD dwMessage);
     // Shows the pop-up that fits the current state, modally.
     void ShowStatusDialog();
     // Loads EMSC.dll and resolves its entry point; ends the process when it cannot.
@@ -35,13 +46,11 @@ public:
 
     BOOL DestroyWindow() override;
 
-    // The cached flags as one value, for the display rules.
-    RadioFlags CachedFlags() const;
-
     BEGIN_MSG_MAP(CMainFrame)
         ON_WM_CLOSE()
         ON_WM_CREATE()
         ON_WM_SETFOCUS()
+        ON_WM_TIMER()
         ON_COMMAND(ID_APP_EXIT, OnAppExit)
         ON_COMMAND(ID_OPTION, OnOption)
         ON_MESSAGE(WM_CLOSE_REQUEST, OnCloseRequest)
@@ -55,16 +64,21 @@ public:
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    // "&About Kova" while a pop-up is open waits for it; every other command goes on.
+    BOOL OnCmdMsg(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
     // The two pop-ups. Each runs modally and returns the modal result (-1: not created).
     virtual INT_PTR RunModeSelection();
     virtual INT_PTR RunSwitchOffNotice();
     // Called when EMSC.dll is missing or unusable, after the message box: ends the process.
     virtual void OnEmscMissing();
+    // Ends the open pop-up without a choice.
+    virtual void ClosePopup();
 
     void OnClose();
     int OnCreate(LPCREATESTRUCTA lpCreateStruct);
     void OnSetFocus(HWND) {}
+    void OnTimer(UINT_PTR nIDEvent);
     void OnAppExit();
     void OnOption();
     LRESULT OnCloseRequest(WPARAM wParam, LPARAM lParam);
@@ -77,17 +91,22 @@ protected:
 
     SystemController m_sysController;
     CAppKit m_appKit;
-    BOOL m_bBluetoothOn = FALSE;
-    BOOL m_bWirelessOn = FALSE;
-    BOOL m_bBluetoothExist = FALSE;
-    BOOL m_bWirelessExist = FALSE;
-    BOOL m_bKillSwitchOn = FALSE;
+    RadioFlags m_flags;     // as the last GetCurrentStatus read them
     CTrayIcon m_trayIcon;
     kfw::CHandle m_hSemaphore;
     kfw::CModule m_hEMSC;   // set only when this frame loaded the library itself
 
 private:
-    void Refresh(DWORD dwMessage);
+    BOOL Refresh(DWORD dwMessage);
     void InstallHook();
+    // Tries again what failed at creation: the tray icon and the session notifications.
+    void RetryLogonSetUp();
+
     bool m_bSessionRegistered = false;
+    bool m_bIconAdded = false;
+    int m_nLogonRetries = 0;
+    bool m_bSemaphoreHeld = false;   // a hot key is being handled
+    bool m_bKeysHeldOff = false;     // locked, or disconnected: no hook until unlock or connect
+    bool m_bQuitPending = false;     // asked to quit while a pop-up was open
+    bool m_bAboutPending = false;    // asked for the About box while a pop-up was open
 };

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/VersionString.h"
+#include "dialogs/VersionString.h"
 #include "res/resource.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX)

@@ -1,24 +1,13 @@
 #include "dialogs/KovaDlg.h"
 
-#include "dialogs/HelpLauncher.h"
 #include "dialogs/Popups.h"
-#include "framework/WinApp.h"
 #include "skin/SkinArchive.h"
-#include "skin/SkinCaption.h"
 
 int g_modeCodes[MODE_BUTTON_COUNT] = {};
 BOOL g_bKeyNavigation = FALSE;
 BOOL g_bMoveLeft = FALSE;
-ScanHook g_dialogHook;
 
 namespace {
-
-// Scan codes as the keyboard hook reports them.
-constexpr LPARAM kScanRadioKey = 0x04;   // with the extended flag: the key that opened us
-constexpr LPARAM kScanEnter = 0x1C;      // main and keypad Enter
-constexpr LPARAM kScanLeft = 0x4B;       // arrow, or keypad 4 without the extended flag
-constexpr LPARAM kScanRight = 0x4D;      // arrow, or keypad 6
-constexpr LPARAM kScanRefresh = 0x71;    // the main frame's re-read key
 
 // VK_SPACE and the space character: a message carrying it is never passed on.
 constexpr WPARAM kSpace = 0x20;
@@ -35,90 +24,29 @@ const Gdiplus::PointF kStatusAtOne(52.0f, 127.0f);
 // Tips of the three-button layout have two lines; the width makes the tip break at "\n".
 constexpr int kWideTipWidth = 260;
 
-std::string LoadResString(UINT uID)
-{
-    char sz[512] = "";
-    ::LoadStringA(AfxGetInstanceHandle(), uID, sz, sizeof sz);
-    return sz;
-}
-
 } // namespace
 
 CKovaDlg::CKovaDlg(CWnd* pParent)
-    : CTPDialog(IDD_KOVA_DIALOG, pParent, GetSkinStream("image/W3x_map.png"))
+    : CSkinPopup(IDD_KOVA_DIALOG, pParent, GetSkinStream("image/W3x_map.png"))
 {
 }
 
 CKovaDlg::~CKovaDlg() = default;
 
-int CKovaDlg::OnCreate(LPCREATESTRUCTA)
+void CKovaDlg::OnInitPopup()
 {
-    if (Default() == -1)
-        return -1;
-    // MFC's EnableToolTips has no counterpart in our framework: PreTranslateMessage relays
-    // the mouse messages to this control instead.
-    m_toolTip.Create(this, 0);
-    return 0;
-}
-
-BOOL CKovaDlg::OnInitDialog()
-{
-    // The base shows the window at (0, 0) before we centre it: it stays hidden until the
-    // dialog manager shows it, skinned and centred.
-    m_bInitialising = true;
-    g_dialogHook.Install(m_hWnd, AfxGetInstanceHandle());
-    RestartAutoClose();
     ::SetActiveWindow(m_hWnd);
-    m_pButtons[0] = &m_btnBoth;
-    m_pButtons[1] = &m_btnWifi;
-    m_pButtons[2] = &m_btnBluetooth;
-    ReadRadioStatus();
+    OnInitStep("init_activate");
+    m_flags = ReadRadioFlags(m_sysController);
+    OnInitStep("init_radio_read");
     InitLayout();
     UpdateSelection(TRUE);
-    const BOOL bResult = CTPDialog::OnInitDialog();
-
-    RECT rc = {};
-    ::GetWindowRect(m_hWnd, &rc);
-    const int nWidth = rc.right - rc.left;
-    const int nHeight = rc.bottom - rc.top;
-    ::SetWindowPos(m_hWnd, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - nWidth) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - nHeight) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ::ShowWindow(m_hWnd, SW_HIDE);
-    m_bInitialising = false;
-
-    if (!bResult)
-    {
-        // Ended with -1: nothing will close us the ordinary way, so give the keys back now.
-        StopAutoClose();
-        g_dialogHook.Remove();
-    }
-    return bResult;
-}
-
-void CKovaDlg::OnWindowPosChanging(WINDOWPOS* pWindowPos)
-{
-    if (m_bInitialising && pWindowPos)
-        pWindowPos->flags &= ~SWP_SHOWWINDOW;
-}
-
-RadioFlags CKovaDlg::Flags() const
-{
-    return MakeRadioFlags(m_bWirelessOn, m_bBluetoothOn, m_bWirelessExist, m_bBluetoothExist, m_bKillSwitchOn);
-}
-
-void CKovaDlg::ReadRadioStatus()
-{
-    m_sysController.QueryWsBlStatus();
-    m_bKillSwitchOn = m_sysController.IsKillSwitchOn();
-    m_bWirelessExist = m_sysController.IsWirelessExist();
-    m_bBluetoothExist = m_sysController.IsBluetoothExist();
-    m_bWirelessOn = m_sysController.IsWirelessOn();
-    m_bBluetoothOn = m_sysController.IsBluetoothOn();
+    OnInitStep("init_status_invalidate");
 }
 
 void CKovaDlg::InitLayout()
 {
-    m_layout = ChooseModeLayout(Flags());
+    m_layout = ChooseModeLayout(m_flags);
     if (m_layout.eLayout == ModeLayout::None)
         return;
 
@@ -128,7 +56,9 @@ void CKovaDlg::InitLayout()
         for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
             LoadControlSkin(m_pButtons[i], kButtonIds[i], *pArchive, kImageMap, kPositions);
     }
+    OnInitStep("init_control_skins");
     ChangeBackground(GetSkinStream(m_layout.pszBackground));
+    OnInitStep("init_change_background_setwindowrgn_place");
     if (m_layout.bWideTips)
         m_toolTip.SetMaxTipWidth(kWideTipWidth);
     for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
@@ -138,6 +68,7 @@ void CKovaDlg::InitLayout()
         m_strTip = LoadResString(m_layout.auTipId[i]);
         m_toolTip.AddTool(m_pButtons[i], m_strTip.c_str());
     }
+    OnInitStep("init_tooltips");
     m_nSelected = m_layout.nSelected;
     SetButtonImages();
     for (int i = 0; i < m_layout.nModeCount; ++i)
@@ -154,6 +85,8 @@ void CKovaDlg::InitLayout()
         ::ShowWindow(hSingle, SW_SHOW);
     }
     m_nCurrent = m_layout.nCurrent;
+    m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &kStatusAtThree : &kStatusAtOne;
+    OnInitStep("init_button_images");
 }
 
 void CKovaDlg::SetButtonImages()
@@ -177,18 +110,14 @@ void CKovaDlg::UpdateSelection(BOOL bInitial)
     }
     if (m_layout.eLayout == ModeLayout::None)
         return;
-    SetStatus(ModeStatusFor(m_layout.eLayout, Flags(), m_nSelected));
+    const ModeStatus status = ModeStatusFor(m_layout.eLayout, m_flags, m_nSelected);
+    if (status.uStringId)
+        m_strCaption = LoadResString(status.uStringId);
+    if (status.bSetHighlights)
+        SetButtonHighlights(status.abHighlight[0], status.abHighlight[1], status.abHighlight[2]);
     // The buttons as well: the dialog paints over its children, and new images or
     // highlights must show at once.
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-}
-
-void CKovaDlg::SetStatus(const ModeStatus& status)
-{
-    if (status.uStringId)
-        m_strStatus = LoadResString(status.uStringId);
-    if (status.bSetHighlights)
-        SetButtonHighlights(status.abHighlight[0], status.abHighlight[1], status.abHighlight[2]);
 }
 
 void CKovaDlg::SetButtonHighlights(BYTE a, BYTE b, BYTE c)
@@ -198,10 +127,13 @@ void CKovaDlg::SetButtonHighlights(BYTE a, BYTE b, BYTE c)
     m_btnBluetooth.SetHighlight(c);
 }
 
-void CKovaDlg::OnButton(int nEntry)
+void CKovaDlg::OnButton(UINT nID)
 {
+    // The entry behind the button: on a one-radio machine the single button is entry 0.
+    const int nEntry = ModeEntryForControl(m_layout.eLayout, nID);
     g_bKeyNavigation = FALSE;
-    m_nSelected = nEntry;
+    if (nEntry >= 0)
+        m_nSelected = nEntry;
     UpdateSelection(FALSE);
     ApplyModeCode();
     CloseDialog();
@@ -210,26 +142,29 @@ void CKovaDlg::OnButton(int nEntry)
 LRESULT CKovaDlg::OnScanCode(WPARAM wParam, LPARAM lParam)
 {
     ::SetActiveWindow(m_hWnd);
-    if (wParam & LLKHF_UP)
+    const auto uFlags = static_cast<unsigned>(wParam);
+    const auto uScanCode = static_cast<unsigned>(lParam);
+    if (uFlags & KEY_RELEASED)
         return 1;
-    switch (lParam)
+    switch (uScanCode)
     {
-    case kScanLeft:
-    case kScanRight:
-    case kScanRadioKey:
+    case SCAN_RADIO_KEY:
         // The hot key that opened the pop-up steps right when pressed again; without the
         // extended flag it is another key.
-        if (lParam == kScanRadioKey && !(wParam & LLKHF_EXTENDED))
+        if (!(uFlags & KEY_EXTENDED))
             break;
+        [[fallthrough]];
+    case SCAN_LEFT:
+    case SCAN_RIGHT:
         g_bKeyNavigation = TRUE;
-        g_bMoveLeft = lParam == kScanLeft;
+        g_bMoveLeft = uScanCode == SCAN_LEFT;
         UpdateSelection(FALSE);
         break;
-    case kScanEnter:
+    case SCAN_ENTER:
         ApplyModeCode();
         CloseDialog();
         break;
-    case kScanRefresh:
+    case SCAN_REFRESH:
         NotifyMainFrame();
         CloseDialog();
         break;
@@ -241,143 +176,32 @@ LRESULT CKovaDlg::OnScanCode(WPARAM wParam, LPARAM lParam)
 
 BOOL CKovaDlg::PreTranslateMessage(MSG* pMsg)
 {
-    if (m_toolTip.m_hWnd)
-        m_toolTip.RelayEvent(pMsg);
     // The space bar would press the focused button: its key and character messages go.
     if (pMsg->wParam == kSpace)
         return TRUE;
 
     const bool bOurs = pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd);
-    if (bOurs && pMsg->message == WM_MOUSEMOVE)
-        RestartAutoClose();
-    // The cursor can leave a button straight to the outside, and the dialog then sees no
-    // leave of its own: without this the pop-up would stay open for good.
-    if (bOurs && pMsg->message == WM_MOUSELEAVE && pMsg->hwnd != m_hWnd && !IsCursorOverDialog())
-        RestartAutoClose();
-
     if (bOurs && pMsg->message == WM_MOUSEHOVER && m_layout.eLayout == ModeLayout::Three)
     {
-        int nEntry = -1;
-        for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
-        {
-            if (m_pButtons[i] && pMsg->hwnd == m_pButtons[i]->m_hWnd)
-                nEntry = i;
-        }
+        const int nEntry = ModeEntryForControl(m_layout.eLayout, static_cast<unsigned>(::GetDlgCtrlID(pMsg->hwnd)));
         if (nEntry >= 0)
         {
-            m_strStatus = LoadResString(ModeStatusFor(m_layout.eLayout, Flags(), nEntry).uStringId);
+            m_strCaption = LoadResString(ModeStatusFor(m_layout.eLayout, m_flags, nEntry).uStringId);
             m_nSelected = nEntry;
         }
         // The hovered button draws its own hover slice; resting on the background clears all.
         SetButtonHighlights(0, 0, 0);
         ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     }
-    return CTPDialog::PreTranslateMessage(pMsg);
+    return CSkinPopup::PreTranslateMessage(pMsg);
 }
 
 void CKovaDlg::ApplyModeCode()
 {
-    if (!ShouldApplyMode(m_bKillSwitchOn != FALSE, m_nSelected, m_nCurrent, m_nModeCount))
+    if (!ShouldApplyMode(m_flags.bKillSwitchOn, m_nSelected, m_nCurrent, m_nModeCount))
         return;
-    ::ApplyModeCode(m_sysController, g_modeCodes[m_nSelected], m_bBluetoothExist && m_bWirelessExist);
+    ::ApplyModeCode(m_sysController, g_modeCodes[m_nSelected], m_flags.bBluetoothExist && m_flags.bWirelessExist);
     NotifyMainFrame();
-}
-
-void CKovaDlg::NotifyMainFrame()
-{
-    // Sent, not posted: the tray shows the new state before the pop-up goes.
-    if (HWND hFrame = ::FindWindowA(KOVA_WINDOW_CLASS, nullptr))
-        ::SendMessageA(hFrame, WM_MODE_CHANGED, 0, 0);
-}
-
-void CKovaDlg::CloseDialog()
-{
-    if (m_toolTip.m_hWnd)
-        m_toolTip.Activate(FALSE);
-    g_dialogHook.Remove();
-    ::SetActiveWindow(::GetWindow(m_hWnd, GW_HWNDNEXT));
-    OnOK();
-}
-
-void CKovaDlg::RestartAutoClose()
-{
-    ::KillTimer(m_hWnd, ID_TIMER_AUTOCLOSE);
-    ::SetTimer(m_hWnd, ID_TIMER_AUTOCLOSE, AUTOCLOSE_MS, nullptr);
-}
-
-void CKovaDlg::StopAutoClose()
-{
-    ::KillTimer(m_hWnd, ID_TIMER_AUTOCLOSE);
-}
-
-bool CKovaDlg::IsCursorOverDialog() const
-{
-    POINT pt = {};
-    if (!::GetCursorPos(&pt))
-        return false;
-    HWND hWnd = ::WindowFromPoint(pt);
-    return hWnd == m_hWnd || ::IsChild(m_hWnd, hWnd);
-}
-
-void CKovaDlg::OnTimer(UINT_PTR nIDEvent)
-{
-    if (nIDEvent == ID_TIMER_AUTOCLOSE)
-    {
-        // The pointer on the pop-up only puts the close off a period at a time, and where
-        // it is counts when the timer fires: a leave can go unreported.
-        if (IsCursorOverDialog())
-        {
-            RestartAutoClose();
-        }
-        else
-        {
-            StopAutoClose();
-            CloseDialog();
-        }
-    }
-    Default();
-}
-
-void CKovaDlg::OnMouseLeave()
-{
-    m_bTracking = 0;
-    // Leaving the background for a button is no leaving of the dialog.
-    if (!IsCursorOverDialog())
-        RestartAutoClose();
-}
-
-LRESULT CKovaDlg::OnNcHitTest()
-{
-    RestartAutoClose();
-    return Default();
-}
-
-void CKovaDlg::OnMouseMove(UINT, POINT)
-{
-    if (!m_bTracking)
-    {
-        m_bTracking = 1;
-        TRACKMOUSEEVENT tme = { sizeof tme, TME_HOVER | TME_LEAVE, m_hWnd, HOVER_DEFAULT };
-        ::TrackMouseEvent(&tme);
-    }
-    Default();
-}
-
-void CKovaDlg::OnPaint()
-{
-    const Gdiplus::PointF* pOrigin = nullptr;
-    if (m_layout.eLayout == ModeLayout::Three)
-        pOrigin = &kStatusAtThree;
-    else if (m_layout.eLayout != ModeLayout::None)
-        pOrigin = &kStatusAtOne;
-    PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), m_strStatus.c_str(),
-                     pOrigin);
-}
-
-LRESULT CKovaDlg::OnHelpInfo(WPARAM, LPARAM)
-{
-    OpenHelpFile();
-    return TRUE;
 }
 
 INT_PTR RunModeSelectionDialog()

@@ -115,6 +115,27 @@ ModeStatus ModeStatusFor(ModeLayout eLayout, const RadioFlags& flags, int nSelec
     return status;
 }
 
+int ModeEntryForControl(ModeLayout eLayout, unsigned uControlId)
+{
+    switch (eLayout)
+    {
+    case ModeLayout::Three:
+        for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
+        {
+            static const unsigned s_auIds[] = { IDC_BTN_BOTH, IDC_BTN_WIFI, IDC_BTN_BT };
+            if (uControlId == s_auIds[i])
+                return i;
+        }
+        return -1;
+    case ModeLayout::BluetoothOnly:
+    case ModeLayout::WirelessOnly:
+        return uControlId == IDC_BTN_WIFI ? 0 : -1;
+    case ModeLayout::None:
+        break;
+    }
+    return -1;
+}
+
 int StepSelection(int nSelected, int nModeCount, bool bLeft)
 {
     if (nModeCount <= 0)

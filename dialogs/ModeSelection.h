@@ -3,7 +3,7 @@
 // No Windows header: tested by tables.
 #pragma once
 
-#include "app/DisplayState.h"
+#include "radio/RadioBits.h"
 
 // The current entry when no entry matches the radios; also the first index that is no entry.
 constexpr int MODE_ENTRY_NONE = 3;
@@ -41,6 +41,10 @@ struct ModeStatus {
 };
 
 ModeStatus ModeStatusFor(ModeLayout eLayout, const RadioFlags& flags, int nSelected);
+
+// The entry a button stands for: 1001, 1002, 1003 in the three-button layout, the single
+// 1002 on a one-radio machine; -1 for any other control, or when nothing can be chosen.
+int ModeEntryForControl(ModeLayout eLayout, unsigned uControlId);
 
 // One arrow-key step with wrap-around at both ends; unchanged when there is nothing to choose.
 int StepSelection(int nSelected, int nModeCount, bool bLeft);

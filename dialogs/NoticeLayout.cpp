@@ -1,14 +1,7 @@
 #include "dialogs/NoticeLayout.h"
 
+#include "res/KovaNames.h"
 #include "res/resource.h"
-
-namespace {
-
-const unsigned kKeyReleased = 0x80;   // LLKHF_UP
-const unsigned kScanRefresh = 0x71;
-const unsigned kScanEnter = 0x1C;
-
-} // namespace
 
 NoticeLayout ChooseNoticeLayout(bool bWirelessFitted, bool bBluetoothFitted)
 {
@@ -21,11 +14,11 @@ NoticeLayout ChooseNoticeLayout(bool bWirelessFitted, bool bBluetoothFitted)
 
 NoticeKeyAction ClassifyNoticeKey(unsigned uFlags, unsigned uScanCode)
 {
-    if (uScanCode == kScanRefresh)
+    if (uScanCode == SCAN_REFRESH)
         return NoticeKeyAction::RefreshAndClose;
     // Only a press: the release of the Enter that chose "&Option" in the tray menu comes
     // after the notice is up, and must not close it.
-    if (uScanCode == kScanEnter && !(uFlags & kKeyReleased))
+    if (uScanCode == SCAN_ENTER && !(uFlags & KEY_RELEASED))
         return NoticeKeyAction::Close;
     return NoticeKeyAction::Ignore;
 }

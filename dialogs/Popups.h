@@ -6,3 +6,5 @@
 
 INT_PTR RunModeSelectionDialog();
 INT_PTR RunSwitchOffNoticeDialog();
+// Ends the open pop-up without a choice; false when none is open.
+bool CloseOpenPopup();

@@ -2,5 +2,4 @@
 add_library(kova_notice_logic STATIC NoticeLayout.h NoticeLayout.cpp)
 
 target_sources(kova_dialogs PRIVATE SwitchOffDlg.h)
-target_link_libraries(kova_dialogs PUBLIC kova_notice_logic kova_skin_dialog kova_skin_button kova_radio
-                                          kova_triggers)
+target_link_libraries(kova_dialogs PUBLIC kova_notice_logic kova_skin_dialog kova_skin_button kova_radio)

@@ -24,7 +24,7 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
     BEGIN_MSG_MAP(CDialog)
-        if (uMsg == WM_INITDIALOG) { lResult = OnInitDialog(); return TRUE; }
+        ON_WM_INITDIALOG()
         ON_COMMAND(IDOK, OnOK)
         ON_COMMAND(IDCANCEL, OnCancel)
     END_MSG_MAP()

@@ -68,6 +68,19 @@ public:                                                                         
 #define ON_WM_ERASEBKGND()                                                                 \
     if (uMsg == WM_ERASEBKGND)                                                             \
     { lResult = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return TRUE; }
+#define ON_WM_INITDIALOG()                                                                 \
+    if (uMsg == WM_INITDIALOG) { lResult = OnInitDialog(); return TRUE; }
+// LRESULT OnNcHitTest(POINT): the hit-test code.
+#define ON_WM_NCHITTEST()                                                                  \
+    if (uMsg == WM_NCHITTEST) { lResult = OnNcHitTest(kfw::PointFromLParam(lParam)); return TRUE; }
+// BOOL OnHelpInfo(HELPINFO*): TRUE when the help request was handled.
+#define ON_WM_HELP()                                                                       \
+    if (uMsg == WM_HELP)                                                                   \
+    { lResult = OnHelpInfo(reinterpret_cast<HELPINFO*>(lParam)); return TRUE; }
+// void OnWindowPosChanging(WINDOWPOS*): may change the position record before Default().
+#define ON_WM_WINDOWPOSCHANGING()                                                          \
+    if (uMsg == WM_WINDOWPOSCHANGING)                                                      \
+    { OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); lResult = 0; return TRUE; }
 #define KFW_ON_MOUSE(msg, memberFxn)                                                       \
     if (uMsg == (msg))                                                                     \
     { memberFxn(static_cast<UINT>(wParam), kfw::PointFromLParam(lParam)); lResult = 0; return TRUE; }

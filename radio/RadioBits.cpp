@@ -39,3 +39,14 @@ void PackDeviceRequest(uint32_t a, uint32_t b, uint32_t c, uint8_t (&abyOut)[DEV
         for (size_t j = 0; j < 4; ++j)
             abyOut[i * 4 + j] = static_cast<uint8_t>(adwWords[i] >> (8 * j));
 }
+
+RadioFlags RadioFlagsFromStatus(uint8_t byStatus)
+{
+    RadioFlags flags;
+    flags.bWirelessOn = StatusBit(byStatus, STATUS_WLAN_ON) != 0;
+    flags.bBluetoothOn = StatusBit(byStatus, STATUS_BT_ON) != 0;
+    flags.bWirelessExist = StatusBit(byStatus, STATUS_WLAN_PRESENT) != 0;
+    flags.bBluetoothExist = StatusBit(byStatus, STATUS_BT_PRESENT) != 0;
+    flags.bKillSwitchOn = StatusBit(byStatus, STATUS_KILLSWITCH_ON) != 0;
+    return flags;
+}

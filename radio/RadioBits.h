@@ -21,6 +21,17 @@ constexpr uint8_t STATUS_KILLSWITCH_ON = 0x10;
 // What the controller reports when a read leaves its buffer alone.
 constexpr uint8_t STATUS_UNREAD = 0x66;
 
+// The five flags of the status byte.
+struct RadioFlags {
+    bool bWirelessOn = false;
+    bool bBluetoothOn = false;
+    bool bWirelessExist = false;
+    bool bBluetoothExist = false;
+    bool bKillSwitchOn = false;
+};
+
+RadioFlags RadioFlagsFromStatus(uint8_t byStatus);
+
 // Radio mode codes of the mode selection dialog.
 constexpr int MODE_BT_ONLY = 132;
 constexpr int MODE_BOTH_ON = 134;

@@ -116,3 +116,15 @@ void ApplyModeCode(SystemController& controller, int nModeCode, BOOL bBothFitted
             controller.SetWirelessOn(write.bOn ? TRUE : FALSE);
     }
 }
+
+RadioFlags ReadRadioFlags(SystemController& controller)
+{
+    controller.QueryWsBlStatus();
+    RadioFlags flags;
+    flags.bKillSwitchOn = controller.IsKillSwitchOn() != FALSE;
+    flags.bWirelessExist = controller.IsWirelessExist() != FALSE;
+    flags.bBluetoothExist = controller.IsBluetoothExist() != FALSE;
+    flags.bWirelessOn = controller.IsWirelessOn() != FALSE;
+    flags.bBluetoothOn = controller.IsBluetoothOn() != FALSE;
+    return flags;
+}

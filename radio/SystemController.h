@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "framework/Handles.h"
+#include "radio/RadioBits.h"
 
 class SystemController {
 public:
@@ -40,6 +41,9 @@ private:
 
     kfw::CFile m_hDevice;
 };
+
+// One fresh read of the status byte through controller, as its five flags.
+RadioFlags ReadRadioFlags(SystemController& controller);
 
 // Carries out a mode code (MODE_BT_ONLY, MODE_BOTH_ON, MODE_WIFI_ONLY) with the given
 // controller; any other value writes nothing. bBothFitted: both radios were fitted at the

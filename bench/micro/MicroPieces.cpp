@@ -582,7 +582,7 @@ private:
 };
 
 template <class TDialog>
-MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatus, int nButtons, ScanHook& rHook,
+MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatus, int nButtons,
                       std::vector<const char*> members)
 {
     MicroPiece piece;
@@ -599,7 +599,7 @@ MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatu
         rstrError = "the status byte cannot be set";
         return false;
     };
-    piece.fnRep = [nButtons, &rHook](CRepTimer& rTimer, std::string& rstrError) {
+    piece.fnRep = [nButtons](CRepTimer& rTimer, std::string& rstrError) {
         PopupStamps stamps;
         std::optional<CPopupProbe<TDialog>> dialog;
         // As the main frame runs a pop-up: constructed (the background decoded), run
@@ -609,7 +609,7 @@ MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatu
         const int64_t tBuilt = CRepTimer::Now();
         const INT_PTR nResult = dialog->DoModal();
         // Closing by a key would give the hook back; ending it from outside does not.
-        rHook.Remove();
+        ScanHook().Remove();
         dialog.reset();
         const int64_t tGone = CRepTimer::Now();
 
@@ -727,12 +727,12 @@ std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext)
     const std::vector<const char*> modeMembers = { kBackgroundThree, kBackgroundOne, "image/kon_main.txt",
                                                    "image/kon_main.pos.txt", kButtonStrip, "image/4wifi_off.bmp",
                                                    "image/4bluetooth_off.bmp", "image/4bluetooth.bmp" };
-    pieces.push_back(PopupPiece<CKovaDlg>(rContext, "popup_mode_three", MICRO_STATUS_BOTH_ON, 3, g_dialogHook,
+    pieces.push_back(PopupPiece<CKovaDlg>(rContext, "popup_mode_three", MICRO_STATUS_BOTH_ON, 3,
                                           modeMembers));
-    pieces.push_back(PopupPiece<CKovaDlg>(rContext, "popup_mode_one", MICRO_STATUS_BT_ONLY, 1, g_dialogHook,
+    pieces.push_back(PopupPiece<CKovaDlg>(rContext, "popup_mode_one", MICRO_STATUS_BT_ONLY, 1,
                                           modeMembers));
     pieces.push_back(ModeStepsPiece(rContext));
-    pieces.push_back(PopupPiece<CSwitchOffDlg>(rContext, "popup_notice", MICRO_STATUS_SWITCH_OFF, 1, g_noticeHook,
+    pieces.push_back(PopupPiece<CSwitchOffDlg>(rContext, "popup_notice", MICRO_STATUS_SWITCH_OFF, 1,
                                                { kBackgroundOne, "image/nall_main.txt", "image/koff_main.pos.txt" }));
     return pieces;
 }

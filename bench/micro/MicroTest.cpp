@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/micro/MicroPieces.h"
-#include "app/ScanHook.h"
+#include "dialogs/ScanHook.h"
 #include "bench/micro/MicroStats.h"
 #include "skin/TPDialog.h"
 #include "support/TestSupport.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/SingleInstance.h"
-#include "app/VersionString.h"
+#include "dialogs/VersionString.h"
 #include "support/TestSupport.h"
 
 TEST(SingleInstance, FirstCreatorWinsAndKeepsTheName)

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/EventWatcher.h"
-#include "app/Messages.h"
+#include "res/KovaNames.h"
 #include "support/TestSupport.h"
 
 using kovatest::CMessageLog;

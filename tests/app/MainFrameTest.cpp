@@ -2,6 +2,7 @@
 // state through the development EMSC.dll, triggers as the messages that carry them.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,12 +23,48 @@ struct ShellCall {
 };
 std::vector<ShellCall> g_shellCalls;
 std::vector<std::string> g_traceLines;
+int g_nAddFailures = 0;     // NIM_ADD requests the shell refuses before it takes one
+int g_nWtsFailures = 0;     // likewise for the session service
+int g_nWtsCalls = 0;
 
 BOOL WINAPI FakeShellNotifyIcon(DWORD dwMessage, PNOTIFYICONDATAA pnid)
 {
     g_shellCalls.push_back({ dwMessage, *pnid });
-    return TRUE;
+    return dwMessage == NIM_ADD && g_nAddFailures > 0 ? (--g_nAddFailures, FALSE) : TRUE;
 }
+
+BOOL WINAPI FakeWtsRegister(HWND, DWORD)
+{
+    ++g_nWtsCalls;
+    return g_nWtsFailures > 0 ? (--g_nWtsFailures, FALSE) : TRUE;
+}
+
+size_t CountShellCalls(DWORD dwMessage)
+{
+    size_t n = 0;
+    for (const ShellCall& call : g_shellCalls)
+        n += call.dwMessage == dwMessage;
+    return n;
+}
+
+// The application object's About command, counted, with what held when it came.
+class CAboutCounter : public CWinApp {
+public:
+    CAboutCounter() : CWinApp("Kova") {}
+    int m_nAbouts = 0;
+    BOOL m_bHookAtAbout = FALSE;
+
+    BEGIN_MSG_MAP(CAboutCounter)
+        ON_COMMAND(ID_APP_ABOUT, OnAbout)
+    END_MSG_MAP()
+
+private:
+    void OnAbout()
+    {
+        ++m_nAbouts;
+        m_bHookAtAbout = ScanHook::IsInstalled();
+    }
+};
 
 void RecordTrace(const char* pszLine)
 {
@@ -61,10 +98,13 @@ public:
     std::vector<Popup> m_popups;
     INT_PTR m_nModeResult = IDOK;
     bool m_bEmscMissing = false;
+    std::function<void()> m_fnWhileOpen;   // what arrives while the pop-up is "open"
+    int m_nPopupsClosed = 0;
 
     INT_PTR RunModeSelection() override { Record(true); return m_nModeResult; }
     INT_PTR RunSwitchOffNotice() override { Record(false); return IDOK; }
     void OnEmscMissing() override { m_bEmscMissing = true; }
+    void ClosePopup() override { ++m_nPopupsClosed; }
 
 private:
     void Record(bool bMode)
@@ -76,6 +116,8 @@ private:
         // A nested request while a pop-up is open must not open a second one.
         ShowStatusDialog();
         m_popups.push_back({ bMode, g_bDialogShown, ScanHook::IsInstalled(), !bFree });
+        if (m_fnWhileOpen)
+            m_fnWhileOpen();
     }
 };
 
@@ -96,7 +138,9 @@ protected:
 
         g_shellCalls.clear();
         g_traceLines.clear();
+        g_nAddFailures = g_nWtsFailures = g_nWtsCalls = 0;
         m_pfnOldShell = std::exchange(g_pfnShellNotifyIcon, &FakeShellNotifyIcon);
+        m_pfnOldWts = std::exchange(g_pfnWTSRegisterSessionNotification, &FakeWtsRegister);
         m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
 
         WNDCLASSA wc = {};
@@ -111,6 +155,7 @@ protected:
         if (m_frame.m_hWnd)
             m_frame.DestroyWindow();
         g_pfnShellNotifyIcon = m_pfnOldShell;
+        g_pfnWTSRegisterSessionNotification = m_pfnOldWts;
         kfw::SetTraceSink(m_pfnOldSink);
         m_hEmsc.Reset();
         ::DeleteFileA(m_strState.c_str());
@@ -129,6 +174,7 @@ protected:
     kfw::CModule m_hEmsc;
     PFN_EMSCDEVSETSTATUS m_pfnSetStatus = nullptr;
     PFN_SHELLNOTIFYICONA m_pfnOldShell = nullptr;
+    PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
     kfw::TraceSink m_pfnOldSink = nullptr;
 };
 
@@ -361,4 +407,73 @@ TEST_F(MainFrameTest, LibraryLoadedByTheFrameIsFreedAndNeverCalledAfterwards)
     m_frame.DestroyWindow();
     EXPECT_EQ(::GetModuleHandleA("EMSC"), nullptr);
     EXPECT_EQ(g_pfnEMSCEvaluate, nullptr);
+}
+
+// Lock, About and quit while a pop-up is open: each waits for it, and none leaves Kova idle
+// and unlocked without its hook, or the semaphore taken for good.
+TEST_F(MainFrameTest, WhatArrivesWhileAPopupIsOpenWaitsForIt)
+{
+    Create();
+    const HWND hFrame = m_frame.m_hWnd;
+    m_frame.m_fnWhileOpen = [&] { Send(WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK); };
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    EXPECT_FALSE(ScanHook::IsInstalled()) << "the pop-up closing gave the hook back while locked";
+    Send(WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK);
+    EXPECT_EQ(ScanHook::GetTarget(), hFrame);
+    EXPECT_TRUE(ScanHook::IsInstalled());
+
+    CAboutCounter app;
+    m_frame.m_fnWhileOpen = [&] { Send(WM_COMMAND, ID_APP_ABOUT); };
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    EXPECT_EQ(m_frame.m_nPopupsClosed, 1);
+    EXPECT_EQ(app.m_nAbouts, 0) << "the About box opened over the pop-up";
+    EXPECT_TRUE(kovatest::PumpUntil([&] { return app.m_nAbouts == 1; }));
+    EXPECT_TRUE(app.m_bHookAtAbout);
+
+    kfw::CHandle hSem(::OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, KOVA_SEMAPHORE_NAME));
+    ASSERT_TRUE(hSem);
+    bool bFrameOutlivedRequest = false;
+    m_frame.m_fnWhileOpen = [&] {
+        Send(WM_CLOSE_REQUEST);
+        bFrameOutlivedRequest = ::IsWindow(hFrame) != FALSE;
+    };
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    EXPECT_TRUE(bFrameOutlivedRequest) << "the frame went inside the pop-up's loop";
+    EXPECT_EQ(m_frame.m_nPopupsClosed, 2);
+    EXPECT_TRUE(kovatest::PumpUntil([&] { return !::IsWindow(hFrame); }));
+    EXPECT_EQ(Last().dwMessage, DWORD(NIM_DELETE));
+    EXPECT_FALSE(ScanHook::IsInstalled());
+    EXPECT_EQ(::WaitForSingleObject(hSem.Get(), 0), WAIT_OBJECT_0) << "the semaphore was closed while held";
+}
+
+// At logon the shell and the session service may not answer yet: what failed is tried
+// again on the retry timer, for a bounded time, and the shell's restart adds the icon too.
+TEST_F(MainFrameTest, WhatFailsAtLogonIsTriedAgainForABoundedTime)
+{
+    const struct { int nAddFailures, nWtsFailures; size_t nAdds; int nRegisters; } rows[] = {
+        { 0, 0, 1, 1 },
+        { 2, 0, 3, 1 },
+        { 0, 5, 1, 6 },
+        { 1000, 1000, 1 + LOGON_RETRY_COUNT, 1 + LOGON_RETRY_COUNT },
+    };
+    for (const auto& row : rows)
+    {
+        g_shellCalls.clear();
+        g_nAddFailures = row.nAddFailures;
+        g_nWtsFailures = row.nWtsFailures;
+        g_nWtsCalls = 0;
+        Create();
+        for (int i = 0; i < 2 * LOGON_RETRY_COUNT; ++i)
+            Send(WM_TIMER, ID_TIMER_LOGON_RETRY);
+        EXPECT_EQ(CountShellCalls(NIM_ADD), row.nAdds) << row.nAddFailures;
+        EXPECT_EQ(g_nWtsCalls, row.nRegisters) << row.nWtsFailures;
+        m_frame.DestroyWindow();
+    }
+    g_shellCalls.clear();
+    g_nAddFailures = 1;
+    g_nWtsFailures = 0;
+    Create();
+    Send(g_uTaskbarCreatedMsg);
+    Send(WM_TIMER, ID_TIMER_LOGON_RETRY);
+    EXPECT_EQ(CountShellCalls(NIM_ADD), 2u) << "the icon the restart added was added again";
 }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "KovaDlgTestKit.h"
-#include "app/Messages.h"
+#include "res/KovaNames.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
 #include "skin/SkinDialogKit.h"

@@ -115,6 +115,18 @@ TEST(ModeSelectionStep, WrapsAtBothEndsAndStaysPutWithOneEntry)
             << row.nSelected << (row.bLeft ? " left" : " right") << " of " << row.nCount;
 }
 
+TEST(ModeEntryForControl, EachButtonIsItsEntryAndTheSingleButtonIsEntryZero)
+{
+    const struct { ModeLayout eLayout; unsigned uId; int nEntry; } rows[] = {
+        { ModeLayout::Three, IDC_BTN_BOTH, 0 },          { ModeLayout::Three, IDC_BTN_WIFI, 1 },
+        { ModeLayout::Three, IDC_BTN_BT, 2 },            { ModeLayout::Three, 0, -1 },
+        { ModeLayout::BluetoothOnly, IDC_BTN_WIFI, 0 },  { ModeLayout::WirelessOnly, IDC_BTN_WIFI, 0 },
+        { ModeLayout::WirelessOnly, IDC_BTN_BOTH, -1 },  { ModeLayout::None, IDC_BTN_WIFI, -1 },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ModeEntryForControl(row.eLayout, row.uId), row.nEntry) << int(row.eLayout) << " " << row.uId;
+}
+
 TEST(ModeApplyGuard, WritesOnlyWithTheSwitchOnForAnotherExistingEntry)
 {
     const struct { bool bSwitchOn; int nSelected, nCurrent, nCount; bool bApply; } rows[] = {

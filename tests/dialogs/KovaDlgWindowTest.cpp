@@ -205,7 +205,7 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
 } // namespace
 
 // The pointer was on the pop-up and went away without a leave being reported: the pop-up
-// still closes by itself rather than staying open for good.
+// still closes by itself rather than staying open for good. The rule is the pop-ups' base's.
 TEST_F(KovaDlgWindow, ClosesEvenWhenThePointerLeftUnreported)
 {
     CProbeDlg dlg;
@@ -218,4 +218,23 @@ TEST_F(KovaDlgWindow, ClosesEvenWhenThePointerLeftUnreported)
     });
     EXPECT_TRUE(bClosedBySelf) << "the pop-up stayed open";
     EXPECT_EQ(nResult, IDOK);
+}
+
+// A one-radio machine: a click on the only button does what Enter does.
+TEST_F(KovaDlgWindow, TheSingleButtonsClickTurnsItsRadioOn)
+{
+    for (const BYTE byStatus : { BYTE(0x18), BYTE(0x14) })
+    {
+        ASSERT_TRUE(m_state.Set(byStatus));
+        ASSERT_TRUE(m_state.ClearLog());
+        CProbeDlg dlg;
+        const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
+            HWND hButton = ::GetDlgItem(hDlg, IDC_BTN_WIFI);
+            ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BTN_WIFI, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
+            WaitFor([&] { return !::IsWindow(hDlg); });
+        });
+        EXPECT_EQ(nResult, IDOK);
+        // Only the fitted radio's bit changes: Bluetooth (bit 1) or WiFi (bit 0).
+        EXPECT_EQ(WritesIn(m_state.Log()), std::vector<int>{ byStatus == 0x18 ? 0x1A : 0x15 });
+    }
 }

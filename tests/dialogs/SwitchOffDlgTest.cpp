@@ -1,5 +1,4 @@
-// The radio-off notice in this process: its picture's tool tip under the real pointer, and
-// F1 through the help launcher's shell seam.
+// The radio-off notice in this process: its picture's tool tip under the real pointer.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,10 +6,7 @@
 
 #include <functional>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "dialogs/HelpLauncher.h"
 #include "dialogs/SwitchOffDlg.h"
 #include "framework/GdiPlus.h"
 #include "skin/SkinArchive.h"
@@ -26,13 +22,12 @@ const POINT kParked = { 900, 700 };
 // The notice is centred on the 1024 x 768 screen; the picture sits at (14, 44) in it.
 const POINT kPictureCentre = { 460 + 14 + 37, 306 + 44 + 32 };
 
-// The notice with a check that polls inside its own modal loop: m_fnStart once, then
-// m_fnPoll every 50 ms until it returns true (DoModal gives kProbeDone).
+// The notice with a check that polls inside its own modal loop: m_fnPoll every 50 ms until
+// it returns true (DoModal gives kProbeDone).
 class CNoticeProbe : public CSwitchOffDlg {
 public:
     CNoticeProbe() : CSwitchOffDlg(nullptr) {}
 
-    std::function<void(CNoticeProbe&)> m_fnStart;
     std::function<bool(CNoticeProbe&)> m_fnPoll;
     bool m_bPictureMoveSeen = false;
 
@@ -48,12 +43,10 @@ public:
         const BOOL bDone = CSwitchOffDlg::OnInitDialog();
         ::SetTimer(m_hWnd, kSafetyTimer, 15000, nullptr);
         ::SetTimer(m_hWnd, kPollTimer, 50, nullptr);
-        ::PostMessageA(m_hWnd, WM_APP, 0, 0);
         return bDone;
     }
 
     BEGIN_MSG_MAP(CNoticeProbe)
-        if (uMsg == WM_APP) { if (m_fnStart) m_fnStart(*this); return TRUE; }
         if (uMsg == WM_TIMER && wParam == kSafetyTimer) { EndDialog(kProbeTimedOut); return TRUE; }
         if (uMsg == WM_TIMER && wParam == kPollTimer)
         {
@@ -65,7 +58,7 @@ public:
     END_MSG_MAP()
 
 private:
-    // The notice's own close timer is 2.
+    // The notice's own close timer is 1.
     static const UINT_PTR kSafetyTimer = 101, kPollTimer = 102;
 };
 
@@ -82,7 +75,7 @@ protected:
     }
     void TearDown() override
     {
-        g_noticeHook.Remove();
+        ScanHook().Remove();
         SetSkinArchive(nullptr);
         ReleaseSkinArchive(m_archive);
         kovatest::MovePointer(kParked);
@@ -112,23 +105,6 @@ HWND ToolTipOf(HWND hOwner)
     ToolTipSearch search = { hOwner, nullptr };
     ::EnumThreadWindows(::GetCurrentThreadId(), &FindToolTipProc, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
-}
-
-std::vector<std::string> g_shellFiles;
-bool g_bShownAtHelp = false;
-HWND g_hNotice = nullptr;
-
-HRESULT WINAPI FakeGetFolderPath(HWND, int, HANDLE, DWORD, LPSTR pszPath)
-{
-    lstrcpyA(pszPath, "C:\\Program Files");
-    return S_OK;
-}
-
-HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR pszVerb, LPCSTR pszFile, LPCSTR, LPCSTR, INT)
-{
-    g_shellFiles.push_back(std::string(pszVerb) + " " + pszFile);
-    g_bShownAtHelp = ::IsWindowVisible(g_hNotice) != FALSE;
-    return reinterpret_cast<HINSTANCE>(42);
 }
 
 } // namespace
@@ -174,42 +150,4 @@ TEST_F(SwitchOffDlgTest, HoveringThePictureShowsTheTwoLineTip)
     // some 400 pixels.
     EXPECT_GE(rcTip.bottom - rcTip.top, 2 * cyLine);
     EXPECT_LE(rcTip.right - rcTip.left, 260 + 16);
-}
-
-TEST_F(SwitchOffDlgTest, F1OpensTheHelpDocumentAndTheNoticeStays)
-{
-    auto pfnOldFolder = std::exchange(g_pfnSHGetFolderPath, &FakeGetFolderPath);
-    auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
-    g_shellFiles.clear();
-    kfw::CHandle hHelper;
-    CNoticeProbe dlg;
-    dlg.m_fnStart = [&](CNoticeProbe& d) {
-        g_hNotice = d.m_hWnd;
-        // F1 from another process, as the keyboard sends it: scan code and virtual key.
-        hHelper = StartHelper("send-scan 0x3B vk=0x70");
-    };
-    dlg.m_fnPoll = [](CNoticeProbe&) { return !g_shellFiles.empty(); };
-    const INT_PTR nResult = dlg.DoModal();
-    g_pfnSHGetFolderPath = pfnOldFolder;
-    g_pfnShellExecute = pfnOldExec;
-    ASSERT_TRUE(hHelper);
-    EXPECT_EQ(WaitForExit(hHelper.Get()), 0u);
-
-    // Ended by the probe, not by the key: the notice was still up after the request.
-    EXPECT_EQ(nResult, kProbeDone);
-    EXPECT_EQ(g_shellFiles, std::vector<std::string>{ "open C:\\Program Files\\Pravo\\Kova\\kovaHelp.mht" });
-    EXPECT_TRUE(g_bShownAtHelp);
-}
-
-// The pointer was on the notice and went away without a leave being reported: the notice
-// still closes by itself rather than staying up for good.
-TEST_F(SwitchOffDlgTest, ClosesEvenWhenThePointerLeftUnreported)
-{
-    CNoticeProbe dlg;
-    dlg.m_fnStart = [](CNoticeProbe& d) {
-        // What a pointer passing over sends; the pointer itself stays parked outside.
-        ::PostMessageA(d.m_hWnd, WM_NCHITTEST, 0, 0);
-        ::PostMessageA(::GetDlgItem(d.m_hWnd, IDC_BTN_NOTICE), WM_MOUSEMOVE, 0, 0);
-    };
-    EXPECT_EQ(dlg.DoModal(), IDOK) << "the notice stayed up";
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/EventWatcher.h"
+#include "res/KovaNames.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "radio/EmscCall.h"

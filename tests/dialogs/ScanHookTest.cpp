@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/Messages.h"
-#include "app/ScanHook.h"
+#include "res/KovaNames.h"
+#include "dialogs/ScanHook.h"
 #include "support/TestSupport.h"
 
 using kovatest::CMessageLog;

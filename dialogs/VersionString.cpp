@@ -1,4 +1,4 @@
-#include "app/VersionString.h"
+#include "dialogs/VersionString.h"
 
 #include <windows.h>
 

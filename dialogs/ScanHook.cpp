@@ -1,6 +1,6 @@
-#include "app/ScanHook.h"
+#include "dialogs/ScanHook.h"
 
-#include "app/Messages.h"
+#include "res/KovaNames.h"
 #include "framework/Trace.h"
 
 kfw::CHookH ScanHook::s_hHook;

@@ -1,0 +1,207 @@
+#include "dialogs/SkinPopup.h"
+
+#include <utility>
+
+#include "dialogs/HelpLauncher.h"
+#include "dialogs/Popups.h"
+#include "framework/WinApp.h"
+#include "skin/SkinCaption.h"
+
+namespace {
+
+// One pop-up at a time: the frame's guard sees to that.
+CSkinPopup* g_pOpenPopup = nullptr;
+
+} // namespace
+
+CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground)
+    : CTPDialog(nIDTemplate, pParentWnd, pBackground)
+{
+}
+
+CSkinPopup::~CSkinPopup()
+{
+    if (g_pOpenPopup == this)
+        g_pOpenPopup = nullptr;
+}
+
+bool CSkinPopup::CloseOpen()
+{
+    if (!g_pOpenPopup || !g_pOpenPopup->m_hWnd)
+        return false;
+    g_pOpenPopup->CloseDialog(IDCANCEL);
+    return true;
+}
+
+int CSkinPopup::OnCreate(LPCREATESTRUCTA)
+{
+    if (Default() == -1)
+        return -1;
+    OnInitStep("create_dialog_window");
+    // No subclassing of the tools: PreTranslateMessage relays the mouse to the tip.
+    m_toolTip.Create(this, 0);
+    OnInitStep("create_tooltip");
+    return 0;
+}
+
+BOOL CSkinPopup::OnInitDialog()
+{
+    // The base shows the window at (0, 0) before it is centred: it stays hidden until the
+    // dialog manager shows it, skinned and in place.
+    m_bInitialising = true;
+    g_pOpenPopup = this;
+    OnInitStep("create_dialog_and_buttons");
+    m_hook.Install(m_hWnd, AfxGetInstanceHandle());
+    OnInitStep("init_hook");
+    RestartAutoClose();
+    OnInitStep("init_timer");
+    OnInitPopup();
+    const BOOL bResult = CTPDialog::OnInitDialog();
+    OnInitStep("init_base_setwindowrgn_place");
+
+    RECT rc = {};
+    ::GetWindowRect(m_hWnd, &rc);
+    // Halves rounded toward zero, in 64 bits: a window rectangle is whatever the system says.
+    const long long cx = static_cast<long long>(rc.right) - rc.left;
+    const long long cy = static_cast<long long>(rc.bottom) - rc.top;
+    ::SetWindowPos(m_hWnd, nullptr, static_cast<int>((::GetSystemMetrics(SM_CXSCREEN) - cx) / 2),
+                   static_cast<int>((::GetSystemMetrics(SM_CYSCREEN) - cy) / 2), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    m_bInitialising = false;
+    OnInitStep("init_centre_hide");
+
+    if (!bResult)
+    {
+        // Ended with -1: nothing will close us the ordinary way, so give the keys back now.
+        StopAutoClose();
+        m_hook.Remove();
+    }
+    return bResult;
+}
+
+void CSkinPopup::OnWindowPosChanging(WINDOWPOS* pWindowPos)
+{
+    if (m_bInitialising && pWindowPos)
+        pWindowPos->flags &= ~SWP_SHOWWINDOW;
+    Default();
+}
+
+BOOL CSkinPopup::PreTranslateMessage(MSG* pMsg)
+{
+    // The tip's own messages come this way too (its owner is its "parent"): not ours.
+    const bool bOurs = pMsg->hwnd && (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd));
+    if (bOurs)
+    {
+        if (m_toolTip.m_hWnd)
+            m_toolTip.RelayEvent(pMsg);
+        // A leave of a child counts too: the pointer can leave a child straight to the
+        // outside, and the pop-up then sees no leave of its own.
+        const bool bChildLeft = pMsg->message == WM_MOUSELEAVE && pMsg->hwnd != m_hWnd && !IsPointerOver();
+        if (pMsg->message == WM_MOUSEMOVE || bChildLeft)
+            RestartAutoClose();
+    }
+    return CTPDialog::PreTranslateMessage(pMsg);
+}
+
+void CSkinPopup::CloseDialog(int nResult)
+{
+    if (m_toolTip.m_hWnd)
+        m_toolTip.Activate(FALSE);
+    m_hook.Remove();
+    ::SetActiveWindow(::GetWindow(m_hWnd, GW_HWNDNEXT));
+    EndDialog(nResult);
+}
+
+void CSkinPopup::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == ID_TIMER_AUTOCLOSE)
+    {
+        // The pointer on the pop-up only puts the close off a period at a time, and where
+        // it is counts when the timer fires: a leave can go unreported.
+        if (IsPointerOver())
+        {
+            RestartAutoClose();
+        }
+        else
+        {
+            StopAutoClose();
+            CloseDialog();
+        }
+    }
+    Default();
+}
+
+void CSkinPopup::OnMouseLeave()
+{
+    m_bTracking = false;
+    // Leaving the background for a child is no leaving of the pop-up.
+    if (!IsPointerOver())
+        RestartAutoClose();
+}
+
+void CSkinPopup::OnMouseMove(UINT, POINT)
+{
+    if (!m_bTracking)
+    {
+        TRACKMOUSEEVENT tme = { sizeof tme, TME_HOVER | TME_LEAVE, m_hWnd, HOVER_DEFAULT };
+        m_bTracking = ::TrackMouseEvent(&tme) != FALSE;
+    }
+    Default();
+}
+
+LRESULT CSkinPopup::OnNcHitTest(POINT)
+{
+    RestartAutoClose();
+    return Default();
+}
+
+BOOL CSkinPopup::OnHelpInfo(HELPINFO*)
+{
+    OpenHelpFile();
+    return TRUE;
+}
+
+void CSkinPopup::OnPaint()
+{
+    PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), m_strCaption.c_str(),
+                     m_pCaptionAt);
+}
+
+void CSkinPopup::RestartAutoClose()
+{
+    ::KillTimer(m_hWnd, ID_TIMER_AUTOCLOSE);
+    ::SetTimer(m_hWnd, ID_TIMER_AUTOCLOSE, AUTOCLOSE_MS, nullptr);
+}
+
+void CSkinPopup::StopAutoClose()
+{
+    ::KillTimer(m_hWnd, ID_TIMER_AUTOCLOSE);
+}
+
+bool CSkinPopup::IsPointerOver() const
+{
+    POINT pt = {};
+    if (!::GetCursorPos(&pt))
+        return false;
+    const HWND hWnd = ::WindowFromPoint(pt);
+    return hWnd && (hWnd == m_hWnd || ::IsChild(m_hWnd, hWnd));
+}
+
+void CSkinPopup::NotifyMainFrame()
+{
+    // Sent, not posted: the tray shows the new state before the pop-up goes.
+    if (HWND hFrame = ::FindWindowA(KOVA_WINDOW_CLASS, nullptr))
+        ::SendMessageA(hFrame, WM_MODE_CHANGED, 0, 0);
+}
+
+std::string CSkinPopup::LoadResString(UINT uID, std::string strMissing)
+{
+    char sz[512] = "";
+    const int cch = ::LoadStringA(AfxGetInstanceHandle(), uID, sz, sizeof sz);
+    return cch > 0 ? std::string(sz, static_cast<size_t>(cch)) : std::move(strMissing);
+}
+
+bool CloseOpenPopup()
+{
+    return CSkinPopup::CloseOpen();
+}

@@ -1,0 +1,83 @@
+// CSkinPopup: what the two skinned pop-ups share. While one is open it owns the keyboard
+// hook; it closes by itself 4 seconds after its last use unless the pointer is on it; it
+// opens centred, relays the mouse to its tool tip, opens the help on F1, and can tell the
+// main frame to re-read the radios. The pop-ups add only their own decisions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "dialogs/ScanHook.h"
+#include "framework/ToolTipCtrl.h"
+#include "res/KovaNames.h"
+#include "skin/TPDialog.h"
+
+constexpr UINT_PTR ID_TIMER_AUTOCLOSE = 1;
+constexpr UINT AUTOCLOSE_MS = 4000;
+
+class CSkinPopup : public CTPDialog {
+public:
+    CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground);
+    ~CSkinPopup() override;
+
+    // Called with WM_INITDIALOG: hook, close timer, the pop-up's own OnInitPopup, the
+    // skinned base, centring. The window first shows after this, at its final place.
+    BOOL OnInitDialog() override;
+    // Called for every message of the modal loop: feeds the tool tip, and the pointer on
+    // the pop-up puts the close off.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // Ends the pop-up with nResult: tool tips off, hook given up, the window below activated.
+    void CloseDialog(int nResult = IDOK);
+    // The open pop-up, if any, ends without a choice (IDCANCEL); false when none is open.
+    static bool CloseOpen();
+
+    BEGIN_MSG_MAP(CSkinPopup)
+        ON_WM_CREATE()
+        ON_WM_TIMER()
+        ON_WM_MOUSELEAVE()
+        ON_WM_MOUSEMOVE()
+        ON_WM_NCHITTEST()
+        ON_WM_HELP()
+        ON_WM_WINDOWPOSCHANGING()
+        ON_WM_PAINT()
+        CHAIN_MSG_MAP(CTPDialog)
+    END_MSG_MAP()
+
+protected:
+    // Called from OnInitDialog once the hook and the timer are set: read the radios and
+    // lay the pop-up out.
+    virtual void OnInitPopup() = 0;
+    // Called after each step of the opening, with the step's name (a profiling seam).
+    virtual void OnInitStep(const char* /*pszStep*/) {}
+
+    int OnCreate(LPCREATESTRUCTA lpCreateStruct);
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnMouseLeave();
+    void OnMouseMove(UINT nFlags, POINT point);
+    LRESULT OnNcHitTest(POINT point);
+    BOOL OnHelpInfo(HELPINFO* pHelpInfo);
+    void OnWindowPosChanging(WINDOWPOS* pWindowPos);
+    void OnPaint();
+
+    void RestartAutoClose();
+    void StopAutoClose();
+    // Sends WM_MODE_CHANGED to the main frame, found by its class; the tray shows the new
+    // state before this returns.
+    static void NotifyMainFrame();
+    // String uID of the program, or strMissing when it has none.
+    static std::string LoadResString(UINT uID, std::string strMissing = std::string());
+
+    CToolTipCtrl m_toolTip;
+    std::string m_strTip;
+    std::string m_strCaption;                       // drawn by OnPaint...
+    const Gdiplus::PointF* m_pCaptionAt = nullptr;  // ...centred on x, top at y; null: none
+
+private:
+    bool IsPointerOver() const;
+
+    ScanHook m_hook;
+    bool m_bTracking = false;       // a hover and leave report of the window is asked for
+    bool m_bInitialising = false;   // OnInitDialog runs: the window must not show yet
+};

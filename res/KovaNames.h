@@ -1,0 +1,30 @@
+// What Kova's windows, its peers and the shell agree on: the private messages, the key
+// events of the keyboard hook, and the names of the shared objects. Ids only, no Windows
+// header: the platform-free decisions read the scan codes too.
+#pragma once
+
+// Private window messages; other processes and the shell rely on these values.
+constexpr unsigned WM_SCANCODE_EVENT = 0x8064;   // WM_APP + 0x64, hook -> target: wParam the flags, lParam the scan code
+constexpr unsigned WM_CLOSE_REQUEST = 0x8078;    // WM_APP + 0x78: quit
+constexpr unsigned WM_MODE_CHANGED = 0x8082;     // WM_APP + 0x82: re-read the radios, refresh the tray
+constexpr unsigned WM_TRAY_CALLBACK = 0x4C4;     // WM_USER + 0xC4: wParam the icon id, lParam the mouse message
+
+// Flags of a key event as the low-level hook reports them (LLKHF_EXTENDED, LLKHF_UP).
+constexpr unsigned KEY_EXTENDED = 0x01;
+constexpr unsigned KEY_RELEASED = 0x80;
+
+// Scan codes.
+constexpr unsigned SCAN_RADIO_KEY = 0x04;   // with KEY_EXTENDED: opens the pop-up, steps right in it
+constexpr unsigned SCAN_ENTER = 0x1C;       // main and keypad Enter
+constexpr unsigned SCAN_LEFT = 0x4B;        // arrow, or keypad 4
+constexpr unsigned SCAN_RIGHT = 0x4D;       // arrow, or keypad 6
+constexpr unsigned SCAN_DEVICE_KEY = 0x62;  // with KEY_EXTENDED: the device request
+constexpr unsigned SCAN_REFRESH = 0x71;     // re-read the radios; closes an open pop-up
+
+// The main frame's window class (also the single-instance mutex), by which peers find it.
+#define KOVA_WINDOW_CLASS "KovamodeClass"
+// Serialises hot-key handling with other processes that know the name.
+#define KOVA_SEMAPHORE_NAME "Dorn_Semaphore"
+// Set by other processes: re-read the radio state / quit.
+#define KOVA_NOTIFY_EVENT_NAME "KovamodeNotifyEvent"
+#define KOVA_CLOSE_EVENT_NAME "KovamodeCloseEvent"
