@@ -121,6 +121,16 @@ bool CRadioState::Set(BYTE byStatus)
     return pfnSet && pfnSet(byStatus) == 1;
 }
 
+BYTE CRadioState::Get()
+{
+    if (!m_module)
+        return 0;
+    auto pfnGet = reinterpret_cast<PFN_EMSCDEVGETSTATUS>(
+        reinterpret_cast<void (*)(void)>(::GetProcAddress(m_module.Get(), EMSCDEV_GETSTATUS)));
+    uint8_t byStatus = 0;
+    return pfnGet && pfnGet(&byStatus) == 1 ? byStatus : 0;
+}
+
 CKova::CKova(const std::string& strArgs) : m_process(CProcessGuard::Start("Kova.exe", strArgs))
 {
 }

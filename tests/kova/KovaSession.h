@@ -43,6 +43,8 @@ public:
 
     bool IsReady() const { return m_bReady; }
     bool Set(BYTE byStatus);
+    // The status byte now; 0 when it cannot be read.
+    BYTE Get();
 
 private:
     std::string m_strPath;
