@@ -404,13 +404,14 @@ BOOL CTPDialog::LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rAr
             return FALSE;
         if (pos.nId != nWanted)
             continue;
+        // A size no control can have counts as a broken record.
+        ControlPlacement place = {};
+        if (!PlacementFromRecord(pos, place))
+            return FALSE;
         // A control kind that took no image may not be attached: move the dialog item.
         HWND hControl = pControl->m_hWnd ? pControl->m_hWnd : ::GetDlgItem(m_hWnd, nWanted);
-        if (pos.nRight < 0)
-            ::SetWindowPos(hControl, HWND_TOP, pos.nLeft, pos.nTop, 0, 0, SWP_NOSIZE);
-        else
-            ::SetWindowPos(hControl, HWND_TOP, pos.nLeft, pos.nTop, pos.nRight - pos.nLeft, pos.nBottom - pos.nTop,
-                           SWP_SHOWWINDOW);
+        ::SetWindowPos(hControl, HWND_TOP, place.x, place.y, place.cx, place.cy,
+                       place.bKeepSize ? SWP_NOSIZE : SWP_SHOWWINDOW);
         return TRUE;
     }
     return eScan == LayoutScan::Malformed ? FALSE : TRUE;
