@@ -1,5 +1,8 @@
 #include "skin/ButtonLogic.h"
 
+#include <algorithm>
+#include <climits>
+
 int ButtonSliceForState(int nState, uint8_t bHighlight)
 {
     switch (nState)
@@ -11,6 +14,13 @@ int ButtonSliceForState(int nState, uint8_t bHighlight)
     default:
         return bHighlight ? 1 : 0;
     }
+}
+
+int ButtonSliceLeft(int nSlice, int nSliceWidth)
+{
+    // A one-slice strip wider than INT_MAX / 2 would overflow at the pressed slice.
+    const int64_t nLeft = static_cast<int64_t>(nSlice) * nSliceWidth;
+    return static_cast<int>(std::clamp<int64_t>(nLeft, INT_MIN, INT_MAX));
 }
 
 int ButtonStateForDraw(int nState, uint32_t dwPressParity, bool bSelected)

@@ -14,6 +14,10 @@ constexpr int TPBUTTON_PRESSED = 2;
 // An unknown state draws the normal slice.
 int ButtonSliceForState(int nState, uint8_t bHighlight);
 
+// The left edge of slice nSlice in a strip whose slices are nSliceWidth wide, taken in
+// 64 bits and held within int (a slice past the strip then draws nothing).
+int ButtonSliceLeft(int nSlice, int nSliceWidth);
+
 // The state after a draw request: a request showing the button pushed (the system's selected
 // bit) presses it only while the press parity is 0; otherwise the state is kept.
 int ButtonStateForDraw(int nState, uint32_t dwPressParity, bool bSelected);

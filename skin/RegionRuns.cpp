@@ -1,6 +1,7 @@
 #include "skin/RegionRuns.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 
@@ -32,6 +33,27 @@ bool Resize(std::vector<int32_t>& rWords, uint32_t uCapacity)
 }
 
 } // namespace
+
+bool GridSpanBytes(uint64_t cbRow, uint64_t uRows, uint64_t cbStride, size_t* pcbSpan)
+{
+    *pcbSpan = 0;
+    const uint64_t cbMax = std::min<uint64_t>(PTRDIFF_MAX, SIZE_MAX);
+    if (uRows == 0)
+        return true;
+    if (cbRow > cbMax || (uRows > 1 && cbStride < cbRow))
+        return false;
+    // (uRows - 1) * cbStride + cbRow <= cbMax, checked without the product overflowing.
+    if (uRows > 1 && cbStride > (cbMax - cbRow) / (uRows - 1))
+        return false;
+    *pcbSpan = static_cast<size_t>((uRows - 1) * cbStride + cbRow);
+    return true;
+}
+
+bool AlphaGridBytes(uint64_t uWidth, uint64_t uHeight, size_t* pcbGrid)
+{
+    *pcbGrid = 0;
+    return uWidth <= REGION_SIDE_MAX && uHeight <= REGION_SIDE_MAX && GridSpanBytes(uWidth, uHeight, uWidth, pcbGrid);
+}
 
 CRegionData::CRegionData()
 {
@@ -102,7 +124,13 @@ CRegionData CollectAlphaRuns(const uint8_t* pAlpha, int32_t nWidth, int32_t nHei
                              uint8_t byKeyAlpha, bool* pbComplete)
 {
     CRegionData data;
-    bool bComplete = data.IsValid();
+    // Sides within REGION_SIDE_MAX keep x + 1 and y + 1 far from overflowing, and the span
+    // check keeps y * cbStride from wrapping a 32-bit size_t.
+    size_t cbSpan = 0;
+    const bool bSane = nWidth >= 0 && nHeight >= 0
+        && AlphaGridBytes(static_cast<uint32_t>(nWidth), static_cast<uint32_t>(nHeight), &cbSpan)
+        && GridSpanBytes(static_cast<uint32_t>(nWidth), static_cast<uint32_t>(nHeight), cbStride, &cbSpan);
+    bool bComplete = data.IsValid() && bSane;
     if (bComplete && pAlpha)
     {
         for (int32_t y = 0; y < nHeight && bComplete; ++y)

@@ -23,6 +23,16 @@ constexpr uint32_t REGION_RECT_SIZE = 16;        // RECT
 constexpr uint32_t REGION_TYPE_RECTANGLES = 1;   // RDH_RECTANGLES
 constexpr uint32_t REGION_CAPACITY_STEP = 100;   // rectangles added each time the record is full
 constexpr int32_t REGION_BOUND_START = 0x7FFFFFFF;
+// Longest side of a picture whose outline is read; a larger one gets none.
+constexpr uint32_t REGION_SIDE_MAX = 16384;
+
+// Bytes from the first byte of a grid of uRows rows, cbRow bytes each and cbStride apart, to
+// past its last row; computed in 64 bits. False when rows overlap (stride shorter than a row)
+// or the span would not fit ptrdiff_t, so no offset into it wraps on a 32-bit build.
+bool GridSpanBytes(uint64_t cbRow, uint64_t uRows, uint64_t cbStride, size_t* pcbSpan);
+// The bytes of a packed alpha grid of uWidth x uHeight: false when a side exceeds
+// REGION_SIDE_MAX.
+bool AlphaGridBytes(uint64_t uWidth, uint64_t uHeight, size_t* pcbGrid);
 
 // A region-data record (header, then room for Capacity() rectangles) built one rectangle at
 // a time.
@@ -56,5 +66,7 @@ private:
 // Each row is scanned left to right; every run of pixels whose alpha differs from byKeyAlpha
 // becomes the rectangle (start, y, end, y + 1). Runs are never merged across rows. When the
 // record cannot grow the scan stops, keeping the rectangles gathered so far (*pbComplete false).
+// A side outside 0..REGION_SIDE_MAX, or a grid GridSpanBytes refuses, is not read at all
+// (no rectangles, *pbComplete false).
 CRegionData CollectAlphaRuns(const uint8_t* pAlpha, int32_t nWidth, int32_t nHeight, size_t cbStride,
                              uint8_t byKeyAlpha, bool* pbComplete = nullptr);

@@ -118,3 +118,19 @@ LayoutScan FindImageMapRecord(const char* pText, size_t cbText, int nId, ImageMa
     }
     return eScan;
 }
+
+bool PlacementFromRecord(const PositionRecord& rRecord, ControlPlacement& rPlacement)
+{
+    if (rRecord.nRight < 0)
+    {
+        rPlacement = { rRecord.nLeft, rRecord.nTop, 0, 0, true };
+        return true;
+    }
+    // Any int may stand in a record: the differences would overflow an int.
+    const int64_t nWidth = static_cast<int64_t>(rRecord.nRight) - rRecord.nLeft;
+    const int64_t nHeight = static_cast<int64_t>(rRecord.nBottom) - rRecord.nTop;
+    if (nWidth < 0 || nHeight < 0 || nWidth > LAYOUT_EXTENT_MAX || nHeight > LAYOUT_EXTENT_MAX)
+        return false;
+    rPlacement = { rRecord.nLeft, rRecord.nTop, static_cast<int>(nWidth), static_cast<int>(nHeight), false };
+    return true;
+}

@@ -25,6 +25,23 @@ struct PositionRecord {
     int nBottom;
 };
 
+// Widest or tallest control a position record may ask for.
+constexpr int LAYOUT_EXTENT_MAX = 16384;
+
+// Where a position record puts its control; cx and cy mean nothing when bKeepSize.
+struct ControlPlacement {
+    int x;
+    int y;
+    int cx;
+    int cy;
+    bool bKeepSize;
+};
+
+// The placement a record asks for: at (left, top), keeping the size when right < 0, else
+// sized right - left by bottom - top. False when that size, taken in 64 bits, is negative or
+// beyond LAYOUT_EXTENT_MAX.
+bool PlacementFromRecord(const PositionRecord& rRecord, ControlPlacement& rPlacement);
+
 enum class LayoutScan {
     Record,      // a whole record was read
     End,         // only white space was left

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -119,8 +121,9 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
         gdip::GdipGetImageWidth(m_pImage.Get(), &cx);
         gdip::GdipGetImageHeight(m_pImage.Get(), &cy);
     }
-    m_nImageWidth = static_cast<int>(cx);
-    m_nImageHeight = static_cast<int>(cy);
+    // GDI+ draws with int sizes; a larger one is held to INT_MAX rather than turned negative.
+    m_nImageWidth = static_cast<int>(std::min<UINT>(cx, INT_MAX));
+    m_nImageHeight = static_cast<int>(std::min<UINT>(cy, INT_MAX));
     m_nSliceWidth = m_nImageWidth / nSliceCount;
     m_pImageSource = m_pImage ? pStream : nullptr;
     m_nSliceCount = nSliceCount;
@@ -254,7 +257,7 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     CCritSecLock lock(m_csFrame);
     if (!m_pImage)
         return;
-    const int xSrc = ButtonSliceForState(m_nState, m_bHighlight) * m_nSliceWidth;
+    const int xSrc = ButtonSliceLeft(ButtonSliceForState(m_nState, m_bHighlight), m_nSliceWidth);
     gdip::GdipDrawImageRectRectI(graphics.Get(), m_pImage.Get(), 0, 0, m_nSliceWidth, m_nImageHeight,
                                  xSrc, 0, m_nSliceWidth, m_nImageHeight, Gdiplus::UnitPixel,
                                  nullptr, nullptr, nullptr);

@@ -286,7 +286,10 @@ bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha
         return false;
     UINT uWidth = 0, uHeight = 0;
     GetImageSize(pImage, uWidth, uHeight);
-    rAlpha.assign(static_cast<size_t>(uWidth) * uHeight, 0);
+    size_t cbAlpha = 0;
+    if (!AlphaGridBytes(uWidth, uHeight, &cbAlpha))
+        return false;
+    rAlpha.assign(cbAlpha, 0);
     if (rAlpha.empty())
         return true;
 
@@ -294,9 +297,15 @@ bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha
     if (!lock.IsLocked())
         return false;
     const Gdiplus::BitmapData& bits = lock.Data();
+    // The stride is negative for bottom-up bits; either way each row offset must fit.
+    const int64_t nStride = bits.Stride;
+    const auto cbStride = static_cast<uint64_t>(nStride < 0 ? -nStride : nStride);
+    size_t cbBits = 0;
+    if (!GridSpanBytes(4 * static_cast<uint64_t>(uWidth), uHeight, cbStride, &cbBits))
+        return false;
     for (UINT y = 0; y < uHeight; ++y)
     {
-        const auto* pRow = static_cast<const uint8_t*>(bits.Scan0) + static_cast<ptrdiff_t>(y) * bits.Stride;
+        const auto* pRow = static_cast<const uint8_t*>(bits.Scan0) + static_cast<ptrdiff_t>(y * nStride);
         uint8_t* pOut = rAlpha.data() + static_cast<size_t>(y) * uWidth;
         for (UINT x = 0; x < uWidth; ++x)
             pOut[x] = pRow[4 * x + 3];   // ARGB in memory is B, G, R, A
@@ -306,10 +315,16 @@ bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha
     return true;
 }
 
-void ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight)
+bool ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight)
 {
     GetImageSize(pImage, ruWidth, ruHeight);
-    rAlpha.assign(static_cast<size_t>(ruWidth) * ruHeight, 0);
+    size_t cbAlpha = 0;
+    if (!AlphaGridBytes(ruWidth, ruHeight, &cbAlpha))
+    {
+        ruWidth = ruHeight = 0;
+        return false;
+    }
+    rAlpha.assign(cbAlpha, 0);
     auto* pBitmap = static_cast<Gdiplus::GpBitmap*>(pImage);
     Gdiplus::ARGB argbLast = 0xFF000000;   // before any pixel was read: opaque black
     for (UINT y = 0; y < ruHeight; ++y)
@@ -322,6 +337,7 @@ void ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlp
             rAlpha[static_cast<size_t>(y) * ruWidth + x] = static_cast<uint8_t>(argbLast >> 24);
         }
     }
+    return true;
 }
 
 kfw::CRgnH CTPDialog::CreateRegionFromImage(Gdiplus::GpImage* pImage, BYTE byKeyAlpha)
@@ -333,8 +349,10 @@ kfw::CRgnH CTPDialog::CreateRegionFromImage(Gdiplus::GpImage* pImage, BYTE byKey
     try
     {
         // One lock for the whole picture; per pixel only where the bits cannot be locked.
-        if (!ReadImageAlphaLocked(pImage, alpha, uWidth, uHeight))
-            ReadImageAlphaPerPixel(pImage, alpha, uWidth, uHeight);
+        // A picture too large to outline gets no region, as if it could not be read.
+        if (!ReadImageAlphaLocked(pImage, alpha, uWidth, uHeight)
+            && !ReadImageAlphaPerPixel(pImage, alpha, uWidth, uHeight))
+            return kfw::CRgnH();
     }
     catch (const std::bad_alloc&)
     {
@@ -386,13 +404,14 @@ BOOL CTPDialog::LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rAr
             return FALSE;
         if (pos.nId != nWanted)
             continue;
+        // A size no control can have counts as a broken record.
+        ControlPlacement place = {};
+        if (!PlacementFromRecord(pos, place))
+            return FALSE;
         // A control kind that took no image may not be attached: move the dialog item.
         HWND hControl = pControl->m_hWnd ? pControl->m_hWnd : ::GetDlgItem(m_hWnd, nWanted);
-        if (pos.nRight < 0)
-            ::SetWindowPos(hControl, HWND_TOP, pos.nLeft, pos.nTop, 0, 0, SWP_NOSIZE);
-        else
-            ::SetWindowPos(hControl, HWND_TOP, pos.nLeft, pos.nTop, pos.nRight - pos.nLeft, pos.nBottom - pos.nTop,
-                           SWP_SHOWWINDOW);
+        ::SetWindowPos(hControl, HWND_TOP, place.x, place.y, place.cx, place.cy,
+                       place.bKeepSize ? SWP_NOSIZE : SWP_SHOWWINDOW);
         return TRUE;
     }
     return eScan == LayoutScan::Malformed ? FALSE : TRUE;

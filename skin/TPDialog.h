@@ -90,9 +90,10 @@ private:
 // The alpha of every pixel of pImage, row by row, into rAlpha (resized to width x height).
 // ReadImageAlphaLocked locks the bits once (false when the image is no bitmap or cannot be
 // locked); ReadImageAlphaPerPixel reads pixel by pixel, and a pixel that cannot be read
-// counts as the one before it (opaque black before any).
+// counts as the one before it (opaque black before any). Both are false for a side beyond
+// REGION_SIDE_MAX.
 bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
-void ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
+bool ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
 
 // Seams for tests: the calls of this file that leave the program's control.
 using PFN_GETVERSIONEXA = BOOL(WINAPI*)(LPOSVERSIONINFOA lpVersionInformation);

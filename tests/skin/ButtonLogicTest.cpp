@@ -17,6 +17,9 @@ TEST(ButtonLogic, SliceForStateAndHighlight)
     for (const Row& r : rows)
         EXPECT_EQ(ButtonSliceForState(r.nState, r.bHighlight), r.nSlice)
             << "state " << r.nState << " highlight " << int(r.bHighlight);
+    // A one-slice strip wider than INT_MAX / 2 is held within int at the pressed slice.
+    EXPECT_EQ(ButtonSliceLeft(2, 26), 52);
+    EXPECT_EQ(ButtonSliceLeft(2, 2147483647), 2147483647);
 }
 
 TEST(ButtonLogic, SelectedDrawPressesOnlyWithEvenParity)

@@ -204,7 +204,7 @@ TEST_F(LoadControlSkinTest, ImageNamesTheArchiveLacksGiveAnEmptyButtonTooLongOne
 TEST_F(LoadControlSkinTest, MissingOrBrokenFilesFail)
 {
     Layout({ { "map.txt", "1005\timg/a.bmp" }, { "pos.txt", "1005\t14\t44\t-1\t-1" }, { "badmap.txt", "1005" },
-             { "badpos.txt", "1005\t14\t44\t-1" } });
+             { "badpos.txt", "1005\t14\t44\t-1" }, { "widepos.txt", "1005\t-2147483648\t0\t2147483647\t10" } });
     struct Case {
         const char* pszMap;
         const char* pszPosition;
@@ -212,7 +212,8 @@ TEST_F(LoadControlSkinTest, MissingOrBrokenFilesFail)
     };
     for (const Case& c : { Case{ "nomap.txt", "pos.txt", false }, Case{ "badmap.txt", "pos.txt", false },
                            Case{ nullptr, "pos.txt", false }, Case{ "map.txt", "nopos.txt", true },
-                           Case{ "map.txt", "badpos.txt", true }, Case{ "map.txt", nullptr, true } })
+                           Case{ "map.txt", "badpos.txt", true }, Case{ "map.txt", "widepos.txt", true },
+                           Case{ "map.txt", nullptr, true } })
     {
         const std::string strWhat = std::string(c.pszMap ? c.pszMap : "null") + " " + (c.pszPosition ? c.pszPosition : "null");
         CTPButton notice;

@@ -1,6 +1,7 @@
 // The window outline as runs of an alpha grid: rectangles, bounds, and the record's room.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,5 +108,34 @@ TEST(RegionRuns, NoPixelsGiveAnEmptyRecordWithStartingBounds)
         EXPECT_EQ(data.Count(), 0u);
         EXPECT_EQ(data.Bounds(), kStartBounds);
         EXPECT_EQ(data.Size(), 1632u);
+    }
+}
+
+TEST(RegionRuns, SizesAreCountedIn64BitsAndAbsurdGridsAreNotRead)
+{
+    // Row equal to stride: a packed alpha grid. 65536 x 65536 wraps a 32-bit size_t to 0.
+    struct Span { uint64_t uRow, uRows, uStride; size_t cb; bool bOk; };
+    for (const Span& c : { Span{ 257, 201, 257, 51657, true }, Span{ 16384, 16384, 16384, 1u << 28, true },
+                           Span{ 16385, 1, 16385, 0, false }, Span{ 65536, 65536, 65536, 0, false },
+                           Span{ 4, 2, 3, 0, false }, Span{ 1, 3, PTRDIFF_MAX / 2, PTRDIFF_MAX, true },
+                           Span{ 2, 3, PTRDIFF_MAX / 2, 0, false } })
+    {
+        size_t cb = 7;
+        const bool bOk = c.uRow == c.uStride ? AlphaGridBytes(c.uRow, c.uRows, &cb)
+                                             : GridSpanBytes(c.uRow, c.uRows, c.uStride, &cb);
+        EXPECT_EQ(bOk, c.bOk) << c.uRow << " " << c.uRows << " " << c.uStride;
+        EXPECT_EQ(cb, c.cb) << c.uRow << " " << c.uRows << " " << c.uStride;
+    }
+    // Refused grids are not read at all: ASan sees any read past the 16384 bytes, and a stride
+    // of SIZE_MAX would wrap the second row to before them on 32 bits.
+    const std::vector<uint8_t> alpha(16384, 255);
+    struct Grid { int32_t nWidth, nHeight; size_t cbStride; uint32_t cRuns; };
+    for (const Grid& g : { Grid{ 16384, 1, 16384, 1 }, Grid{ 16385, 1, 16385, 0 }, Grid{ 1, 16385, 1, 0 },
+                           Grid{ -1, 1, 1, 0 }, Grid{ 2, 2, 1, 0 }, Grid{ 1, 2, SIZE_MAX, 0 } })
+    {
+        bool bComplete = false;
+        const CRegionData data = CollectAlphaRuns(alpha.data(), g.nWidth, g.nHeight, g.cbStride, 0, &bComplete);
+        EXPECT_EQ(data.Count(), g.cRuns) << g.nWidth << "x" << g.nHeight << " stride " << g.cbStride;
+        EXPECT_EQ(bComplete, g.cRuns == 1) << g.nWidth << "x" << g.nHeight << " stride " << g.cbStride;
     }
 }

@@ -1,6 +1,7 @@
 // The layout-record scanner: the lenient grammar, first record wins, and broken records.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -134,5 +135,23 @@ TEST(LayoutScanner, ABrokenRecordEndsTheScanWithoutReusingEarlierValues)
         LayoutScan eLast;
         EXPECT_EQ(ScanPositions(c.pszText, eLast).size(), c.cGood) << c.pszText;
         EXPECT_EQ(eLast, LayoutScan::Malformed) << c.pszText;
+    }
+}
+
+TEST(LayoutScanner, PlacementKeepsOrSetsTheSizeAndRefusesSizesNoControlCanHave)
+{
+    struct Case { PositionRecord r; std::vector<int> place; };   // x, y, cx, cy, keep size; none: refused
+    for (const Case& c : { Case{ { 1001, 14, 87, -1, -1 }, { 14, 87, 0, 0, 1 } },
+                           Case{ { 1, INT_MIN, INT_MAX, -1, INT_MIN }, { INT_MIN, INT_MAX, 0, 0, 1 } },
+                           Case{ { 1003, 10, 20, 110, 70 }, { 10, 20, 100, 50, 0 } },
+                           Case{ { 1, -4, 5, 16380, 5 }, { -4, 5, 16384, 0, 0 } },
+                           Case{ { 1, 0, 0, 16385, 1 }, {} }, Case{ { 1, 0, 50, 10, 10 }, {} },
+                           Case{ { 1, INT_MIN, 0, INT_MAX, 10 }, {} }, Case{ { 1, 0, INT_MAX, 0, INT_MIN }, {} } })
+    {
+        ControlPlacement p = {};
+        const std::vector<int> place = PlacementFromRecord(c.r, p)
+            ? std::vector<int>{ p.x, p.y, p.cx, p.cy, p.bKeepSize } : std::vector<int>{};
+        EXPECT_EQ(place, c.place)
+            << c.r.nLeft << " " << c.r.nTop << " " << c.r.nRight << " " << c.r.nBottom;
     }
 }

@@ -82,7 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
     LayoutScan ePos;
     cRecords = 0;
     while ((ePos = positions.NextPosition(pos)) == LayoutScan::Record)
+    {
         Check(++cRecords <= cbText);
+        // Any int may stand in a record; a size given must be one a control can have.
+        ControlPlacement place{};
+        if (PlacementFromRecord(pos, place) && !place.bKeepSize)
+            Check(place.cx >= 0 && place.cx <= LAYOUT_EXTENT_MAX && place.cy >= 0 && place.cy <= LAYOUT_EXTENT_MAX);
+    }
     CheckSticky(ePos, pos, [&](PositionRecord& r) { return positions.NextPosition(r); });
     return 0;
 }
