@@ -231,6 +231,7 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
     }
 
     // The next Kova gets its keys, and quits cleanly once its pop-up is closed.
+    ASSERT_TRUE(ParkPointer());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
     ASSERT_TRUE(SendScan("0x04 ext"));
