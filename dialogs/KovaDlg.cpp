@@ -27,7 +27,7 @@ constexpr int kWideTipWidth = 260;
 } // namespace
 
 CKovaDlg::CKovaDlg(CWnd* pParent)
-    : CSkinPopup(IDD_KOVA_DIALOG, pParent, GetSkinStream("image/W3x_map.png"))
+    : CSkinPopup(IDD_KOVA_DIALOG, pParent, "image/W3x_map.png")
 {
 }
 
@@ -50,15 +50,13 @@ void CKovaDlg::InitLayout()
     if (m_layout.eLayout == ModeLayout::None)
         return;
 
-    // The result is not needed: a control without its image or place still works.
-    if (const SkinArchive* pArchive = GetSkinArchive())
-    {
-        for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
-            LoadControlSkin(m_pButtons[i], kButtonIds[i], *pArchive, kImageMap, kPositions);
-    }
-    OnInitStep("init_control_skins");
-    ChangeBackground(GetSkinStream(m_layout.pszBackground));
-    OnInitStep("init_change_background_setwindowrgn_place");
+    m_nSelected = m_layout.nSelected;
+    for (int i = 0; i < m_layout.nModeCount; ++i)
+        g_modeCodes[i] = m_layout.anModeCodes[i];
+    m_nModeCount = m_layout.nModeCount;
+    m_nCurrent = m_layout.nCurrent;
+    m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &kStatusAtThree : &kStatusAtOne;
+    LayOutControls();
     if (m_layout.bWideTips)
         m_toolTip.SetMaxTipWidth(kWideTipWidth);
     for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
@@ -69,24 +67,36 @@ void CKovaDlg::InitLayout()
         m_toolTip.AddTool(m_pButtons[i], m_strTip.c_str());
     }
     OnInitStep("init_tooltips");
-    m_nSelected = m_layout.nSelected;
-    SetButtonImages();
-    for (int i = 0; i < m_layout.nModeCount; ++i)
-        g_modeCodes[i] = m_layout.anModeCodes[i];
-    m_nModeCount = m_layout.nModeCount;
+}
 
+void CKovaDlg::LayOutControls()
+{
+    // The result is not needed: a control without its image or place still works.
+    if (const SkinArchive* pArchive = GetSkinArchive())
+    {
+        for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
+            LoadControlSkin(m_pButtons[i], kButtonIds[i], *pArchive, kImageMap, kPositions);
+    }
+    OnInitStep("init_control_skins");
+    SetBackground(m_layout.pszBackground);
+    OnInitStep("init_change_background_setwindowrgn_place");
+    SetButtonImages();
     if (m_nModeCount == 1)
     {
         HWND hSingle = m_btnWifi.m_hWnd;
         ::ShowWindow(hSingle, SW_HIDE);
-        ::SetWindowPos(hSingle, HWND_TOP, kSingleButtonAt.x, kSingleButtonAt.y, 0, 0, SWP_NOSIZE);
+        ::SetWindowPos(hSingle, HWND_TOP, Scaled(kSingleButtonAt.x), Scaled(kSingleButtonAt.y), 0, 0, SWP_NOSIZE);
         ::ShowWindow(m_btnBoth.m_hWnd, SW_HIDE);
         ::ShowWindow(m_btnBluetooth.m_hWnd, SW_HIDE);
         ::ShowWindow(hSingle, SW_SHOW);
     }
-    m_nCurrent = m_layout.nCurrent;
-    m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &kStatusAtThree : &kStatusAtOne;
     OnInitStep("init_button_images");
+}
+
+void CKovaDlg::OnScaleChanged()
+{
+    if (m_layout.eLayout != ModeLayout::None)
+        LayOutControls();
 }
 
 void CKovaDlg::SetButtonImages()
@@ -94,7 +104,7 @@ void CKovaDlg::SetButtonImages()
     for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
     {
         if (m_layout.apszImage[i])
-            m_pButtons[i]->ReplaceImage(GetSkinStream(m_layout.apszImage[i]));
+            SetButtonImage(*m_pButtons[i], m_layout.apszImage[i]);
     }
 }
 

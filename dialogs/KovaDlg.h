@@ -45,6 +45,8 @@ public:
 protected:
     // Reads the radios, lays out the buttons for them and shows the first selection.
     void OnInitPopup() override;
+    // The buttons' strips and places again, at the new DPI.
+    void OnScaleChanged() override;
 
     void OnBtn1() { OnButton(IDC_BTN_BOTH); }
     void OnBtn2() { OnButton(IDC_BTN_WIFI); }
@@ -54,6 +56,8 @@ protected:
 private:
     void OnButton(UINT nID);
     void InitLayout();
+    // Strips, background and places of the chosen layout at the pop-up's DPI.
+    void LayOutControls();
     void SetButtonImages();
     void UpdateSelection(BOOL bInitial);
     void SetButtonHighlights(BYTE a, BYTE b, BYTE c);

@@ -12,11 +12,90 @@ namespace {
 // One pop-up at a time: the frame's guard sees to that.
 CSkinPopup* g_pOpenPopup = nullptr;
 
+// shcore's GetDpiForMonitor (Windows 8.1 on), bound at the first call and kept.
+int MonitorDpi(HMONITOR hMonitor)
+{
+    using PFN_GETDPIFORMONITOR = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static kfw::CModule s_hShcore(::LoadLibraryA("shcore.dll"));
+    static const auto s_pfnGetDpi = s_hShcore
+        ? kfw::ProcAs<PFN_GETDPIFORMONITOR>(::GetProcAddress(s_hShcore.Get(), "GetDpiForMonitor"))
+        : nullptr;
+    UINT uDpiX = 0, uDpiY = 0;
+    if (s_pfnGetDpi && SUCCEEDED(s_pfnGetDpi(hMonitor, 0 /*MDT_EFFECTIVE_DPI*/, &uDpiX, &uDpiY)))
+        return static_cast<int>(uDpiX);
+    // Older systems have one DPI for every monitor.
+    kfw::CWindowDC dc(nullptr);
+    return dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSX) : DPI_BASE;
+}
+
+bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
+{
+    HMONITOR hMonitor = nullptr;
+    switch (eWhich)
+    {
+    case PopupMonitor::Foreground: {
+        // Our own frame is made the foreground window before a pop-up opens: it says
+        // nothing of where the user works.
+        const HWND hForeground = ::GetForegroundWindow();
+        DWORD dwPid = 0;
+        if (hForeground && ::GetWindowThreadProcessId(hForeground, &dwPid) && dwPid != ::GetCurrentProcessId())
+            hMonitor = ::MonitorFromWindow(hForeground, MONITOR_DEFAULTTONULL);
+        break;
+    }
+    case PopupMonitor::Pointer: {
+        POINT pt = {};
+        if (::GetCursorPos(&pt))
+            hMonitor = ::MonitorFromPoint(pt, MONITOR_DEFAULTTONULL);
+        break;
+    }
+    case PopupMonitor::Primary:
+        hMonitor = ::MonitorFromPoint(POINT{ 0, 0 }, MONITOR_DEFAULTTOPRIMARY);
+        break;
+    }
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    if (!hMonitor || !::GetMonitorInfoA(hMonitor, &mi))
+        return false;
+    rInfo.rcWork = { mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom };
+    rInfo.nDpi = MonitorDpi(hMonitor);
+    return true;
+}
+
 } // namespace
 
-CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground)
-    : CTPDialog(nIDTemplate, pParentWnd, pBackground)
+PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor = &FindPopupMonitor;
+
+CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground)
+    : CTPDialog(nIDTemplate, pParentWnd, GetSkinStream(pszBackground)), m_pszBackground(pszBackground)
 {
+}
+
+PopupMonitorInfo CSkinPopup::FindMonitor() const
+{
+    // The screen as a last resort: one monitor, the system's DPI.
+    PopupMonitorInfo info = { { 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN) }, DPI_BASE };
+    for (const PopupMonitor eWhich : { PopupMonitor::Foreground, PopupMonitor::Pointer, PopupMonitor::Primary })
+    {
+        if (g_pfnFindPopupMonitor(eWhich, info))
+            break;
+    }
+    return info;
+}
+
+void CSkinPopup::SetBackground(const char* pszName)
+{
+    m_pszBackground = pszName;
+    int nPct = 100;
+    IStream* pStream = GetSkinPictureStream(pszName, GetDpi(), &nPct);
+    ChangeBackground(pStream, nPct);
+}
+
+void CSkinPopup::SetButtonImage(CTPButton& rButton, const char* pszName)
+{
+    int nPct = 100;
+    IStream* pStream = GetSkinPictureStream(pszName, GetDpi(), &nPct);
+    rButton.SetScale(nPct, GetDpi());
+    rButton.ReplaceImage(pStream);
 }
 
 CSkinPopup::~CSkinPopup()
@@ -55,17 +134,19 @@ BOOL CSkinPopup::OnInitDialog()
     OnInitStep("init_hook");
     RestartAutoClose();
     OnInitStep("init_timer");
+    const PopupMonitorInfo monitor = FindMonitor();
+    SetDpi(monitor.nDpi);
+    if (GetDpi() != DPI_BASE)
+        SetBackground(m_pszBackground);
     OnInitPopup();
     const BOOL bResult = CTPDialog::OnInitDialog();
     OnInitStep("init_base_setwindowrgn_place");
 
     RECT rc = {};
     ::GetWindowRect(m_hWnd, &rc);
-    // Halves rounded toward zero, in 64 bits: a window rectangle is whatever the system says.
-    const long long cx = static_cast<long long>(rc.right) - rc.left;
-    const long long cy = static_cast<long long>(rc.bottom) - rc.top;
-    ::SetWindowPos(m_hWnd, nullptr, static_cast<int>((::GetSystemMetrics(SM_CXSCREEN) - cx) / 2),
-                   static_cast<int>((::GetSystemMetrics(SM_CYSCREEN) - cy) / 2), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    int32_t x = 0, y = 0;
+    CentreIn(monitor.rcWork, rc.right - rc.left, rc.bottom - rc.top, x, y);
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::ShowWindow(m_hWnd, SW_HIDE);
     m_bInitialising = false;
     OnInitStep("init_centre_hide");
@@ -163,8 +244,27 @@ BOOL CSkinPopup::OnHelpInfo(HELPINFO*)
 
 void CSkinPopup::OnPaint()
 {
+    // The caption's place and size are 96-dpi figures.
+    const Gdiplus::REAL fScale = static_cast<Gdiplus::REAL>(GetDpi()) / DPI_BASE;
+    const Gdiplus::PointF at = m_pCaptionAt ? Gdiplus::PointF(m_pCaptionAt->X * fScale, m_pCaptionAt->Y * fScale)
+                                            : Gdiplus::PointF();
     PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), m_strCaption.c_str(),
-                     m_pCaptionAt);
+                     m_pCaptionAt ? &at : nullptr, CAPTION_EM_SIZE * fScale);
+}
+
+LRESULT CSkinPopup::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    // Dragged onto a monitor of another scale: built again at its DPI, where the system
+    // suggests.
+    SetDpi(LOWORD(wParam));
+    SetBackground(m_pszBackground);
+    OnScaleChanged();
+    if (const auto* pSuggested = reinterpret_cast<const RECT*>(lParam))
+        ::SetWindowPos(m_hWnd, nullptr, pSuggested->left, pSuggested->top, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(m_hWnd, SW_SHOWNA);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
 }
 
 void CSkinPopup::RestartAutoClose()

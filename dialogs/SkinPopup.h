@@ -11,18 +11,31 @@
 #include "dialogs/ScanHook.h"
 #include "framework/ToolTipCtrl.h"
 #include "res/KovaNames.h"
+#include "skin/DpiScale.h"
+#include "skin/TPButton.h"
 #include "skin/TPDialog.h"
 
 constexpr UINT_PTR ID_TIMER_AUTOCLOSE = 1;
 constexpr UINT AUTOCLOSE_MS = 4000;
 
+// A monitor a pop-up may open on: its work area and DPI. The finder fills rInfo and says
+// true when that monitor can be had; replaceable by tests.
+struct PopupMonitorInfo {
+    ScreenRect rcWork;
+    int nDpi;
+};
+using PFN_FINDPOPUPMONITOR = bool (*)(PopupMonitor eWhich, PopupMonitorInfo& rInfo);
+extern PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor;
+
 class CSkinPopup : public CTPDialog {
 public:
-    CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground);
+    // pszBackground: the 1x member of the background picture.
+    CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground);
     ~CSkinPopup() override;
 
-    // Called with WM_INITDIALOG: hook, close timer, the pop-up's own OnInitPopup, the
-    // skinned base, centring. The window first shows after this, at its final place.
+    // Called with WM_INITDIALOG: hook, close timer, the monitor and its DPI, the pop-up's own
+    // OnInitPopup, the skinned base, centring in the monitor's work area. The window first
+    // shows after this, at its final place.
     BOOL OnInitDialog() override;
     // Called for every message of the modal loop: feeds the tool tip, and the pointer on
     // the pop-up puts the close off.
@@ -42,6 +55,7 @@ public:
         ON_WM_HELP()
         ON_WM_WINDOWPOSCHANGING()
         ON_WM_PAINT()
+        ON_MESSAGE(WM_DPICHANGED_MSG, OnDpiChanged)
         CHAIN_MSG_MAP(CTPDialog)
     END_MSG_MAP()
 
@@ -51,6 +65,16 @@ protected:
     virtual void OnInitPopup() = 0;
     // Called after each step of the opening, with the step's name (a profiling seam).
     virtual void OnInitStep(const char* /*pszStep*/) {}
+    // Called when the pop-up moved to a monitor of another DPI, after the background: give
+    // the controls their images and places at GetDpi().
+    virtual void OnScaleChanged() {}
+
+    // The background pszName (1x member) at the pop-up's DPI.
+    void SetBackground(const char* pszName);
+    // The strip pszName (1x member) at the pop-up's DPI for a button already attached.
+    void SetButtonImage(CTPButton& rButton, const char* pszName);
+    // 96-dpi pixels at the pop-up's DPI.
+    int Scaled(int nValue) const { return ScaleForDpi(nValue, GetDpi()); }
 
     int OnCreate(LPCREATESTRUCTA lpCreateStruct);
     void OnTimer(UINT_PTR nIDEvent);
@@ -60,6 +84,9 @@ protected:
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OnWindowPosChanging(WINDOWPOS* pWindowPos);
     void OnPaint();
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+
+    static constexpr UINT WM_DPICHANGED_MSG = 0x02E0;   // WM_DPICHANGED, Windows 8.1 on
 
     void RestartAutoClose();
     void StopAutoClose();
@@ -76,7 +103,9 @@ protected:
 
 private:
     bool IsPointerOver() const;
+    PopupMonitorInfo FindMonitor() const;
 
+    const char* m_pszBackground;
     ScanHook m_hook;
     bool m_bTracking = false;       // a hover and leave report of the window is asked for
     bool m_bInitialising = false;   // OnInitDialog runs: the window must not show yet

@@ -13,7 +13,7 @@ const Gdiplus::PointF kCaptionOrigin(52.0f, 127.0f);
 } // namespace
 
 CSwitchOffDlg::CSwitchOffDlg(CWnd* pParentWnd)
-    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, GetSkinStream("image/W1x_map.png"))
+    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, "image/W1x_map.png")
 {
     m_pCaptionAt = &kCaptionOrigin;
 }
@@ -26,13 +26,19 @@ void CSwitchOffDlg::OnInitPopup()
     m_strTip = LoadResString(IDS_TIP_OFF);
     const RadioFlags flags = ReadRadioFlags(m_sysController);
     const NoticeLayout layout = ChooseNoticeLayout(flags.bWirelessExist, flags.bBluetoothExist);
-    // A picture that cannot be loaded leaves the button blank; the notice still says why.
-    if (const SkinArchive* pArchive = GetSkinArchive())
-        LoadControlSkin(&m_btnNotice, IDC_BTN_NOTICE, *pArchive, layout.pszImageMap, "image/koff_main.pos.txt");
+    m_pszImageMap = layout.pszImageMap;
+    OnScaleChanged();
     m_strCaption = LoadResString(layout.uCaptionId, LoadResString(IDS_OFF_BOTH));
     // The tool is the picture's window, which is ours only once the layout has attached it.
     if (m_btnNotice.m_hWnd)
         m_toolTip.AddTool(&m_btnNotice, m_strTip.c_str());
+}
+
+void CSwitchOffDlg::OnScaleChanged()
+{
+    // A picture that cannot be loaded leaves the button blank; the notice still says why.
+    if (const SkinArchive* pArchive = GetSkinArchive())
+        LoadControlSkin(&m_btnNotice, IDC_BTN_NOTICE, *pArchive, m_pszImageMap, "image/koff_main.pos.txt");
 }
 
 LRESULT CSwitchOffDlg::OnScanCode(WPARAM wParam, LPARAM lParam)

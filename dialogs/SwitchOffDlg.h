@@ -24,9 +24,12 @@ public:
 protected:
     // The picture strip, tip and caption for the radios that are fitted.
     void OnInitPopup() override;
+    // The picture's strip and place again, at the new DPI.
+    void OnScaleChanged() override;
     LRESULT OnScanCode(WPARAM wParam, LPARAM lParam);
 
 private:
     SystemController m_sysController;
     CTPButton m_btnNotice;
+    const char* m_pszImageMap = nullptr;   // the picture of the fitted radios
 };

@@ -45,7 +45,7 @@ std::vector<WCHAR> ToWide(LPCSTR pszCaption)
 } // namespace
 
 Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight,
-                                  LPCSTR pszCaption, const Gdiplus::PointF* pOrigin)
+                                  LPCSTR pszCaption, const Gdiplus::PointF* pOrigin, Gdiplus::REAL fEmSize)
 {
     namespace gdip = kfw::gdip;
     CFirstFailure failure;
@@ -76,15 +76,15 @@ Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nW
         const Gdiplus::RectF layout(pOrigin->X, pOrigin->Y, 0.0f, 0.0f);
         if (!text.empty())
             failure << gdip::GdipAddPathString(path.Get(), text.data(), -1, family.Get(), Gdiplus::FontStyleBold,
-                                               13.0f, &layout, format.Get());
+                                               fEmSize, &layout, format.Get());
     }
     failure << gdip::GdipFillPath(graphics.Get(), brush.Get(), path.Get());
     return failure.Get();
 }
 
 void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight, LPCSTR pszCaption,
-                      const Gdiplus::PointF* pOrigin)
+                      const Gdiplus::PointF* pOrigin, Gdiplus::REAL fEmSize)
 {
     kfw::CPaintDC dc(hWnd);
-    DrawSkinCaption(dc.Get(), pBackground, nWidth, nHeight, pszCaption, pOrigin);
+    DrawSkinCaption(dc.Get(), pBackground, nWidth, nHeight, pszCaption, pOrigin, fEmSize);
 }

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "skin/ButtonLogic.h"
+#include "skin/DpiScale.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSlic
     if (!hItem || (m_hWnd != hItem && !SubclassDlgItem(nID, pParent)))
         return FALSE;   // the image stays held, not shown and not animated
 
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nSliceWidth, m_nImageHeight,
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nDrawWidth, m_nDrawHeight,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
     StartAnimation();
     return TRUE;
@@ -76,6 +77,12 @@ bool CTPButton::ReplaceImage(IStream* pStream)
         return false;
     // Not resized and not repainted: the owner repaints when it has chosen every image.
     return LoadImage(pStream, 4) && StartAnimation();
+}
+
+void CTPButton::SetScale(int nPicturePct, int nDpi)
+{
+    m_nPicturePct = nPicturePct;
+    m_nDpi = nDpi;
 }
 
 bool CTPButton::SetHighlight(BYTE bHighlight)
@@ -125,6 +132,8 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
     m_nImageWidth = static_cast<int>(std::min<UINT>(cx, INT_MAX));
     m_nImageHeight = static_cast<int>(std::min<UINT>(cy, INT_MAX));
     m_nSliceWidth = m_nImageWidth / nSliceCount;
+    m_nDrawWidth = ScaleForDpi(UnscaledSize(m_nSliceWidth, m_nPicturePct), m_nDpi);
+    m_nDrawHeight = ScaleForDpi(UnscaledSize(m_nImageHeight, m_nPicturePct), m_nDpi);
     m_pImageSource = m_pImage ? pStream : nullptr;
     m_nSliceCount = nSliceCount;
 
@@ -258,7 +267,13 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     if (!m_pImage)
         return;
     const int xSrc = ButtonSliceLeft(ButtonSliceForState(m_nState, m_bHighlight), m_nSliceWidth);
-    gdip::GdipDrawImageRectRectI(graphics.Get(), m_pImage.Get(), 0, 0, m_nSliceWidth, m_nImageHeight,
+    // A strip of another scale is reduced (or, past the largest, enlarged) as it is drawn.
+    if (m_nDrawWidth != m_nSliceWidth || m_nDrawHeight != m_nImageHeight)
+    {
+        gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
+        gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
+    }
+    gdip::GdipDrawImageRectRectI(graphics.Get(), m_pImage.Get(), 0, 0, m_nDrawWidth, m_nDrawHeight,
                                  xSrc, 0, m_nSliceWidth, m_nImageHeight, Gdiplus::UnitPixel,
                                  nullptr, nullptr, nullptr);
 }

@@ -29,6 +29,9 @@ public:
     // The stream of the still strip it shows already decodes nothing. True only when the new
     // image started an animation.
     bool ReplaceImage(IStream* pStream);
+    // The strips that follow were drawn at nPicturePct percent and are shown at nDpi: the
+    // button is sized and draws at the slice's 96-dpi size scaled to nDpi.
+    void SetScale(int nPicturePct, int nDpi);
     // bHighlight 1: the normal state shows the hover slice. Resets the state to normal; no repaint.
     bool SetHighlight(BYTE bHighlight);
 
@@ -42,6 +45,8 @@ public:
     int GetImageWidth() const { return m_nImageWidth; }
     int GetImageHeight() const { return m_nImageHeight; }
     int GetSliceWidth() const { return m_nSliceWidth; }
+    int GetDrawWidth() const { return m_nDrawWidth; }
+    int GetDrawHeight() const { return m_nDrawHeight; }
     UINT GetFrameCount() const { return m_nFrameCount; }
     bool HasImage() const { return static_cast<bool>(m_pImage); }
     bool IsAnimating() const { return static_cast<bool>(m_hAnimThread); }
@@ -95,4 +100,8 @@ private:
     kfw::CComPtr<IStream> m_pImageStream;  // the image's own seek pointer on the borrowed stream
     IStream* m_pImageSource = nullptr;   // the borrowed stream itself: compared, never read
     int m_nSliceCount = 0;
+    int m_nPicturePct = 100;
+    int m_nDpi = 96;
+    int m_nDrawWidth = 0;                // the slice as shown
+    int m_nDrawHeight = 0;
 };

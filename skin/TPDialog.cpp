@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "skin/DpiScale.h"
 #include "skin/OsVersion.h"
 #include "skin/SkinControls.h"
 #include "skin/SkinLayout.h"
@@ -117,12 +118,17 @@ const DwmEntryPoints& BindDwmApi()
 CTPDialog::CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground)
     : CDialog(nIDTemplate, pParentWnd)
 {
-    LoadBackground(pBackground);
+    LoadBackground(pBackground, 100);
 }
 
 CTPDialog::~CTPDialog() = default;
 
-void CTPDialog::LoadBackground(IStream* pBackground)
+void CTPDialog::SetDpi(int nDpi)
+{
+    m_nDpi = ClampDpi(nDpi);
+}
+
+void CTPDialog::LoadBackground(IStream* pBackground, int nPicturePct)
 {
     m_pBackground.Reset();
     m_pBackgroundSource = nullptr;
@@ -138,6 +144,52 @@ void CTPDialog::LoadBackground(IStream* pBackground)
     m_nWidth = static_cast<int>(uWidth);
     m_nHeight = static_cast<int>(uHeight);
     m_pBackgroundSource = pBackground;
+
+    // Shown at the dialog's DPI: reduced once here, so that the outline is cut from the
+    // picture as it is shown and every paint is a plain copy.
+    const int cx = ScaleForDpi(UnscaledSize(m_nWidth, nPicturePct), m_nDpi);
+    const int cy = ScaleForDpi(UnscaledSize(m_nHeight, nPicturePct), m_nDpi);
+    if ((cx == m_nWidth && cy == m_nHeight) || cx <= 0 || cy <= 0)
+        return;
+    kfw::CGdipBitmap scaled;
+    kfw::CGdipGraphics graphics;
+    if (kfw::gdip::GdipCreateBitmapFromScan0(cx, cy, 0, PixelFormat32bppARGB, nullptr, scaled.Put()) != Gdiplus::Ok
+        || kfw::gdip::GdipGetImageGraphicsContext(scaled.Get(), graphics.Put()) != Gdiplus::Ok)
+        return;   // shown at the size it was drawn at
+    kfw::gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    kfw::gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
+    if (kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), m_pBackground.Get(), 0, 0, cx, cy, 0, 0, m_nWidth, m_nHeight,
+                                          Gdiplus::UnitPixel, nullptr, nullptr, nullptr) != Gdiplus::Ok)
+        return;
+    graphics.Reset();
+    m_pBackground = kfw::CGdipImage(scaled.Release());
+    m_nWidth = cx;
+    m_nHeight = cy;
+}
+
+IStream* GetSkinPictureStream(const SkinArchive& rArchive, const char* pszName, int nDpi, int* pnPct)
+{
+    for (const int nPct : PictureScaleOrder(nDpi))
+    {
+        if (IStream* pStream = GetSkinStream(rArchive, ScaledMemberName(pszName, nPct).c_str()))
+        {
+            *pnPct = nPct;
+            return pStream;
+        }
+    }
+    *pnPct = 100;
+    return nullptr;
+}
+
+IStream* GetSkinPictureStream(const char* pszName, int nDpi, int* pnPct)
+{
+    const SkinArchive* pArchive = GetSkinArchive();
+    if (!pArchive || !pszName)
+    {
+        *pnPct = 100;
+        return nullptr;
+    }
+    return GetSkinPictureStream(*pArchive, pszName, nDpi, pnPct);
 }
 
 void CTPDialog::ApplyRegion()
@@ -192,13 +244,13 @@ BOOL CTPDialog::OnInitDialog()
     return TRUE;
 }
 
-bool CTPDialog::ChangeBackground(IStream* pBackground)
+bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
 {
     ::ShowWindow(m_hWnd, SW_HIDE);
     // The archive hands out one stream per member, so the same stream is the same picture:
     // the mode pop-up asks again for the one its constructor decoded.
     if (!m_pBackground || pBackground != m_pBackgroundSource)
-        LoadBackground(pBackground);
+        LoadBackground(pBackground, nPicturePct);
     if (m_nWidth == 0 || !CDialog::OnInitDialog())
     {
         EndDialog(-1);
@@ -382,10 +434,15 @@ BOOL CTPDialog::LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rAr
     ImageMapRecord image;
     switch (FindImageMapRecord(pText, cbText, nWanted, image))
     {
-    case LayoutScan::Record:
-        if (!AttachControlImage(pControl, nID, this, GetSkinStream(rArchive, image.strImage.c_str())))
+    case LayoutScan::Record: {
+        int nPct = 100;
+        IStream* pStream = GetSkinPictureStream(rArchive, image.strImage.c_str(), m_nDpi, &nPct);
+        if (auto* pButton = dynamic_cast<CTPButton*>(pControl))
+            pButton->SetScale(nPct, m_nDpi);
+        if (!AttachControlImage(pControl, nID, this, pStream))
             return FALSE;
         break;
+    }
     case LayoutScan::End:
         break;   // no image for this control
     case LayoutScan::Malformed:
@@ -410,7 +467,8 @@ BOOL CTPDialog::LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rAr
             return FALSE;
         // A control kind that took no image may not be attached: move the dialog item.
         HWND hControl = pControl->m_hWnd ? pControl->m_hWnd : ::GetDlgItem(m_hWnd, nWanted);
-        ::SetWindowPos(hControl, HWND_TOP, place.x, place.y, place.cx, place.cy,
+        ::SetWindowPos(hControl, HWND_TOP, ScaleForDpi(place.x, m_nDpi), ScaleForDpi(place.y, m_nDpi),
+                       ScaleForDpi(place.cx, m_nDpi), ScaleForDpi(place.cy, m_nDpi),
                        place.bKeepSize ? SWP_NOSIZE : SWP_SHOWWINDOW);
         return TRUE;
     }

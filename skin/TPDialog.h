@@ -32,10 +32,15 @@ public:
     // Swaps the picture of the live dialog: reshaped, resized, corner kept, left hidden.
     // The stream the picture came from again decodes nothing and keeps the outline.
     // false after ending the dialog with -1 when the stream gives no picture.
-    bool ChangeBackground(IStream* pBackground);
+    // nPicturePct: the scale the picture was drawn at; it is shown at the dialog's DPI.
+    bool ChangeBackground(IStream* pBackground, int nPicturePct = 100);
+
+    // The DPI the skin is shown at from the next picture, image and placement on (clamped).
+    void SetDpi(int nDpi);
+    int GetDpi() const { return m_nDpi; }
 
     // Gives control nID its image strip (image-map file) and place (position file), both read
-    // afresh from rArchive. pControl is a CTPButton, CTPCheck or CTPSlider, or any window
+    // afresh from rArchive, both at the dialog's DPI. pControl is a CTPButton, CTPCheck or CTPSlider, or any window
     // object (which gets no image). FALSE when pControl is null, a file is missing or has a
     // broken record, the image cannot be attached, or a position record up to the wanted one
     // names an id that is no child of this dialog. TRUE also when no record names nID.
@@ -76,9 +81,10 @@ protected:
     HRGN m_hRgn = nullptr;           // last handed to the window, which owns it
     int m_nWidth = 0;
     int m_nHeight = 0;
+    int m_nDpi = 96;
 
 private:
-    void LoadBackground(IStream* pBackground);
+    void LoadBackground(IStream* pBackground, int nPicturePct);
     // Cuts the window to the picture's outline, once per picture; keeps the old shape when
     // no region is made.
     void ApplyRegion();
@@ -86,6 +92,11 @@ private:
     IStream* m_pBackgroundSource = nullptr;   // the picture's stream: compared, never read
     bool m_bRegionFromBackground = false;     // the window's outline is the current picture's
 };
+
+// The stream of skin picture pszName (its 1x member name) for nDpi: the nearest scale at or
+// above it, else the next one the archive holds; *pnPct gets the scale found. Null when none.
+IStream* GetSkinPictureStream(const SkinArchive& rArchive, const char* pszName, int nDpi, int* pnPct);
+IStream* GetSkinPictureStream(const char* pszName, int nDpi, int* pnPct);
 
 // The alpha of every pixel of pImage, row by row, into rAlpha (resized to width x height).
 // ReadImageAlphaLocked locks the bits once (false when the image is no bitmap or cannot be
