@@ -12,18 +12,26 @@ namespace {
 // One pop-up at a time: the frame's guard sees to that.
 CSkinPopup* g_pOpenPopup = nullptr;
 
-// shcore's GetDpiForMonitor (Windows 8.1 on), bound at the first call and kept.
+// The monitor's DPI as this process sees it. Only a per-monitor aware process is told each
+// monitor's own (shcore, Windows 8.1 on); any other sees the system's DPI on every monitor,
+// and the system scales its windows. Bound at the first call and kept.
 int MonitorDpi(HMONITOR hMonitor)
 {
+    using PFN_GETPROCESSDPIAWARENESS = HRESULT(WINAPI*)(HANDLE, int*);
     using PFN_GETDPIFORMONITOR = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     static kfw::CModule s_hShcore(::LoadLibraryA("shcore.dll"));
+    static const auto s_pfnAwareness = s_hShcore
+        ? kfw::ProcAs<PFN_GETPROCESSDPIAWARENESS>(::GetProcAddress(s_hShcore.Get(), "GetProcessDpiAwareness"))
+        : nullptr;
     static const auto s_pfnGetDpi = s_hShcore
         ? kfw::ProcAs<PFN_GETDPIFORMONITOR>(::GetProcAddress(s_hShcore.Get(), "GetDpiForMonitor"))
         : nullptr;
+    int nAwareness = 0;
     UINT uDpiX = 0, uDpiY = 0;
-    if (s_pfnGetDpi && SUCCEEDED(s_pfnGetDpi(hMonitor, 0 /*MDT_EFFECTIVE_DPI*/, &uDpiX, &uDpiY)))
+    if (s_pfnAwareness && s_pfnGetDpi && SUCCEEDED(s_pfnAwareness(nullptr, &nAwareness))
+        && nAwareness == 2 /*PROCESS_PER_MONITOR_DPI_AWARE*/
+        && SUCCEEDED(s_pfnGetDpi(hMonitor, 0 /*MDT_EFFECTIVE_DPI*/, &uDpiX, &uDpiY)))
         return static_cast<int>(uDpiX);
-    // Older systems have one DPI for every monitor.
     kfw::CWindowDC dc(nullptr);
     return dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSX) : DPI_BASE;
 }

@@ -144,6 +144,7 @@ void CTPDialog::LoadBackground(IStream* pBackground, int nPicturePct)
     m_nWidth = static_cast<int>(uWidth);
     m_nHeight = static_cast<int>(uHeight);
     m_pBackgroundSource = pBackground;
+    m_nBackgroundDpi = m_nDpi;
 
     // Shown at the dialog's DPI: reduced once here, so that the outline is cut from the
     // picture as it is shown and every paint is a plain copy.
@@ -249,7 +250,7 @@ bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
     ::ShowWindow(m_hWnd, SW_HIDE);
     // The archive hands out one stream per member, so the same stream is the same picture:
     // the mode pop-up asks again for the one its constructor decoded.
-    if (!m_pBackground || pBackground != m_pBackgroundSource)
+    if (!m_pBackground || pBackground != m_pBackgroundSource || m_nDpi != m_nBackgroundDpi)
         LoadBackground(pBackground, nPicturePct);
     if (m_nWidth == 0 || !CDialog::OnInitDialog())
     {

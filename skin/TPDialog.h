@@ -90,6 +90,7 @@ private:
     void ApplyRegion();
 
     IStream* m_pBackgroundSource = nullptr;   // the picture's stream: compared, never read
+    int m_nBackgroundDpi = 96;                // the DPI the picture was shown at
     bool m_bRegionFromBackground = false;     // the window's outline is the current picture's
 };
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -428,3 +429,81 @@ TEST_F(KovaModePopup, OneRadioMachinesTouchOnlyTheirOwnRadio)
 }
 
 } // namespace
+
+// At each display scale the pop-up is built at that DPI: its size, outline, buttons and
+// caption are the 96-dpi ones scaled, and it sits centred on the screen.
+TEST(KovaModePopupScale, OpensAtTheDisplayScale)
+{
+    CEmscState state(0x1F);
+    ASSERT_TRUE(state.IsReady());
+    ASSERT_TRUE(kovatest::ParkPointer());
+    RECT rcOutline96 = {};
+    for (const int nDpi : { 96, 120, 144, 192 })
+    {
+        SCOPED_TRACE(nDpi);
+        kovatest::CDisplayScale scale(static_cast<DWORD>(nDpi));
+        ASSERT_TRUE(scale.IsSet());
+        CProcessGuard kova = CProcessGuard::Start("Kova.exe", "");
+        HWND hFrame = nullptr;
+        ASSERT_TRUE(PumpUntil([&] {
+            const std::vector<HWND> frames = TopLevelOf(kova.Pid(), KOVA_WINDOW_CLASS, false);
+            return (hFrame = frames.empty() ? nullptr : frames[0]) != nullptr;
+        }, kWaitMs));
+        ASSERT_TRUE(WaitForTrayIcon(CIconSelector::ByOwner(hFrame, kTrayId), kWaitMs));
+        ASSERT_TRUE(Stroke("0x04 ext"));
+        HWND hDlg = nullptr;
+        ASSERT_TRUE(PumpUntil([&] {
+            const std::vector<HWND> dialogs = TopLevelOf(kova.Pid(), "#32770", true);
+            return (hDlg = dialogs.empty() ? nullptr : dialogs[0]) != nullptr;
+        }, kWaitMs));
+        auto s = [nDpi](int n) { return (n * nDpi + 48) / 96; };
+
+        RECT rc = {}, rcButton = {}, rcOutline = {};
+        ::GetWindowRect(hDlg, &rc);
+        EXPECT_EQ(rc.right - rc.left, s(257));
+        EXPECT_EQ(rc.bottom - rc.top, s(201));
+        EXPECT_EQ(rc.left, (::GetSystemMetrics(SM_CXSCREEN) - s(257)) / 2);
+        EXPECT_EQ(rc.top, (::GetSystemMetrics(SM_CYSCREEN) - s(201)) / 2);
+        ::GetWindowRect(::GetDlgItem(hDlg, IDC_BTN_BT), &rcButton);
+        EXPECT_EQ(rcButton.left - rc.left, s(168));
+        EXPECT_EQ(rcButton.top - rc.top, s(87));
+        EXPECT_EQ(rcButton.right - rcButton.left, s(75));
+        EXPECT_EQ(rcButton.bottom - rcButton.top, s(64));
+
+        // The outline is cut from the picture as shown: its bounds scale, give or take a pixel.
+        kfw::CRgnH hRgn(::CreateRectRgn(0, 0, 0, 0));
+        ASSERT_NE(::GetWindowRgn(hDlg, hRgn.Get()), ERROR);
+        ::GetRgnBox(hRgn.Get(), &rcOutline);
+        if (nDpi == 96)
+            rcOutline96 = rcOutline;
+        EXPECT_NEAR(rcOutline.left, s(rcOutline96.left), 1);
+        EXPECT_NEAR(rcOutline.top, s(rcOutline96.top), 1);
+        EXPECT_NEAR(rcOutline.right, s(rcOutline96.right), 1);
+        EXPECT_NEAR(rcOutline.bottom, s(rcOutline96.bottom), 1);
+
+        // The caption: white glyphs whose rows start under the scaled origin and are about
+        // the scaled em size high.
+        int nTop = INT_MAX, nBottom = -1;
+        PumpUntil([&] {   // until the first paint has reached the screen
+            CCanvas screen(s(257), s(201), 0);
+            kfw::CWindowDC dcScreen(nullptr);
+            ::BitBlt(screen.DC(), 0, 0, s(257), s(201), dcScreen.Get(), rc.left, rc.top, SRCCOPY);
+            for (int y = s(160); y < s(201); ++y)
+                for (int x = 0; x < s(257); ++x)
+                    if ((screen.At(x, y) & 0xFFFFFF) == 0xFFFFFF)
+                    {
+                        nTop = std::min(nTop, y);
+                        nBottom = std::max(nBottom, y);
+                    }
+            return nBottom >= 0;
+        }, kWaitMs);
+        EXPECT_GE(nTop, s(169));
+        EXPECT_GE(nBottom - nTop + 1, s(8));
+        EXPECT_LE(nBottom - nTop + 1, s(16));
+
+        ASSERT_TRUE(Stroke("0x71"));
+        ASSERT_TRUE(PumpUntil([&] { return TopLevelOf(kova.Pid(), "#32770", true).empty(); }, kWaitMs));
+        ::PostMessageA(hFrame, WM_CLOSE, 0, 0);
+        EXPECT_EQ(kova.Wait(kWaitMs), 0u);
+    }
+}

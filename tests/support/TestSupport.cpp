@@ -305,4 +305,34 @@ BOOL CMessageLog::ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, 
     return TRUE;
 }
 
+namespace {
+const char kDesktopKey[] = "Control Panel\\Desktop";
+}
+
+CDisplayScale::CDisplayScale(DWORD dwDpi)
+{
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                          &hKey, nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD dwType = 0, cb = sizeof m_dwOld;
+    m_bHadOld = ::RegQueryValueExA(hKey, "LogPixels", nullptr, &dwType, reinterpret_cast<BYTE*>(&m_dwOld), &cb)
+                    == ERROR_SUCCESS && dwType == REG_DWORD;
+    m_bSet = ::RegSetValueExA(hKey, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwDpi), sizeof dwDpi)
+             == ERROR_SUCCESS;
+    ::RegCloseKey(hKey);
+}
+
+CDisplayScale::~CDisplayScale()
+{
+    HKEY hKey = nullptr;
+    if (!m_bSet || ::RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS)
+        return;
+    if (m_bHadOld)
+        ::RegSetValueExA(hKey, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_dwOld), sizeof m_dwOld);
+    else
+        ::RegDeleteValueA(hKey, "LogPixels");
+    ::RegCloseKey(hKey);
+}
+
 } // namespace kovatest

@@ -79,6 +79,23 @@ bool StrokeScanKey(WORD wScan, WORD wVk);
 // Away from the screen's centre, where pop-ups open and a resting pointer holds them.
 bool ParkPointer();
 
+// The display scale as Wine takes it (HKCU\Control Panel\Desktop, DWORD LogPixels) for the
+// programs started in this scope; the old value comes back when it goes, failure or not.
+class CDisplayScale {
+public:
+    explicit CDisplayScale(DWORD dwDpi);
+    ~CDisplayScale();
+    CDisplayScale(const CDisplayScale&) = delete;
+    CDisplayScale& operator=(const CDisplayScale&) = delete;
+
+    bool IsSet() const { return m_bSet; }
+
+private:
+    DWORD m_dwOld = 0;
+    bool m_bHadOld = false;
+    bool m_bSet = false;
+};
+
 // A name no other test run uses at the same time (process id and a counter).
 std::string UniqueName(const char* pszBase);
 
