@@ -545,30 +545,116 @@ def split_at(x, y):
     return DARK_BLUE if x + y < 15 else LIGHT_BLUE
 
 
-def tray_icons():
+def tray_icons(white=WHITE):
+    """The 16-pixel pictures; white is the colour of the 'on' marks (dark for a light taskbar)."""
     icons = {}
     for on, ident in ((True, 143), (False, 144)):
         img = tray_square(split_at)
-        mark = WHITE if on else RED
+        mark = white if on else RED
         blit(img, RUNE_SMALL, 2, 2, mark)
         blit(img, LETTER_W, 9, 9, mark)
         icons[ident] = img
     for on, ident in ((True, 145), (False, 146)):
         img = tray_square(lambda x, y: DARK_BLUE)
-        blit(img, RUNE, 2 if on else 4, 1, WHITE if on else RED)
+        blit(img, RUNE, 2 if on else 4, 1, white if on else RED)
         if on:
             for x, y in WAVE_MARK:
-                img.putpixel((x, y), WHITE + (255,))
+                img.putpixel((x, y), white + (255,))
         icons[ident] = img
     for on, ident in ((True, 147), (False, 148)):
         img = tray_square(lambda x, y: LIGHT_BLUE)
         if on:
-            blit(img, WIFI_ARCS, 0, 2, WHITE)
-            blit(img, WIFI_TEXT, 1, 10, WHITE)
+            blit(img, WIFI_ARCS, 0, 2, white)
+            blit(img, WIFI_TEXT, 1, 10, white)
         else:
             blit(img, WIFI_TEXT, 1, 6, RED)
         icons[ident] = img
     return icons
+
+
+# Larger tray sizes for high DPI, drawn rather than stretched. Coordinates are the 16-pixel art's
+# grid (pixel centres at .5), so each size shows the same motifs in the same places.
+
+TRAY_SIZES = (20, 24, 28, 30, 32, 36, 40, 48, 64)
+DARK_MARK = (32, 32, 32)    # the 'on' marks on a light taskbar, where white would vanish
+LIGHT_OFFSET = 20           # light-taskbar icon ids: the dark ones' + 20
+
+
+def draw_polyline(d, pts, width):
+    d.line(pts, fill=255, width=max(1, int(round(width))), joint="curve")
+    round_cap(d, pts[0], width, 255)
+    round_cap(d, pts[-1], width, 255)
+
+
+def draw_arcs(d, cx, cy, radii, start, end, width):
+    for r in radii:
+        d.arc([cx - r - width / 2, cy - r - width / 2, cx + r + width / 2, cy + r + width / 2],
+              start, end, fill=255, width=max(1, int(round(width))))
+        for a in (start, end):
+            round_cap(d, (cx + r * math.cos(math.radians(a)), cy + r * math.sin(math.radians(a))),
+                      width, 255)
+
+
+def draw_wifi_text(d, u, dy, width):
+    """'WiFi' as strokes, top of the letters at grid row 10 + dy."""
+    def p(x, y):
+        return (x * u, (y + dy) * u)
+    draw_polyline(d, [p(1.5, 10.5), p(2.4, 14.5), p(3.5, 11.8), p(4.6, 14.5), p(5.5, 10.5)], width)
+    for x in (7.5, 13.5):   # the two i: a dot and a stem
+        round_cap(d, p(x, 10.5), width, 255)
+        draw_polyline(d, [p(x, 12.3), p(x, 14.5)], width)
+    draw_polyline(d, [p(9.5, 14.5), p(9.5, 10.5), p(11.5, 10.5)], width)
+    draw_polyline(d, [p(9.5, 12.5), p(11.0, 12.5)], width)
+
+
+def tray_drawn(ident, size, white=WHITE):
+    """A tray picture drawn at size pixels: the 16-pixel art's square and marks as shapes."""
+    ss = 8
+    n = size * ss
+    u = n / 16
+    on = ident in (143, 145, 147)
+    colour = white if on else RED
+
+    dark = Image.new("RGB", (n, n), DARK_BLUE)
+    light = Image.new("RGB", (n, n), LIGHT_BLUE)
+    if ident in (143, 144):
+        fill = light.copy()
+        upper = Image.new("L", (n, n), 0)
+        ImageDraw.Draw(upper).polygon([(0, 0), (n, 0), (0, n)], fill=255)
+        fill.paste(dark, (0, 0), upper)
+    else:
+        fill = dark if ident in (145, 146) else light
+
+    # Whole-pixel border and corner radius keep the edges crisp at every size.
+    border = max(1, round(size / 16)) * ss
+    radius = max(1.5, 1.5 * size / 16) * ss
+    shape = Image.new("L", (n, n), 0)
+    ImageDraw.Draw(shape).rounded_rectangle([0, 0, n - 1, n - 1], radius=radius, fill=255)
+    inner = Image.new("L", (n, n), 0)
+    ImageDraw.Draw(inner).rounded_rectangle([border, border, n - 1 - border, n - 1 - border],
+                                            radius=max(0, radius - border), fill=255)
+    img = Image.composite(fill, fill.point(lambda v: int(round(v * 0.62))), inner)
+
+    mark = Image.new("L", (n, n), 0)
+    d = ImageDraw.Draw(mark)
+    width = 1.05 * u
+    if ident in (143, 144):
+        draw_rune(d, 4.5 * u, 6.5 * u, 8 * u, width)
+        draw_polyline(d, [(9.5 * u, 9.5 * u), (10.5 * u, 13.5 * u), (11.5 * u, 11 * u),
+                          (12.5 * u, 13.5 * u), (13.5 * u, 9.5 * u)], width)
+    elif ident in (145, 146):
+        draw_rune(d, (5.5 if on else 7.5) * u, 7.5 * u, 12 * u, width)
+        if on:
+            draw_arcs(d, 8.5 * u, 7.5 * u, [3 * u, 6 * u], -45, 45, width)
+    elif on:
+        d.ellipse([7 * u, 7 * u, 9 * u, 9 * u], fill=255)
+        draw_arcs(d, 8 * u, 8 * u, [3 * u, 6 * u], 215, 325, width)
+        draw_wifi_text(d, u, 0, width)
+    else:
+        draw_wifi_text(d, u, -4, width)
+    img = Image.composite(Image.new("RGB", (n, n), colour), img, mark).convert("RGBA")
+    img.putalpha(shape)
+    return img.resize((size, size), Image.BOX)
 
 
 def app_icon(size):
@@ -658,9 +744,13 @@ def write_icons(out_dir, scratch):
     os.makedirs(out_dir, exist_ok=True)
     names = {143: "tray_both_on", 144: "tray_both_off", 145: "tray_bt_on", 146: "tray_bt_off",
              147: "tray_wlan_on", 148: "tray_wlan_off"}
-    for ident, img in tray_icons().items():
-        pack_icon(os.path.join(out_dir, names[ident] + ".ico"),
-                  [(b, img) for b in (4, 8, 32)], scratch=scratch)
+    # The 16-pixel entries first, as they have always been; the drawn sizes after them in 32 bits.
+    for suffix, white in (("", WHITE), ("_light", DARK_MARK)):
+        for ident, img in tray_icons(white).items():
+            entries = [(b, img) for b in (4, 8, 32)]
+            entries += [(32, tray_drawn(ident, size, white)) for size in TRAY_SIZES]
+            pack_icon(os.path.join(out_dir, names[ident] + suffix + ".ico"), entries,
+                      scratch=scratch)
     entries = []
     for size in (16, 24, 32, 48):
         img = app_icon_16() if size == 16 else app_icon(size)
