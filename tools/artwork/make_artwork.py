@@ -652,9 +652,11 @@ def tray_drawn(ident, size, white=WHITE):
         draw_wifi_text(d, u, 0, width)
     else:
         draw_wifi_text(d, u, -4, width)
-    img = Image.composite(Image.new("RGB", (n, n), colour), img, mark).convert("RGBA")
-    img.putalpha(shape)
-    return img.resize((size, size), Image.BOX)
+    img = Image.composite(Image.new("RGB", (n, n), colour), img, mark).resize((size, size), Image.BOX)
+    # A hard outline, as the 16-pixel art has: a tray that paints a changed icon over the old one
+    # without clearing would otherwise let the old picture show through soft corners.
+    alpha = shape.resize((size, size), Image.BOX).point(lambda v: 255 if v >= 128 else 0)
+    return Image.composite(img.convert("RGBA"), Image.new("RGBA", (size, size), (0, 0, 0, 0)), alpha)
 
 
 def app_icon(size):
