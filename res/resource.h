@@ -10,6 +10,14 @@
 #define IDI_TRAY_BT_OFF          146
 #define IDI_TRAY_WLAN_ON         147
 #define IDI_TRAY_WLAN_OFF        148
+// The same pictures with dark marks, for a light taskbar: each dark id + IDI_TRAY_LIGHT_OFFSET.
+#define IDI_TRAY_LIGHT_OFFSET    20
+#define IDI_TRAY_BOTH_ON_LIGHT   163
+#define IDI_TRAY_BOTH_OFF_LIGHT  164
+#define IDI_TRAY_BT_ON_LIGHT     165
+#define IDI_TRAY_BT_OFF_LIGHT    166
+#define IDI_TRAY_WLAN_ON_LIGHT   167
+#define IDI_TRAY_WLAN_OFF_LIGHT  168
 // The skin archive, resource type "TAR".
 #define IDR_SKIN_TAR             149
 

@@ -1,10 +1,12 @@
 // Icon groups: which sizes and bit depths each holds, what the stored images really are, and
-// that the tray pictures follow the colour rule (white marks on, red marks off).
+// that the tray pictures follow the colour rule (white marks on, red marks off; dark marks on in
+// the light-taskbar set) at every size they hold.
 #include "ResTestUtil.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <utility>
 
@@ -48,20 +50,24 @@ std::set<Entry> Entries(std::initializer_list<int> sizes, std::initializer_list<
     return s;
 }
 
+// Every tray icon, dark and light: the 16-pixel art and one drawn picture per high-DPI size.
+const int kTraySizes[] = {16, 20, 24, 28, 30, 32, 36, 40, 48, 64};
+const int kTrayIds[] = {IDI_TRAY_BOTH_ON,       IDI_TRAY_BOTH_OFF,       IDI_TRAY_BT_ON,
+                        IDI_TRAY_BT_OFF,        IDI_TRAY_WLAN_ON,        IDI_TRAY_WLAN_OFF,
+                        IDI_TRAY_BOTH_ON_LIGHT, IDI_TRAY_BOTH_OFF_LIGHT, IDI_TRAY_BT_ON_LIGHT,
+                        IDI_TRAY_BT_OFF_LIGHT,  IDI_TRAY_WLAN_ON_LIGHT,  IDI_TRAY_WLAN_OFF_LIGHT};
+
 TEST(ResourceIcons, GroupsHoldTheSizesAndDepthsAndTheImagesMatchTheirEntries)
 {
     std::set<Entry> app = Entries({16, 24, 32, 48}, {4, 8, 32});
     app.insert({256, 32});
-    const std::pair<int, std::set<Entry>> kGroups[] = {
-        {IDR_MAINFRAME, app},
-        {IDI_TRAY_BOTH_ON, Entries({16}, {4, 8, 32})},
-        {IDI_TRAY_BOTH_OFF, Entries({16}, {4, 8, 32})},
-        {IDI_TRAY_BT_ON, Entries({16}, {4, 8, 32})},
-        {IDI_TRAY_BT_OFF, Entries({16}, {4, 8, 32})},
-        {IDI_TRAY_WLAN_ON, Entries({16}, {4, 8, 32})},
-        {IDI_TRAY_WLAN_OFF, Entries({16}, {4, 8, 32})},
-    };
-    for (const auto& [id, expected] : kGroups) {
+    std::set<Entry> tray = Entries({16}, {4, 8});
+    for (int size : kTraySizes)
+        tray.insert({size, 32});
+    std::vector<std::pair<int, std::set<Entry>>> groups = {{IDR_MAINFRAME, app}};
+    for (int id : kTrayIds)
+        groups.push_back({id, tray});
+    for (const auto& [id, expected] : groups) {
         SCOPED_TRACE("icon " + std::to_string(id));
         std::vector<IconImage> images = GroupImages(id);
         std::set<Entry> got;
@@ -91,12 +97,14 @@ TEST(ResourceIcons, GroupsHoldTheSizesAndDepthsAndTheImagesMatchTheirEntries)
     }
 }
 
-enum class Colour { Other, White, Red, DarkBlue, LightBlue };
+enum class Colour { Other, White, Black, Red, DarkBlue, LightBlue };
 
 Colour Classify(BYTE r, BYTE g, BYTE b)
 {
     if (r >= 230 && g >= 230 && b >= 230)
         return Colour::White;
+    if (r < 60 && g < 60 && b < 60)
+        return Colour::Black;
     if (r >= 200 && g < 90 && b < 90)
         return Colour::Red;
     if (b >= 130 && r < 60 && g < 90)
@@ -106,18 +114,18 @@ Colour Classify(BYTE r, BYTE g, BYTE b)
     return Colour::Other;
 }
 
-// The 16-pixel, 32-bit picture of a tray icon, top row first, as (B, G, R, A) quads.
-std::vector<RGBQUAD> TrayPixels(int id)
+// The 32-bit picture of a tray icon at one size, top row first, as (B, G, R, A) quads.
+std::vector<RGBQUAD> TrayPixels(int id, int size)
 {
     for (const IconImage& img : GroupImages(id)) {
-        if (img.size != 16 || img.bits != 32 || img.png)
+        if (img.size != size || img.bits != 32 || img.png)
             continue;
-        std::vector<RGBQUAD> px(256);
+        std::vector<RGBQUAD> px(size * size);
         const BYTE* bits = img.data.p + sizeof(BITMAPINFOHEADER);
-        if (img.data.size < sizeof(BITMAPINFOHEADER) + 256 * 4)
+        if (img.data.size < sizeof(BITMAPINFOHEADER) + px.size() * 4)
             return {};
-        for (int y = 0; y < 16; ++y)   // stored bottom-up
-            std::memcpy(&px[y * 16], bits + (15 - y) * 16 * 4, 16 * 4);
+        for (int y = 0; y < size; ++y)   // stored bottom-up
+            std::memcpy(&px[y * size], bits + (size - 1 - y) * size * 4, size * 4);
         return px;
     }
     return {};
@@ -128,7 +136,7 @@ TEST(ResourceIcons, TrayPicturesShowOnInWhiteAndOffInRedOnTheirRadiosColours)
     struct Case {
         int id;
         bool on;
-        POINT darkAt, lightAt;   // a background pixel of each blue; {-1,-1} when absent
+        POINT darkAt, lightAt;   // a background pixel of each blue on the 16-pixel grid; {-1,-1} when absent
     };
     const Case kCases[] = {
         {IDI_TRAY_BOTH_ON, true, {7, 1}, {14, 8}},
@@ -138,47 +146,61 @@ TEST(ResourceIcons, TrayPicturesShowOnInWhiteAndOffInRedOnTheirRadiosColours)
         {IDI_TRAY_WLAN_ON, true, {-1, -1}, {14, 1}},
         {IDI_TRAY_WLAN_OFF, false, {-1, -1}, {14, 1}},
     };
-    for (const Case& c : kCases) {
-        SCOPED_TRACE("icon " + std::to_string(c.id));
-        std::vector<RGBQUAD> px = TrayPixels(c.id);
-        ASSERT_EQ(256u, px.size());
-        int white = 0, red = 0, dark = 0, light = 0;
-        for (const RGBQUAD& q : px) {
-            if (q.rgbReserved != 255)
-                continue;
-            switch (Classify(q.rgbRed, q.rgbGreen, q.rgbBlue)) {
-            case Colour::White: ++white; break;
-            case Colour::Red: ++red; break;
-            case Colour::DarkBlue: ++dark; break;
-            case Colour::LightBlue: ++light; break;
-            default: break;
+    // The light-taskbar set draws its "on" marks dark instead of white.
+    for (bool light : {false, true}) {
+        for (const Case& c : kCases) {
+            const int id = c.id + (light ? IDI_TRAY_LIGHT_OFFSET : 0);
+            const Colour onMark = light ? Colour::Black : Colour::White;
+            for (int size : kTraySizes) {
+                SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size));
+                std::vector<RGBQUAD> px = TrayPixels(id, size);
+                ASSERT_EQ(static_cast<size_t>(size * size), px.size());
+                std::map<Colour, int> count;
+                for (const RGBQUAD& q : px) {
+                    if (q.rgbReserved == 255)
+                        ++count[Classify(q.rgbRed, q.rgbGreen, q.rgbBlue)];
+                }
+                EXPECT_GE(count[c.on ? onMark : Colour::Red], 15 * size * size / 256);
+                for (Colour wrong : {Colour::White, Colour::Black, Colour::Red}) {
+                    if (wrong != (c.on ? onMark : Colour::Red)) {
+                        EXPECT_EQ(0, count[wrong]) << static_cast<int>(wrong);
+                    }
+                }
+                auto at = [&](POINT p) {
+                    const RGBQUAD& q = px[(2 * p.y + 1) * size / 32 * size + (2 * p.x + 1) * size / 32];
+                    return Classify(q.rgbRed, q.rgbGreen, q.rgbBlue);
+                };
+                // Soft edges of the drawn sizes blend into other blues: absence is a 16-pixel rule.
+                if (c.darkAt.x >= 0) {
+                    EXPECT_EQ(Colour::DarkBlue, at(c.darkAt));
+                } else if (size == 16) {
+                    EXPECT_EQ(0, count[Colour::DarkBlue]);
+                }
+                if (c.lightAt.x >= 0) {
+                    EXPECT_EQ(Colour::LightBlue, at(c.lightAt));
+                } else if (size == 16) {
+                    EXPECT_EQ(0, count[Colour::LightBlue]);
+                }
             }
-        }
-        EXPECT_GE(c.on ? white : red, 20);
-        EXPECT_EQ(0, c.on ? red : white);
-        auto at = [&](POINT p) {
-            const RGBQUAD& q = px[p.y * 16 + p.x];
-            return Classify(q.rgbRed, q.rgbGreen, q.rgbBlue);
-        };
-        if (c.darkAt.x >= 0) {
-            EXPECT_EQ(Colour::DarkBlue, at(c.darkAt));
-        } else {
-            EXPECT_EQ(0, dark);
-        }
-        if (c.lightAt.x >= 0) {
-            EXPECT_EQ(Colour::LightBlue, at(c.lightAt));
-        } else {
-            EXPECT_EQ(0, light);
         }
     }
 }
 
 TEST(ResourceIcons, TrayIconsLoadAtTheirOwnSize)
 {
-    for (int id = IDI_TRAY_BOTH_ON; id <= IDI_TRAY_WLAN_OFF; ++id) {
-        kfw::CIcon hIcon(static_cast<HICON>(
-            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0)));
-        EXPECT_TRUE(hIcon) << id;
+    for (int id : kTrayIds) {
+        for (int size : kTraySizes) {
+            kfw::CIcon hIcon(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                                             IMAGE_ICON, size, size, 0)));
+            ASSERT_TRUE(hIcon) << id << " at " << size;
+            ICONINFO info{};
+            ASSERT_TRUE(::GetIconInfo(hIcon.Get(), &info));
+            kfw::CBitmapH hColour(info.hbmColor), hMask(info.hbmMask);
+            BITMAP bm{};
+            ASSERT_TRUE(::GetObjectA(hColour.Get(), sizeof bm, &bm));
+            EXPECT_EQ(size, bm.bmWidth) << id;
+            EXPECT_EQ(size, bm.bmHeight) << id;
+        }
     }
 }
 

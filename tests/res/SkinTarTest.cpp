@@ -33,6 +33,16 @@ const char* const kMemberOrder[] = {
     "image/Wmap2.png",
 };
 
+// High-DPI members follow the 1x ones, per scale: the two backgrounds, then the six strips.
+const int kScales[] = {150, 200, 300};
+const char* const kScaledBases[] = {"W1x_map", "W3x_map", "4alloff", "4bluetooth", "4bluetooth_off",
+                                    "4wifi", "4wifi_off", "4wifiandbt"};
+
+std::string Scaled(int scale, const std::string& base) { return "image/x" + std::to_string(scale) + "/" + base + ".png"; }
+
+// Halves round up: 257 at 150 % is 386.
+UINT ScaledSize(UINT n, int scale) { return (n * scale + 50) / 100; }
+
 class SkinTar : public ::testing::Test {
 protected:
     void SetUp() override
@@ -53,13 +63,16 @@ protected:
     kfw::CGdiplusSession m_gdiplus;
 };
 
-TEST_F(SkinTar, IsAGnuArchiveOfTheTwentyMembersInOrder)
+TEST_F(SkinTar, IsAGnuArchiveOfTheMembersInOrder)
 {
     EXPECT_EQ(0u, m_tar.size % 10240) << "GNU tar pads to whole records";
-    std::vector<std::string> names;
+    std::vector<std::string> names, expected(std::begin(kMemberOrder), std::end(kMemberOrder));
     for (const restest::TarMember& m : m_members)
         names.push_back(m.name);
-    EXPECT_EQ(std::vector<std::string>(std::begin(kMemberOrder), std::end(kMemberOrder)), names);
+    for (int scale : kScales)
+        for (const char* base : kScaledBases)
+            expected.push_back(Scaled(scale, base));
+    EXPECT_EQ(expected, names);
     ASSERT_FALSE(m_members.empty());
     EXPECT_EQ('5', m_members[0].type);
     EXPECT_EQ(0u, m_members[0].size);
@@ -90,12 +103,13 @@ TEST_F(SkinTar, LayoutTextsAreByteExact)
 }
 
 struct PictureCase {
-    const char* name;
+    std::string name;
     bool png;
     UINT width, height;
+    bool alpha = true;   // PNG only
 };
 
-const PictureCase kPictures[] = {
+const PictureCase k1xPictures[] = {
     {"image/1x_map.png", true, 104, 156},
     {"image/3x_map.png", true, 257, 201},
     {"image/W1x_map.png", true, 104, 156},
@@ -110,19 +124,33 @@ const PictureCase kPictures[] = {
     {"image/4wifi_off.bmp", false, 300, 64},
 };
 
+// Scaled backgrounds keep their alpha; scaled strips are opaque PNG of four whole slices.
+std::vector<PictureCase> Pictures()
+{
+    std::vector<PictureCase> cases(std::begin(k1xPictures), std::end(k1xPictures));
+    for (int scale : kScales) {
+        cases.push_back({Scaled(scale, "W1x_map"), true, ScaledSize(104, scale), ScaledSize(156, scale)});
+        cases.push_back({Scaled(scale, "W3x_map"), true, ScaledSize(257, scale), ScaledSize(201, scale)});
+        for (size_t i = 2; i < std::size(kScaledBases); ++i)   // the strips
+            cases.push_back({Scaled(scale, kScaledBases[i]), true, 4 * ScaledSize(75, scale), ScaledSize(64, scale),
+                             false});
+    }
+    return cases;
+}
+
 TEST_F(SkinTar, PicturesHaveTheirFormatAndSize)
 {
-    for (const PictureCase& c : kPictures) {
+    for (const PictureCase& c : Pictures()) {
         SCOPED_TRACE(c.name);
         auto it = m_byName.find(c.name);
         ASSERT_NE(m_byName.end(), it);
         const restest::TarMember& m = it->second;
         ASSERT_GE(m.size, 54u);
         if (c.png) {
-            // IHDR: 8 bits per channel, colour type 6 (RGBA).
+            // IHDR: 8 bits per channel, colour type 6 (RGBA) or 2 (RGB).
             ASSERT_EQ(0, std::memcmp(m.data, "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
             EXPECT_EQ(8, m.data[24]);
-            EXPECT_EQ(6, m.data[25]);
+            EXPECT_EQ(c.alpha ? 6 : 2, m.data[25]);
         } else {
             ASSERT_EQ('B', m.data[0]);
             ASSERT_EQ('M', m.data[1]);
@@ -140,20 +168,26 @@ TEST_F(SkinTar, PicturesHaveTheirFormatAndSize)
         kfw::gdip::GdipGetImagePixelFormat(bitmap.Get(), &format);
         EXPECT_EQ(c.width, width);
         EXPECT_EQ(c.height, height);
-        EXPECT_EQ(c.png ? PixelFormat32bppARGB : PixelFormat24bppRGB, format);
+        EXPECT_EQ(c.png && c.alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, format);
     }
 }
 
 struct BackgroundCase {
-    const char* name;
+    std::string name;
     int runs;                   // opaque runs over all rows (window-region rectangles); 0: any
     bool oneRunPerRow;
     std::vector<RECT> opaque;   // where buttons and captions sit
 };
 
+// Places of the scaled rectangles, rounded outwards.
+RECT ScaledRect(const RECT& r, int scale)
+{
+    return {r.left * scale / 100, r.top * scale / 100, (r.right * scale + 99) / 100, (r.bottom * scale + 99) / 100};
+}
+
 TEST_F(SkinTar, BackgroundAlphaIsAHardOutlineAroundButtonsAndCaption)
 {
-    const BackgroundCase kCases[] = {
+    std::vector<BackgroundCase> cases = {
         {"image/W3x_map.png", 254, false,
          {{14, 87, 89, 151}, {91, 87, 166, 151}, {168, 87, 243, 151}, {20, 166, 237, 188}}},
         {"image/W1x_map.png", 156, true, {{14, 44, 89, 108}, {10, 124, 94, 144}}},
@@ -162,7 +196,15 @@ TEST_F(SkinTar, BackgroundAlphaIsAHardOutlineAroundButtonsAndCaption)
         {"image/W2x_map.png", 0, false, {}},
         {"image/Wmap2.png", 0, false, {}},
     };
-    for (const BackgroundCase& c : kCases) {
+    for (int scale : kScales) {
+        for (size_t i = 0; i < 2; ++i) {
+            BackgroundCase c = {Scaled(scale, i ? "W1x_map" : "W3x_map"), 0, i == 1, cases[i].opaque};
+            for (RECT& r : c.opaque)
+                r = ScaledRect(r, scale);
+            cases.push_back(c);
+        }
+    }
+    for (const BackgroundCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto it = m_byName.find(c.name);
         ASSERT_NE(m_byName.end(), it);
@@ -208,52 +250,57 @@ TEST_F(SkinTar, BackgroundAlphaIsAHardOutlineAroundButtonsAndCaption)
     }
 }
 
-// Mean brightness of one 75 x 64 slice, and the largest blue excess (B - R) in it.
+// Mean brightness of one w x h slice, and the largest blue excess (B - R) in it.
 struct SliceStats {
     double mean = 0;
     int blueExcess = -255;
 };
 
-SliceStats Stats(const std::vector<uint32_t>& px, UINT slice)
+SliceStats Stats(const std::vector<uint32_t>& px, UINT slice, UINT w, UINT h)
 {
     SliceStats s;
-    for (UINT y = 0; y < 64; ++y) {
-        for (UINT x = slice * 75; x < slice * 75 + 75; ++x) {
-            uint32_t p = px[y * 300 + x];
+    for (UINT y = 0; y < h; ++y) {
+        for (UINT x = slice * w; x < slice * w + w; ++x) {
+            uint32_t p = px[y * 4 * w + x];
             int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
             s.mean += (r + g + b) / 3.0;
             s.blueExcess = std::max(s.blueExcess, b - r);
         }
     }
-    s.mean /= 75 * 64;
+    s.mean /= w * h;
     return s;
 }
 
 TEST_F(SkinTar, StripsHaveNormalLighterDarkerDimmedSlicesInTheirColours)
 {
-    const std::pair<const char*, bool> kStrips[] = {   // name, coloured
-        {"image/4wifiandbt.bmp", true},  {"image/4wifi.bmp", true},      {"image/4bluetooth.bmp", true},
-        {"image/4alloff.bmp", false},    {"image/4wifi_off.bmp", false}, {"image/4bluetooth_off.bmp", false},
+    const std::pair<const char*, bool> kStrips[] = {   // base name, coloured
+        {"4wifiandbt", true},  {"4wifi", true},      {"4bluetooth", true},
+        {"4alloff", false},    {"4wifi_off", false}, {"4bluetooth_off", false},
     };
-    for (const auto& [name, coloured] : kStrips) {
-        SCOPED_TRACE(name);
-        auto it = m_byName.find(name);
-        ASSERT_NE(m_byName.end(), it);
-        kfw::CGdipBitmap bitmap = restest::DecodeBitmap(it->second.data, it->second.size);
-        ASSERT_TRUE(bitmap);
-        std::vector<uint32_t> px = restest::ReadArgb(bitmap.Get(), 300, 64);
-        ASSERT_EQ(300u * 64u, px.size());
-        SliceStats normal = Stats(px, 0), lighter = Stats(px, 1), darker = Stats(px, 2), dimmed = Stats(px, 3);
-        EXPECT_GT(lighter.mean, normal.mean + 5);
-        EXPECT_LT(darker.mean, normal.mean - 5);
-        EXPECT_LT(dimmed.mean, normal.mean);
-        // Coloured buttons are blue; grey ones, and every dimmed slice, are not.
-        if (coloured) {
-            EXPECT_GT(normal.blueExcess, 100);
-        } else {
-            EXPECT_LT(normal.blueExcess, 40);
+    for (int scale : {100, 150, 200, 300}) {
+        for (const auto& [base, coloured] : kStrips) {
+            std::string name = scale == 100 ? std::string("image/") + base + ".bmp" : Scaled(scale, base);
+            SCOPED_TRACE(name);
+            auto it = m_byName.find(name);
+            ASSERT_NE(m_byName.end(), it);
+            kfw::CGdipBitmap bitmap = restest::DecodeBitmap(it->second.data, it->second.size);
+            ASSERT_TRUE(bitmap);
+            UINT w = ScaledSize(75, scale), h = ScaledSize(64, scale);
+            std::vector<uint32_t> px = restest::ReadArgb(bitmap.Get(), 4 * w, h);
+            ASSERT_EQ(4u * w * h, px.size());
+            SliceStats normal = Stats(px, 0, w, h), lighter = Stats(px, 1, w, h), darker = Stats(px, 2, w, h),
+                       dimmed = Stats(px, 3, w, h);
+            EXPECT_GT(lighter.mean, normal.mean + 5);
+            EXPECT_LT(darker.mean, normal.mean - 5);
+            EXPECT_LT(dimmed.mean, normal.mean);
+            // Coloured buttons are blue; grey ones, and every dimmed slice, are not.
+            if (coloured) {
+                EXPECT_GT(normal.blueExcess, 100);
+            } else {
+                EXPECT_LT(normal.blueExcess, 40);
+            }
+            EXPECT_LT(dimmed.blueExcess, 40);
         }
-        EXPECT_LT(dimmed.blueExcess, 40);
     }
 }
 

@@ -89,6 +89,14 @@ MEMBER_ORDER = [
     "image/Wmap2.png",
 ]
 
+# High-DPI members, drawn at each scale (percent) rather than stretched: the two backgrounds the
+# pop-ups use and the button strips, as PNG (a BMP at 300 % would triple the program's size).
+SCALES = (150, 200, 300)
+SCALED_BACKGROUNDS = ("W1x_map", "W3x_map")
+SCALED_STRIPS = ("4alloff", "4bluetooth", "4bluetooth_off", "4wifi", "4wifi_off", "4wifiandbt")
+MEMBER_ORDER += [f"image/x{scale}/{name}.png" for scale in SCALES
+                 for name in SCALED_BACKGROUNDS + SCALED_STRIPS]
+
 # The same flags as the build's own packing (res/CMakeLists.txt); a ctest check compares the
 # two archives byte for byte.
 TAR_FLAGS = ["--format=gnu", "--no-recursion", "--mtime=2020-01-01 00:00:00 UTC",
@@ -107,6 +115,11 @@ def mix(a, b, t):
 
 def scale(c, f):
     return tuple(max(0, min(255, int(round(x * f)))) for x in c)
+
+
+def scaled_size(n, percent):
+    """n pixels at a scale in percent, halves rounded up (Python's round() goes to even)."""
+    return (n * percent + 50) // 100
 
 
 def vgradient(size, top, bottom):
@@ -180,12 +193,25 @@ def tile_colours(grey):
                 mark=WHITE, border=(12, 20, 48))
 
 
-def button_tile(picture, grey):
+def slice_size(percent=100):
+    return (scaled_size(SLICE[0], percent), scaled_size(SLICE[1], percent))
+
+
+def units(percent):
+    """Supersampled pixels per 1x pixel at a scale; whole, so 100 % draws exactly as it always has."""
+    k = SS * percent // 100
+    assert k * 100 == SS * percent, percent
+    return k
+
+
+def button_tile(picture, grey, percent=100):
     """One slice as RGBA: a glossy rounded tile with its white (or grey) picture."""
-    w, h = SLICE
-    s = SS
+    w, h = slice_size(percent)
+    s = units(percent)
     c = tile_colours(grey)
-    big = (w * s, h * s)
+    big = (w * SS, h * SS)
+    # A rounded slice is up to half a pixel wider than 75 scaled: centre the picture in it.
+    dx = (big[0] - SLICE[0] * s) // 2
 
     if picture == "wifi":
         fill = vgradient(big, *c["light"])
@@ -194,30 +220,30 @@ def button_tile(picture, grey):
     if picture == "both":
         # Split along the diagonal: Bluetooth's dark blue upper left, WiFi's light blue lower right.
         lower = Image.new("L", big, 0)
-        ImageDraw.Draw(lower).polygon([(w * s, 0), (w * s, h * s), (0, h * s)], fill=255)
+        ImageDraw.Draw(lower).polygon([(big[0], 0), big, (0, big[1])], fill=255)
         fill.paste(vgradient(big, *c["light"]), (0, 0), lower)
     fill = fill.convert("RGBA")
 
     # Gloss over the upper half.
     gloss = Image.new("L", big, 0)
     gd = ImageDraw.Draw(gloss)
-    for y in range(0, h * s // 2):
-        gd.line([(0, y), (w * s, y)], fill=int(70 * (1 - y / (h * s / 2)) ** 1.5))
+    for y in range(0, big[1] // 2):
+        gd.line([(0, y), (big[0], y)], fill=int(70 * (1 - y / (big[1] / 2)) ** 1.5))
     fill = Image.composite(Image.new("RGBA", big, WHITE + (255,)), fill, gloss)
 
     shape = Image.new("L", big, 0)
-    box = [2 * s, 2 * s, (w - 2) * s - 1, (h - 2) * s - 1]
+    box = [2 * s, 2 * s, big[0] - 2 * s - 1, big[1] - 2 * s - 1]
     ImageDraw.Draw(shape).rounded_rectangle(box, radius=10 * s, fill=255)
 
     def picture_mask(d, k):
         lw = 3.2 * k
         if picture == "bt":
-            draw_rune(d, 37.5 * k, 32 * k, 38 * k, 4.2 * k)
+            draw_rune(d, 37.5 * k + dx, 32 * k, 38 * k, 4.2 * k)
         elif picture == "wifi":
-            draw_waves(d, 37.5 * k, 47 * k, 4 * k, [12.5 * k, 21.5 * k, 30.5 * k], 5 * k)
+            draw_waves(d, 37.5 * k + dx, 47 * k, 4 * k, [12.5 * k, 21.5 * k, 30.5 * k], 5 * k)
         else:
-            draw_rune(d, 20 * k, 22.5 * k, 26 * k, lw)
-            draw_waves(d, 52 * k, 51 * k, 2.8 * k, [9 * k, 15.5 * k, 22 * k], 3.6 * k)
+            draw_rune(d, 20 * k + dx, 22.5 * k, 26 * k, lw)
+            draw_waves(d, 52 * k + dx, 51 * k, 2.8 * k, [9 * k, 15.5 * k, 22 * k], 3.6 * k)
 
     mark = Image.new("L", big, 0)
     picture_mask(ImageDraw.Draw(mark), s)
@@ -238,27 +264,28 @@ def button_tile(picture, grey):
     fill = Image.composite(Image.new("RGBA", big, WHITE + (255,)), fill, hl)
 
     fill.putalpha(shape)
-    return fill.resize(SLICE, Image.BOX)
+    return fill.resize((w, h), Image.BOX)
 
 
 def slice_variant(tile, kind):
     rgb, alpha = tile.convert("RGB"), tile.getchannel("A")
     if kind == "lighter":
-        rgb = Image.blend(rgb, Image.new("RGB", SLICE, WHITE), 0.28)
+        rgb = Image.blend(rgb, Image.new("RGB", tile.size, WHITE), 0.28)
     elif kind == "darker":
         rgb = rgb.point(lambda v: v * 70 // 100)
     elif kind == "dimmed":
-        rgb = Image.blend(rgb.convert("L").convert("RGB"), Image.new("RGB", SLICE, PANEL), 0.5)
-    out = Image.new("RGB", SLICE, PANEL)
+        rgb = Image.blend(rgb.convert("L").convert("RGB"), Image.new("RGB", tile.size, PANEL), 0.5)
+    out = Image.new("RGB", tile.size, PANEL)
     out.paste(rgb, (0, 0), alpha)
     return out
 
 
-def button_strip(picture, grey):
-    tile = button_tile(picture, grey)
-    strip = Image.new("RGB", (SLICE[0] * 4, SLICE[1]))
+def button_strip(picture, grey, percent=100):
+    tile = button_tile(picture, grey, percent)
+    w, h = tile.size
+    strip = Image.new("RGB", (w * 4, h))
     for i, kind in enumerate(("normal", "lighter", "darker", "dimmed")):
-        strip.paste(slice_variant(tile, kind), (i * SLICE[0], 0))
+        strip.paste(slice_variant(tile, kind), (i * w, 0))
     return strip
 
 
@@ -268,11 +295,21 @@ def button_strip(picture, grey):
 # opaque run per row). Shapes are therefore decided per pixel centre, not anti-aliased.
 
 class Shape:
-    """A panel body (rounded rectangle from y = top to the bottom) with antennas above it."""
+    """A panel body (rounded rectangle from y = top to the bottom) with antennas above it.
 
-    def __init__(self, w, h, top, radius, antennas):
-        self.w, self.h, self.top, self.radius = w, h, top, radius
-        self.antennas = antennas    # list of (x centre, ball radius, stalk half-width, tint)
+    Geometry is given at 1x; f scales the outline, which is then decided per pixel at that size."""
+
+    def __init__(self, w, h, top, radius, antennas, f=1):
+        self.base = (w, h, top, radius, antennas)
+        self.top0, self.antennas0 = top, antennas
+        self.f = f
+        self.w, self.h = scaled_size(w, round(f * 100)), scaled_size(h, round(f * 100))
+        self.top, self.radius = top * f, radius * f
+        # list of (x centre, ball radius, stalk half-width, tint)
+        self.antennas = [(ax * f, br * f, sw * f, tint) for ax, br, sw, tint in antennas]
+
+    def scaled(self, percent):
+        return Shape(*self.base, f=percent / 100)
 
     def body(self, x, y):
         px, py = x + 0.5, y + 0.5
@@ -288,7 +325,7 @@ class Shape:
         for ax, br, sw, _ in self.antennas:
             if (px - ax) ** 2 + (py - br) ** 2 <= br * br:
                 return True
-            if br <= py < self.top + 2 and abs(px - ax) <= sw:
+            if br <= py < self.top + 2 * self.f and abs(px - ax) <= sw:
                 return True
         return False
 
@@ -299,6 +336,25 @@ class Shape:
         m = Image.new("L", (self.w, self.h), 0)
         m.putdata([255 if self.inside(x, y) else 0 for y in range(self.h) for x in range(self.w)])
         return m
+
+    def body_mask(self):
+        """The body without the antennas' feet: where the bevel goes."""
+        m = Image.new("L", (self.w, self.h), 0)
+        m.putdata([255 if self.body(x, y) and not self.antenna(x, y) else 0
+                   for y in range(self.h) for x in range(self.w)])
+        return m
+
+
+def axis_eroded(mask, n):
+    """Pixels whose n neighbours left, right, up and down are all inside the mask."""
+    w, h = mask.size
+    pad = Image.new("L", (w + 2 * n, h + 2 * n), 0)
+    pad.paste(mask, (n, n))
+    out = mask
+    for d in range(1, n + 1):
+        for dx, dy in ((d, 0), (-d, 0), (0, d), (0, -d)):
+            out = ImageChops.darker(out, pad.crop((n + dx, n + dy, n + dx + w, n + dy + h)))
+    return out
 
 
 def row_runs(mask):
@@ -315,17 +371,19 @@ def row_runs(mask):
     return runs
 
 
-def background(shape, theme, display, grille=True):
-    """display: (left, top, right, bottom) of the recessed strip behind the caption."""
+def background(shape, theme, display, grille=True, percent=100):
+    """display: (left, top, right, bottom) of the recessed strip behind the caption, at 1x."""
     t = THEMES[theme]
-    w, h, s = shape.w, shape.h, SS
-    big = Image.new("RGB", (w * s, h * s), t["panel"])
+    out = shape.scaled(percent)
+    w, h = shape.base[:2]
+    s = units(percent)
+    big = Image.new("RGB", (out.w * SS, out.h * SS), t["panel"])
     d = ImageDraw.Draw(big)
 
     # Header band between the antennas' feet and the buttons, fading into the panel.
     header_h = 22
-    band = vgradient((w * s, header_h * s), t["header"], t["panel"])
-    big.paste(band, (0, shape.top * s))
+    band = vgradient((out.w * SS, header_h * s), t["header"], t["panel"])
+    big.paste(band, (0, shape.top0 * s))
 
     if grille:
         # A speaker grille in the middle of the header.
@@ -333,7 +391,7 @@ def background(shape, theme, display, grille=True):
         x0 = w / 2 - (cols - 1) * 7 / 2
         for row in range(2):
             for col in range(cols):
-                cx, cy = (x0 + col * 7) * s, (shape.top + 7 + row * 6) * s
+                cx, cy = (x0 + col * 7) * s, (shape.top0 + 7 + row * 6) * s
                 d.ellipse([cx - 1.6 * s, cy - 1.6 * s, cx + 1.6 * s, cy + 1.6 * s], fill=t["grille"])
 
     # Recessed display strip for the caption.
@@ -342,39 +400,27 @@ def background(shape, theme, display, grille=True):
                         outline=t["display_rim"], width=s)
 
     # Antennas: a metal stalk and a glowing ball tinted with its radio's colour.
-    for ax, br, sw, tint in shape.antennas:
-        d.rectangle([(ax - sw - 1) * s, br * s, (ax + sw + 1) * s, (shape.top + 3) * s],
+    for ax, br, sw, tint in shape.antennas0:
+        d.rectangle([(ax - sw - 1) * s, br * s, (ax + sw + 1) * s, (shape.top0 + 3) * s],
                     fill=scale(t["stalk"], 0.6))
-        d.rectangle([(ax - sw + 0.5) * s, br * s, (ax + 0.5) * s, (shape.top + 3) * s],
+        d.rectangle([(ax - sw + 0.5) * s, br * s, (ax + 0.5) * s, (shape.top0 + 3) * s],
                     fill=t["stalk"])
         d.ellipse([(ax - br - 1) * s, -1 * s, (ax + br + 1) * s, (2 * br + 1) * s], fill=scale(tint, 0.7))
         d.ellipse([(ax - br * 0.55) * s, (br * 0.35) * s, (ax + br * 0.15) * s, (br * 1.05) * s],
                   fill=mix(tint, WHITE, 0.65))
 
-    img = big.resize((w, h), Image.BOX)
+    img = big.resize((out.w, out.h), Image.BOX)
 
-    # One-pixel rim along the outline, a second, darker one inside it: reads as a bevel although
-    # the edge itself is hard.
-    mask = shape.mask()
-    m = mask.load()
-    px = img.load()
-
-    def edge_distance(x, y):
-        for dist in (1, 2):
-            for dx, dy in ((dist, 0), (-dist, 0), (0, dist), (0, -dist)):
-                nx, ny = x + dx, y + dy
-                if not (0 <= nx < w and 0 <= ny < h) or not m[nx, ny]:
-                    return dist
-        return 0
-
-    for y in range(h):
-        for x in range(w):
-            if m[x, y] and shape.body(x, y) and not shape.antenna(x, y):
-                dist = edge_distance(x, y)
-                if dist == 1:
-                    px[x, y] = t["rim"]
-                elif dist == 2:
-                    px[x, y] = t["rim2"]
+    # A rim along the outline, a second, darker one inside it: reads as a bevel although the edge
+    # itself is hard. One pixel each at 1x, as thick as the scale makes them above that.
+    mask = out.mask()
+    body = out.body_mask()
+    n1, n2 = scaled_size(1, percent), scaled_size(2, percent)
+    inner1, inner2 = axis_eroded(mask, n1), axis_eroded(mask, n2)
+    rim = ImageChops.subtract(body, inner1)
+    rim2 = ImageChops.multiply(body, ImageChops.subtract(inner1, inner2))
+    img.paste(t["rim"], (0, 0), rim)
+    img.paste(t["rim2"], (0, 0), rim2)
     img.putalpha(mask)
     return img
 
@@ -400,11 +446,19 @@ def backgrounds():
     pictures = {}
     for name, (shape, theme, display) in out.items():
         pictures[name] = background(shape, theme, display, grille=(shape is not one))
+    for percent in SCALES:
+        for base in SCALED_BACKGROUNDS:
+            shape, theme, display = out[f"image/{base}.png"]
+            pictures[f"image/x{percent}/{base}.png"] = background(
+                shape, theme, display, grille=(shape is not one), percent=percent)
     expected_runs = {"image/W3x_map.png": 254, "image/W1x_map.png": 156}
-    for name, runs in expected_runs.items():
-        got = row_runs(pictures[name].getchannel("A"))
-        if sum(got) != runs or min(got) < 1:
-            sys.exit(f"{name}: {sum(got)} opaque runs (want {runs}), fewest in a row {min(got)}")
+    for name, picture in pictures.items():
+        got = row_runs(picture.getchannel("A"))
+        # Every row needs a run (an empty one would split the window region); the one-button
+        # outline keeps a single run per row at any scale.
+        want = expected_runs.get(name, len(got) if name.endswith("W1x_map.png") else None)
+        if min(got) < 1 or (want is not None and sum(got) != want):
+            sys.exit(f"{name}: {sum(got)} opaque runs (want {want}), fewest in a row {min(got)}")
     return pictures
 
 
@@ -491,30 +545,118 @@ def split_at(x, y):
     return DARK_BLUE if x + y < 15 else LIGHT_BLUE
 
 
-def tray_icons():
+def tray_icons(white=WHITE):
+    """The 16-pixel pictures; white is the colour of the 'on' marks (dark for a light taskbar)."""
     icons = {}
     for on, ident in ((True, 143), (False, 144)):
         img = tray_square(split_at)
-        mark = WHITE if on else RED
+        mark = white if on else RED
         blit(img, RUNE_SMALL, 2, 2, mark)
         blit(img, LETTER_W, 9, 9, mark)
         icons[ident] = img
     for on, ident in ((True, 145), (False, 146)):
         img = tray_square(lambda x, y: DARK_BLUE)
-        blit(img, RUNE, 2 if on else 4, 1, WHITE if on else RED)
+        blit(img, RUNE, 2 if on else 4, 1, white if on else RED)
         if on:
             for x, y in WAVE_MARK:
-                img.putpixel((x, y), WHITE + (255,))
+                img.putpixel((x, y), white + (255,))
         icons[ident] = img
     for on, ident in ((True, 147), (False, 148)):
         img = tray_square(lambda x, y: LIGHT_BLUE)
         if on:
-            blit(img, WIFI_ARCS, 0, 2, WHITE)
-            blit(img, WIFI_TEXT, 1, 10, WHITE)
+            blit(img, WIFI_ARCS, 0, 2, white)
+            blit(img, WIFI_TEXT, 1, 10, white)
         else:
             blit(img, WIFI_TEXT, 1, 6, RED)
         icons[ident] = img
     return icons
+
+
+# Larger tray sizes for high DPI, drawn rather than stretched. Coordinates are the 16-pixel art's
+# grid (pixel centres at .5), so each size shows the same motifs in the same places.
+
+TRAY_SIZES = (20, 24, 28, 30, 32, 36, 40, 48, 64)
+DARK_MARK = (32, 32, 32)    # the 'on' marks on a light taskbar, where white would vanish
+LIGHT_OFFSET = 20           # light-taskbar icon ids: the dark ones' + 20
+
+
+def draw_polyline(d, pts, width):
+    d.line(pts, fill=255, width=max(1, int(round(width))), joint="curve")
+    round_cap(d, pts[0], width, 255)
+    round_cap(d, pts[-1], width, 255)
+
+
+def draw_arcs(d, cx, cy, radii, start, end, width):
+    for r in radii:
+        d.arc([cx - r - width / 2, cy - r - width / 2, cx + r + width / 2, cy + r + width / 2],
+              start, end, fill=255, width=max(1, int(round(width))))
+        for a in (start, end):
+            round_cap(d, (cx + r * math.cos(math.radians(a)), cy + r * math.sin(math.radians(a))),
+                      width, 255)
+
+
+def draw_wifi_text(d, u, dy, width):
+    """'WiFi' as strokes, top of the letters at grid row 10 + dy."""
+    def p(x, y):
+        return (x * u, (y + dy) * u)
+    draw_polyline(d, [p(1.5, 10.5), p(2.4, 14.5), p(3.5, 11.8), p(4.6, 14.5), p(5.5, 10.5)], width)
+    for x in (7.5, 13.5):   # the two i: a dot and a stem
+        round_cap(d, p(x, 10.5), width, 255)
+        draw_polyline(d, [p(x, 12.3), p(x, 14.5)], width)
+    draw_polyline(d, [p(9.5, 14.5), p(9.5, 10.5), p(11.5, 10.5)], width)
+    draw_polyline(d, [p(9.5, 12.5), p(11.0, 12.5)], width)
+
+
+def tray_drawn(ident, size, white=WHITE):
+    """A tray picture drawn at size pixels: the 16-pixel art's square and marks as shapes."""
+    ss = 8
+    n = size * ss
+    u = n / 16
+    on = ident in (143, 145, 147)
+    colour = white if on else RED
+
+    dark = Image.new("RGB", (n, n), DARK_BLUE)
+    light = Image.new("RGB", (n, n), LIGHT_BLUE)
+    if ident in (143, 144):
+        fill = light.copy()
+        upper = Image.new("L", (n, n), 0)
+        ImageDraw.Draw(upper).polygon([(0, 0), (n, 0), (0, n)], fill=255)
+        fill.paste(dark, (0, 0), upper)
+    else:
+        fill = dark if ident in (145, 146) else light
+
+    # Whole-pixel border and corner radius keep the edges crisp at every size.
+    border = max(1, round(size / 16)) * ss
+    radius = max(1.5, 1.5 * size / 16) * ss
+    shape = Image.new("L", (n, n), 0)
+    ImageDraw.Draw(shape).rounded_rectangle([0, 0, n - 1, n - 1], radius=radius, fill=255)
+    inner = Image.new("L", (n, n), 0)
+    ImageDraw.Draw(inner).rounded_rectangle([border, border, n - 1 - border, n - 1 - border],
+                                            radius=max(0, radius - border), fill=255)
+    img = Image.composite(fill, fill.point(lambda v: int(round(v * 0.62))), inner)
+
+    mark = Image.new("L", (n, n), 0)
+    d = ImageDraw.Draw(mark)
+    width = 1.05 * u
+    if ident in (143, 144):
+        draw_rune(d, 4.5 * u, 6.5 * u, 8 * u, width)
+        draw_polyline(d, [(9.5 * u, 9.5 * u), (10.5 * u, 13.5 * u), (11.5 * u, 11 * u),
+                          (12.5 * u, 13.5 * u), (13.5 * u, 9.5 * u)], width)
+    elif ident in (145, 146):
+        draw_rune(d, (5.5 if on else 7.5) * u, 7.5 * u, 12 * u, width)
+        if on:
+            draw_arcs(d, 8.5 * u, 7.5 * u, [3 * u, 6 * u], -45, 45, width)
+    elif on:
+        d.ellipse([7 * u, 7 * u, 9 * u, 9 * u], fill=255)
+        draw_arcs(d, 8 * u, 8 * u, [3 * u, 6 * u], 215, 325, width)
+        draw_wifi_text(d, u, 0, width)
+    else:
+        draw_wifi_text(d, u, -4, width)
+    img = Image.composite(Image.new("RGB", (n, n), colour), img, mark).resize((size, size), Image.BOX)
+    # A hard outline, as the 16-pixel art has: a tray that paints a changed icon over the old one
+    # without clearing would otherwise let the old picture show through soft corners.
+    alpha = shape.resize((size, size), Image.BOX).point(lambda v: 255 if v >= 128 else 0)
+    return Image.composite(img.convert("RGBA"), Image.new("RGBA", (size, size), (0, 0, 0, 0)), alpha)
 
 
 def app_icon(size):
@@ -604,9 +746,13 @@ def write_icons(out_dir, scratch):
     os.makedirs(out_dir, exist_ok=True)
     names = {143: "tray_both_on", 144: "tray_both_off", 145: "tray_bt_on", 146: "tray_bt_off",
              147: "tray_wlan_on", 148: "tray_wlan_off"}
-    for ident, img in tray_icons().items():
-        pack_icon(os.path.join(out_dir, names[ident] + ".ico"),
-                  [(b, img) for b in (4, 8, 32)], scratch=scratch)
+    # The 16-pixel entries first, as they have always been; the drawn sizes after them in 32 bits.
+    for suffix, white in (("", WHITE), ("_light", DARK_MARK)):
+        for ident, img in tray_icons(white).items():
+            entries = [(b, img) for b in (4, 8, 32)]
+            entries += [(32, tray_drawn(ident, size, white)) for size in TRAY_SIZES]
+            pack_icon(os.path.join(out_dir, names[ident] + suffix + ".ico"), entries,
+                      scratch=scratch)
     entries = []
     for size in (16, 24, 32, 48):
         img = app_icon_16() if size == 16 else app_icon(size)
@@ -619,10 +765,15 @@ def write_icons(out_dir, scratch):
 def write_skin(skin_dir):
     image_dir = os.path.join(skin_dir, "image")
     os.makedirs(image_dir, exist_ok=True)
+    for percent in SCALES:
+        os.makedirs(os.path.join(image_dir, f"x{percent}"), exist_ok=True)
     for name, img in backgrounds().items():
         img.save(os.path.join(skin_dir, name), optimize=True)
     for name, (picture, grey) in STRIPS.items():
         button_strip(picture, grey).save(os.path.join(image_dir, name + ".bmp"))
+        for percent in SCALES:
+            button_strip(picture, grey, percent).save(
+                os.path.join(image_dir, f"x{percent}", name + ".png"), optimize=True)
     for name, lines in TEXT_MEMBERS.items():
         with open(os.path.join(skin_dir, name), "wb") as f:
             f.write("\r\n".join(lines).encode("ascii"))
