@@ -4,7 +4,8 @@
 # With a display (DISPLAY reachable) Kova simply runs there until it is quit. Without one,
 # it runs on a private virtual display and this script plays the user: it opens each
 # pop-up layout with the radio hot key, saves a screenshot of the tray icon and of every
-# layout into build/screenshots, and quits Kova again.
+# layout into build/screenshots (the mode pop-up and the notice also at 150 % and 200 %, the
+# tray icon also for a light taskbar), and quits Kova again.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/env.sh"
@@ -25,8 +26,12 @@ mkdir -p "$out"
 export KOVA_EMSC_STATE='C:\windows\temp\kova-demo-state.bin'
 cd "$bin"
 w() { wine "$@" </dev/null 2>/dev/null; }
+desktop='HKCU\Control Panel\Desktop'
+personalize='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
 cleanup() {
     w Kova.exe Close || true
+    w reg delete "$desktop" /v LogPixels /f >/dev/null || true
+    w reg delete "$personalize" /v SystemUsesLightTheme /f >/dev/null || true
     "$here/wine-session.sh" stop $$
 }
 trap cleanup EXIT
@@ -71,3 +76,24 @@ set_state 0x05 "Wireless LAN is disabled."
 popup notice-wifi 104 156
 set_state 0x0A "Bluetooth is disabled."
 popup notice-bluetooth 104 156
+
+restart() {   # restart: Kova again, so that it reads the scale and the taskbar theme anew
+    w Kova.exe Close
+    w traywatch.exe wait-gone class=KovamodeClass,128 10000 >/dev/null || true
+    (wine Kova.exe "$@" </dev/null >/dev/null 2>&1 &)
+    w traywatch.exe wait-icon class=KovamodeClass,128 10000 >/dev/null
+}
+for dpi in 144 192; do
+    w reg add "$desktop" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null
+    restart
+    pct=$(( dpi * 100 / 96 ))
+    set_state 0x1E "Bluetooth is enabled."
+    popup "mode-three-buttons-$pct" $(( (257 * dpi + 48) / 96 )) $(( (201 * dpi + 48) / 96 ))
+    set_state 0x0F "Bluetooth and Wireless LAN are disabled."
+    popup "notice-both-$pct" $(( (104 * dpi + 48) / 96 )) $(( (156 * dpi + 48) / 96 ))
+done
+w reg delete "$desktop" /v LogPixels /f >/dev/null
+w reg add "$personalize" /v SystemUsesLightTheme /t REG_DWORD /d 1 /f >/dev/null
+restart
+set_state 0x1D "Wireless LAN is enabled."
+shot tray-light 120 50 0 0

@@ -37,11 +37,11 @@ std::string ScaledMemberName(const std::string& strName, int nScalePct)
         return strName;
     const size_t nSlash = strName.rfind('/');
     const size_t nBase = nSlash == std::string::npos ? 0 : nSlash + 1;
-    std::string strFile = strName.substr(nBase);
-    const size_t nDot = strFile.rfind('.');
+    const size_t nDot = strName.rfind('.');
+    const size_t nEnd = nDot == std::string::npos || nDot < nBase ? strName.size() : nDot;
     // The scaled strips are PNGs: a 24-bit BMP at 3x would triple the program.
-    strFile = strFile.substr(0, nDot) + ".png";
-    return strName.substr(0, nBase) + "x" + std::to_string(nScalePct) + "/" + strFile;
+    return strName.substr(0, nBase) + "x" + std::to_string(nScalePct) + "/" + strName.substr(nBase, nEnd - nBase)
+           + ".png";
 }
 
 int UnscaledSize(int nPixels, int nScalePct)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <type_traits>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -237,4 +238,68 @@ TEST_F(KovaDlgWindow, TheSingleButtonsClickTurnsItsRadioOn)
         // Only the fitted radio's bit changes: Bluetooth (bit 1) or WiFi (bit 0).
         EXPECT_EQ(WritesIn(m_state.Log()), std::vector<int>{ byStatus == 0x18 ? 0x1A : 0x15 });
     }
+}
+
+namespace {
+
+// Two monitors: the primary at 96 dpi, a second to its right at 144 dpi holding the pointer.
+const PopupMonitorInfo kSecond = { { 1024, 0, 2944, 1040 }, 144 };
+bool g_bForegroundKnown = false;
+
+bool FakeMonitors(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
+{
+    switch (eWhich)
+    {
+    case PopupMonitor::Foreground:
+        if (g_bForegroundKnown)
+            rInfo = { { 0, 0, 1024, 740 }, 96 };
+        return g_bForegroundKnown;
+    case PopupMonitor::Pointer:
+        rInfo = kSecond;
+        return true;
+    case PopupMonitor::Primary:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+// The pop-up opens on the foreground window's monitor, else the pointer's, at that monitor's
+// DPI; moved to a monitor of another DPI it is built again at that one.
+TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
+{
+    auto pfnOld = std::exchange(g_pfnFindPopupMonitor, &FakeMonitors);
+    for (const bool bForeground : { false, true })
+    {
+        g_bForegroundKnown = bForeground;
+        CProbeDlg dlg;
+        RECT rcOpened = {}, rcButton = {}, rcChanged = {};
+        RunWithUser(dlg, [&](HWND hDlg) {
+            ::GetWindowRect(hDlg, &rcOpened);
+            ::GetWindowRect(::GetDlgItem(hDlg, IDC_BTN_WIFI), &rcButton);
+            // Dragged onto a 192-dpi monitor: the system suggests where it goes.
+            RECT rcSuggested = { 100, 50, 614, 452 };
+            ::SendMessageA(hDlg, 0x02E0 /*WM_DPICHANGED*/, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rcSuggested));
+            ::GetWindowRect(hDlg, &rcChanged);
+        });
+        if (bForeground)
+        {
+            EXPECT_EQ(rcOpened.left, (1024 - 257) / 2);
+            EXPECT_EQ(rcOpened.top, (740 - 201) / 2);
+            EXPECT_EQ(rcOpened.right - rcOpened.left, 257);
+            continue;
+        }
+        EXPECT_EQ(rcOpened.left, 1024 + (1920 - 386) / 2);
+        EXPECT_EQ(rcOpened.top, (1040 - 302) / 2);
+        EXPECT_EQ(rcOpened.right - rcOpened.left, 386);
+        EXPECT_EQ(rcOpened.bottom - rcOpened.top, 302);
+        EXPECT_EQ(rcButton.left - rcOpened.left, 137);   // 91 x 1.5, rounded
+        EXPECT_EQ(rcButton.right - rcButton.left, 113);
+        EXPECT_EQ(rcChanged.left, 100);
+        EXPECT_EQ(rcChanged.top, 50);
+        EXPECT_EQ(rcChanged.right - rcChanged.left, 514);
+        EXPECT_EQ(rcChanged.bottom - rcChanged.top, 402);
+    }
+    g_pfnFindPopupMonitor = pfnOld;
 }

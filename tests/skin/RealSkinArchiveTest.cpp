@@ -19,6 +19,18 @@ const char* const kArchiveOrder[] = {
     "image/nall_main.txt", "image/nbt_main.txt", "image/nwl_main.txt", "image/W1x_map.png",
     "image/W2x_map.png", "image/W3x_map.png", "image/Wmap2.png",
 };
+// Then, for each larger scale, the pictures the pop-ups show, drawn at that scale.
+const char* const kScaledPictures[] = { "W1x_map", "W3x_map", "4alloff", "4bluetooth", "4bluetooth_off",
+                                        "4wifi", "4wifi_off", "4wifiandbt" };
+
+std::vector<std::string> ArchiveOrder()
+{
+    std::vector<std::string> names(std::begin(kArchiveOrder), std::end(kArchiveOrder));
+    for (const char* pszScale : { "x150", "x200", "x300" })
+        for (const char* pszPicture : kScaledPictures)
+            names.push_back(std::string("image/") + pszScale + "/" + pszPicture + ".png");
+    return names;
+}
 
 class RealSkinArchiveTest : public ::testing::Test {
 protected:
@@ -30,7 +42,7 @@ protected:
 
 } // namespace
 
-TEST_F(RealSkinArchiveTest, HoldsTheTwentyMembersInArchiveOrder)
+TEST_F(RealSkinArchiveTest, HoldsItsMembersInArchiveOrder)
 {
     HRSRC hRes = ::FindResourceA(nullptr, MAKEINTRESOURCEA(SKIN_ARCHIVE_RESOURCE_ID), SKIN_ARCHIVE_RESOURCE_TYPE);
     ASSERT_NE(hRes, nullptr);
@@ -39,10 +51,10 @@ TEST_F(RealSkinArchiveTest, HoldsTheTwentyMembersInArchiveOrder)
     std::vector<std::string> names;
     for (const TarMember& m : walk.members)
         names.push_back(m.strName);
-    EXPECT_EQ(names, std::vector<std::string>(std::begin(kArchiveOrder), std::end(kArchiveOrder)));
+    EXPECT_EQ(names, ArchiveOrder());
     EXPECT_EQ(walk.eEnd, TarEnd::EndBlock);
 
-    ASSERT_EQ(m_archive.size(), std::size(kArchiveOrder));
+    ASSERT_EQ(m_archive.size(), ArchiveOrder().size());
     for (const TarMember& m : walk.members)
     {
         const SkinArchiveEntry* pEntry = FindSkinEntry(m_archive, m.strName.c_str());
