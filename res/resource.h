@@ -10,6 +10,8 @@
 #define IDI_TRAY_BT_OFF          146
 #define IDI_TRAY_WLAN_ON         147
 #define IDI_TRAY_WLAN_OFF        148
+// The same pictures for light taskbars: dark id + this offset (163..168).
+#define IDI_TRAY_LIGHT_OFFSET    20
 // The skin archive, resource type "TAR".
 #define IDR_SKIN_TAR             149
 
