@@ -74,6 +74,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
     if (Default() == -1)
         return -1;
     LoadEMSC();
+    m_trayIcon.SetTaskbarTheme(ReadTaskbarTheme());
     m_bIconAdded = Refresh(NIM_ADD) != FALSE;
     // An existing semaphore of that name is used as it is, with its current count.
     m_hSemaphore.Reset(::CreateSemaphoreA(nullptr, 1, 1, KOVA_SEMAPHORE_NAME));
@@ -343,6 +344,27 @@ LRESULT CMainFrame::OnTaskbarCreated(WPARAM, LPARAM)
 {
     m_bIconAdded = Refresh(NIM_ADD) != FALSE;
     return 1;
+}
+
+void CMainFrame::OnSettingChange(UINT uFlags, LPCSTR lpszSection)
+{
+    // The taskbar's light or dark theme comes as "ImmersiveColorSet"; a change of scale
+    // without signing out (Windows 8.1 and later) as SPI_SETLOGICALDPI, which MinGW's
+    // headers lack.
+    constexpr UINT SPI_SET_LOGICAL_DPI = 0x007E;
+    if (lpszSection && ::lstrcmpiA(lpszSection, "ImmersiveColorSet") == 0)
+        RepaintTrayIcon(true);
+    else if (uFlags == SPI_SET_LOGICAL_DPI)
+        RepaintTrayIcon(false);
+}
+
+void CMainFrame::RepaintTrayIcon(bool bRereadTheme)
+{
+    if (bRereadTheme)
+        m_trayIcon.SetTaskbarTheme(ReadTaskbarTheme());
+    // An icon not added yet comes with the logon retry or "TaskbarCreated", as it is then.
+    if (m_trayIcon.IsShown())
+        UpdateTrayIcon(NIM_MODIFY);
 }
 
 BOOL CMainFrame::DestroyWindow()

@@ -60,6 +60,9 @@ public:
         ON_WM_WTSSESSION_CHANGE()
         ON_MESSAGE(WM_TRAY_CALLBACK, OnTrayCallback)
         ON_MESSAGE(g_uTaskbarCreatedMsg, OnTaskbarCreated)
+        ON_WM_SETTINGCHANGE()
+        ON_WM_DPICHANGED()
+        ON_WM_DISPLAYCHANGE()
     END_MSG_MAP()
 
 protected:
@@ -88,6 +91,9 @@ protected:
     void OnSessionChange(UINT nSessionState, UINT nId);
     LRESULT OnTrayCallback(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    void OnSettingChange(UINT uFlags, LPCSTR lpszSection);
+    void OnDpiChanged(UINT, UINT, RECT*) { RepaintTrayIcon(false); }
+    void OnDisplayChange(UINT, int, int) { RepaintTrayIcon(false); }
 
     SystemController m_sysController;
     CAppKit m_appKit;
@@ -101,6 +107,9 @@ private:
     void InstallHook();
     // Tries again what failed at creation: the tray icon and the session notifications.
     void RetryLogonSetUp();
+    // The shown icon again, at the size of the scale now and, if asked, in the set of the
+    // taskbar's theme read again; the radio state is the one last read.
+    void RepaintTrayIcon(bool bRereadTheme);
 
     bool m_bSessionRegistered = false;
     bool m_bIconAdded = false;

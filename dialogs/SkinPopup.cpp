@@ -260,19 +260,18 @@ void CSkinPopup::OnPaint()
                      m_pCaptionAt ? &at : nullptr, CAPTION_EM_SIZE * fScale);
 }
 
-LRESULT CSkinPopup::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
 {
     // Dragged onto a monitor of another scale: built again at its DPI, where the system
     // suggests.
-    SetDpi(LOWORD(wParam));
+    SetDpi(static_cast<int>(nDpiX));
     SetBackground(m_pszBackground);
     OnScaleChanged();
-    if (const auto* pSuggested = reinterpret_cast<const RECT*>(lParam))
+    if (pSuggested)
         ::SetWindowPos(m_hWnd, nullptr, pSuggested->left, pSuggested->top, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    return 0;
 }
 
 void CSkinPopup::RestartAutoClose()

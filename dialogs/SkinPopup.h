@@ -55,7 +55,7 @@ public:
         ON_WM_HELP()
         ON_WM_WINDOWPOSCHANGING()
         ON_WM_PAINT()
-        ON_MESSAGE(WM_DPICHANGED_MSG, OnDpiChanged)
+        ON_WM_DPICHANGED()
         CHAIN_MSG_MAP(CTPDialog)
     END_MSG_MAP()
 
@@ -84,9 +84,7 @@ protected:
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OnWindowPosChanging(WINDOWPOS* pWindowPos);
     void OnPaint();
-    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
-
-    static constexpr UINT WM_DPICHANGED_MSG = 0x02E0;   // WM_DPICHANGED, Windows 8.1 on
+    void OnDpiChanged(UINT nDpiX, UINT nDpiY, RECT* pSuggested);
 
     void RestartAutoClose();
     void StopAutoClose();

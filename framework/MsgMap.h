@@ -15,6 +15,11 @@
 
 #include <windows.h>
 
+// winuser.h declares it only from WINVER 0x0601 on; the value is the same on every version.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 // Reflected notifications arrive at the child's map as WM_REFLECT_BASE + the parent's message.
 #define WM_REFLECT_BASE (WM_USER + 0x1C00)
 
@@ -96,6 +101,19 @@ public:                                                                         
 #define ON_WM_WTSSESSION_CHANGE()                                                          \
     if (uMsg == WM_WTSSESSION_CHANGE)                                                      \
     { OnSessionChange(static_cast<UINT>(wParam), static_cast<UINT>(lParam)); lResult = 0; return TRUE; }
+// void OnSettingChange(UINT uFlags, LPCSTR lpszSection): lpszSection may be null.
+#define ON_WM_SETTINGCHANGE()                                                              \
+    if (uMsg == WM_SETTINGCHANGE)                                                          \
+    { OnSettingChange(static_cast<UINT>(wParam), reinterpret_cast<LPCSTR>(lParam)); lResult = 0; return TRUE; }
+// void OnDisplayChange(UINT nImageDepth, int cxScreen, int cyScreen)
+#define ON_WM_DISPLAYCHANGE()                                                              \
+    if (uMsg == WM_DISPLAYCHANGE)                                                          \
+    { OnDisplayChange(static_cast<UINT>(wParam), static_cast<short>(LOWORD(lParam)),        \
+                      static_cast<short>(HIWORD(lParam))); lResult = 0; return TRUE; }
+// void OnDpiChanged(UINT nDpiX, UINT nDpiY, RECT* pSuggested)
+#define ON_WM_DPICHANGED()                                                                 \
+    if (uMsg == WM_DPICHANGED)                                                             \
+    { OnDpiChanged(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<RECT*>(lParam)); lResult = 0; return TRUE; }
 
 namespace kfw {
 

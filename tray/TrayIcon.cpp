@@ -1,12 +1,21 @@
 #include "tray/TrayIcon.h"
 
 #include <cstring>
+#include <utility>
 
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 
 PFN_SHELLNOTIFYICONA g_pfnShellNotifyIcon = &::Shell_NotifyIconA;
+PFN_REGGETVALUEA g_pfnRegGetValue = &::RegGetValueA;
+// user32 is loaded before any static initialiser of ours runs: it is linked in.
+PFN_GETDPIFORSYSTEM g_pfnGetDpiForSystem =
+    kfw::ProcAs<PFN_GETDPIFORSYSTEM>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForSystem"));
+PFN_GETSYSTEMMETRICSFORDPI g_pfnGetSystemMetricsForDpi = kfw::ProcAs<PFN_GETSYSTEMMETRICSFORDPI>(
+    ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi"));
+
+static_assert(TRAY_REG_DWORD == REG_DWORD, "the platform's value");
 
 namespace {
 
@@ -21,7 +30,59 @@ void LoadTip(NOTIFYICONDATAA& rNid, UINT uID)
     ::LoadStringA(AfxGetInstanceHandle(), uID, rNid.szTip, TIP_CHARS + 1);
 }
 
+// Picture uID of the theme's set at the tray's size, or the dark one when the module has no
+// light twin. Not LR_SHARED: a shared icon comes at the size first asked for, whatever the
+// scale is now, so each load is ours to destroy.
+HICON LoadTrayPicture(UINT uID, TaskbarTheme eTheme)
+{
+    const SIZE size = TrayIconSize(TrayDpi());
+    auto load = [&](UINT u) {
+        return static_cast<HICON>(
+            ::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(u), IMAGE_ICON, size.cx, size.cy, 0));
+    };
+    const UINT uPicture = TrayPictureId(uID, eTheme);
+    HICON hicon = uPicture != uID ? load(uPicture) : nullptr;
+    return hicon ? hicon : load(uID);
+}
+
 } // namespace
+
+TaskbarTheme ReadTaskbarTheme()
+{
+    // Any type is read so that one of the wrong type counts as dark rather than missing; a
+    // value longer than the buffer fails with ERROR_MORE_DATA, which counts as dark too.
+    unsigned char abData[8] = {};
+    DWORD dwType = REG_NONE, cbData = sizeof(abData);
+    const LSTATUS lResult = g_pfnRegGetValue(HKEY_CURRENT_USER,
+                                             "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+                                             "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
+    return TaskbarThemeFromValue(lResult == ERROR_SUCCESS, dwType, abData, cbData);
+}
+
+UINT TrayDpi()
+{
+    // Windows gives a program without DPI awareness 96 here whatever the scale (hence the
+    // manifest); Wine 8 scales nothing and always reports the real DPI.
+    UINT uDpi = 0;
+    if (g_pfnGetDpiForSystem)
+        uDpi = g_pfnGetDpiForSystem();
+    else
+    {
+        kfw::CWindowDC screen(nullptr);
+        if (screen.Get())
+            uDpi = static_cast<UINT>(::GetDeviceCaps(screen.Get(), LOGPIXELSX));
+    }
+    return ClampTrayDpi(uDpi);
+}
+
+SIZE TrayIconSize(UINT uDpi)
+{
+    // Without the DPI-aware call the process has a single DPI, the system's, and the plain
+    // metrics are for it.
+    if (g_pfnGetSystemMetricsForDpi)
+        return { g_pfnGetSystemMetricsForDpi(SM_CXSMICON, uDpi), g_pfnGetSystemMetricsForDpi(SM_CYSMICON, uDpi) };
+    return { ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON) };
+}
 
 CTrayIcon::CTrayIcon(UINT uID) : m_nid{}
 {
@@ -48,15 +109,16 @@ void CTrayIcon::SetNotificationWnd(CWnd* pNotifyWnd, UINT uCbMsg)
 BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)
 {
     kfw::TraceLine("BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)");
-    HICON hicon = nullptr;
+    kfw::CIcon hicon;
     if (uID)
     {
-        LoadTip(m_nid, uID);
-        // A shared icon from the module: never destroyed by us. Large-icon size; the
-        // 16-pixel tray pictures are scaled by the system.
-        hicon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(uID));
+        LoadTip(m_nid, uID);   // the tip is the dark id's string in either set
+        hicon.Reset(LoadTrayPicture(uID, m_eTheme));
     }
-    return SetIcon(hicon, nullptr, dwMessage);
+    const BOOL bResult = SetIcon(hicon.Get(), nullptr, dwMessage);
+    if (hicon)
+        m_hIcon = std::move(hicon);
+    return bResult;
 }
 
 BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)
@@ -92,6 +154,10 @@ BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)
     // NIM_ADD (after "TaskbarCreated") brings it back.
     if (dwMessage == NIM_DELETE || !bResult)
         m_nid.hIcon = nullptr;
+    // The shell has its own copy of the new picture now (or holds none of ours): the icon
+    // loaded for the one before may go.
+    if (hicon != m_hIcon.Get())
+        m_hIcon.Reset();
     return bResult;
 }
 

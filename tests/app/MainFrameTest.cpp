@@ -2,6 +2,7 @@
 // state through the development EMSC.dll, triggers as the messages that carry them.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -37,6 +38,33 @@ BOOL WINAPI FakeWtsRegister(HWND, DWORD)
 {
     ++g_nWtsCalls;
     return g_nWtsFailures > 0 ? (--g_nWtsFailures, FALSE) : TRUE;
+}
+
+// The taskbar theme's registry value (a DWORD) and the system DPI, as a test sets them.
+DWORD g_dwLightTheme = 0;
+int g_nThemeReads = 0;
+UINT g_uDpi = 96;
+LSTATUS WINAPI FakeRegGetValue(HKEY, LPCSTR, LPCSTR, DWORD, LPDWORD pdwType, PVOID pvData, LPDWORD pcbData)
+{
+    ++g_nThemeReads;
+    *pdwType = REG_DWORD;
+    *pcbData = sizeof(DWORD);
+    std::memcpy(pvData, &g_dwLightTheme, sizeof(DWORD));
+    return ERROR_SUCCESS;
+}
+UINT WINAPI FakeDpiForSystem()
+{
+    return g_uDpi;
+}
+
+int IconWidth(HICON hicon)
+{
+    ICONINFO ii = {};
+    if (!::GetIconInfo(hicon, &ii))
+        return 0;
+    kfw::CBitmapH hColor(ii.hbmColor), hMask(ii.hbmMask);
+    BITMAP bm = {};
+    return ::GetObjectA(hColor.Get(), sizeof bm, &bm) ? bm.bmWidth : 0;
 }
 
 size_t CountShellCalls(DWORD dwMessage)
@@ -105,6 +133,7 @@ public:
     INT_PTR RunSwitchOffNotice() override { Record(false); return IDOK; }
     void OnEmscMissing() override { m_bEmscMissing = true; }
     void ClosePopup() override { ++m_nPopupsClosed; }
+    TaskbarTheme Theme() const { return m_trayIcon.GetTaskbarTheme(); }
 
 private:
     void Record(bool bMode)
@@ -141,6 +170,11 @@ protected:
         g_nAddFailures = g_nWtsFailures = g_nWtsCalls = 0;
         m_pfnOldShell = std::exchange(g_pfnShellNotifyIcon, &FakeShellNotifyIcon);
         m_pfnOldWts = std::exchange(g_pfnWTSRegisterSessionNotification, &FakeWtsRegister);
+        g_dwLightTheme = 0;
+        g_nThemeReads = 0;
+        g_uDpi = 96;
+        m_pfnOldReg = std::exchange(g_pfnRegGetValue, &FakeRegGetValue);
+        m_pfnOldDpi = std::exchange(g_pfnGetDpiForSystem, &FakeDpiForSystem);
         m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
 
         WNDCLASSA wc = {};
@@ -156,6 +190,8 @@ protected:
             m_frame.DestroyWindow();
         g_pfnShellNotifyIcon = m_pfnOldShell;
         g_pfnWTSRegisterSessionNotification = m_pfnOldWts;
+        g_pfnRegGetValue = m_pfnOldReg;
+        g_pfnGetDpiForSystem = m_pfnOldDpi;
         kfw::SetTraceSink(m_pfnOldSink);
         m_hEmsc.Reset();
         ::DeleteFileA(m_strState.c_str());
@@ -175,6 +211,8 @@ protected:
     PFN_EMSCDEVSETSTATUS m_pfnSetStatus = nullptr;
     PFN_SHELLNOTIFYICONA m_pfnOldShell = nullptr;
     PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
+    PFN_REGGETVALUEA m_pfnOldReg = nullptr;
+    PFN_GETDPIFORSYSTEM m_pfnOldDpi = nullptr;
     kfw::TraceSink m_pfnOldSink = nullptr;
 };
 
@@ -476,4 +514,52 @@ TEST_F(MainFrameTest, WhatFailsAtLogonIsTriedAgainForABoundedTime)
     Send(g_uTaskbarCreatedMsg);
     Send(WM_TIMER, ID_TIMER_LOGON_RETRY);
     EXPECT_EQ(CountShellCalls(NIM_ADD), 2u) << "the icon the restart added was added again";
+}
+
+// The icon is loaded again, in the theme's set and at the scale's size, for the state last
+// read: a theme or scale change is no reason to ask the radio again.
+TEST_F(MainFrameTest, ThemeAndScaleChangesLoadTheShownIconAgain)
+{
+    g_dwLightTheme = 1;
+    Create();
+    EXPECT_EQ(g_nThemeReads, 1);
+    EXPECT_EQ(m_frame.Theme(), TaskbarTheme::Light);
+
+    RECT rcSuggested = {};
+    const struct {
+        UINT uMsg;
+        WPARAM wParam;
+        LPARAM lParam;
+        DWORD dwLight;
+        UINT uDpi;
+        bool bRepaint;
+        int nReads;     // theme reads so far
+        TaskbarTheme eTheme;
+        int cx;
+    } rows[] = {
+        { WM_SETTINGCHANGE, 0, LPARAM("ImmersiveColorSet"), 0, 96, true, 2, TaskbarTheme::Dark, 16 },
+        { WM_SETTINGCHANGE, 0, LPARAM("immersivecolorSET"), 1, 120, true, 3, TaskbarTheme::Light, 20 },
+        { WM_SETTINGCHANGE, 0, LPARAM("Environment"), 0, 96, false, 3, TaskbarTheme::Light, 0 },
+        { WM_SETTINGCHANGE, 0, 0, 0, 96, false, 3, TaskbarTheme::Light, 0 },
+        { WM_SETTINGCHANGE, 0x7E, 0, 0, 144, true, 3, TaskbarTheme::Light, 24 },
+        { WM_DPICHANGED, MAKEWPARAM(120, 120), LPARAM(&rcSuggested), 0, 120, true, 3, TaskbarTheme::Light, 20 },
+        { WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), 0, 96, true, 3, TaskbarTheme::Light, 16 },
+    };
+    for (const auto& r : rows)
+    {
+        SCOPED_TRACE(testing::Message() << "message 0x" << std::hex << r.uMsg << " " << r.wParam);
+        g_dwLightTheme = r.dwLight;
+        g_uDpi = r.uDpi;
+        SetStatus(0x1D);   // would change the tip if the state were read again
+        const size_t nBefore = g_shellCalls.size();
+        Send(r.uMsg, r.wParam, r.lParam);
+        ASSERT_EQ(g_shellCalls.size(), nBefore + (r.bRepaint ? 1 : 0));
+        EXPECT_EQ(g_nThemeReads, r.nReads);
+        EXPECT_EQ(m_frame.Theme(), r.eTheme);
+        if (!r.bRepaint)
+            continue;
+        EXPECT_EQ(Last().dwMessage, DWORD(NIM_MODIFY));
+        EXPECT_STREQ(Last().nid.szTip, "Bluetooth and Wireless LAN are enabled.");
+        EXPECT_EQ(IconWidth(Last().nid.hIcon), r.cx);
+    }
 }

@@ -280,7 +280,7 @@ TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
             ::GetWindowRect(::GetDlgItem(hDlg, IDC_BTN_WIFI), &rcButton);
             // Dragged onto a 192-dpi monitor: the system suggests where it goes.
             RECT rcSuggested = { 100, 50, 614, 452 };
-            ::SendMessageA(hDlg, 0x02E0 /*WM_DPICHANGED*/, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rcSuggested));
+            ::SendMessageA(hDlg, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rcSuggested));
             ::GetWindowRect(hDlg, &rcChanged);
         });
         if (bForeground)

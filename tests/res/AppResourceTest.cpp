@@ -21,6 +21,9 @@ TEST(AppResources, ManifestNamesKovaAndAsksForAsInvoker)
         "name=\"Kova\"", "version=\"1.0.0.1\"", "processorArchitecture=\"X86\"",
         "<description>Kova.exe</description>", "level=\"asInvoker\"",
         KOVA_UIACCESS ? "uiAccess=\"true\"" : "uiAccess=\"false\"",
+        // Windows would otherwise scale the tray icon it gets as a bitmap, blurred.
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+        "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>",
     };
     for (const char* part : kParts)
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;

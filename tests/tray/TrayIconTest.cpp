@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TrayTestIds.h"
@@ -190,8 +191,11 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
                 }
                 else
                 {
+                    // The tray loads an icon of its own: whichever it sent is the one it shows.
                     hIcon = ModuleIcon(s.uID);
                     bResult = tray.SetIcon(s.uID, s.dwMessage);
+                    if (hIcon && !shell.m_calls.empty())
+                        hIcon = shell.m_calls[0].nid.hIcon;
                 }
                 EXPECT_EQ(bResult, s.bResult);
                 EXPECT_EQ(tray.IsShown(), s.bShown);
@@ -342,4 +346,240 @@ TEST(TrayIconShellTest, AddsChangesAndDeletesTheIconInTheRealTray)
     // A change of an icon the shell no longer holds fails and leaves the object hidden.
     EXPECT_FALSE(tray.SetIcon(IDI_TEST_BT_ON, NIM_MODIFY));
     EXPECT_FALSE(tray.IsShown());
+}
+
+namespace {
+
+struct IconLook {
+    int cx = 0, cy = 0;
+    std::vector<DWORD> pixels;   // the colour bitmap, 32 bpp, top row first
+};
+
+// Size and pixels of the colour bitmap, which is what the shell copies; false for an icon
+// that is no longer (or never was) one.
+bool ReadIcon(HICON hicon, IconLook& rLook)
+{
+    ICONINFO ii = {};
+    if (!hicon || !::GetIconInfo(hicon, &ii))
+        return false;
+    kfw::CBitmapH hColor(ii.hbmColor), hMask(ii.hbmMask);
+    BITMAP bm = {};
+    if (!hColor || !::GetObjectA(hColor.Get(), sizeof bm, &bm))
+        return false;
+    rLook.cx = bm.bmWidth;
+    rLook.cy = bm.bmHeight;
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = bm.bmWidth;
+    bmi.bmiHeader.biHeight = -bm.bmHeight;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    rLook.pixels.assign(static_cast<size_t>(bm.bmWidth * bm.bmHeight), 0);
+    kfw::CWindowDC screen(nullptr);
+    return ::GetDIBits(screen.Get(), hColor.Get(), 0, static_cast<UINT>(bm.bmHeight), rLook.pixels.data(), &bmi,
+                       DIB_RGB_COLORS) == bm.bmHeight;
+}
+
+IconLook LookOf(UINT uID, int cx, int cy)
+{
+    kfw::CIcon hicon(static_cast<HICON>(
+        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(uID), IMAGE_ICON, cx, cy, 0)));
+    IconLook look;
+    EXPECT_TRUE(ReadIcon(hicon.Get(), look)) << uID;
+    return look;
+}
+
+// The scale as a test wants it: a DPI, and metrics whose width and height differ.
+UINT g_uFakeDpi = 96;
+UINT WINAPI FakeDpiForSystem()
+{
+    return g_uFakeDpi;
+}
+int WINAPI FakeMetricsForDpi(int nIndex, UINT uDpi)
+{
+    return static_cast<int>(nIndex == SM_CXSMICON ? uDpi / 6 : uDpi / 8);
+}
+
+// The registry as a test wants it, and what was asked of it.
+struct RegAnswer {
+    LSTATUS lStatus;
+    DWORD dwType;
+    std::vector<BYTE> data;
+};
+RegAnswer g_reg;
+std::vector<std::string> g_regAsked;
+LSTATUS WINAPI FakeRegGetValue(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType,
+                               PVOID pvData, LPDWORD pcbData)
+{
+    g_regAsked = { hkey == HKEY_CURRENT_USER ? "HKCU" : "?", lpSubKey, lpValue, std::to_string(dwFlags) };
+    if (g_reg.lStatus != ERROR_SUCCESS)
+        return g_reg.lStatus;
+    *pdwType = g_reg.dwType;
+    const DWORD cbHave = *pcbData;
+    *pcbData = static_cast<DWORD>(g_reg.data.size());
+    if (cbHave < g_reg.data.size())
+        return ERROR_MORE_DATA;
+    std::memcpy(pvData, g_reg.data.data(), g_reg.data.size());
+    return ERROR_SUCCESS;
+}
+
+// Puts back the seams of the scale and the registry.
+class CLookSeams {
+public:
+    CLookSeams() = default;
+    ~CLookSeams()
+    {
+        g_pfnGetDpiForSystem = m_pfnDpi;
+        g_pfnGetSystemMetricsForDpi = m_pfnMetrics;
+        g_pfnRegGetValue = m_pfnReg;
+    }
+    CLookSeams(const CLookSeams&) = delete;
+    CLookSeams& operator=(const CLookSeams&) = delete;
+    const PFN_GETDPIFORSYSTEM m_pfnDpi = g_pfnGetDpiForSystem;
+    const PFN_GETSYSTEMMETRICSFORDPI m_pfnMetrics = g_pfnGetSystemMetricsForDpi;
+    const PFN_REGGETVALUEA m_pfnReg = g_pfnRegGetValue;
+};
+
+} // namespace
+
+TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheSystemDpi)
+{
+    CLookSeams seams;
+    // Wine 8 has both calls; the e2e tests rely on them being bound.
+    ASSERT_NE(seams.m_pfnDpi, nullptr);
+    ASSERT_NE(seams.m_pfnMetrics, nullptr);
+    const int cxSys = ::GetSystemMetrics(SM_CXSMICON), cySys = ::GetSystemMetrics(SM_CYSMICON);
+    kfw::CWindowDC screen(nullptr);
+    const int nScreenDpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
+    const struct {
+        const char* pszWhat;
+        PFN_GETDPIFORSYSTEM pfnDpi;
+        UINT uDpi;
+        PFN_GETSYSTEMMETRICSFORDPI pfnMetrics;
+        int cx, cy;
+    } rows[] = {
+        { "96", &FakeDpiForSystem, 96, &FakeMetricsForDpi, 16, 12 },
+        { "144", &FakeDpiForSystem, 144, &FakeMetricsForDpi, 24, 18 },
+        { "0 counts as 96", &FakeDpiForSystem, 0, &FakeMetricsForDpi, 16, 12 },
+        { "at most 480", &FakeDpiForSystem, 960, &FakeMetricsForDpi, 80, 60 },
+        { "the system's metrics at 144", &FakeDpiForSystem, 144, seams.m_pfnMetrics, 24, 24 },
+        { "without the DPI metrics call", &FakeDpiForSystem, 144, nullptr, cxSys, cySys },
+        { "without GetDpiForSystem: the screen's", nullptr, 0, &FakeMetricsForDpi, nScreenDpi / 6, nScreenDpi / 8 },
+    };
+    for (const auto& r : rows)
+    {
+        SCOPED_TRACE(r.pszWhat);
+        g_pfnGetDpiForSystem = r.pfnDpi;
+        g_pfnGetSystemMetricsForDpi = r.pfnMetrics;
+        g_uFakeDpi = r.uDpi;
+        CTrayIcon tray(IDR_TEST_TRAY);
+        m_shell.m_calls.clear();
+        ASSERT_TRUE(tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD));
+        ASSERT_EQ(m_shell.m_calls.size(), 1u);
+        IconLook look;
+        ASSERT_TRUE(ReadIcon(m_shell.m_calls[0].nid.hIcon, look));
+        EXPECT_EQ(look.cx, r.cx);
+        EXPECT_EQ(look.cy, r.cy);
+    }
+    // As bound at start, at the test's 96 DPI: the 16-pixel picture itself, unscaled.
+    g_pfnGetDpiForSystem = seams.m_pfnDpi;
+    g_pfnGetSystemMetricsForDpi = seams.m_pfnMetrics;
+    ASSERT_EQ(seams.m_pfnDpi(), 96u);
+    CTrayIcon tray(IDR_TEST_TRAY);
+    ASSERT_TRUE(tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD));
+    IconLook look;
+    ASSERT_TRUE(ReadIcon(m_shell.m_calls.back().nid.hIcon, look));
+    EXPECT_EQ(look.pixels, LookOf(IDI_TEST_BOTH_ON, 16, 16).pixels);
+}
+
+// Each icon the tray loads is alive while the shell copies it, and goes once the shell has
+// the next one or has removed the icon.
+TEST_F(TrayIconTest, EachIconLivesUntilTheShellHasTheNextOne)
+{
+    CTrayIcon tray(IDR_TEST_TRAY);
+    tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
+    HICON hPrevious = nullptr;
+    bool bPreviousAliveDuringCall = false;
+    m_shell.m_fnDuringCall = [&](const NOTIFYICONDATAA&) {
+        IconLook look;
+        bPreviousAliveDuringCall = ReadIcon(hPrevious, look);
+    };
+    const struct { UINT uID; DWORD dwMessage; } steps[] = {
+        { IDI_TEST_BOTH_ON, NIM_ADD }, { IDI_TEST_BT_ON, NIM_MODIFY }, { IDI_TEST_BT_ON, NIM_MODIFY }, { 0, NIM_DELETE },
+    };
+    for (const auto& s : steps)
+    {
+        SCOPED_TRACE(s.uID);
+        ASSERT_TRUE(tray.SetIcon(s.uID, s.dwMessage));
+        const HICON hSent = m_shell.m_calls.back().nid.hIcon;
+        IconLook look;
+        if (hPrevious)
+        {
+            EXPECT_TRUE(bPreviousAliveDuringCall);
+            if (hSent != hPrevious)
+            {
+                EXPECT_FALSE(ReadIcon(hPrevious, look)) << "the icon before outlived the change";
+            }
+        }
+        if (s.dwMessage == NIM_DELETE)
+            EXPECT_FALSE(ReadIcon(hSent, look)) << "the removed icon was kept";
+        else
+            EXPECT_TRUE(ReadIcon(hSent, look));
+        hPrevious = hSent;
+    }
+    m_shell.m_fnDuringCall = nullptr;
+}
+
+TEST_F(TrayIconTest, TaskbarThemeIsReadFromTheUsersPersonalizeKey)
+{
+    CLookSeams seams;
+    g_pfnRegGetValue = &FakeRegGetValue;
+    using B = std::vector<BYTE>;
+    const struct {
+        RegAnswer answer;
+        TaskbarTheme eTheme;
+    } rows[] = {
+        { { ERROR_SUCCESS, REG_DWORD, B{ 1, 0, 0, 0 } }, TaskbarTheme::Light },
+        { { ERROR_SUCCESS, REG_DWORD, B{ 0, 0, 0, 0 } }, TaskbarTheme::Dark },
+        { { ERROR_FILE_NOT_FOUND, REG_NONE, B{} }, TaskbarTheme::Dark },
+        { { ERROR_SUCCESS, REG_SZ, B{ '1', 0 } }, TaskbarTheme::Dark },
+        { { ERROR_SUCCESS, REG_BINARY, B(12, 1) }, TaskbarTheme::Dark },   // longer than any DWORD
+    };
+    for (const auto& r : rows)
+    {
+        g_reg = r.answer;
+        g_regAsked.clear();
+        EXPECT_EQ(ReadTaskbarTheme(), r.eTheme) << r.answer.dwType;
+        const std::vector<std::string> asked = { "HKCU", "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+                                                 "SystemUsesLightTheme", std::to_string(RRF_RT_ANY) };
+        EXPECT_EQ(g_regAsked, asked);
+    }
+}
+
+// Light taskbars get the light twin where the module has one, the dark picture otherwise;
+// the tip is always the dark id's.
+TEST_F(TrayIconTest, LightTaskbarGetsTheLightTwinOrTheDarkPicture)
+{
+    CLookSeams seams;
+    g_pfnGetDpiForSystem = &FakeDpiForSystem;
+    g_uFakeDpi = 96;
+    const struct { TaskbarTheme eTheme; UINT uID; UINT uPicture; const char* pszTip; } rows[] = {
+        { TaskbarTheme::Light, IDI_TEST_BOTH_ON, IDI_TEST_BOTH_ON_LIGHT, "Bluetooth and Wireless LAN are enabled." },
+        { TaskbarTheme::Light, IDI_TEST_BT_ON, IDI_TEST_BT_ON, "Bluetooth is enabled." },
+        { TaskbarTheme::Dark, IDI_TEST_BOTH_ON, IDI_TEST_BOTH_ON, "Bluetooth and Wireless LAN are enabled." },
+    };
+    ASSERT_NE(LookOf(IDI_TEST_BOTH_ON_LIGHT, 16, 16).pixels, LookOf(IDI_TEST_BOTH_ON, 16, 16).pixels);
+    CTrayIcon tray(IDR_TEST_TRAY);
+    DWORD dwMessage = NIM_ADD;
+    for (const auto& r : rows)
+    {
+        SCOPED_TRACE(r.uID);
+        tray.SetTaskbarTheme(r.eTheme);
+        EXPECT_EQ(tray.GetTaskbarTheme(), r.eTheme);
+        ASSERT_TRUE(tray.SetIcon(r.uID, std::exchange(dwMessage, NIM_MODIFY)));
+        IconLook look;
+        ASSERT_TRUE(ReadIcon(m_shell.m_calls.back().nid.hIcon, look));
+        EXPECT_EQ(look.pixels, LookOf(r.uPicture, 16, 16).pixels);
+        EXPECT_STREQ(m_shell.m_calls.back().nid.szTip, r.pszTip);
+    }
 }

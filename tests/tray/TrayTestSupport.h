@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "framework/Wnd.h"
@@ -37,11 +38,14 @@ public:
 
     std::vector<Call> m_calls;
     std::deque<BOOL> m_results;
+    std::function<void(const NOTIFYICONDATAA&)> m_fnDuringCall;   // runs inside each request
 
 private:
     static BOOL WINAPI Notify(DWORD dwMessage, PNOTIFYICONDATAA lpData)
     {
         s_pThis->m_calls.push_back({ dwMessage, *lpData });
+        if (s_pThis->m_fnDuringCall)
+            s_pThis->m_fnDuringCall(*lpData);
         if (s_pThis->m_results.empty())
             return TRUE;
         const BOOL bResult = s_pThis->m_results.front();
