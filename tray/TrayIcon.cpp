@@ -54,7 +54,7 @@ TaskbarTheme ReadTaskbarTheme()
     unsigned char abData[8] = {};
     DWORD dwType = REG_NONE, cbData = sizeof(abData);
     const LSTATUS lResult = g_pfnRegGetValue(HKEY_CURRENT_USER,
-                                             "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+                                             R"(Software\Microsoft\Windows\CurrentVersion\Themes\Personalize)",
                                              "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
     return TaskbarThemeFromValue(lResult == ERROR_SUCCESS, dwType, abData, cbData);
 }
