@@ -74,11 +74,17 @@ bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
 PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor = &FindPopupMonitor;
 
 CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground)
-    : CTPDialog(nIDTemplate, pParentWnd, GetSkinStream(pszBackground)), m_pszBackground(pszBackground)
+    : CTPDialog(nIDTemplate, pParentWnd, nullptr), m_pszBackground(pszBackground), m_monitor(FindMonitor())
 {
+    // The picture of the monitor's scale straight away: decoding the 1x one first would be
+    // wasted there.
+    SetDpi(m_monitor.nDpi);
+    int nPct = 100;
+    IStream* pStream = GetSkinPictureStream(pszBackground, GetDpi(), &nPct);
+    LoadBackground(pStream, nPct);
 }
 
-PopupMonitorInfo CSkinPopup::FindMonitor() const
+PopupMonitorInfo CSkinPopup::FindMonitor()
 {
     // The screen as a last resort: one monitor, the system's DPI.
     PopupMonitorInfo info = { { 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN) }, DPI_BASE };
@@ -142,10 +148,6 @@ BOOL CSkinPopup::OnInitDialog()
     OnInitStep("init_hook");
     RestartAutoClose();
     OnInitStep("init_timer");
-    const PopupMonitorInfo monitor = FindMonitor();
-    SetDpi(monitor.nDpi);
-    if (GetDpi() != DPI_BASE)
-        SetBackground(m_pszBackground);
     OnInitPopup();
     const BOOL bResult = CTPDialog::OnInitDialog();
     OnInitStep("init_base_setwindowrgn_place");
@@ -153,7 +155,7 @@ BOOL CSkinPopup::OnInitDialog()
     RECT rc = {};
     ::GetWindowRect(m_hWnd, &rc);
     int32_t x = 0, y = 0;
-    CentreIn(monitor.rcWork, rc.right - rc.left, rc.bottom - rc.top, x, y);
+    CentreIn(m_monitor.rcWork, rc.right - rc.left, rc.bottom - rc.top, x, y);
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::ShowWindow(m_hWnd, SW_HIDE);
     m_bInitialising = false;

@@ -101,9 +101,10 @@ protected:
 
 private:
     bool IsPointerOver() const;
-    PopupMonitorInfo FindMonitor() const;
+    static PopupMonitorInfo FindMonitor();
 
     const char* m_pszBackground;
+    PopupMonitorInfo m_monitor;     // where it opens, found when it is made
     ScanHook m_hook;
     bool m_bTracking = false;       // a hover and leave report of the window is asked for
     bool m_bInitialising = false;   // OnInitDialog runs: the window must not show yet

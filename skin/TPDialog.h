@@ -83,8 +83,10 @@ protected:
     int m_nHeight = 0;
     int m_nDpi = 96;
 
-private:
+    // Decodes the picture drawn at nPicturePct and shows it at the dialog's DPI; no window needed.
     void LoadBackground(IStream* pBackground, int nPicturePct);
+
+private:
     // Cuts the window to the picture's outline, once per picture; keeps the old shape when
     // no region is made.
     void ApplyRegion();
