@@ -460,8 +460,6 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheSystemDpi)
     } rows[] = {
         { "96", &FakeDpiForSystem, 96, &FakeMetricsForDpi, 16, 12 },
         { "144", &FakeDpiForSystem, 144, &FakeMetricsForDpi, 24, 18 },
-        { "0 counts as 96", &FakeDpiForSystem, 0, &FakeMetricsForDpi, 16, 12 },
-        { "at most 480", &FakeDpiForSystem, 960, &FakeMetricsForDpi, 80, 60 },
         { "the system's metrics at 144", &FakeDpiForSystem, 144, seams.m_pfnMetrics, 24, 24 },
         { "without the DPI metrics call", &FakeDpiForSystem, 144, nullptr, cxSys, cySys },
         { "without GetDpiForSystem: the screen's", nullptr, 0, &FakeMetricsForDpi, nScreenDpi / 6, nScreenDpi / 8 },
@@ -540,10 +538,9 @@ TEST_F(TrayIconTest, TaskbarThemeIsReadFromTheUsersPersonalizeKey)
         TaskbarTheme eTheme;
     } rows[] = {
         { { ERROR_SUCCESS, REG_DWORD, B{ 1, 0, 0, 0 } }, TaskbarTheme::Light },
-        { { ERROR_SUCCESS, REG_DWORD, B{ 0, 0, 0, 0 } }, TaskbarTheme::Dark },
         { { ERROR_FILE_NOT_FOUND, REG_NONE, B{} }, TaskbarTheme::Dark },
-        { { ERROR_SUCCESS, REG_SZ, B{ '1', 0 } }, TaskbarTheme::Dark },
-        { { ERROR_SUCCESS, REG_BINARY, B(12, 1) }, TaskbarTheme::Dark },   // longer than any DWORD
+        { { ERROR_SUCCESS, REG_BINARY, B(12, 1) }, TaskbarTheme::Dark },   // longer than any DWORD; the
+                                                                            // rest is TrayLook's table
     };
     for (const auto& r : rows)
     {
