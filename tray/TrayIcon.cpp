@@ -1,11 +1,13 @@
 #include "tray/TrayIcon.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
+#include "skin/DpiScale.h"
 
 PFN_SHELLNOTIFYICONA g_pfnShellNotifyIcon = &::Shell_NotifyIconA;
 PFN_REGGETVALUEA g_pfnRegGetValue = &::RegGetValueA;
@@ -72,7 +74,7 @@ UINT TrayDpi()
         if (screen.Get())
             uDpi = static_cast<UINT>(::GetDeviceCaps(screen.Get(), LOGPIXELSX));
     }
-    return ClampTrayDpi(uDpi);
+    return static_cast<UINT>(ClampDpi(static_cast<int>(std::min<UINT>(uDpi, DPI_MAX))));
 }
 
 SIZE TrayIconSize(UINT uDpi)

@@ -61,8 +61,6 @@ protected:
     NOTIFYICONDATAA m_nid;
 
 private:
-    BOOL Notify(HICON hicon, LPCSTR lpTip, DWORD dwMessage);
-
     kfw::CIcon m_hIcon;   // the icon SetIcon(uID, ...) loaded, while the shell may use it
     TaskbarTheme m_eTheme = TaskbarTheme::Dark;
 };

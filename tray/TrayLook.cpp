@@ -17,9 +17,3 @@ unsigned TrayPictureId(unsigned uDarkId, TaskbarTheme eTheme)
 {
     return eTheme == TaskbarTheme::Light ? uDarkId + IDI_TRAY_LIGHT_OFFSET : uDarkId;
 }
-
-unsigned ClampTrayDpi(unsigned uDpi)
-{
-    constexpr unsigned MIN_DPI = 96, MAX_DPI = 480;
-    return uDpi < MIN_DPI ? MIN_DPI : uDpi > MAX_DPI ? MAX_DPI : uDpi;
-}

@@ -14,5 +14,3 @@ constexpr std::uint32_t TRAY_REG_DWORD = 4;
 TaskbarTheme TaskbarThemeFromValue(bool bFound, std::uint32_t uType, const unsigned char* pData, std::size_t cbData);
 // The picture for a dark-taskbar id; the caller falls back to uDarkId if it is missing.
 unsigned TrayPictureId(unsigned uDarkId, TaskbarTheme eTheme);
-// A reported DPI brought into 96..480 (100 % to 500 %); 0, a failed read, counts as 96.
-unsigned ClampTrayDpi(unsigned uDpi);

@@ -2,7 +2,6 @@
 // state through the development EMSC.dll, triggers as the messages that carry them.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -15,6 +14,7 @@
 #include "res/resource.h"
 #include "tools/emsc/EmscDev.h"
 #include "support/TestSupport.h"
+#include "tray/TrayTestSupport.h"
 
 namespace {
 
@@ -40,31 +40,10 @@ BOOL WINAPI FakeWtsRegister(HWND, DWORD)
     return g_nWtsFailures > 0 ? (--g_nWtsFailures, FALSE) : TRUE;
 }
 
-// The taskbar theme's registry value (a DWORD) and the system DPI, as a test sets them.
-DWORD g_dwLightTheme = 0;
-int g_nThemeReads = 0;
-UINT g_uDpi = 96;
-LSTATUS WINAPI FakeRegGetValue(HKEY, LPCSTR, LPCSTR, DWORD, LPDWORD pdwType, PVOID pvData, LPDWORD pcbData)
+// The taskbar theme's value as a test sets it.
+void SetLightTheme(BYTE byValue)
 {
-    ++g_nThemeReads;
-    *pdwType = REG_DWORD;
-    *pcbData = sizeof(DWORD);
-    std::memcpy(pvData, &g_dwLightTheme, sizeof(DWORD));
-    return ERROR_SUCCESS;
-}
-UINT WINAPI FakeDpiForSystem()
-{
-    return g_uDpi;
-}
-
-int IconWidth(HICON hicon)
-{
-    ICONINFO ii = {};
-    if (!::GetIconInfo(hicon, &ii))
-        return 0;
-    kfw::CBitmapH hColor(ii.hbmColor), hMask(ii.hbmMask);
-    BITMAP bm = {};
-    return ::GetObjectA(hColor.Get(), sizeof bm, &bm) ? bm.bmWidth : 0;
+    kovatest::g_reg = { ERROR_SUCCESS, REG_DWORD, { byValue, 0, 0, 0 } };
 }
 
 size_t CountShellCalls(DWORD dwMessage)
@@ -170,11 +149,11 @@ protected:
         g_nAddFailures = g_nWtsFailures = g_nWtsCalls = 0;
         m_pfnOldShell = std::exchange(g_pfnShellNotifyIcon, &FakeShellNotifyIcon);
         m_pfnOldWts = std::exchange(g_pfnWTSRegisterSessionNotification, &FakeWtsRegister);
-        g_dwLightTheme = 0;
-        g_nThemeReads = 0;
-        g_uDpi = 96;
-        m_pfnOldReg = std::exchange(g_pfnRegGetValue, &FakeRegGetValue);
-        m_pfnOldDpi = std::exchange(g_pfnGetDpiForSystem, &FakeDpiForSystem);
+        SetLightTheme(0);
+        kovatest::g_nRegReads = 0;
+        kovatest::g_uFakeDpi = 96;
+        g_pfnRegGetValue = &kovatest::FakeRegGetValue;
+        g_pfnGetDpiForSystem = &kovatest::FakeDpiForSystem;
         m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
 
         WNDCLASSA wc = {};
@@ -190,8 +169,6 @@ protected:
             m_frame.DestroyWindow();
         g_pfnShellNotifyIcon = m_pfnOldShell;
         g_pfnWTSRegisterSessionNotification = m_pfnOldWts;
-        g_pfnRegGetValue = m_pfnOldReg;
-        g_pfnGetDpiForSystem = m_pfnOldDpi;
         kfw::SetTraceSink(m_pfnOldSink);
         m_hEmsc.Reset();
         ::DeleteFileA(m_strState.c_str());
@@ -211,8 +188,7 @@ protected:
     PFN_EMSCDEVSETSTATUS m_pfnSetStatus = nullptr;
     PFN_SHELLNOTIFYICONA m_pfnOldShell = nullptr;
     PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
-    PFN_REGGETVALUEA m_pfnOldReg = nullptr;
-    PFN_GETDPIFORSYSTEM m_pfnOldDpi = nullptr;
+    kovatest::CLookSeams m_lookSeams;   // the scale and the theme put back
     kfw::TraceSink m_pfnOldSink = nullptr;
 };
 
@@ -520,9 +496,9 @@ TEST_F(MainFrameTest, WhatFailsAtLogonIsTriedAgainForABoundedTime)
 // read: a theme or scale change is no reason to ask the radio again.
 TEST_F(MainFrameTest, ThemeAndScaleChangesLoadTheShownIconAgain)
 {
-    g_dwLightTheme = 1;
+    SetLightTheme(1);
     Create();
-    EXPECT_EQ(g_nThemeReads, 1);
+    EXPECT_EQ(kovatest::g_nRegReads, 1);
     EXPECT_EQ(m_frame.Theme(), TaskbarTheme::Light);
 
     RECT rcSuggested = {};
@@ -530,7 +506,7 @@ TEST_F(MainFrameTest, ThemeAndScaleChangesLoadTheShownIconAgain)
         UINT uMsg;
         WPARAM wParam;
         LPARAM lParam;
-        DWORD dwLight;
+        BYTE byLight;
         UINT uDpi;
         bool bRepaint;
         int nReads;     // theme reads so far
@@ -548,18 +524,20 @@ TEST_F(MainFrameTest, ThemeAndScaleChangesLoadTheShownIconAgain)
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << "message 0x" << std::hex << r.uMsg << " " << r.wParam);
-        g_dwLightTheme = r.dwLight;
-        g_uDpi = r.uDpi;
+        SetLightTheme(r.byLight);
+        kovatest::g_uFakeDpi = r.uDpi;
         SetStatus(0x1D);   // would change the tip if the state were read again
         const size_t nBefore = g_shellCalls.size();
         Send(r.uMsg, r.wParam, r.lParam);
         ASSERT_EQ(g_shellCalls.size(), nBefore + (r.bRepaint ? 1 : 0));
-        EXPECT_EQ(g_nThemeReads, r.nReads);
+        EXPECT_EQ(kovatest::g_nRegReads, r.nReads);
         EXPECT_EQ(m_frame.Theme(), r.eTheme);
         if (!r.bRepaint)
             continue;
         EXPECT_EQ(Last().dwMessage, DWORD(NIM_MODIFY));
         EXPECT_STREQ(Last().nid.szTip, "Bluetooth and Wireless LAN are enabled.");
-        EXPECT_EQ(IconWidth(Last().nid.hIcon), r.cx);
+        kovatest::IconLook look;
+        EXPECT_TRUE(kovatest::ReadIcon(Last().nid.hIcon, look));
+        EXPECT_EQ(look.cx, r.cx);
     }
 }

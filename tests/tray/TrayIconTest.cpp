@@ -350,35 +350,7 @@ TEST(TrayIconShellTest, AddsChangesAndDeletesTheIconInTheRealTray)
 
 namespace {
 
-struct IconLook {
-    int cx = 0, cy = 0;
-    std::vector<DWORD> pixels;   // the colour bitmap, 32 bpp, top row first
-};
-
-// Size and pixels of the colour bitmap, which is what the shell copies; false for an icon
-// that is no longer (or never was) one.
-bool ReadIcon(HICON hicon, IconLook& rLook)
-{
-    ICONINFO ii = {};
-    if (!hicon || !::GetIconInfo(hicon, &ii))
-        return false;
-    kfw::CBitmapH hColor(ii.hbmColor), hMask(ii.hbmMask);
-    BITMAP bm = {};
-    if (!hColor || !::GetObjectA(hColor.Get(), sizeof bm, &bm))
-        return false;
-    rLook.cx = bm.bmWidth;
-    rLook.cy = bm.bmHeight;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = bm.bmWidth;
-    bmi.bmiHeader.biHeight = -bm.bmHeight;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    rLook.pixels.assign(static_cast<size_t>(bm.bmWidth * bm.bmHeight), 0);
-    kfw::CWindowDC screen(nullptr);
-    return ::GetDIBits(screen.Get(), hColor.Get(), 0, static_cast<UINT>(bm.bmHeight), rLook.pixels.data(), &bmi,
-                       DIB_RGB_COLORS) == bm.bmHeight;
-}
+using namespace kovatest;
 
 IconLook LookOf(UINT uID, int cx, int cy)
 {
@@ -388,57 +360,6 @@ IconLook LookOf(UINT uID, int cx, int cy)
     EXPECT_TRUE(ReadIcon(hicon.Get(), look)) << uID;
     return look;
 }
-
-// The scale as a test wants it: a DPI, and metrics whose width and height differ.
-UINT g_uFakeDpi = 96;
-UINT WINAPI FakeDpiForSystem()
-{
-    return g_uFakeDpi;
-}
-int WINAPI FakeMetricsForDpi(int nIndex, UINT uDpi)
-{
-    return static_cast<int>(nIndex == SM_CXSMICON ? uDpi / 6 : uDpi / 8);
-}
-
-// The registry as a test wants it, and what was asked of it.
-struct RegAnswer {
-    LSTATUS lStatus;
-    DWORD dwType;
-    std::vector<BYTE> data;
-};
-RegAnswer g_reg;
-std::vector<std::string> g_regAsked;
-LSTATUS WINAPI FakeRegGetValue(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType,
-                               PVOID pvData, LPDWORD pcbData)
-{
-    g_regAsked = { hkey == HKEY_CURRENT_USER ? "HKCU" : "?", lpSubKey, lpValue, std::to_string(dwFlags) };
-    if (g_reg.lStatus != ERROR_SUCCESS)
-        return g_reg.lStatus;
-    *pdwType = g_reg.dwType;
-    const DWORD cbHave = *pcbData;
-    *pcbData = static_cast<DWORD>(g_reg.data.size());
-    if (cbHave < g_reg.data.size())
-        return ERROR_MORE_DATA;
-    std::memcpy(pvData, g_reg.data.data(), g_reg.data.size());
-    return ERROR_SUCCESS;
-}
-
-// Puts back the seams of the scale and the registry.
-class CLookSeams {
-public:
-    CLookSeams() = default;
-    ~CLookSeams()
-    {
-        g_pfnGetDpiForSystem = m_pfnDpi;
-        g_pfnGetSystemMetricsForDpi = m_pfnMetrics;
-        g_pfnRegGetValue = m_pfnReg;
-    }
-    CLookSeams(const CLookSeams&) = delete;
-    CLookSeams& operator=(const CLookSeams&) = delete;
-    const PFN_GETDPIFORSYSTEM m_pfnDpi = g_pfnGetDpiForSystem;
-    const PFN_GETSYSTEMMETRICSFORDPI m_pfnMetrics = g_pfnGetSystemMetricsForDpi;
-    const PFN_REGGETVALUEA m_pfnReg = g_pfnRegGetValue;
-};
 
 } // namespace
 
