@@ -1,5 +1,6 @@
 #include "skin/SkinArchive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -52,7 +53,8 @@ SkinArchiveEntry::SkinArchiveEntry(SkinArchiveEntry&& other) noexcept
     : hMemory(std::move(other.hMemory)),
       pStream(std::move(other.pStream)),
       pbyBytes(std::exchange(other.pbyBytes, nullptr)),
-      cbBytes(std::exchange(other.cbBytes, 0))
+      cbBytes(std::exchange(other.cbBytes, 0)),
+      pPicture(std::move(other.pPicture))
 {
     std::memcpy(abyHeader, other.abyHeader, TAR_BLOCK_SIZE);
 }
@@ -68,13 +70,16 @@ SkinArchiveEntry& SkinArchiveEntry::operator=(SkinArchiveEntry&& other) noexcept
         pStream = std::move(other.pStream);
         pbyBytes = std::exchange(other.pbyBytes, nullptr);
         cbBytes = std::exchange(other.cbBytes, 0);
+        pPicture = std::move(other.pPicture);
     }
     return *this;
 }
 
 void SkinArchiveEntry::Release() noexcept
 {
-    // Stream first: it refers to the block. Then the lock taken at load, then the block.
+    // The picture first: GDI+ may still read its stream. Then the stream: it refers to the
+    // block. Then the lock taken at load, then the block.
+    pPicture.reset();
     pStream.Reset();
     if (pbyBytes)
         ::GlobalUnlock(hMemory.Get());
@@ -159,4 +164,14 @@ IStream* GetSkinStream(const char* pszName)
 const SkinArchiveEntry* FindSkinEntry(const char* pszName)
 {
     return g_pSkinArchive ? FindSkinEntry(*g_pSkinArchive, pszName) : nullptr;
+}
+
+const SkinArchiveEntry* FindSkinEntryByStream(const IStream* pStream)
+{
+    // A few dozen members, compared by address: far below the cost of one decode it saves.
+    if (!g_pSkinArchive || !pStream)
+        return nullptr;
+    const auto it = std::find_if(g_pSkinArchive->begin(), g_pSkinArchive->end(),
+                                 [pStream](const auto& item) { return item.second.pStream.Get() == pStream; });
+    return it != g_pSkinArchive->end() ? &it->second : nullptr;
 }

@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "framework/Handles.h"
 #include "skin/TarWalk.h"
+
+struct SkinPicture;   // skin/SkinPicture.h
 
 // One member held in memory. Move-only; owns its block and its stream.
 struct SkinArchiveEntry {
@@ -22,7 +25,7 @@ struct SkinArchiveEntry {
     SkinArchiveEntry(const SkinArchiveEntry&) = delete;
     SkinArchiveEntry& operator=(const SkinArchiveEntry&) = delete;
 
-    // Releases the stream, unlocks and frees the block; the header stays.
+    // Releases the decoded picture, the stream, unlocks and frees the block; the header stays.
     void Release() noexcept;
 
     uint8_t abyHeader[TAR_BLOCK_SIZE] = {};  // the member's header block, byte for byte
@@ -30,6 +33,8 @@ struct SkinArchiveEntry {
     kfw::CComPtr<IStream> pStream;           // over hMemory, not deleting it; null without data
     const uint8_t* pbyBytes = nullptr;       // hMemory locked for the entry's life; null without data
     uint32_t cbBytes = 0;                    // bytes at pbyBytes (0 whenever pbyBytes is null)
+    // The member as the last window that showed it decoded it, kept for the next one.
+    mutable std::shared_ptr<SkinPicture> pPicture;
 };
 
 // Exact, byte-wise keys (std::string compares as unsigned bytes); std::less<> lets a
@@ -62,6 +67,8 @@ void SetSkinArchive(const SkinArchive* pArchive);
 const SkinArchive* GetSkinArchive();
 IStream* GetSkinStream(const char* pszName);
 const SkinArchiveEntry* FindSkinEntry(const char* pszName);
+// The entry of the application's table whose stream pStream is, or null.
+const SkinArchiveEntry* FindSkinEntryByStream(const IStream* pStream);
 
 // Seams for the copy of each member, so tests can fail or count them.
 using PFN_SKINGLOBALALLOC = HGLOBAL(WINAPI*)(UINT uFlags, SIZE_T dwBytes);

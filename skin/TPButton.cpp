@@ -9,6 +9,7 @@
 
 #include "skin/ButtonLogic.h"
 #include "skin/DpiScale.h"
+#include "skin/SkinPicture.h"
 
 namespace {
 
@@ -96,11 +97,15 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
 {
     ReleaseImage();
 
+    // A still strip shown before is copied, not decoded again.
+    if (const std::shared_ptr<SkinPicture> pPicture = FindSkinPicture(pStream, 0))
+        m_pImage = CopySkinBitmap(pPicture->image.Get());
+
     // GDI+ keeps reading from the stream for as long as the bitmap lives (every frame
     // change of a GIF decodes again). The archive hands out one stream per member, so two
     // buttons showing the same member would move each other's seek pointer, possibly from
     // two animation threads at once: give the bitmap a clone with a pointer of its own.
-    if (pStream)
+    if (pStream && !m_pImage)
     {
         if (FAILED(pStream->Clone(m_pImageStream.Put())) || !m_pImageStream)
         {
@@ -111,8 +116,8 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
 
     // A null or undecodable stream leaves no picture: the button is still attached, at
     // 0 x 0. Only GDI+ itself failing (not started, out of memory) means no bitmap object.
-    const Gdiplus::GpStatus status = m_pImageStream
-        ? gdip::GdipCreateBitmapFromStream(m_pImageStream.Get(), m_pImage.Put())
+    const Gdiplus::GpStatus status = m_pImage ? Gdiplus::Ok
+        : m_pImageStream ? gdip::GdipCreateBitmapFromStream(m_pImageStream.Get(), m_pImage.Put())
         : Gdiplus::InvalidParameter;
     if (!m_pImage)
     {
@@ -156,7 +161,12 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
         gdip::GdipImageGetFrameCount(m_pImage.Get(), aDims.data(), &nFrames);
         m_nFrameCount = nFrames;
         if (nFrames < 2)
+        {
+            // A copy is filed, so that this one stays the button's own.
+            if (m_pImageStream)
+                FileSkinStill(pStream, m_pImage.Get());
             return true;
+        }
 
         UINT cbItem = 0;
         if (gdip::GdipGetPropertyItemSize(m_pImage.Get(), kPropertyTagFrameDelay, &cbItem) != Gdiplus::Ok ||

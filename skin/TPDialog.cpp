@@ -7,6 +7,7 @@
 #include "skin/OsVersion.h"
 #include "skin/SkinControls.h"
 #include "skin/SkinLayout.h"
+#include "skin/SkinPicture.h"
 #include "skin/TPButton.h"
 
 namespace {
@@ -82,6 +83,42 @@ bool AttachControlImage(CWnd* pControl, UINT nID, CWnd* pDialog, IStream* pStrea
     return true;
 }
 
+// The picture drawn at nPicturePct, shown at nDpi: reduced once here, so that the outline
+// is cut from the picture as it is shown and every paint is a plain copy. Null when it does
+// not decode; at the size it was drawn at when it cannot be resampled.
+std::shared_ptr<SkinPicture> DecodeBackground(IStream* pStream, int nPicturePct, int nDpi)
+{
+    auto pPicture = std::make_shared<SkinPicture>();
+    if (kfw::gdip::GdipLoadImageFromStream(pStream, pPicture->image.Put()) != Gdiplus::Ok || !pPicture->image)
+        return nullptr;
+    UINT uWidth = 0, uHeight = 0;
+    GetImageSize(pPicture->image.Get(), uWidth, uHeight);
+    pPicture->nWidth = static_cast<int>(uWidth);
+    pPicture->nHeight = static_cast<int>(uHeight);
+    pPicture->nShownDpi = nDpi;
+
+    const int cx = ScaleForDpi(UnscaledSize(pPicture->nWidth, nPicturePct), nDpi);
+    const int cy = ScaleForDpi(UnscaledSize(pPicture->nHeight, nPicturePct), nDpi);
+    if ((cx == pPicture->nWidth && cy == pPicture->nHeight) || cx <= 0 || cy <= 0)
+        return pPicture;
+    kfw::CGdipBitmap scaled;
+    kfw::CGdipGraphics graphics;
+    if (kfw::gdip::GdipCreateBitmapFromScan0(cx, cy, 0, PixelFormat32bppARGB, nullptr, scaled.Put()) != Gdiplus::Ok
+        || kfw::gdip::GdipGetImageGraphicsContext(scaled.Get(), graphics.Put()) != Gdiplus::Ok)
+        return pPicture;
+    kfw::gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    kfw::gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
+    if (kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), pPicture->image.Get(), 0, 0, cx, cy, 0, 0,
+                                          pPicture->nWidth, pPicture->nHeight, Gdiplus::UnitPixel, nullptr, nullptr,
+                                          nullptr) != Gdiplus::Ok)
+        return pPicture;
+    graphics.Reset();
+    pPicture->image = kfw::CGdipImage(scaled.Release());
+    pPicture->nWidth = cx;
+    pPicture->nHeight = cy;
+    return pPicture;
+}
+
 } // namespace
 
 PFN_GETVERSIONEXA g_pfnGetVersionExA = &::GetVersionExA;
@@ -130,42 +167,24 @@ void CTPDialog::SetDpi(int nDpi)
 
 void CTPDialog::LoadBackground(IStream* pBackground, int nPicturePct)
 {
-    m_pBackground.Reset();
+    m_pBackground.reset();
     m_pBackgroundSource = nullptr;
     m_bRegionFromBackground = false;
     m_nWidth = m_nHeight = 0;
-    if (!pBackground || kfw::gdip::GdipLoadImageFromStream(pBackground, m_pBackground.Put()) != Gdiplus::Ok)
-    {
-        m_pBackground.Reset();
+    if (!pBackground)
         return;
+    m_pBackground = FindSkinPicture(pBackground, m_nDpi);
+    if (!m_pBackground)
+    {
+        m_pBackground = DecodeBackground(pBackground, nPicturePct, m_nDpi);
+        if (!m_pBackground)
+            return;
+        FileSkinPicture(pBackground, m_pBackground);
     }
-    UINT uWidth = 0, uHeight = 0;
-    GetImageSize(m_pBackground.Get(), uWidth, uHeight);
-    m_nWidth = static_cast<int>(uWidth);
-    m_nHeight = static_cast<int>(uHeight);
+    m_nWidth = m_pBackground->nWidth;
+    m_nHeight = m_pBackground->nHeight;
     m_pBackgroundSource = pBackground;
     m_nBackgroundDpi = m_nDpi;
-
-    // Shown at the dialog's DPI: reduced once here, so that the outline is cut from the
-    // picture as it is shown and every paint is a plain copy.
-    const int cx = ScaleForDpi(UnscaledSize(m_nWidth, nPicturePct), m_nDpi);
-    const int cy = ScaleForDpi(UnscaledSize(m_nHeight, nPicturePct), m_nDpi);
-    if ((cx == m_nWidth && cy == m_nHeight) || cx <= 0 || cy <= 0)
-        return;
-    kfw::CGdipBitmap scaled;
-    kfw::CGdipGraphics graphics;
-    if (kfw::gdip::GdipCreateBitmapFromScan0(cx, cy, 0, PixelFormat32bppARGB, nullptr, scaled.Put()) != Gdiplus::Ok
-        || kfw::gdip::GdipGetImageGraphicsContext(scaled.Get(), graphics.Put()) != Gdiplus::Ok)
-        return;   // shown at the size it was drawn at
-    kfw::gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
-    kfw::gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
-    if (kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), m_pBackground.Get(), 0, 0, cx, cy, 0, 0, m_nWidth, m_nHeight,
-                                          Gdiplus::UnitPixel, nullptr, nullptr, nullptr) != Gdiplus::Ok)
-        return;
-    graphics.Reset();
-    m_pBackground = kfw::CGdipImage(scaled.Release());
-    m_nWidth = cx;
-    m_nHeight = cy;
 }
 
 IStream* GetSkinPictureStream(const SkinArchive& rArchive, const char* pszName, int nDpi, int* pnPct)
@@ -197,10 +216,14 @@ void CTPDialog::ApplyRegion()
 {
     // Both the layout's picture change and the base initialisation ask for it; reading the
     // alpha of every pixel a second time would give the same outline.
-    if (m_bRegionFromBackground)
+    if (m_bRegionFromBackground || !m_pBackground)
         return;
-    kfw::CRgnH hRgn = CreateRegionFromImage(m_pBackground.Get(), 0);
-    if (!hRgn)
+    // Cut once per picture; every window after the first gets a copy.
+    SkinPicture& rPicture = *m_pBackground;
+    if (!rPicture.hOutline)
+        rPicture.hOutline = CreateRegionFromImage(rPicture.image.Get(), 0);
+    kfw::CRgnH hRgn(rPicture.hOutline ? ::CreateRectRgn(0, 0, 0, 0) : nullptr);
+    if (!hRgn || ::CombineRgn(hRgn.Get(), rPicture.hOutline.Get(), nullptr, RGN_COPY) == ERROR)
         return;
     // From here the window owns the region (and deletes the one it had before).
     if (::SetWindowRgn(m_hWnd, hRgn.Get(), TRUE))
@@ -273,7 +296,7 @@ bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
 void CTPDialog::OnDestroy()
 {
     Default();
-    m_pBackground.Reset();
+    m_pBackground.reset();
     m_pBackgroundSource = nullptr;
     m_bRegionFromBackground = false;
     m_hRgn = nullptr;   // the window deletes it
@@ -293,7 +316,7 @@ void CTPDialog::OnPaint()
     kfw::CPaintDC dc(m_hWnd);
     kfw::CGdipGraphics graphics;
     if (m_pBackground && kfw::gdip::GdipCreateFromHDC(dc.Get(), graphics.Put()) == Gdiplus::Ok)
-        kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), m_pBackground.Get(), 0, 0, m_nWidth, m_nHeight, 0, 0,
+        kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), m_pBackground->image.Get(), 0, 0, m_nWidth, m_nHeight, 0, 0,
                                           m_nWidth, m_nHeight, Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
 }
 

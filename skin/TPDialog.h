@@ -8,6 +8,7 @@
 #include <dwmapi.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "framework/Dialog.h"
@@ -15,6 +16,7 @@
 #include "framework/Handles.h"
 #include "skin/RegionRuns.h"
 #include "skin/SkinArchive.h"
+#include "skin/SkinPicture.h"
 
 class CTPDialog : public CDialog {
 public:
@@ -53,7 +55,7 @@ public:
     // one-pixel-high runs; null when pImage has no pixels to read or no record can be made.
     static kfw::CRgnH CreateRegionFromImage(Gdiplus::GpImage* pImage, BYTE byKeyAlpha);
 
-    Gdiplus::GpImage* GetBackground() const { return m_pBackground.Get(); }
+    Gdiplus::GpImage* GetBackground() const { return m_pBackground ? m_pBackground->image.Get() : nullptr; }
     int GetBackgroundWidth() const { return m_nWidth; }
     int GetBackgroundHeight() const { return m_nHeight; }
 
@@ -77,7 +79,7 @@ protected:
     void OnPaint();
     void OnLButtonDown(UINT nFlags, POINT point);
 
-    kfw::CGdipImage m_pBackground;   // null without a picture, and after WM_DESTROY
+    std::shared_ptr<SkinPicture> m_pBackground;   // null without a picture, and after WM_DESTROY
     HRGN m_hRgn = nullptr;           // last handed to the window, which owns it
     int m_nWidth = 0;
     int m_nHeight = 0;

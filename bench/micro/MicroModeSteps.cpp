@@ -1,9 +1,8 @@
 // The three-button mode pop-up opened step by step, for a profile of its opening: the real
-// CKovaDlg, timed after each step it reports (OnInitStep), with the outline split at
-// ExtCreateRegion.
+// CKovaDlg, timed after each step it reports (OnInitStep). Openings after the first copy the
+// pictures and outline kept from it, as the program's do.
 #include "bench/micro/MicroPieces.h"
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,27 +21,9 @@ constexpr UINT kTimeoutMs = 10000;
 struct StepStamps {
     std::vector<std::pair<std::string, int64_t>> marks;   // step name, time at its end
     bool bShownAndPainted = false;
-    // The step that makes an outline, split at ExtCreateRegion: "<step>_to_outline" up to
-    // the call, "<step>_extcreateregion" the call.
-    std::string strRegionStep;
 
     void Mark(std::string strStep) { marks.emplace_back(std::move(strStep), CRepTimer::Now()); }
 };
-
-// Splits the steps that make an outline at ExtCreateRegion (through the seam CTPDialog calls
-// it by): before it the picture is decoded and read, after it the window takes the region.
-StepStamps* g_pRegionStamps = nullptr;
-PFN_EXTCREATEREGION g_pfnRealExtCreateRegion = nullptr;
-
-HRGN WINAPI MarkingExtCreateRegion(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData)
-{
-    if (g_pRegionStamps)
-        g_pRegionStamps->Mark(g_pRegionStamps->strRegionStep + "_to_outline");
-    HRGN hRgn = g_pfnRealExtCreateRegion(lpx, nCount, lpData);
-    if (g_pRegionStamps)
-        g_pRegionStamps->Mark(g_pRegionStamps->strRegionStep + "_extcreateregion");
-    return hRgn;
-}
 
 // The real pop-up, noting the time after each step of its opening as it reports them.
 class CModeStepsDlg : public CKovaDlg {
@@ -78,11 +59,6 @@ protected:
     void OnInitStep(const char* pszStep) override
     {
         m_rStamps.Mark(pszStep);
-        // The outline is made inside the step that follows these two.
-        if (std::strcmp(pszStep, "init_control_skins") == 0)
-            m_rStamps.strRegionStep = "init_change_background";
-        else if (std::strcmp(pszStep, "init_status_invalidate") == 0)
-            m_rStamps.strRegionStep = "init_base";
     }
 
 private:
@@ -116,13 +92,9 @@ MicroPiece ModeStepsPiece(CMicroContext& rContext)
     piece.fnRep = [](CRepTimer& rTimer, std::string& rstrError) {
         StepStamps stamps;
         std::optional<CModeStepsDlg> dialog;
-        g_pfnRealExtCreateRegion = std::exchange(g_pfnExtCreateRegion, &MarkingExtCreateRegion);
-        g_pRegionStamps = &stamps;
         const int64_t tStart = CRepTimer::Now();
         dialog.emplace(stamps);
         const INT_PTR nResult = dialog->DoModal();
-        g_pRegionStamps = nullptr;
-        g_pfnExtCreateRegion = g_pfnRealExtCreateRegion;
         ScanHook().Remove();   // ended from outside: the hook is still the pop-up's
         dialog.reset();
         stamps.Mark("close");

@@ -30,6 +30,15 @@ HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR pszVerb, LPCSTR, LPCSTR, LPCSTR, 
     return reinterpret_cast<HINSTANCE>(2);
 }
 
+PFN_EXTCREATEREGION g_pfnRealExtCreateRegion = nullptr;
+int g_nOutlinesCut = 0;
+
+HRGN WINAPI CountingExtCreateRegion(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData)
+{
+    ++g_nOutlinesCut;
+    return g_pfnRealExtCreateRegion(lpx, nCount, lpData);
+}
+
 // The main frame as the pop-up finds it: by class. Notes how many writes were logged when
 // each WM_MODE_CHANGED arrived.
 CEmscState* g_pState = nullptr;
@@ -302,4 +311,24 @@ TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
         EXPECT_EQ(rcChanged.bottom - rcChanged.top, 402);
     }
     g_pfnFindPopupMonitor = pfnOld;
+}
+
+TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)
+{
+    g_pfnRealExtCreateRegion = std::exchange(g_pfnExtCreateRegion, &CountingExtCreateRegion);
+    kfw::CRgnH ahOutline[2] = { kfw::CRgnH(::CreateRectRgn(0, 0, 0, 0)), kfw::CRgnH(::CreateRectRgn(0, 0, 0, 0)) };
+    int anCut[2] = {};
+    for (int i = 0; i < 2; ++i)
+    {
+        g_nOutlinesCut = 0;
+        CProbeDlg dlg;
+        RunWithUser(dlg, [&](HWND hDlg) { ::GetWindowRgn(hDlg, ahOutline[i].Get()); });
+        anCut[i] = g_nOutlinesCut;
+    }
+    g_pfnExtCreateRegion = g_pfnRealExtCreateRegion;
+    EXPECT_EQ(anCut[0], 1);
+    EXPECT_EQ(anCut[1], 0);
+    RECT rcBox = {};
+    EXPECT_EQ(::GetRgnBox(ahOutline[1].Get(), &rcBox), COMPLEXREGION);
+    EXPECT_TRUE(::EqualRgn(ahOutline[0].Get(), ahOutline[1].Get()));
 }
