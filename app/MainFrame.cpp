@@ -127,8 +127,8 @@ void CMainFrame::LoadEMSC()
     if (!hModule || !BindEmscEntry(hModule))
     {
         m_hEMSC.Reset();
-        ::MessageBoxA(nullptr, "EMSC.dll ERROR!", AfxGetApp() ? AfxGetApp()->m_strAppName.c_str() : "Kova",
-                      MB_OK | MB_ICONEXCLAMATION);
+        const std::wstring strTitle = AfxGetApp() ? AfxGetAppTitle() : std::wstring(L"Kova");
+        ::MessageBoxW(nullptr, L"EMSC.dll ERROR!", strTitle.c_str(), MB_OK | MB_ICONEXCLAMATION);
         OnEmscMissing();
     }
 }
@@ -271,7 +271,7 @@ void CMainFrame::ShowStatusDialog()
         m_appKit.ActivateMainWindow();
         CForegroundInput input;
         if (RunModeSelection() == -1)
-            AfxMessageBox("Kova Kill SW Dialog box could not be created!", MB_OK | MB_ICONEXCLAMATION);
+            AfxMessageBox(L"Kova Kill SW Dialog box could not be created!", MB_OK | MB_ICONEXCLAMATION);
         break;
     }
     case STATUS_CLASS_SWITCH_OFF:
@@ -346,13 +346,13 @@ LRESULT CMainFrame::OnTaskbarCreated(WPARAM, LPARAM)
     return 1;
 }
 
-void CMainFrame::OnSettingChange(UINT uFlags, LPCSTR lpszSection)
+void CMainFrame::OnSettingChange(UINT uFlags, LPCWSTR lpszSection)
 {
     // The taskbar's light or dark theme comes as "ImmersiveColorSet"; a change of scale
     // without signing out (Windows 8.1 and later) as SPI_SETLOGICALDPI, which MinGW's
     // headers lack.
     constexpr UINT SPI_SET_LOGICAL_DPI = 0x007E;
-    if (lpszSection && ::lstrcmpiA(lpszSection, "ImmersiveColorSet") == 0)
+    if (lpszSection && ::lstrcmpiW(lpszSection, L"ImmersiveColorSet") == 0)
         RepaintTrayIcon(true);
     else if (uFlags == SPI_SET_LOGICAL_DPI)
         RepaintTrayIcon(false);

@@ -91,7 +91,7 @@ protected:
     void OnSessionChange(UINT nSessionState, UINT nId);
     LRESULT OnTrayCallback(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
-    void OnSettingChange(UINT uFlags, LPCSTR lpszSection);
+    void OnSettingChange(UINT uFlags, LPCWSTR lpszSection);
     void OnDpiChanged(UINT, UINT, RECT*) { RepaintTrayIcon(false); }
     void OnDisplayChange(UINT, int, int) { RepaintTrayIcon(false); }
 

@@ -15,11 +15,12 @@ BOOL CAboutDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    char szText[64] = "";
-    ::GetDlgItemTextA(m_hWnd, IDC_ABOUT_VERSION, szText, sizeof szText);
+    wchar_t szText[64] = L"";
+    ::GetDlgItemTextW(m_hWnd, IDC_ABOUT_VERSION, szText, 64);
     std::string strVersion;
     ReadVersionString(strVersion);
-    const std::string strLine = szText + strVersion;
-    ::SetDlgItemTextA(m_hWnd, IDC_ABOUT_VERSION, strLine.c_str());
+    // The version is digits and dots: each widens as it is.
+    const std::wstring strLine = szText + std::wstring(strVersion.begin(), strVersion.end());
+    ::SetDlgItemTextW(m_hWnd, IDC_ABOUT_VERSION, strLine.c_str());
     return TRUE;
 }

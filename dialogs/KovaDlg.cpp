@@ -125,6 +125,12 @@ void CKovaDlg::UpdateSelection(BOOL bInitial)
         m_strCaption = LoadResString(status.uStringId);
     if (status.bSetHighlights)
         SetButtonHighlights(status.abHighlight[0], status.abHighlight[1], status.abHighlight[2]);
+    // A screen reader announces the title and follows the focus: the title is the status
+    // line, and a step moves the focus to the newly selected button.
+    ::SetWindowTextW(m_hWnd, m_strCaption.c_str());
+    CWnd* pSelected = m_layout.eLayout == ModeLayout::Three ? m_pButtons[m_nSelected] : &m_btnWifi;
+    if (!bInitial && pSelected->m_hWnd)
+        ::SetFocus(pSelected->m_hWnd);
     // The buttons as well: the dialog paints over its children, and new images or
     // highlights must show at once.
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -32,7 +32,7 @@ public:
     int GetSelected() const { return m_nSelected; }
     int GetCurrent() const { return m_nCurrent; }
     int GetModeCount() const { return m_nModeCount; }
-    const std::string& GetStatus() const { return m_strCaption; }
+    const std::wstring& GetStatus() const { return m_strCaption; }
 
     BEGIN_MSG_MAP(CKovaDlg)
         ON_CONTROL(BN_CLICKED, IDC_BTN_BOTH, OnBtn1)

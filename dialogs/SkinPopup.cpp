@@ -1,5 +1,6 @@
 #include "dialogs/SkinPopup.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "dialogs/HelpLauncher.h"
@@ -258,8 +259,14 @@ void CSkinPopup::OnPaint()
     const Gdiplus::REAL fScale = static_cast<Gdiplus::REAL>(GetDpi()) / DPI_BASE;
     const Gdiplus::PointF at = m_pCaptionAt ? Gdiplus::PointF(m_pCaptionAt->X * fScale, m_pCaptionAt->Y * fScale)
                                             : Gdiplus::PointF();
+    SkinCaptionStyle style;
+    style.fEmSize = CAPTION_EM_SIZE * fScale;
+    style.fMinEmSize *= fScale;
+    // Centred on x: as wide as the nearer edge allows, less a margin each side.
+    const auto fWidth = static_cast<Gdiplus::REAL>(GetBackgroundWidth());
+    style.fBandWidth = 2.0f * (std::min(at.X, fWidth - at.X) - CAPTION_MARGIN * fScale);
     PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), m_strCaption.c_str(),
-                     m_pCaptionAt ? &at : nullptr, CAPTION_EM_SIZE * fScale);
+                     m_pCaptionAt ? &at : nullptr, style);
 }
 
 void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
@@ -303,11 +310,12 @@ void CSkinPopup::NotifyMainFrame()
         ::SendMessageA(hFrame, WM_MODE_CHANGED, 0, 0);
 }
 
-std::string CSkinPopup::LoadResString(UINT uID, std::string strMissing)
+std::wstring CSkinPopup::LoadResString(UINT uID, std::wstring strMissing)
 {
-    char sz[512] = "";
-    const int cch = ::LoadStringA(AfxGetInstanceHandle(), uID, sz, sizeof sz);
-    return cch > 0 ? std::string(sz, static_cast<size_t>(cch)) : std::move(strMissing);
+    // A buffer size of 0 hands out the string where it lies in the resource, whole.
+    const wchar_t* pText = nullptr;
+    const int cch = ::LoadStringW(AfxGetInstanceHandle(), uID, reinterpret_cast<LPWSTR>(&pText), 0);
+    return cch > 0 && pText ? std::wstring(pText, static_cast<size_t>(cch)) : std::move(strMissing);
 }
 
 bool CloseOpenPopup()

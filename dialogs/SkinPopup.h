@@ -17,6 +17,8 @@
 
 constexpr UINT_PTR ID_TIMER_AUTOCLOSE = 1;
 constexpr UINT AUTOCLOSE_MS = 4000;
+// Room kept clear at each side of the caption's band, in 96-dpi pixels.
+constexpr float CAPTION_MARGIN = 4.0f;
 
 // A monitor a pop-up may open on: its work area and DPI. The finder fills rInfo and says
 // true when that monitor can be had; replaceable by tests.
@@ -92,11 +94,11 @@ protected:
     // state before this returns.
     static void NotifyMainFrame();
     // String uID of the program, or strMissing when it has none.
-    static std::string LoadResString(UINT uID, std::string strMissing = std::string());
+    static std::wstring LoadResString(UINT uID, std::wstring strMissing = std::wstring());
 
     CToolTipCtrl m_toolTip;
-    std::string m_strTip;
-    std::string m_strCaption;                       // drawn by OnPaint...
+    std::wstring m_strTip;
+    std::wstring m_strCaption;                      // drawn by OnPaint...
     const Gdiplus::PointF* m_pCaptionAt = nullptr;  // ...centred on x, top at y; null: none
 
 private:

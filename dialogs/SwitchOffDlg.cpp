@@ -29,6 +29,7 @@ void CSwitchOffDlg::OnInitPopup()
     m_pszImageMap = layout.pszImageMap;
     OnScaleChanged();
     m_strCaption = LoadResString(layout.uCaptionId, LoadResString(IDS_OFF_BOTH));
+    ::SetWindowTextW(m_hWnd, m_strCaption.c_str());   // what a screen reader announces
     // The tool is the picture's window, which is ours only once the layout has attached it.
     if (m_btnNotice.m_hWnd)
         m_toolTip.AddTool(&m_btnNotice, m_strTip.c_str());

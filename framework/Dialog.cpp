@@ -43,16 +43,16 @@ void CDialog::EndDialog(int nResult)
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)
 {
     if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
-        return ::IsDialogMessageA(m_hWnd, pMsg);
+        return ::IsDialogMessageW(m_hWnd, pMsg);
     return FALSE;
 }
 
 INT_PTR CDialog::DoModal()
 {
     HINSTANCE hInst = AfxGetInstanceHandle();
-    HRSRC hRes = ::FindResourceA(hInst, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5) /*RT_DIALOG*/);
+    HRSRC hRes = ::FindResourceW(hInst, MAKEINTRESOURCEW(m_nIDTemplate), MAKEINTRESOURCEW(5) /*RT_DIALOG*/);
     HGLOBAL hTemplate = hRes ? ::LoadResource(hInst, hRes) : nullptr;
-    const auto* pTemplate = hTemplate ? static_cast<LPCDLGTEMPLATEA>(::LockResource(hTemplate)) : nullptr;
+    const auto* pTemplate = hTemplate ? static_cast<LPCDLGTEMPLATEW>(::LockResource(hTemplate)) : nullptr;
     if (!pTemplate)
         return -1;
 
@@ -65,7 +65,7 @@ INT_PTR CDialog::DoModal()
     m_bEnded = false;
     m_nModalResult = -1;
     HookWindowCreate(this);
-    HWND hWnd = ::CreateDialogIndirectParamA(hInst, pTemplate, hWndOwner, &CDialog::DialogProc, 0);
+    HWND hWnd = ::CreateDialogIndirectParamW(hInst, pTemplate, hWndOwner, &CDialog::DialogProc, 0);
     UnhookWindowCreate();
 
     if (hWnd && !m_bEnded)
@@ -76,7 +76,7 @@ INT_PTR CDialog::DoModal()
         while (!m_bEnded)
         {
             MSG msg;
-            const BOOL bRet = ::GetMessageA(&msg, nullptr, 0, 0);
+            const BOOL bRet = ::GetMessageW(&msg, nullptr, 0, 0);
             if (bRet == 0 || bRet == -1)
             {
                 // Quitting: leave WM_QUIT for the outer loop.
@@ -88,7 +88,7 @@ INT_PTR CDialog::DoModal()
             if (!bTaken)
             {
                 ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
+                ::DispatchMessageW(&msg);
             }
         }
     }

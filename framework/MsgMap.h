@@ -101,10 +101,10 @@ public:                                                                         
 #define ON_WM_WTSSESSION_CHANGE()                                                          \
     if (uMsg == WM_WTSSESSION_CHANGE)                                                      \
     { OnSessionChange(static_cast<UINT>(wParam), static_cast<UINT>(lParam)); lResult = 0; return TRUE; }
-// void OnSettingChange(UINT uFlags, LPCSTR lpszSection): lpszSection may be null.
+// void OnSettingChange(UINT uFlags, LPCWSTR lpszSection): lpszSection may be null.
 #define ON_WM_SETTINGCHANGE()                                                              \
     if (uMsg == WM_SETTINGCHANGE)                                                          \
-    { OnSettingChange(static_cast<UINT>(wParam), reinterpret_cast<LPCSTR>(lParam)); lResult = 0; return TRUE; }
+    { OnSettingChange(static_cast<UINT>(wParam), reinterpret_cast<LPCWSTR>(lParam)); lResult = 0; return TRUE; }
 // void OnDisplayChange(UINT nImageDepth, int cxScreen, int cyScreen)
 #define ON_WM_DISPLAYCHANGE()                                                              \
     if (uMsg == WM_DISPLAYCHANGE)                                                          \

@@ -18,11 +18,11 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
                     CW_USEDEFAULT, CW_USEDEFAULT, pParentWnd ? pParentWnd->m_hWnd : nullptr, nullptr);
 }
 
-TOOLINFOA CToolTipCtrl::MakeToolInfo(CWnd* pWnd, LPCRECT lpRectTool, UINT_PTR nIDTool) const
+TOOLINFOW CToolTipCtrl::MakeToolInfo(CWnd* pWnd, LPCRECT lpRectTool, UINT_PTR nIDTool) const
 {
-    TOOLINFOA ti = {};
+    TOOLINFOW ti = {};
     // The version 2 size is understood by every comctl32 that has tool tips.
-    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
     HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
     if (lpRectTool || !pWnd)
     {
@@ -40,18 +40,18 @@ TOOLINFOA CToolTipCtrl::MakeToolInfo(CWnd* pWnd, LPCRECT lpRectTool, UINT_PTR nI
     return ti;
 }
 
-BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCSTR lpszText, LPCRECT lpRectTool, UINT_PTR nIDTool)
+BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCWSTR lpszText, LPCRECT lpRectTool, UINT_PTR nIDTool)
 {
-    TOOLINFOA ti = MakeToolInfo(pWnd, lpRectTool, nIDTool);
-    ti.lpszText = const_cast<LPSTR>(lpszText ? lpszText : LPSTR_TEXTCALLBACKA);
-    return static_cast<BOOL>(::SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)));
+    TOOLINFOW ti = MakeToolInfo(pWnd, lpRectTool, nIDTool);
+    ti.lpszText = const_cast<LPWSTR>(lpszText ? lpszText : LPSTR_TEXTCALLBACKW);
+    return static_cast<BOOL>(::SendMessageW(m_hWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
 }
 
-void CToolTipCtrl::UpdateTipText(LPCSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool)
+void CToolTipCtrl::UpdateTipText(LPCWSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool)
 {
-    TOOLINFOA ti = MakeToolInfo(pWnd, nullptr, nIDTool);
-    ti.lpszText = const_cast<LPSTR>(lpszText);
-    ::SendMessageA(m_hWnd, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+    TOOLINFOW ti = MakeToolInfo(pWnd, nullptr, nIDTool);
+    ti.lpszText = const_cast<LPWSTR>(lpszText);
+    ::SendMessageW(m_hWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void CToolTipCtrl::RelayEvent(LPMSG lpMsg)

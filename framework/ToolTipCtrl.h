@@ -12,13 +12,13 @@ public:
     BOOL Create(CWnd* pParentWnd, DWORD dwStyle = 0);
     // Registers pWnd as a window tool (TTF_IDISHWND), or the rectangle of the owner when
     // lpRectTool is given. No subclassing: the owner relays mouse messages.
-    BOOL AddTool(CWnd* pWnd, LPCSTR lpszText, LPCRECT lpRectTool = nullptr, UINT_PTR nIDTool = 0);
-    void UpdateTipText(LPCSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool = 0);
+    BOOL AddTool(CWnd* pWnd, LPCWSTR lpszText, LPCRECT lpRectTool = nullptr, UINT_PTR nIDTool = 0);
+    void UpdateTipText(LPCWSTR lpszText, CWnd* pWnd, UINT_PTR nIDTool = 0);
     void RelayEvent(LPMSG lpMsg);
     void Activate(BOOL bActivate);
     int SetMaxTipWidth(int iWidth);
     int GetToolCount() const;
 
 private:
-    TOOLINFOA MakeToolInfo(CWnd* pWnd, LPCRECT lpRectTool, UINT_PTR nIDTool) const;
+    TOOLINFOW MakeToolInfo(CWnd* pWnd, LPCRECT lpRectTool, UINT_PTR nIDTool) const;
 };

@@ -44,11 +44,18 @@ BOOL AfxRegisterClass(WNDCLASSA* lpWndClass)
     return ::RegisterClassA(lpWndClass) != 0;
 }
 
-int AfxMessageBox(LPCSTR lpszText, UINT nType)
+int AfxMessageBox(LPCWSTR lpszText, UINT nType)
 {
-    const char* pszCaption = g_pApp && !g_pApp->m_strAppName.empty() ? g_pApp->m_strAppName.c_str() : nullptr;
+    const std::wstring strTitle = AfxGetAppTitle();
     CWnd* pMain = AfxGetMainWnd();
-    return ::MessageBoxA(pMain ? pMain->m_hWnd : nullptr, lpszText, pszCaption, nType);
+    return ::MessageBoxW(pMain ? pMain->m_hWnd : nullptr, lpszText, strTitle.empty() ? nullptr : strTitle.c_str(), nType);
+}
+
+std::wstring AfxGetAppTitle()
+{
+    // The title is ASCII ("Kova" in every language): each character widens as it is.
+    const std::string strName = g_pApp ? g_pApp->m_strAppName : std::string();
+    return std::wstring(strName.begin(), strName.end());
 }
 
 BOOL CWinApp::InitInstance()
@@ -75,7 +82,7 @@ BOOL CWinApp::PreTranslateMessage(MSG* pMsg)
 BOOL CWinApp::PumpMessage()
 {
     MSG msg;
-    const BOOL bRet = ::GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL bRet = ::GetMessageW(&msg, nullptr, 0, 0);
     if (bRet == 0 || bRet == -1)
     {
         m_nExitCode = bRet == 0 ? static_cast<int>(msg.wParam) : -1;
@@ -84,7 +91,7 @@ BOOL CWinApp::PumpMessage()
     if (!PreTranslateMessage(&msg))
     {
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     return TRUE;
 }

@@ -50,4 +50,6 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, in
 // Registers a window class; TRUE also when a class of that name is already registered.
 BOOL AfxRegisterClass(WNDCLASSA* lpWndClass);
 // A message box captioned with the application title.
-int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);
+int AfxMessageBox(LPCWSTR lpszText, UINT nType = MB_OK);
+// The application's title for message boxes; empty before there is one.
+std::wstring AfxGetAppTitle();

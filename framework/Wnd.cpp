@@ -55,7 +55,7 @@ BOOL CWnd::Bind(HWND hWnd, bool bSubclass)
     m_hWnd = hWnd;
     if (bSubclass)
     {
-        auto pfnOld = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        auto pfnOld = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
             hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StandardWndProc)));
         if (!pfnOld)
         {
@@ -104,7 +104,7 @@ HWND CWnd::UnsubclassWindow()
 {
     HWND hWnd = m_hWnd;
     if (hWnd && m_pfnSuper)
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     Unbind();
     return hWnd;
 }
@@ -253,8 +253,8 @@ LRESULT CWnd::WindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)
 LRESULT CWnd::DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     if (m_pfnSuper)
-        return ::CallWindowProcA(m_pfnSuper, m_hWnd, uMsg, wParam, lParam);
-    return ::DefWindowProcA(m_hWnd, uMsg, wParam, lParam);
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, uMsg, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, uMsg, wParam, lParam);
 }
 
 BOOL CWnd::OnChildNotify(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
@@ -282,7 +282,7 @@ LRESULT CALLBACK CWnd::StandardWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPAR
 {
     CWnd* pWnd = FromHandlePermanent(hWnd);
     if (!pWnd)
-        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
 
     MSG msg = {};
     msg.hwnd = hWnd;

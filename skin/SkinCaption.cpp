@@ -1,10 +1,9 @@
 #include "skin/SkinCaption.h"
 
-#include <cstring>
-#include <new>
-#include <vector>
+#include <string>
 
 #include "framework/Handles.h"
+#include "skin/CaptionFit.h"
 
 namespace {
 
@@ -22,30 +21,29 @@ private:
     Gdiplus::GpStatus m_status = Gdiplus::Ok;
 };
 
-// The caption in UTF-16 through the system's ANSI code page; empty when it cannot be made.
-std::vector<WCHAR> ToWide(LPCSTR pszCaption)
+// The caption's path at fEmSize, and its width; false when GDI+ made none.
+bool AddCaptionPath(CFirstFailure& rFailure, Gdiplus::GpPath* pPath, const std::wstring& strText,
+                    Gdiplus::GpFontFamily* pFamily, Gdiplus::REAL fEmSize, const Gdiplus::PointF& origin,
+                    Gdiplus::GpStringFormat* pFormat, Gdiplus::REAL* pfWidth)
 {
-    std::vector<WCHAR> text;
-    const int cch = ::MultiByteToWideChar(CP_ACP, 0, pszCaption, -1, nullptr, 0);
-    if (cch <= 0)
-        return text;
-    try
-    {
-        text.resize(static_cast<size_t>(cch));
-    }
-    catch (const std::bad_alloc&)
-    {
-        return text;   // no caption this time; the paint goes on
-    }
-    ::MultiByteToWideChar(CP_ACP, 0, pszCaption, static_cast<int>(std::strlen(pszCaption)), text.data(), cch);
-    text.back() = L'\0';
-    return text;
+    namespace gdip = kfw::gdip;
+    gdip::GdipResetPath(pPath);
+    // Width and height 0: no wrapping; centred on x, running down from y.
+    const Gdiplus::RectF layout(origin.X, origin.Y, 0.0f, 0.0f);
+    const Gdiplus::GpStatus status = gdip::GdipAddPathString(pPath, strText.c_str(), static_cast<INT>(strText.size()),
+                                                             pFamily, Gdiplus::FontStyleBold, fEmSize, &layout, pFormat);
+    rFailure << status;
+    Gdiplus::RectF bounds;
+    if (status != Gdiplus::Ok || gdip::GdipGetPathWorldBounds(pPath, &bounds, nullptr, nullptr) != Gdiplus::Ok)
+        return false;
+    *pfWidth = bounds.Width;
+    return true;
 }
 
 } // namespace
 
 Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight,
-                                  LPCSTR pszCaption, const Gdiplus::PointF* pOrigin, Gdiplus::REAL fEmSize)
+                                  LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle)
 {
     namespace gdip = kfw::gdip;
     CFirstFailure failure;
@@ -60,31 +58,46 @@ Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nW
                                             Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
 
     kfw::CGdipFontFamily family;
-    failure << gdip::GdipCreateFontFamilyFromName(L"Times New Roman", nullptr, family.Put());
+    if (!rStyle.pszFamily || gdip::GdipCreateFontFamilyFromName(rStyle.pszFamily, nullptr, family.Put()) != Gdiplus::Ok)
+        failure << gdip::GdipCreateFontFamilyFromName(L"Times New Roman", nullptr, family.Put());
     kfw::CGdipSolidFill brush;
-    failure << gdip::GdipCreateSolidFill(0xFFFFFFFF, brush.Put());
+    failure << gdip::GdipCreateSolidFill(rStyle.argb, brush.Put());
     kfw::CGdipStringFormat format;
     failure << gdip::GdipCreateStringFormat(0, LANG_NEUTRAL, format.Put());
     failure << gdip::GdipSetStringFormatAlign(format.Get(), Gdiplus::StringAlignmentCenter);
     kfw::CGdipPath path;
     failure << gdip::GdipCreatePath(Gdiplus::FillModeAlternate, path.Put());
 
-    if (pOrigin && pszCaption && *pszCaption)
+    if (pOrigin && pszCaption && *pszCaption && path)
     {
-        const std::vector<WCHAR> text = ToWide(pszCaption);
-        // Width and height 0: no wrapping; centred on x, running down from y.
-        const Gdiplus::RectF layout(pOrigin->X, pOrigin->Y, 0.0f, 0.0f);
-        if (!text.empty())
-            failure << gdip::GdipAddPathString(path.Get(), text.data(), -1, family.Get(), Gdiplus::FontStyleBold,
-                                               fEmSize, &layout, format.Get());
+        const std::wstring strText = pszCaption;
+        Gdiplus::REAL fWidth = 0.0f;
+        if (AddCaptionPath(failure, path.Get(), strText, family.Get(), rStyle.fEmSize, *pOrigin, format.Get(), &fWidth)
+            && rStyle.fBandWidth > 0.0f && fWidth > rStyle.fBandWidth)
+        {
+            const float fEm = FitCaptionEmSize(fWidth, rStyle.fEmSize, rStyle.fMinEmSize, rStyle.fBandWidth);
+            AddCaptionPath(failure, path.Get(), strText, family.Get(), fEm, *pOrigin, format.Get(), &fWidth);
+            if (fWidth > rStyle.fBandWidth)
+            {
+                auto fits = [&](size_t n) {
+                    Gdiplus::REAL fCut = 0.0f;
+                    return AddCaptionPath(failure, path.Get(), strText.substr(0, n) + L"\u2026", family.Get(), fEm,
+                                          *pOrigin, format.Get(), &fCut) && fCut <= rStyle.fBandWidth;
+                };
+                auto isTrail = [&](size_t i) { return strText[i] >= 0xDC00 && strText[i] <= 0xDFFF; };
+                const size_t n = LongestFittingPrefix(strText.size(), fits, isTrail);
+                AddCaptionPath(failure, path.Get(), strText.substr(0, n) + L"\u2026", family.Get(), fEm, *pOrigin,
+                               format.Get(), &fWidth);
+            }
+        }
     }
     failure << gdip::GdipFillPath(graphics.Get(), brush.Get(), path.Get());
     return failure.Get();
 }
 
-void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight, LPCSTR pszCaption,
-                      const Gdiplus::PointF* pOrigin, Gdiplus::REAL fEmSize)
+void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight, LPCWSTR pszCaption,
+                      const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle)
 {
     kfw::CPaintDC dc(hWnd);
-    DrawSkinCaption(dc.Get(), pBackground, nWidth, nHeight, pszCaption, pOrigin, fEmSize);
+    DrawSkinCaption(dc.Get(), pBackground, nWidth, nHeight, pszCaption, pOrigin, rStyle);
 }

@@ -6,16 +6,26 @@
 
 #include "framework/GdiPlus.h"
 
-// The WM_PAINT of a pop-up. pBackground (may be null) is drawn at (0, 0, nWidth, nHeight);
-// pszCaption (ANSI, may be null) is centred on pOrigin->X with its top at pOrigin->Y, on one
-// line, neither wrapped nor shortened. No origin: the background only. fEmSize: the
-// caption's em size in pixels (13 at 96 dpi).
+// How the caption is drawn: em size in pixels (13 at 96 dpi), the band it must fit (0: no
+// limit, neither wrapped nor shortened), the family (null: "Times New Roman") and the colour.
 constexpr Gdiplus::REAL CAPTION_EM_SIZE = 13.0f;
-void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight, LPCSTR pszCaption,
-                      const Gdiplus::PointF* pOrigin, Gdiplus::REAL fEmSize = CAPTION_EM_SIZE);
+struct SkinCaptionStyle {
+    Gdiplus::REAL fEmSize = CAPTION_EM_SIZE;
+    // In a band, a caption too wide is drawn smaller, not below this, then cut with "…".
+    Gdiplus::REAL fBandWidth = 0.0f;
+    Gdiplus::REAL fMinEmSize = CAPTION_EM_SIZE * 9.0f / 13.0f;
+    LPCWSTR pszFamily = nullptr;
+    Gdiplus::ARGB argb = 0xFFFFFFFF;
+};
+
+// The WM_PAINT of a pop-up. pBackground (may be null) is drawn at (0, 0, nWidth, nHeight);
+// pszCaption (may be null) is centred on pOrigin->X with its top at pOrigin->Y, on one line.
+// No origin: the background only.
+void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight, LPCWSTR pszCaption,
+                      const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle = SkinCaptionStyle());
 
 // The same onto any device context. Ok, or the status of the first step that failed (that
 // step drew nothing; the later ones still ran).
 Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight,
-                                  LPCSTR pszCaption, const Gdiplus::PointF* pOrigin,
-                                  Gdiplus::REAL fEmSize = CAPTION_EM_SIZE);
+                                  LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin,
+                                  const SkinCaptionStyle& rStyle = SkinCaptionStyle());

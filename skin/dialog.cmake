@@ -4,7 +4,8 @@ add_library(kova_skin_logic STATIC
   RegionRuns.h RegionRuns.cpp
   SkinLayout.h SkinLayout.cpp
   OsVersion.h OsVersion.cpp
-  DpiScale.h DpiScale.cpp)
+  DpiScale.h DpiScale.cpp
+  CaptionFit.h CaptionFit.cpp)
 
 # dwmapi is not linked: it is bound at run time, so Kova starts on systems without it.
 add_library(kova_skin_dialog STATIC

@@ -45,10 +45,10 @@ bool RequireMember(const char* pszName, std::string& rstrError)
     return false;
 }
 
-bool LoadResText(UINT uID, std::string& rstr, std::string& rstrError)
+bool LoadResText(UINT uID, std::wstring& rstr, std::string& rstrError)
 {
-    char sz[512] = "";
-    const int cch = ::LoadStringA(::GetModuleHandleA(nullptr), uID, sz, sizeof sz);
+    wchar_t sz[512] = L"";
+    const int cch = ::LoadStringW(::GetModuleHandleA(nullptr), uID, sz, 512);
     if (cch <= 0)
     {
         rstrError = "string " + std::to_string(uID) + " is missing from the resources";
@@ -277,7 +277,7 @@ MicroPiece CaptionPiece(const char* pszName, const char* pszMember, UINT uCaptio
 {
     struct State {
         PopupBackground background;
-        std::string strCaption;
+        std::wstring strCaption;
     };
     auto state = std::make_shared<State>();
     MicroPiece piece;

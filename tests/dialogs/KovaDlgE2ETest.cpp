@@ -140,7 +140,8 @@ protected:
         {
             kfw::CGdipImage background = DecodeMember(m_archive, layout.pszBackground);
             pCanvas = std::make_unique<CCanvas>(layout.cx, layout.cy, 0);
-            DrawSkinCaption(pCanvas->DC(), background.Get(), layout.cx, layout.cy, strText.c_str(), &layout.ptStatus);
+            const std::wstring strWide(strText.begin(), strText.end());   // the English texts are ASCII
+            DrawSkinCaption(pCanvas->DC(), background.Get(), layout.cx, layout.cy, strWide.c_str(), &layout.ptStatus);
         }
         return *pCanvas;
     }

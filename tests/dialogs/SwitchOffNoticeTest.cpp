@@ -155,7 +155,9 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
         ASSERT_TRUE(strip);
         CCanvas expected(104, 156, 0);
         const Gdiplus::PointF origin(52.0f, 127.0f);
-        DrawSkinCaption(expected.DC(), background.Get(), 104, 156, row.pszCaption, &origin);
+        const std::string strCaption = row.pszCaption;
+        DrawSkinCaption(expected.DC(), background.Get(), 104, 156, std::wstring(strCaption.begin(), strCaption.end()).c_str(),
+                        &origin);
         ASSERT_GT(expected.ChangedFrom(0).cWhite, 20) << "the expected caption has no white glyphs";
 
         HWND hNotice = OpenByHotKey(kova);

@@ -46,7 +46,7 @@ TEST_F(SkinCaption, IsWhiteAntiAliasedCentredOnXBelowY)
 {
     const Gdiplus::PointF origin(52.0f, 127.0f);
     const bool bSmoothed = FilledPathsAreSmoothed();
-    for (const char* pszCaption : { "BT/WiFi OFF", "WiFi OFF", "BT OFF" })
+    for (const wchar_t* pszCaption : { L"BT/WiFi OFF", L"WiFi OFF", L"BT OFF" })
     {
         CCanvas canvas(104, 156, kMagenta);
         EXPECT_EQ(DrawSkinCaption(canvas.DC(), m_picture.Get(), 104, 156, pszCaption, &origin), Gdiplus::Ok);
@@ -60,36 +60,56 @@ TEST_F(SkinCaption, IsWhiteAntiAliasedCentredOnXBelowY)
         EXPECT_NEAR((ch.nLeft + ch.nRight) / 2.0, 52.0, 1.5) << pszCaption << " " << ch.nLeft << ".." << ch.nRight;
     }
 
-    // Characters beyond ASCII come through the ANSI code page: an accent reaches higher.
+    // Any character of the text's UTF-16: an accent reaches higher.
     CCanvas plain(104, 156, kMagenta), accented(104, 156, kMagenta);
-    DrawSkinCaption(plain.DC(), m_picture.Get(), 104, 156, "E", &origin);
-    DrawSkinCaption(accented.DC(), m_picture.Get(), 104, 156, "\xC9", &origin);
+    DrawSkinCaption(plain.DC(), m_picture.Get(), 104, 156, L"E", &origin);
+    DrawSkinCaption(accented.DC(), m_picture.Get(), 104, 156, L"\u00C9", &origin);
     EXPECT_LT(accented.ChangedFrom(kBackground).nTop, plain.ChangedFrom(kBackground).nTop);
 }
 
-TEST_F(SkinCaption, ALongCaptionIsNeitherWrappedNorShortened)
+TEST_F(SkinCaption, ALongCaptionIsNeitherWrappedNorShortenedUnlessItHasABand)
 {
     const Gdiplus::PointF origin(52.0f, 127.0f);
     CCanvas canvas(104, 156, kMagenta);
-    DrawSkinCaption(canvas.DC(), m_picture.Get(), 104, 156, "BT/WiFi OFF BT/WiFi OFF BT/WiFi OFF", &origin);
+    DrawSkinCaption(canvas.DC(), m_picture.Get(), 104, 156, L"BT/WiFi OFF BT/WiFi OFF BT/WiFi OFF", &origin);
     const CCanvas::Changes ch = canvas.ChangedFrom(kBackground);
     EXPECT_EQ(ch.nLeft, 0);
     EXPECT_EQ(ch.nRight, 104);
     EXPECT_LE(ch.nBottom - ch.nTop, 16);   // one line
+
+    // In a band 96 wide: one that fits is drawn as without it; longer ones smaller, then cut.
+    SkinCaptionStyle band;
+    band.fBandWidth = 96.0f;
+    for (const wchar_t* pszCaption : { L"BT/WiFi OFF", L"BT/WiFi OFF BT/WiFi", L"BT/WiFi OFF BT/WiFi OFF BT/WiFi OFF" })
+    {
+        CCanvas free(104, 156, kMagenta), banded(104, 156, kMagenta);
+        DrawSkinCaption(free.DC(), m_picture.Get(), 104, 156, pszCaption, &origin);
+        DrawSkinCaption(banded.DC(), m_picture.Get(), 104, 156, pszCaption, &origin, band);
+        const CCanvas::Changes inBand = banded.ChangedFrom(kBackground);
+        EXPECT_GT(inBand.cWhite, 0);
+        EXPECT_GE(inBand.nLeft, 4);
+        EXPECT_LE(inBand.nRight, 100);
+        EXPECT_LE(inBand.nBottom - inBand.nTop, 16);
+        const CCanvas::Changes unbanded = free.ChangedFrom(kBackground);
+        if (unbanded.nLeft >= 4 && unbanded.nRight <= 100)
+        {
+            EXPECT_EQ(inBand.cChanged, unbanded.cChanged) << "a caption that fits is drawn as it is";
+        }
+    }
 }
 
 TEST_F(SkinCaption, WithoutCaptionOrOriginOnlyThePictureIsPainted)
 {
     const Gdiplus::PointF origin(52.0f, 127.0f);
     struct Case {
-        const char* pszCaption;
+        const wchar_t* pszCaption;
         const Gdiplus::PointF* pOrigin;
     };
-    for (const Case& c : { Case{ "", &origin }, Case{ nullptr, &origin }, Case{ "BT/WiFi OFF", nullptr } })
+    for (const Case& c : { Case{ L"", &origin }, Case{ nullptr, &origin }, Case{ L"BT/WiFi OFF", nullptr } })
     {
         CCanvas canvas(104, 156, kMagenta);
         DrawSkinCaption(canvas.DC(), m_picture.Get(), 104, 156, c.pszCaption, c.pOrigin);
-        EXPECT_EQ(canvas.ChangedFrom(kBackground).cChanged, 0) << (c.pszCaption ? c.pszCaption : "null");
+        EXPECT_EQ(canvas.ChangedFrom(kBackground).cChanged, 0) << (c.pszCaption ? c.pszCaption : L"null");
     }
 }
 
@@ -97,7 +117,7 @@ TEST_F(SkinCaption, WithoutAPictureTheCaptionIsStillDrawn)
 {
     const Gdiplus::PointF origin(52.0f, 127.0f);
     CCanvas canvas(104, 156, kMagenta);
-    EXPECT_NE(DrawSkinCaption(canvas.DC(), nullptr, 0, 0, "BT/WiFi OFF", &origin), Gdiplus::Ok);
+    EXPECT_NE(DrawSkinCaption(canvas.DC(), nullptr, 0, 0, L"BT/WiFi OFF", &origin), Gdiplus::Ok);
     const CCanvas::Changes ch = canvas.ChangedFrom(kMagenta);
     EXPECT_GT(ch.cWhite, 0);
     EXPECT_GE(ch.nTop, 127);

@@ -45,7 +45,7 @@ public:
     void OnPaint()
     {
         const Gdiplus::PointF origin(52.0f, 127.0f);
-        PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), "BT/WiFi OFF", &origin);
+        PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), L"BT/WiFi OFF", &origin);
     }
     LRESULT OnRunCheck(WPARAM, LPARAM)
     {

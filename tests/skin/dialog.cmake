@@ -1,7 +1,7 @@
 # The skinned dialog base: plain logic (no window), then the dialog, layout loader and
 # caption under Wine with the real skin archive.
 kova_add_test(skin_dialog_logic_tests
-  SOURCES RegionRunsTest.cpp SkinLayoutTest.cpp OsVersionTest.cpp OsVersionTable.h DpiScaleTest.cpp
+  SOURCES RegionRunsTest.cpp SkinLayoutTest.cpp OsVersionTest.cpp OsVersionTable.h DpiScaleTest.cpp CaptionFitTest.cpp
   LIBS kova_skin_logic)
 
 if(TARGET kova_res)
