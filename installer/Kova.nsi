@@ -3,6 +3,9 @@
 ;   KOVA_EXE   the program to install (a signed copy when signing is on)
 ;   KOVA_HELP  the help document kovaHelp.mht
 ;   OUTFILE    where the installer goes
+; The installer speaks English, German, French, Spanish, Italian, Brazilian Portuguese, Japanese,
+; Simplified Chinese and Korean: it asks which once (not when silent), and the uninstaller
+; follows the choice. The script is UTF-8 (makensis -INPUTCHARSET UTF8).
 ; Switches: /S silent; /START with /S starts Kova when done (silent mode does not start it
 ; otherwise); /D=folder another folder (Kova looks for its help in the default one).
 Unicode true
@@ -39,13 +42,48 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_RUN
-!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_TEXT "$(StartKovaNow)"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartKova
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+
+; The choice is kept in the uninstall key, which the uninstaller removes with the rest.
+!define MUI_LANGDLL_REGISTRY_ROOT HKLM
+!define MUI_LANGDLL_REGISTRY_KEY "${UNINST_KEY}"
+!define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
+; English first: the language when the user's own is none of these.
 !insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "French"
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_LANGUAGE "Italian"
+!insertmacro MUI_LANGUAGE "PortugueseBR"
+!insertmacro MUI_LANGUAGE "Japanese"
+!insertmacro MUI_LANGUAGE "SimpChinese"
+!insertmacro MUI_LANGUAGE "Korean"
+; The selection dialog's plug-in early in the solid archive, so it shows without delay.
+!insertmacro MUI_RESERVEFILE_LANGDLL
+
+LangString StartKovaNow ${LANG_ENGLISH} "Start ${PRODUCT} now"
+LangString StartKovaNow ${LANG_GERMAN} "${PRODUCT} jetzt starten"
+LangString StartKovaNow ${LANG_FRENCH} "Démarrer ${PRODUCT} maintenant"
+LangString StartKovaNow ${LANG_SPANISH} "Iniciar ${PRODUCT} ahora"
+LangString StartKovaNow ${LANG_ITALIAN} "Avvia ${PRODUCT} ora"
+LangString StartKovaNow ${LANG_PORTUGUESEBR} "Iniciar o ${PRODUCT} agora"
+LangString StartKovaNow ${LANG_JAPANESE} "今すぐ ${PRODUCT} を起動する"
+LangString StartKovaNow ${LANG_SIMPCHINESE} "立即启动 ${PRODUCT}"
+LangString StartKovaNow ${LANG_KOREAN} "지금 ${PRODUCT} 시작"
+
+; MUI_LANGDLL_DISPLAY skips the dialog in silent mode and when a choice is remembered.
+Function .onInit
+  !insertmacro MUI_LANGDLL_DISPLAY
+FunctionEnd
+
+Function un.onInit
+  !insertmacro MUI_UNGETLANGUAGE
+FunctionEnd
 
 ; Asks an installed, running Kova to quit ("Kova.exe Close") and waits, at most 15 s, until
 ; its window is gone, its single-instance mutex is free (it is held until the process

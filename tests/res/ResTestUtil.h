@@ -30,11 +30,40 @@ inline Bytes ResourceBytes(HMODULE hModule, LPCSTR lpName, LPCSTR lpType)
     return {static_cast<const BYTE*>(::LockResource(hData)), ::SizeofResource(hModule, hRes)};
 }
 
+// The block filed under exactly wLang, or the one FindResourceExW falls back to (English, then
+// any) when there is none: callers that care check the languages on their own.
+inline Bytes ResourceBytes(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType, WORD wLang)
+{
+    HRSRC hRes = ::FindResourceExW(hModule, lpType, lpName, wLang);
+    HGLOBAL hData = hRes ? ::LoadResource(hModule, hRes) : nullptr;
+    if (!hData)
+        return {};
+    return {static_cast<const BYTE*>(::LockResource(hData)), ::SizeofResource(hModule, hRes)};
+}
+
 inline uint16_t Le16(const BYTE* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 inline uint32_t Le32(const BYTE* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
 inline uint32_t Be32(const BYTE* p)
 {
     return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+// String id of the table under wLang, read from its bundle of 16 counted strings as LoadStringW
+// reads it; empty when absent.
+inline std::wstring LangString(HMODULE hModule, UINT id, WORD wLang)
+{
+    Bytes b = ResourceBytes(hModule, MAKEINTRESOURCEW(id / 16 + 1), MAKEINTRESOURCEW(6) /* RT_STRING */, wLang);
+    const BYTE* p = b.p;
+    for (UINT i = 0; p && p + 2 <= b.p + b.size; ++i) {
+        uint16_t length = Le16(p);
+        if (i == id % 16) {
+            if (p + 2 + 2 * length > b.p + b.size)
+                return {};
+            return std::wstring(reinterpret_cast<const wchar_t*>(p + 2), length);
+        }
+        p += 2 + 2 * length;
+    }
+    return {};
 }
 
 struct TarMember {
@@ -128,6 +157,133 @@ inline std::vector<uint32_t> ReadArgb(Gdiplus::GpBitmap* pBitmap, UINT width, UI
         return {};
     kfw::gdip::GdipBitmapUnlockBits(pBitmap, &data);
     return pixels;
+}
+
+struct Control {
+    DWORD style = 0, exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    int id = 0;
+    std::string cls;    // predefined classes by name ("Button"), others as stored
+    std::string text;   // an ordinal as "#128"
+};
+
+struct Template {
+    bool ex = false;
+    DWORD style = 0, exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::string menu, cls, title;
+    WORD pointSize = 0, weight = 0;
+    BYTE italic = 0, charset = 0;
+    std::string face;
+    std::vector<Control> controls;
+};
+
+// Reads DLGTEMPLATE and DLGTEMPLATEEX fields in order; Ok() turns false once past the end.
+class Reader {
+public:
+    explicit Reader(Bytes b) : m_p(b.p), m_end(b.p + b.size) {}
+    bool Ok() const { return m_ok; }
+    WORD Word() { return Need(2) ? Advance(Le16(m_p), 2) : 0; }
+    DWORD Dword() { return Need(4) ? Advance(Le32(m_p), 4) : 0; }
+    BYTE Byte() { return Need(1) ? Advance(*m_p, 1) : 0; }
+    void AlignDword(const BYTE* base) { while ((m_p - base) % 4 && Need(1)) ++m_p; }
+    // sz_Or_Ord: 0 (none), 0xFFFF + ordinal, or a zero-terminated UTF-16 string (ASCII here).
+    std::string SzOrOrd()
+    {
+        WORD first = Word();
+        if (first == 0xFFFF)
+            return "#" + std::to_string(Word());
+        std::string s;
+        for (WORD c = first; c && m_ok; c = Word())
+            s += c < 0x80 ? static_cast<char>(c) : '?';
+        return s;
+    }
+    std::string Sz()
+    {
+        std::string s;
+        for (WORD c = Word(); c && m_ok; c = Word())
+            s += c < 0x80 ? static_cast<char>(c) : '?';
+        return s;
+    }
+    const BYTE* Pos() const { return m_p; }
+    void Skip(size_t n) { if (Need(n)) m_p += n; }
+
+private:
+    bool Need(size_t n)
+    {
+        if (static_cast<size_t>(m_end - m_p) < n)
+            m_ok = false;
+        return m_ok;
+    }
+    template <class T>
+    T Advance(T v, size_t n) { m_p += n; return v; }
+
+    const BYTE* m_p;
+    const BYTE* m_end;
+    bool m_ok = true;
+};
+
+inline std::string ClassName(const std::string& stored)
+{
+    static const char* const kAtoms[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox"};
+    if (stored.size() > 1 && stored[0] == '#') {
+        int atom = std::stoi(stored.substr(1));
+        if (atom >= 0x80 && atom <= 0x85)
+            return kAtoms[atom - 0x80];
+    }
+    return stored;
+}
+
+inline bool ParseTemplate(Bytes b, Template& t)
+{
+    if (!b.p)
+        return false;
+    Reader r(b);
+    t.ex = Le16(b.p) == 1 && b.size > 4 && Le16(b.p + 2) == 0xFFFF;
+    WORD count = 0;
+    if (t.ex) {
+        r.Word(); r.Word(); r.Dword();   // version, signature, help id
+        t.exStyle = r.Dword();
+        t.style = r.Dword();
+    } else {
+        t.style = r.Dword();
+        t.exStyle = r.Dword();
+    }
+    count = r.Word();
+    t.x = static_cast<short>(r.Word()); t.y = static_cast<short>(r.Word());
+    t.cx = static_cast<short>(r.Word()); t.cy = static_cast<short>(r.Word());
+    t.menu = r.SzOrOrd();
+    t.cls = r.SzOrOrd();
+    t.title = r.Sz();
+    if (t.style & DS_SETFONT) {
+        t.pointSize = r.Word();
+        if (t.ex) {
+            t.weight = r.Word();
+            t.italic = r.Byte();
+            t.charset = r.Byte();
+        }
+        t.face = r.Sz();
+    }
+    for (WORD i = 0; i < count && r.Ok(); ++i) {
+        r.AlignDword(b.p);
+        Control c;
+        if (t.ex) {
+            r.Dword();   // help id
+            c.exStyle = r.Dword();
+            c.style = r.Dword();
+        } else {
+            c.style = r.Dword();
+            c.exStyle = r.Dword();
+        }
+        c.x = static_cast<short>(r.Word()); c.y = static_cast<short>(r.Word());
+        c.cx = static_cast<short>(r.Word()); c.cy = static_cast<short>(r.Word());
+        c.id = t.ex ? static_cast<int>(r.Dword()) : static_cast<short>(r.Word());
+        c.cls = ClassName(r.SzOrOrd());
+        c.text = r.SzOrOrd();
+        r.Skip(r.Word());   // creation data
+        t.controls.push_back(c);
+    }
+    return r.Ok();
 }
 
 } // namespace restest
