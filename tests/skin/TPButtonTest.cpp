@@ -300,23 +300,19 @@ TEST_F(TPButtonTest, DrawsTheSliceOfItsStateAndHighlight)
     expectSlice(0, "highlight off");
 }
 
-// High contrast as read when the image is attached.
-DWORD g_dwContrastFlags = 0;
+DWORD g_dwContrastFlags = 0;   // what the fake settings read reports
 BOOL WINAPI FakeSystemParametersInfo(UINT uiAction, UINT, PVOID pvParam, UINT)
 {
-    if (uiAction != SPI_GETHIGHCONTRAST)
-        return FALSE;
     static_cast<HIGHCONTRASTW*>(pvParam)->dwFlags = g_dwContrastFlags;
-    return TRUE;
+    return uiAction == SPI_GETHIGHCONTRAST;
 }
 
-// In high contrast the highlighted button has a frame of the system's highlight colour,
-// 2 px at 96 dpi, scaled with the button; otherwise every pixel is the slice's.
+// In high contrast the highlighted button has a frame of the system's highlight colour inside
+// it, 2 px at 96 dpi, scaled with the button; otherwise it shows the slice alone.
 TEST_F(TPButtonTest, HighContrastFramesTheHighlightedButtonInTheHighlightColour)
 {
     const PFN_SYSTEMPARAMETERSINFOW pfnOld = std::exchange(g_pfnSystemParametersInfo, &FakeSystemParametersInfo);
-    const COLORREF crFrame = ::GetSysColor(COLOR_HIGHLIGHT);
-    const struct { DWORD dwFlags; BYTE bHighlight; int nDpi, nFrame; } rows[] = {
+    const struct { DWORD dwFlags; BYTE bHighlight; int nDpi, n; } rows[] = {
         { HCF_HIGHCONTRASTON, 1, 96, 2 }, { HCF_HIGHCONTRASTON, 1, 192, 4 }, { HCF_HIGHCONTRASTON, 0, 96, 0 },
         { HCF_AVAILABLE, 1, 96, 0 },
     };
@@ -330,11 +326,11 @@ TEST_F(TPButtonTest, HighContrastFramesTheHighlightedButtonInTheHighlightColour)
         button.SetHighlight(r.bHighlight);
         CCanvas canvas(160, 140);
         Print(m_hFirst, canvas);
-        const int cx = button.GetDrawWidth(), cy = button.GetDrawHeight(), n = r.nFrame;
-        for (POINT pt : { POINT{ 0, 0 }, POINT{ n - 1, cy / 2 }, POINT{ cx / 2, cy - 1 }, POINT{ cx - 1, n - 1 } })
-            EXPECT_EQ(canvas.At(std::max(0, int(pt.x)), std::max(0, int(pt.y))) == crFrame, n > 0) << pt.x << "," << pt.y;
+        const int cx = button.GetDrawWidth(), cy = button.GetDrawHeight(), n = std::max(r.n, 1);
+        for (POINT pt : { POINT{ 0, 0 }, POINT{ n - 1, cy / 2 }, POINT{ cx / 2, cy - n }, POINT{ cx - n, n - 1 } })
+            EXPECT_EQ(canvas.At(pt.x, pt.y) == ::GetSysColor(COLOR_HIGHLIGHT), r.n > 0) << pt.x << "," << pt.y;
+        EXPECT_NE(canvas.At(n, cy / 2), ::GetSysColor(COLOR_HIGHLIGHT));
         EXPECT_EQ(canvas.At(cx / 2, cy / 2), kSlices[r.bHighlight]);
-        EXPECT_NE(canvas.At(n + 1, cy / 2), crFrame);
     }
     g_pfnSystemParametersInfo = pfnOld;
 }

@@ -26,8 +26,7 @@ inline std::string TipOf(const NOTIFYICONDATAW& nid)
 }
 
 // Records every request with a copy of the whole record; answers from a queue of results
-// (TRUE once the queue is empty). Version requests go to m_versions and are answered by
-// m_bVersionAnswer.
+// (TRUE once the queue is empty). Version requests are answered by m_bVersionAnswer.
 class CFakeShell {
 public:
     struct Call {
@@ -52,16 +51,14 @@ public:
     std::vector<Call> m_calls;
     std::deque<BOOL> m_results;
     std::function<void(const NOTIFYICONDATAW&)> m_fnDuringCall;   // runs inside each request
-    std::vector<Call> m_versions;
-    std::vector<size_t> m_versionAfter;   // how many of m_calls came before each
+    std::vector<size_t> m_versionAfter;   // how many of m_calls came before each version 3 request
     BOOL m_bVersionAnswer = TRUE;
 
 private:
     static BOOL WINAPI Notify(DWORD dwMessage, PNOTIFYICONDATAW lpData)
     {
-        if (dwMessage == NIM_SETVERSION)
+        if (dwMessage == NIM_SETVERSION && lpData->uVersion == NOTIFYICON_VERSION)
         {
-            s_pThis->m_versions.push_back({ dwMessage, *lpData });
             s_pThis->m_versionAfter.push_back(s_pThis->m_calls.size());
             return s_pThis->m_bVersionAnswer;
         }
