@@ -11,9 +11,29 @@
 #include "skin/DpiScale.h"
 #include "skin/SkinPicture.h"
 
+PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo = &::SystemParametersInfoW;
+
 namespace {
 
 namespace gdip = kfw::gdip;
+
+bool HighContrastOn()
+{
+    HIGHCONTRASTW hc = {};
+    hc.cbSize = sizeof hc;
+    return g_pfnSystemParametersInfo(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// The strip's own colours may hide which button is chosen; the system's highlight colour
+// cannot, whatever the theme. Drawn inside the button, so nothing around it changes.
+void DrawSelectionFrame(HDC hDC, int cx, int cy, int nDpi)
+{
+    const int n = std::min({ ScaleForDpi(2, nDpi), cx / 2, cy / 2 });
+    HBRUSH hBrush = ::GetSysColorBrush(COLOR_HIGHLIGHT);   // the system's: never deleted
+    const RECT sides[] = { { 0, 0, cx, n }, { 0, cy - n, cx, cy }, { 0, n, n, cy - n }, { cx - n, n, cx, cy - n } };
+    for (const RECT& rc : sides)
+        ::FillRect(hDC, &rc, hBrush);
+}
 
 // The time dimension of a multi-frame image (GDI+'s FrameDimensionTime), spelt out so no
 // GUID library is needed.
@@ -55,6 +75,7 @@ BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSlic
     // The slice width divides by it; no caller may pass less than one slice.
     if (nSliceCount < 1)
         return FALSE;
+    m_bHighContrast = HighContrastOn();
     if (!LoadImage(pStream, nSliceCount))
         return FALSE;
 
@@ -267,25 +288,28 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     m_nState = ButtonStateForDraw(m_nState, m_dwPressParity,
                                   (lpDrawItemStruct->itemState & ODS_SELECTED) != 0);
 
-    kfw::CGdipGraphics graphics;
-    gdip::GdipCreateFromHDC(lpDrawItemStruct->hDC, graphics.Put());
-    if (!graphics)
-        return;
-
-    // Held for the whole draw, so the animation never changes frames in the middle of it.
-    CCritSecLock lock(m_csFrame);
-    if (!m_pImage)
-        return;
-    const int xSrc = ButtonSliceLeft(ButtonSliceForState(m_nState, m_bHighlight), m_nSliceWidth);
-    // A strip of another scale is reduced (or, past the largest, enlarged) as it is drawn.
-    if (m_nDrawWidth != m_nSliceWidth || m_nDrawHeight != m_nImageHeight)
     {
-        gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
-        gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
-    }
-    gdip::GdipDrawImageRectRectI(graphics.Get(), m_pImage.Get(), 0, 0, m_nDrawWidth, m_nDrawHeight,
-                                 xSrc, 0, m_nSliceWidth, m_nImageHeight, Gdiplus::UnitPixel,
-                                 nullptr, nullptr, nullptr);
+        kfw::CGdipGraphics graphics;
+        gdip::GdipCreateFromHDC(lpDrawItemStruct->hDC, graphics.Put());
+        if (!graphics)
+            return;
+        // Held for the whole draw, so the animation never changes frames in the middle of it.
+        CCritSecLock lock(m_csFrame);
+        if (!m_pImage)
+            return;
+        const int xSrc = ButtonSliceLeft(ButtonSliceForState(m_nState, m_bHighlight), m_nSliceWidth);
+        // A strip of another scale is reduced (or, past the largest, enlarged) as it is drawn.
+        if (m_nDrawWidth != m_nSliceWidth || m_nDrawHeight != m_nImageHeight)
+        {
+            gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
+            gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
+        }
+        gdip::GdipDrawImageRectRectI(graphics.Get(), m_pImage.Get(), 0, 0, m_nDrawWidth, m_nDrawHeight,
+                                     xSrc, 0, m_nSliceWidth, m_nImageHeight, Gdiplus::UnitPixel,
+                                     nullptr, nullptr, nullptr);
+    }   // GDI+ has drawn and let go of the DC
+    if (m_bHighlight && m_bHighContrast)
+        DrawSelectionFrame(lpDrawItemStruct->hDC, m_nDrawWidth, m_nDrawHeight, m_nDpi);
 }
 
 LRESULT CTPButton::DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)

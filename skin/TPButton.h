@@ -13,6 +13,10 @@
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 
+// The accessibility settings read, replaceable by tests.
+using PFN_SYSTEMPARAMETERSINFOW = BOOL(WINAPI*)(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
+extern PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo;   // SystemParametersInfoW
+
 // Run-time class name "CTPButton": the layout loader recognises it with dynamic_cast.
 class CTPButton : public CButton {
 public:
@@ -23,7 +27,8 @@ public:
     // Subclasses the dialog item nID of pParent and gives it the strip in pStream (borrowed;
     // the bitmap reads from it while it lives), cut into nSliceCount slices; the button takes
     // the size of one slice and is shown. FALSE when no bitmap object can be made or the item
-    // cannot be subclassed (the image is then kept but not shown).
+    // cannot be subclassed (the image is then kept but not shown). High contrast is read here,
+    // as each pop-up is made: a highlighted button then has a frame of the highlight colour.
     BOOL AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount);
     // Another strip of 4 slices for an attached button, shown at the next repaint, size kept.
     // The stream of the still strip it shows already decodes nothing. True only when the new
@@ -94,6 +99,7 @@ private:
     std::atomic<UINT> m_nFrameCount;
     CRITICAL_SECTION m_csFrame;          // the image's active frame, between drawing and animation
     BYTE m_bHighlight;
+    bool m_bHighContrast = false;
 
     kfw::CHandle m_hAnimThread;          // joined before the image or its delays go
     kfw::CHandle m_hStopEvent;           // manual reset; wakes the animation out of its delay

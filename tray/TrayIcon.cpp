@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 #include "framework/Handles.h"
@@ -9,7 +10,7 @@
 #include "framework/WinApp.h"
 #include "skin/DpiScale.h"
 
-PFN_SHELLNOTIFYICONA g_pfnShellNotifyIcon = &::Shell_NotifyIconA;
+PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon = &::Shell_NotifyIconW;
 PFN_REGGETVALUEA g_pfnRegGetValue = &::RegGetValueA;
 // user32 is loaded before any static initialiser of ours runs: it is linked in.
 PFN_GETDPIFORSYSTEM g_pfnGetDpiForSystem =
@@ -18,18 +19,31 @@ PFN_GETSYSTEMMETRICSFORDPI g_pfnGetSystemMetricsForDpi = kfw::ProcAs<PFN_GETSYST
     ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi"));
 
 static_assert(TRAY_REG_DWORD == REG_DWORD, "the platform's value");
+static_assert(TRAY_EV_CONTEXTMENU == WM_CONTEXTMENU && TRAY_EV_MOUSEMOVE == WM_MOUSEMOVE &&
+              TRAY_EV_LBUTTONUP == WM_LBUTTONUP && TRAY_EV_LBUTTONDBLCLK == WM_LBUTTONDBLCLK &&
+              TRAY_EV_RBUTTONUP == WM_RBUTTONUP && TRAY_EV_SELECT == NIN_SELECT &&
+              TRAY_EV_KEYSELECT == NIN_KEYSELECT, "the platform's values");
 
 namespace {
 
-// szTip holds 127 characters and the terminating zero.
-constexpr int TIP_CHARS = static_cast<int>(sizeof(NOTIFYICONDATAA{}.szTip)) - 1;
+// szTip holds 127 UTF-16 units and the terminating zero.
+constexpr int TIP_CHARS = static_cast<int>(sizeof(NOTIFYICONDATAW{}.szTip) / sizeof(WCHAR)) - 1;
 
-// String uID into the tip; an empty tip when there is none. LoadStringA writes nothing
-// when the string is missing, so clear first.
-void LoadTip(NOTIFYICONDATAA& rNid, UINT uID)
+// A cut that split a surrogate pair would leave half a character for the shell to show.
+void EndTipWhole(NOTIFYICONDATAW& rNid)
 {
-    rNid.szTip[0] = '\0';
-    ::LoadStringA(AfxGetInstanceHandle(), uID, rNid.szTip, TIP_CHARS + 1);
+    const size_t nLen = std::wcslen(rNid.szTip);
+    if (nLen && IS_HIGH_SURROGATE(rNid.szTip[nLen - 1]))
+        rNid.szTip[nLen - 1] = L'\0';
+}
+
+// String uID into the tip, in any script; an empty tip when there is none. LoadStringW
+// writes nothing when the string is missing, so clear first.
+void LoadTip(NOTIFYICONDATAW& rNid, UINT uID)
+{
+    rNid.szTip[0] = L'\0';
+    ::LoadStringW(AfxGetInstanceHandle(), uID, rNid.szTip, TIP_CHARS + 1);
+    EndTipWhole(rNid);
 }
 
 // Picture uID of the theme's set at the tray's size, or the dark one when the module has no
@@ -123,9 +137,9 @@ BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)
     return bResult;
 }
 
-BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)
+BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)
 {
-    kfw::TraceLine("BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)");
+    kfw::TraceLine("BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)");
     m_nid.uFlags = 0;
     if (hicon)
     {
@@ -143,8 +157,9 @@ BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)
 
     if (lpTip)
     {
-        std::strncpy(m_nid.szTip, lpTip, TIP_CHARS);
-        m_nid.szTip[TIP_CHARS] = '\0';
+        std::wcsncpy(m_nid.szTip, lpTip, TIP_CHARS);
+        m_nid.szTip[TIP_CHARS] = L'\0';
+        EndTipWhole(m_nid);
     }
     if (m_nid.szTip[0])
         m_nid.uFlags |= NIF_TIP;
@@ -156,6 +171,18 @@ BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)
     // NIM_ADD (after "TaskbarCreated") brings it back.
     if (dwMessage == NIM_DELETE || !bResult)
         m_nid.hIcon = nullptr;
+    // The version lasts as long as the icon does: each add asks again. A shell that refuses
+    // it sends mouse messages only, and those keep their old meaning.
+    if (dwMessage == NIM_ADD && bResult)
+    {
+        m_nid.uVersion = NOTIFYICON_VERSION;
+        m_bVersioned = g_pfnShellNotifyIcon(NIM_SETVERSION, &m_nid) != FALSE;
+        m_nid.uVersion = 0;
+    }
+    else if (!m_nid.hIcon)
+    {
+        m_bVersioned = false;
+    }
     // The shell has its own copy of the new picture now (or holds none of ours): the icon
     // loaded for the one before may go.
     if (hicon != m_hIcon.Get())
@@ -168,7 +195,10 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)
     kfw::TraceLine("LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)");
     if (wID != m_nid.uID)
         return 0;
-    if (lEvent != WM_RBUTTONUP && lEvent != WM_LBUTTONDBLCLK)
+    const TrayAction eAction = TrayActionFor(static_cast<UINT>(lEvent), m_bVersioned, m_events);
+    // What the shell sends while a menu or pop-up of ours runs (the second NIN_KEYSELECT
+    // that Enter brings, the rest of a double click) must not start another.
+    if (eAction == TrayAction::None || m_bActing)
         return 0;
 
     // Loaded afresh for each event: nothing of the menu outlives it.
@@ -179,7 +209,8 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)
     if (!hPopup)
         return 0;
 
-    if (lEvent == WM_RBUTTONUP)
+    m_bActing = true;
+    if (eAction == TrayAction::Menu)
     {
         ::SetMenuDefaultItem(hPopup, 0, TRUE);
         POINT pt = {};
@@ -193,9 +224,10 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)
     }
     else
     {
-        // A double click does what the default item does, synchronously.
+        // A double click, or Enter on the icon, does what the default item does, synchronously.
         const UINT uCmd = ::GetMenuItemID(hPopup, 0);
         ::SendMessageA(m_nid.hWnd, WM_COMMAND, uCmd, 0);
     }
+    m_bActing = false;
     return 1;
 }

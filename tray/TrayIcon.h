@@ -6,14 +6,15 @@
 
 #include "framework/Handles.h"
 #include "framework/Wnd.h"
+#include "tray/TrayEvents.h"
 #include "tray/TrayLook.h"
 
 // The full record, balloon-icon handle included, as the shell of Vista and later takes it.
-static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA must be the 508-byte record");
+static_assert(sizeof(NOTIFYICONDATAW) == 956, "NOTIFYICONDATAW must be the 956-byte record");
 
 // The shell call, replaceable so tests can record every request and fail some.
-using PFN_SHELLNOTIFYICONA = BOOL(WINAPI*)(DWORD dwMessage, PNOTIFYICONDATAA lpData);
-extern PFN_SHELLNOTIFYICONA g_pfnShellNotifyIcon;   // Shell_NotifyIconA
+using PFN_SHELLNOTIFYICONW = BOOL(WINAPI*)(DWORD dwMessage, PNOTIFYICONDATAW lpData);
+extern PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon;   // Shell_NotifyIconW
 
 // The theme's registry read and the scale, replaceable by tests. The two user32 calls are
 // looked up at start: null before Windows 10 1607, and then the older calls are used.
@@ -44,23 +45,29 @@ public:
     // Icon and tip of resource uID (0: no icon, which removes a shown one). The icon is
     // loaded at the tray's size for the current DPI, in the set of the taskbar's theme.
     BOOL SetIcon(UINT uID, DWORD dwMessage);
-    // The shell request; a null hicon always means removal. hicon stays the caller's.
-    BOOL SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage);
+    // The shell request; a null hicon always means removal. hicon stays the caller's. An
+    // added icon is asked for version 3 at once: the keyboard's events come only with it.
+    BOOL SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage);
     // The picture set of the next SetIcon(uID, ...).
     void SetTaskbarTheme(TaskbarTheme eTheme) { m_eTheme = eTheme; }
     TaskbarTheme GetTaskbarTheme() const { return m_eTheme; }
 
     // Called by the notification window with its callback message's wParam and lParam;
-    // 1 when the event was handled.
+    // 1 when the event was handled. The menu, or the default command sent to the window.
     virtual LRESULT OnTrayNotification(WPARAM wID, LPARAM lEvent);
 
-    const NOTIFYICONDATAA& GetNotifyIconData() const { return m_nid; }
+    const NOTIFYICONDATAW& GetNotifyIconData() const { return m_nid; }
     BOOL IsShown() const { return m_nid.hIcon != nullptr; }
+    // The shell took version 3 for the icon shown.
+    bool IsVersioned() const { return m_bVersioned; }
 
 protected:
-    NOTIFYICONDATAA m_nid;
+    NOTIFYICONDATAW m_nid;
 
 private:
+    bool m_bVersioned = false;
+    bool m_bActing = false;           // a menu or command of an event is running
+    TrayEventState m_events;
     kfw::CIcon m_hIcon;   // the icon SetIcon(uID, ...) loaded, while the shell may use it
     TaskbarTheme m_eTheme = TaskbarTheme::Dark;
 };

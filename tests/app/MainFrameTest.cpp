@@ -20,16 +20,22 @@ namespace {
 
 struct ShellCall {
     DWORD dwMessage;
-    NOTIFYICONDATAA nid;
+    NOTIFYICONDATAW nid;
 };
 std::vector<ShellCall> g_shellCalls;
+std::vector<size_t> g_versionAfter;   // how many of g_shellCalls came before each version request
 std::vector<std::string> g_traceLines;
 int g_nAddFailures = 0;     // NIM_ADD requests the shell refuses before it takes one
 int g_nWtsFailures = 0;     // likewise for the session service
 int g_nWtsCalls = 0;
 
-BOOL WINAPI FakeShellNotifyIcon(DWORD dwMessage, PNOTIFYICONDATAA pnid)
+BOOL WINAPI FakeShellNotifyIcon(DWORD dwMessage, PNOTIFYICONDATAW pnid)
 {
+    if (dwMessage == NIM_SETVERSION)
+    {
+        g_versionAfter.push_back(pnid->uVersion == NOTIFYICON_VERSION ? g_shellCalls.size() : 0);
+        return TRUE;
+    }
     g_shellCalls.push_back({ dwMessage, *pnid });
     return dwMessage == NIM_ADD && g_nAddFailures > 0 ? (--g_nAddFailures, FALSE) : TRUE;
 }
@@ -145,6 +151,7 @@ protected:
         SetStatus(0x1F);
 
         g_shellCalls.clear();
+        g_versionAfter.clear();
         g_traceLines.clear();
         g_nAddFailures = g_nWtsFailures = g_nWtsCalls = 0;
         m_pfnOldShell = std::exchange(g_pfnShellNotifyIcon, &FakeShellNotifyIcon);
@@ -186,7 +193,7 @@ protected:
     std::string m_strState;
     kfw::CModule m_hEmsc;
     PFN_EMSCDEVSETSTATUS m_pfnSetStatus = nullptr;
-    PFN_SHELLNOTIFYICONA m_pfnOldShell = nullptr;
+    PFN_SHELLNOTIFYICONW m_pfnOldShell = nullptr;
     PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
     kovatest::CLookSeams m_lookSeams;   // the scale and the theme put back
     kfw::TraceSink m_pfnOldSink = nullptr;
@@ -198,18 +205,22 @@ TEST_F(MainFrameTest, CreationAddsTheIconOfTheStateAndTheTipOfItsId)
 {
     Create();
     ASSERT_EQ(g_shellCalls.size(), 1u);
-    const NOTIFYICONDATAA& nid = Last().nid;
+    const NOTIFYICONDATAW& nid = Last().nid;
     EXPECT_EQ(Last().dwMessage, DWORD(NIM_ADD));
     EXPECT_EQ(nid.hWnd, m_frame.m_hWnd);
     EXPECT_EQ(nid.uID, 128u);
     EXPECT_EQ(nid.uCallbackMessage, UINT(WM_TRAY_CALLBACK));
     EXPECT_EQ(nid.uFlags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_NE(nid.hIcon, nullptr);
-    EXPECT_STREQ(nid.szTip, "Bluetooth and Wireless LAN are enabled.");
+    EXPECT_EQ(kovatest::TipOf(nid), "Bluetooth and Wireless LAN are enabled.");
     EXPECT_TRUE(ScanHook::IsInstalled());
     EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
     EXPECT_TRUE(Traced("[KOVA] CMainFrame::GetCurrentStatus()"));
     EXPECT_TRUE(Traced("void CMainFrame::UpdateTrayIcon(DWORD dwMessage)"));
+    // Version 3 right after the add, and again after the add a shell restart asks for.
+    EXPECT_EQ(g_versionAfter, std::vector<size_t>{ 1 });
+    Send(g_uTaskbarCreatedMsg);
+    EXPECT_EQ(g_versionAfter, (std::vector<size_t>{ 1, 2 }));
 }
 
 TEST_F(MainFrameTest, EveryStatusShowsItsPictureAndTip)
@@ -226,7 +237,7 @@ TEST_F(MainFrameTest, EveryStatusShowsItsPictureAndTip)
         SetStatus(row.byStatus);
         EXPECT_EQ(Send(WM_MODE_CHANGED), 1);
         EXPECT_EQ(Last().dwMessage, DWORD(NIM_MODIFY));
-        EXPECT_EQ(std::string(Last().nid.szTip), LoadString(row.uTrayId)) << "status " << int(row.byStatus);
+        EXPECT_EQ(kovatest::TipOf(Last().nid), LoadString(row.uTrayId)) << "status " << int(row.byStatus);
         EXPECT_FALSE(LoadString(row.uTrayId).empty());
     }
 }
@@ -264,8 +275,8 @@ TEST_F(MainFrameTest, RefreshTriggersReadTheStateAgain)
         }
         ASSERT_EQ(g_shellCalls.size(), nBefore + 1) << "message 0x" << std::hex << t.uMsg << " " << t.wParam;
         EXPECT_EQ(Last().dwMessage, DWORD(t.nRequest));
-        EXPECT_STREQ(Last().nid.szTip, byStatus == 0x1F ? "Bluetooth and Wireless LAN are enabled."
-                                                        : "Wireless LAN is enabled.");
+        EXPECT_EQ(kovatest::TipOf(Last().nid), byStatus == 0x1F ? "Bluetooth and Wireless LAN are enabled."
+                                                                 : "Wireless LAN is enabled.");
     }
     EXPECT_EQ(Send(WM_POWERBROADCAST, PBT_APMSUSPEND), TRUE);
 }
@@ -535,7 +546,7 @@ TEST_F(MainFrameTest, ThemeAndScaleChangesLoadTheShownIconAgain)
         if (!r.bRepaint)
             continue;
         EXPECT_EQ(Last().dwMessage, DWORD(NIM_MODIFY));
-        EXPECT_STREQ(Last().nid.szTip, "Bluetooth and Wireless LAN are enabled.");
+        EXPECT_EQ(kovatest::TipOf(Last().nid), "Bluetooth and Wireless LAN are enabled.");
         kovatest::IconLook look;
         EXPECT_TRUE(kovatest::ReadIcon(Last().nid.hIcon, look));
         EXPECT_EQ(look.cx, r.cx);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "framework/GdiPlus.h"
@@ -297,6 +298,41 @@ TEST_F(TPButtonTest, DrawsTheSliceOfItsStateAndHighlight)
     ::SendMessageA(m_hFirst, WM_MOUSEHOVER, 0, 0);
     EXPECT_TRUE(button.SetHighlight(0));   // also back to normal from hovered
     expectSlice(0, "highlight off");
+}
+
+DWORD g_dwContrastFlags = 0;   // what the fake settings read reports
+BOOL WINAPI FakeSystemParametersInfo(UINT uiAction, UINT, PVOID pvParam, UINT)
+{
+    static_cast<HIGHCONTRASTW*>(pvParam)->dwFlags = g_dwContrastFlags;
+    return uiAction == SPI_GETHIGHCONTRAST;
+}
+
+// In high contrast the highlighted button has a frame of the system's highlight colour inside
+// it, 2 px at 96 dpi, scaled with the button; otherwise it shows the slice alone.
+TEST_F(TPButtonTest, HighContrastFramesTheHighlightedButtonInTheHighlightColour)
+{
+    const PFN_SYSTEMPARAMETERSINFOW pfnOld = std::exchange(g_pfnSystemParametersInfo, &FakeSystemParametersInfo);
+    const struct { DWORD dwFlags; BYTE bHighlight; int nDpi, n; } rows[] = {
+        { HCF_HIGHCONTRASTON, 1, 96, 2 }, { HCF_HIGHCONTRASTON, 1, 192, 4 }, { HCF_HIGHCONTRASTON, 0, 96, 0 },
+        { HCF_AVAILABLE, 1, 96, 0 },
+    };
+    for (const auto& r : rows)
+    {
+        SCOPED_TRACE(testing::Message() << r.dwFlags << " " << int(r.bHighlight) << " " << r.nDpi);
+        g_dwContrastFlags = r.dwFlags;
+        CTPButton button;
+        button.SetScale(100, r.nDpi);
+        ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
+        button.SetHighlight(r.bHighlight);
+        CCanvas canvas(160, 140);
+        Print(m_hFirst, canvas);
+        const int cx = button.GetDrawWidth(), cy = button.GetDrawHeight(), n = std::max(r.n, 1);
+        for (POINT pt : { POINT{ 0, 0 }, POINT{ n - 1, cy / 2 }, POINT{ cx / 2, cy - n }, POINT{ cx - n, n - 1 } })
+            EXPECT_EQ(canvas.At(pt.x, pt.y) == ::GetSysColor(COLOR_HIGHLIGHT), r.n > 0) << pt.x << "," << pt.y;
+        EXPECT_NE(canvas.At(n, cy / 2), ::GetSysColor(COLOR_HIGHLIGHT));
+        EXPECT_EQ(canvas.At(cx / 2, cy / 2), kSlices[r.bHighlight]);
+    }
+    g_pfnSystemParametersInfo = pfnOld;
 }
 
 TEST_F(TPButtonTest, ReplacedImageKeepsTheSizeAndShowsAtTheNextPaint)

@@ -33,6 +33,13 @@ void CaptureTrace(const char* pszLine)
     g_trace.push_back(pszLine);
 }
 
+std::wstring Wide(const char* pszUtf8)
+{
+    wchar_t sz[512] = L"";
+    ::MultiByteToWideChar(CP_UTF8, 0, pszUtf8, -1, sz, 512);
+    return sz;
+}
+
 HICON ModuleIcon(UINT uID)
 {
     // Shared icons: the same handle CTrayIcon gets for that id.
@@ -40,7 +47,7 @@ HICON ModuleIcon(UINT uID)
 }
 
 // Fields Kova never uses (balloons, state, version, GUID) must stay zero.
-bool RestIsZero(NOTIFYICONDATAA nid)
+bool RestIsZero(NOTIFYICONDATAW nid)
 {
     nid.cbSize = 0;
     nid.hWnd = nullptr;
@@ -49,7 +56,7 @@ bool RestIsZero(NOTIFYICONDATAA nid)
     nid.uCallbackMessage = 0;
     nid.hIcon = nullptr;
     std::memset(nid.szTip, 0, sizeof nid.szTip);
-    const NOTIFYICONDATAA zero = {};
+    const NOTIFYICONDATAW zero = {};
     return std::memcmp(&nid, &zero, sizeof nid) == 0;
 }
 
@@ -88,14 +95,15 @@ TEST_F(TrayIconTest, ConstructionFillsTheRecordAndAsksNothingOfTheShell)
         { IDR_TEST_TRAY, "Kova" },
         { IDR_TEST_NOTHING, "" },
         { IDI_TEST_LONG_TIP, kLongString.substr(0, 127) },
+        { IDS_TEST_SCRIPTS, "Bluetooth \xD0\xB2\xD0\xBA\xD0\xBB. \xE6\x9C\x89\xE5\x8A\xB9 \xF0\x9F\x93\xB6" },
     };
     for (const Case& c : cases)
     {
         CTrayIcon tray(c.uID);
-        const NOTIFYICONDATAA& nid = tray.GetNotifyIconData();
-        EXPECT_EQ(nid.cbSize, 508u);
+        const NOTIFYICONDATAW& nid = tray.GetNotifyIconData();
+        EXPECT_EQ(nid.cbSize, 956u);
         EXPECT_EQ(nid.uID, c.uID);
-        EXPECT_EQ(std::string(nid.szTip), c.strTip);
+        EXPECT_EQ(kovatest::TipOf(nid), c.strTip);
         EXPECT_EQ(nid.hIcon, nullptr);
         EXPECT_EQ(nid.uFlags, 0u);
         EXPECT_TRUE(RestIsZero(nid));
@@ -128,6 +136,7 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
     const std::string strBt = "Bluetooth is enabled.";
     const std::string str127 = kLongString.substr(0, 127);
     const std::string str128 = kLongString.substr(0, 128);
+    const std::string str126Pair = kLongString.substr(0, 126) + "\xF0\x9F\x93\xB6";   // two UTF-16 units
     struct Sequence {
         const char* pszWhat;
         std::vector<Step> steps;
@@ -165,7 +174,9 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
             { ByHandle, Icon::Own, str128.c_str(), NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY,
               I | T | M, str127, true },
             { ByHandle, Icon::Own, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, str127, true },
-            { ByHandle, Icon::Own, "", NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | M, "", true } } },
+            { ByHandle, Icon::Own, "", NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | M, "", true },
+            { ByHandle, Icon::Own, str126Pair.c_str(), NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M,
+              str126Pair.substr(0, 126), true } } },
     };
 
     for (const Sequence& seq : sequences)
@@ -181,13 +192,14 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
                 const Step& s = seq.steps[i];
                 SCOPED_TRACE(i);
                 shell.m_calls.clear();
+                shell.m_versionAfter.clear();
                 shell.m_results.assign(1, s.bShellAnswer);
                 HICON hIcon = nullptr;
                 BOOL bResult;
                 if (s.uID == ByHandle)
                 {
                     hIcon = s.eIcon == Icon::Own ? m_hOwnIcon.Get() : nullptr;
-                    bResult = tray.SetIcon(hIcon, s.pszTip, s.dwMessage);
+                    bResult = tray.SetIcon(hIcon, s.pszTip ? Wide(s.pszTip).c_str() : nullptr, s.dwMessage);
                 }
                 else
                 {
@@ -199,21 +211,25 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
                 }
                 EXPECT_EQ(bResult, s.bResult);
                 EXPECT_EQ(tray.IsShown(), s.bShown);
-                EXPECT_EQ(std::string(tray.GetNotifyIconData().szTip), s.strTip);
+                EXPECT_EQ(kovatest::TipOf(tray.GetNotifyIconData()), s.strTip);
                 ASSERT_EQ(shell.m_calls.size(), s.bCall ? 1u : 0u);
+                // Each add the shell took is followed at once by version 3 for it.
+                const bool bAdded = s.bCall && s.dwSent == NIM_ADD && s.bShellAnswer;
+                EXPECT_EQ(shell.m_versionAfter, bAdded ? std::vector<size_t>{ 1 } : std::vector<size_t>{});
+                EXPECT_EQ(tray.IsVersioned(), s.bShown);
                 if (hIcon)
                     hLastSent = hIcon;
                 if (!s.bCall)
                     continue;
                 const CFakeShell::Call& call = shell.m_calls[0];
                 EXPECT_EQ(call.dwMessage, s.dwSent);
-                EXPECT_EQ(call.nid.cbSize, 508u);
+                EXPECT_EQ(call.nid.cbSize, 956u);
                 EXPECT_EQ(call.nid.hWnd, m_wnd.GetSafeHwnd());
                 EXPECT_EQ(call.nid.uID, static_cast<UINT>(IDR_TEST_TRAY));
                 EXPECT_EQ(call.nid.uFlags, s.uFlags);
                 EXPECT_EQ(call.nid.uCallbackMessage, WM_TRAY_TEST_CALLBACK);
                 EXPECT_EQ(call.nid.hIcon, hLastSent);
-                EXPECT_EQ(std::string(call.nid.szTip), s.strTip);
+                EXPECT_EQ(kovatest::TipOf(call.nid), s.strTip);
                 EXPECT_TRUE(RestIsZero(call.nid));
             }
             shell.m_results.clear();
@@ -301,9 +317,9 @@ TEST_F(TrayIconTest, WritesItsDebugLines)
     tray.OnTrayNotification(IDR_TEST_TRAY + 1, WM_RBUTTONUP);
     const std::vector<std::string> expected = {
         "BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)",
-        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
-        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
-        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)",
         "LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)",
     };
     EXPECT_EQ(g_trace, expected);
@@ -337,6 +353,9 @@ TEST(TrayIconShellTest, AddsChangesAndDeletesTheIconInTheRealTray)
         EXPECT_FALSE(twin.IsShown());
     }
 
+    EXPECT_TRUE(tray.IsVersioned()) << "the shell refused version 3";
+    ASSERT_TRUE(tray.SetIcon(IDS_TEST_SCRIPTS, NIM_MODIFY));
+    EXPECT_TRUE(tipIs(L"Bluetooth \x0432\x043A\x043B. \x6709\x52B9 \xD83D\xDCF6"));
     ASSERT_TRUE(tray.SetIcon(IDI_TEST_BT_ON, NIM_MODIFY));
     EXPECT_TRUE(tipIs(L"Bluetooth is enabled."));
 
@@ -419,7 +438,7 @@ TEST_F(TrayIconTest, EachIconLivesUntilTheShellHasTheNextOne)
     tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
     HICON hPrevious = nullptr;
     bool bPreviousAliveDuringCall = false;
-    m_shell.m_fnDuringCall = [&](const NOTIFYICONDATAA&) {
+    m_shell.m_fnDuringCall = [&](const NOTIFYICONDATAW&) {
         IconLook look;
         bPreviousAliveDuringCall = ReadIcon(hPrevious, look);
     };
@@ -498,6 +517,6 @@ TEST_F(TrayIconTest, LightTaskbarGetsTheLightTwinOrTheDarkPicture)
         IconLook look;
         ASSERT_TRUE(ReadIcon(m_shell.m_calls.back().nid.hIcon, look));
         EXPECT_EQ(look.pixels, LookOf(r.uPicture, 16, 16).pixels);
-        EXPECT_STREQ(m_shell.m_calls.back().nid.szTip, r.pszTip);
+        EXPECT_EQ(kovatest::TipOf(m_shell.m_calls.back().nid), r.pszTip);
     }
 }

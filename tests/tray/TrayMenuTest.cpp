@@ -173,6 +173,42 @@ TEST_F(TrayMenuTest, DoubleClickSendsTheDefaultCommandWithoutAMenu)
     EXPECT_FALSE(AnyMenuShown());
 }
 
+// The shell's callbacks for each gesture, version 3 taken or refused, and what the shell
+// sends while a command runs: the menu or the default command once per gesture.
+TEST_F(TrayMenuTest, EachGestureActsOnceWhateverTheShellSendsForIt)
+{
+    kovatest::CFakeShell shell;
+    constexpr LPARAM LUp = WM_LBUTTONUP, Sel = NIN_SELECT, Key = NIN_KEYSELECT, RUp = WM_RBUTTONUP, Ctx = WM_CONTEXTMENU;
+    const struct { const char* pszWhat; BOOL bVersion; std::vector<LPARAM> events; LPARAM lDuringCommand; size_t nMenus, nCommands; } cases[] = {
+        { "left click", TRUE, { LUp, WM_MOUSEMOVE, Sel }, 0, 0, 0 },
+        { "double click", TRUE, { LUp, Sel, WM_LBUTTONDBLCLK, LUp, Sel }, Sel, 0, 1 },
+        { "Enter on the icon the pointer chose", TRUE, { Sel }, 0, 0, 1 },
+        { "Enter on the focused icon, reported twice", TRUE, { Key }, Key, 0, 1 },
+        { "right click", TRUE, { RUp, Ctx }, 0, 1, 0 },
+        { "Shift+F10", TRUE, { Ctx }, 0, 1, 0 },
+        { "right click, version refused", FALSE, { RUp }, 0, 1, 0 },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszWhat);
+        CTrayIcon tray(IDR_TEST_TRAY);
+        tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
+        shell.m_bVersionAnswer = c.bVersion;
+        ASSERT_TRUE(tray.SetIcon(IDR_TEST_TRAY, NIM_ADD));
+        m_wnd.Clear();
+        m_wnd.m_fnOnCommand = [&] { tray.OnTrayNotification(IDR_TEST_TRAY, c.lDuringCommand); };
+        for (LPARAM lEvent : c.events)
+        {
+            CMenuDriver driver({});   // ends any menu the event opens
+            tray.OnTrayNotification(IDR_TEST_TRAY, lEvent);
+        }
+        kovatest::PumpPending();
+        EXPECT_EQ(m_wnd.Of(WM_INITMENUPOPUP).size(), c.nMenus);
+        EXPECT_EQ(m_wnd.Of(WM_COMMAND).size(), c.nCommands);
+    }
+    m_wnd.m_fnOnCommand = nullptr;
+}
+
 // Events that are not for this icon, or not handled, or without a usable menu: 0 and nothing.
 TEST_F(TrayMenuTest, OtherEventsAreAnsweredWithZeroAndDoNothing)
 {

@@ -8,5 +8,6 @@
 #define IDI_TEST_LONG_TIP   160   // a 200-character string
 #define IDI_TEST_NO_STRING  170   // an icon without a string
 #define IDS_TEST_NO_ICON    171   // a string without an icon
+#define IDS_TEST_SCRIPTS    175   // an icon and a string in three scripts, one character past the BMP
 #define IDR_TEST_NO_POPUP   180   // a menu bar without a pop-up
 #define IDR_TEST_NOTHING    190   // no resource of any kind

@@ -17,13 +17,21 @@
 
 namespace kovatest {
 
+// The tip as UTF-8, for comparing and printing.
+inline std::string TipOf(const NOTIFYICONDATAW& nid)
+{
+    char sz[4 * sizeof nid.szTip] = "";
+    ::WideCharToMultiByte(CP_UTF8, 0, nid.szTip, -1, sz, sizeof sz, nullptr, nullptr);
+    return sz;
+}
+
 // Records every request with a copy of the whole record; answers from a queue of results
-// (TRUE once the queue is empty).
+// (TRUE once the queue is empty). Version requests are answered by m_bVersionAnswer.
 class CFakeShell {
 public:
     struct Call {
         DWORD dwMessage;
-        NOTIFYICONDATAA nid;
+        NOTIFYICONDATAW nid;
     };
 
     CFakeShell()
@@ -42,11 +50,18 @@ public:
 
     std::vector<Call> m_calls;
     std::deque<BOOL> m_results;
-    std::function<void(const NOTIFYICONDATAA&)> m_fnDuringCall;   // runs inside each request
+    std::function<void(const NOTIFYICONDATAW&)> m_fnDuringCall;   // runs inside each request
+    std::vector<size_t> m_versionAfter;   // how many of m_calls came before each version 3 request
+    BOOL m_bVersionAnswer = TRUE;
 
 private:
-    static BOOL WINAPI Notify(DWORD dwMessage, PNOTIFYICONDATAA lpData)
+    static BOOL WINAPI Notify(DWORD dwMessage, PNOTIFYICONDATAW lpData)
     {
+        if (dwMessage == NIM_SETVERSION && lpData->uVersion == NOTIFYICON_VERSION)
+        {
+            s_pThis->m_versionAfter.push_back(s_pThis->m_calls.size());
+            return s_pThis->m_bVersionAnswer;
+        }
         s_pThis->m_calls.push_back({ dwMessage, *lpData });
         if (s_pThis->m_fnDuringCall)
             s_pThis->m_fnDuringCall(*lpData);
@@ -57,7 +72,7 @@ private:
         return bResult;
     }
 
-    PFN_SHELLNOTIFYICONA m_pfnOld = nullptr;
+    PFN_SHELLNOTIFYICONW m_pfnOld = nullptr;
     static inline CFakeShell* s_pThis = nullptr;
 };
 
@@ -93,11 +108,14 @@ public:
         return result;
     }
     void Clear() { m_entries.clear(); }
+    std::function<void()> m_fnOnCommand;   // what arrives while a command runs
 
     BOOL ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override
     {
         if (uMsg == WM_COMMAND || uMsg == WM_INITMENUPOPUP)
             m_entries.push_back({ uMsg, wParam, lParam });
+        if (uMsg == WM_COMMAND && m_fnOnCommand)
+            m_fnOnCommand();
         if (uMsg != WM_COMMAND)
             return FALSE;
         lResult = 0;
