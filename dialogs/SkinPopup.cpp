@@ -6,12 +6,21 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/Popups.h"
 #include "framework/WinApp.h"
+#include "res/resource.h"
 #include "skin/SkinCaption.h"
 
 namespace {
 
 // One pop-up at a time: the frame's guard sees to that.
 CSkinPopup* g_pOpenPopup = nullptr;
+
+// A system colour as GDI+ takes it: opaque, alpha first.
+Gdiplus::ARGB SystemArgb(int nIndex)
+{
+    const COLORREF cr = ::GetSysColor(nIndex);
+    return 0xFF000000u | (static_cast<Gdiplus::ARGB>(GetRValue(cr)) << 16) | (static_cast<Gdiplus::ARGB>(GetGValue(cr)) << 8)
+         | GetBValue(cr);
+}
 
 // The monitor's DPI as this process sees it. Only a per-monitor aware process is told each
 // monitor's own (shcore, Windows 8.1 on); any other sees the system's DPI on every monitor,
@@ -80,6 +89,8 @@ CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackgr
     // The picture of the monitor's scale straight away: decoding the 1x one first would be
     // wasted there.
     SetDpi(m_monitor.nDpi);
+    m_strCaptionFont = LoadResString(IDS_CAPTION_FONT);
+    m_bHighContrast = HighContrastOn();
     int nPct = 100;
     IStream* pStream = GetSkinPictureStream(pszBackground, GetDpi(), &nPct);
     LoadBackground(pStream, nPct);
@@ -260,6 +271,12 @@ void CSkinPopup::OnPaint()
     const Gdiplus::PointF at = m_pCaptionAt ? Gdiplus::PointF(m_pCaptionAt->X * fScale, m_pCaptionAt->Y * fScale)
                                             : Gdiplus::PointF();
     SkinCaptionStyle style;
+    style.pszFamily = m_strCaptionFont.empty() ? nullptr : m_strCaptionFont.c_str();
+    if (m_bHighContrast)
+    {
+        style.argb = SystemArgb(COLOR_WINDOWTEXT);
+        style.argbBand = SystemArgb(COLOR_WINDOW);
+    }
     style.fEmSize = CAPTION_EM_SIZE * fScale;
     style.fMinEmSize *= fScale;
     // Centred on x: as wide as the nearer edge allows, less a margin each side.

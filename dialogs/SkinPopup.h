@@ -99,6 +99,8 @@ protected:
     CToolTipCtrl m_toolTip;
     std::wstring m_strTip;
     std::wstring m_strCaption;                      // drawn by OnPaint...
+    std::wstring m_strCaptionFont;                  // ...in this face (empty: the default)...
+    bool m_bHighContrast = false;                   // ...in the system's text colours
     const Gdiplus::PointF* m_pCaptionAt = nullptr;  // ...centred on x, top at y; null: none
 
 private:

@@ -55,3 +55,4 @@
 #define IDS_CURRENT_BT           156
 #define IDS_OFF_WIFI             158
 #define IDS_OFF_BT               159
+#define IDS_CAPTION_FONT         160

@@ -91,6 +91,16 @@ Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nW
             }
         }
     }
+    Gdiplus::RectF bounds;
+    if ((rStyle.argbBand >> 24) != 0 && path && gdip::GdipGetPathWorldBounds(path.Get(), &bounds, nullptr, nullptr) == Gdiplus::Ok
+        && bounds.Width > 0.0f)
+    {
+        const Gdiplus::REAL fPad = rStyle.fEmSize / 6.0f;
+        kfw::CGdipSolidFill band;
+        failure << gdip::GdipCreateSolidFill(rStyle.argbBand, band.Put());
+        failure << gdip::GdipFillRectangle(graphics.Get(), band.Get(), bounds.X - fPad, bounds.Y - fPad,
+                                           bounds.Width + 2 * fPad, bounds.Height + 2 * fPad);
+    }
     failure << gdip::GdipFillPath(graphics.Get(), brush.Get(), path.Get());
     return failure.Get();
 }

@@ -16,6 +16,8 @@ struct SkinCaptionStyle {
     Gdiplus::REAL fMinEmSize = CAPTION_EM_SIZE * 9.0f / 13.0f;
     LPCWSTR pszFamily = nullptr;
     Gdiplus::ARGB argb = 0xFFFFFFFF;
+    // Not transparent: the caption sits on a plain band of this colour (high contrast).
+    Gdiplus::ARGB argbBand = 0;
 };
 
 // The WM_PAINT of a pop-up. pBackground (may be null) is drawn at (0, 0, nWidth, nHeight);

@@ -13,16 +13,16 @@
 
 PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo = &::SystemParametersInfoW;
 
-namespace {
-
-namespace gdip = kfw::gdip;
-
 bool HighContrastOn()
 {
     HIGHCONTRASTW hc = {};
     hc.cbSize = sizeof hc;
     return g_pfnSystemParametersInfo(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
 }
+
+namespace {
+
+namespace gdip = kfw::gdip;
 
 // The strip's own colours may hide which button is chosen; the system's highlight colour
 // cannot, whatever the theme. Drawn inside the button, so nothing around it changes.

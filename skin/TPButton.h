@@ -16,6 +16,9 @@
 // The accessibility settings read, replaceable by tests.
 using PFN_SYSTEMPARAMETERSINFOW = BOOL(WINAPI*)(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
 extern PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo;   // SystemParametersInfoW
+// Whether the user asked for high contrast; read when a pop-up opens, so a change shows at
+// the next opening.
+bool HighContrastOn();
 
 // Run-time class name "CTPButton": the layout loader recognises it with dynamic_cast.
 class CTPButton : public CButton {

@@ -17,6 +17,7 @@ const WORD kEnglish = 0x0409;
 const WORD kLanguages[] = {kEnglish, 0x0407, 0x040C, 0x0C0A, 0x0410, 0x0416, 0x0411, 0x0804, 0x0412};
 const int kDialogs[] = {IDD_ABOUTBOX, IDD_KOVA_DIALOG, IDD_SWITCHOFF_DIALOG};
 const UINT kTitles[] = {IDR_MAINFRAME, IDS_APP_TITLE};
+const UINT kOwnBundles[] = {IDS_CAPTION_FONT};
 // The status texts: every translation words them its own way.
 const UINT kStatusIds[] = {IDS_OFF_BOTH, IDS_WIFI_ON, IDS_BT_ON, IDS_CHANGE_BOTH, IDS_CHANGE_WIFI,
     IDS_CHANGE_BT, IDI_TRAY_BOTH_ON, IDI_TRAY_BOTH_OFF, IDI_TRAY_BT_ON, IDI_TRAY_BT_OFF,
@@ -37,6 +38,8 @@ TEST(ResourceLanguages, MenuDialogsAndStringsComeInExactlyTheNineLanguages)
     for (UINT id : kStatusIds)
         resources.emplace_back(MAKEINTRESOURCEW(6) /* RT_STRING */, id / 16 + 1);
     for (UINT id : kTitles)
+        resources.emplace_back(MAKEINTRESOURCEW(6), id / 16 + 1);
+    for (UINT id : kOwnBundles)
         resources.emplace_back(MAKEINTRESOURCEW(6), id / 16 + 1);
     const std::set<WORD> expected(std::begin(kLanguages), std::end(kLanguages));
     for (const auto& r : resources) {

@@ -38,6 +38,7 @@ const StringCase kStrings[] = {
     {IDS_CURRENT_BT, "Current Status : Bluetooth ON"},
     {IDS_OFF_WIFI, "WiFi OFF"},
     {IDS_OFF_BT, "BT OFF"},
+    {IDS_CAPTION_FONT, "Times New Roman"},
 };
 
 TEST(ResourceStrings, LoadStringAReturnsTheExactBytes)

@@ -123,3 +123,25 @@ TEST_F(SkinCaption, WithoutAPictureTheCaptionIsStillDrawn)
     EXPECT_GE(ch.nTop, 127);
     EXPECT_EQ(canvas.At(0, 0), kMagenta);
 }
+
+TEST_F(SkinCaption, InHighContrastTheCaptionSitsOnAPlainBandInTheSystemColours)
+{
+    const Gdiplus::PointF origin(52.0f, 127.0f);
+    SkinCaptionStyle style;
+    style.argb = 0xFF000000;
+    style.argbBand = 0xFFFFFFFF;
+    CCanvas canvas(104, 156, kMagenta);
+    DrawSkinCaption(canvas.DC(), m_picture.Get(), 104, 156, L"BT OFF", &origin, style);
+    int nBlack = 0, nWhite = 0;
+    for (int y = 120; y < 150; ++y)
+        for (int x = 0; x < 104; ++x)
+        {
+            nBlack += (canvas.At(x, y) & 0xFFFFFF) == 0;
+            nWhite += (canvas.At(x, y) & 0xFFFFFF) == 0xFFFFFF;
+        }
+    EXPECT_GT(nBlack, 20);
+    EXPECT_GT(nWhite, 200);   // the band around the glyphs
+    CCanvas plain(104, 156, kMagenta);
+    DrawSkinCaption(plain.DC(), m_picture.Get(), 104, 156, L"BT OFF", &origin);
+    EXPECT_EQ(canvas.At(52, 60), plain.At(52, 60));   // the picture elsewhere untouched
+}

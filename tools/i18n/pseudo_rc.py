@@ -16,7 +16,7 @@ import sys
 ACCENTS = dict(zip(
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ",
     "áƀçðéƒĝĥíĵķĺɱñöþǫŕšţúṽŵẋýžÅƁÇÐÉƒĜĤÎĴĶĹṀÑÖÞǪŔŠŢÛṼŴẊÝŽ"))
-KEEP = {"Kova", "Kova Ver "}
+KEEP = {"Kova", "Kova Ver ", "Times New Roman"}
 
 # One visible character each: an rc escape, a doubled quote, an access key with its letter
 # (left plain so the key still types), a printf or FormatMessage piece, or one character.
