@@ -128,12 +128,26 @@ void CKovaDlg::UpdateSelection(BOOL bInitial)
     // A screen reader announces the title and follows the focus: the title is the status
     // line, and a step moves the focus to the newly selected button.
     ::SetWindowTextW(m_hWnd, m_strCaption.c_str());
-    CWnd* pSelected = m_layout.eLayout == ModeLayout::Three ? m_pButtons[m_nSelected] : &m_btnWifi;
-    if (!bInitial && pSelected->m_hWnd)
-        ::SetFocus(pSelected->m_hWnd);
+    if (HWND hSelected = bInitial ? nullptr : SelectedButton())
+        FocusControl(hSelected);
     // The buttons as well: the dialog paints over its children, and new images or
     // highlights must show at once.
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+HWND CKovaDlg::SelectedButton() const
+{
+    switch (m_layout.eLayout)
+    {
+    case ModeLayout::Three:
+        return m_nSelected >= 0 && m_nSelected < MODE_BUTTON_COUNT ? m_pButtons[m_nSelected]->m_hWnd : nullptr;
+    case ModeLayout::BluetoothOnly:
+    case ModeLayout::WirelessOnly:
+        return m_btnWifi.m_hWnd;   // the single button
+    case ModeLayout::None:
+        break;
+    }
+    return nullptr;
 }
 
 void CKovaDlg::SetButtonHighlights(BYTE a, BYTE b, BYTE c)

@@ -47,6 +47,7 @@ protected:
     void OnInitPopup() override;
     // The buttons' strips and places again, at the new DPI.
     void OnScaleChanged() override;
+    HWND SelectedButton() const override;
 
     void OnBtn1() { OnButton(IDC_BTN_BOTH); }
     void OnBtn2() { OnButton(IDC_BTN_WIFI); }

@@ -178,8 +178,13 @@ BOOL CSkinPopup::OnInitDialog()
         // Ended with -1: nothing will close us the ordinary way, so give the keys back now.
         StopAutoClose();
         m_hook.Remove();
+        return FALSE;
     }
-    return bResult;
+    // A screen reader follows the focus: it starts on the selected button, once the dialog
+    // manager has given it to the first one.
+    if (SelectedButton())
+        ::PostMessageW(m_hWnd, WM_FOCUS_SELECTED, 0, 0);
+    return TRUE;
 }
 
 void CSkinPopup::OnWindowPosChanging(WINDOWPOS* pWindowPos)
@@ -298,6 +303,19 @@ void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+LRESULT CSkinPopup::OnFocusSelected(WPARAM, LPARAM)
+{
+    if (HWND hSelected = SelectedButton())
+        FocusControl(hSelected);
+    return 0;
+}
+
+void CSkinPopup::FocusControl(HWND hControl)
+{
+    // Through the dialog manager, which restores this focus when the pop-up is activated.
+    ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hControl), TRUE);
 }
 
 void CSkinPopup::RestartAutoClose()

@@ -17,6 +17,8 @@
 
 constexpr UINT_PTR ID_TIMER_AUTOCLOSE = 1;
 constexpr UINT AUTOCLOSE_MS = 4000;
+// Posted to itself at opening: the focus goes to the selected button.
+constexpr UINT WM_FOCUS_SELECTED = WM_APP + 0x66;
 // Room kept clear at each side of the caption's band, in 96-dpi pixels.
 constexpr float CAPTION_MARGIN = 4.0f;
 
@@ -56,6 +58,7 @@ public:
         ON_WM_NCHITTEST()
         ON_WM_HELP()
         ON_WM_WINDOWPOSCHANGING()
+        ON_MESSAGE(WM_FOCUS_SELECTED, OnFocusSelected)
         ON_WM_PAINT()
         ON_WM_DPICHANGED()
         CHAIN_MSG_MAP(CTPDialog)
@@ -70,6 +73,8 @@ protected:
     // Called when the pop-up moved to a monitor of another DPI, after the background: give
     // the controls their images and places at GetDpi().
     virtual void OnScaleChanged() {}
+    // The button the keyboard focus starts on; null: the dialog's first.
+    virtual HWND SelectedButton() const { return nullptr; }
 
     // The background pszName (1x member) at the pop-up's DPI.
     void SetBackground(const char* pszName);
@@ -85,9 +90,11 @@ protected:
     LRESULT OnNcHitTest(POINT point);
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OnWindowPosChanging(WINDOWPOS* pWindowPos);
+    LRESULT OnFocusSelected(WPARAM, LPARAM);
     void OnPaint();
     void OnDpiChanged(UINT nDpiX, UINT nDpiY, RECT* pSuggested);
 
+    void FocusControl(HWND hControl);
     void RestartAutoClose();
     void StopAutoClose();
     // Sends WM_MODE_CHANGED to the main frame, found by its class; the tray shows the new

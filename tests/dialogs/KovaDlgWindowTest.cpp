@@ -332,34 +332,3 @@ TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)
     EXPECT_EQ(::GetRgnBox(ahOutline[1].Get(), &rcBox), COMPLEXREGION);
     EXPECT_TRUE(::EqualRgn(ahOutline[0].Get(), ahOutline[1].Get()));
 }
-
-TEST_F(KovaDlgWindow, TheTitleIsTheStatusLineAndTheFocusFollowsEachStep)
-{
-    CProbeDlg dlg;
-    const DWORD dwUiThread = ::GetCurrentThreadId();
-    auto focused = [dwUiThread] {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        return ::GetGUIThreadInfo(dwUiThread, &info) ? info.hwndFocus : nullptr;
-    };
-    std::vector<std::pair<int, std::wstring>> steps;   // focused button, title
-    RunWithUser(dlg, [&](HWND hDlg) {
-        for (int i = 0; i < 3; ++i)
-        {
-            HWND hBefore = focused();
-            ::PostMessageA(hDlg, WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x4D);
-            WaitFor([&] { return focused() != hBefore; });
-            wchar_t szTitle[128] = L"";
-            ::GetWindowTextW(hDlg, szTitle, 128);
-            steps.emplace_back(::GetDlgCtrlID(focused()), szTitle);
-        }
-    });
-    ASSERT_EQ(steps.size(), 3u);
-    for (size_t i = 0; i < steps.size(); ++i)
-    {
-        EXPECT_NE(steps[i].first, steps[(i + 1) % 3].first) << i;
-        EXPECT_NE(steps[i].second, steps[(i + 1) % 3].second) << i;
-        EXPECT_FALSE(steps[i].second.empty()) << i;
-    }
-    EXPECT_EQ(ModeEntryForControl(ModeLayout::Three, static_cast<unsigned>(steps.back().first)), dlg.GetSelected());
-}

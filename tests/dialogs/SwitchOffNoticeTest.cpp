@@ -33,20 +33,6 @@ ULONGLONG Now()
     return ::GetTickCount64();
 }
 
-// One key event through the keyboard, by scan code, from another process.
-bool Scan(const char* pszArgs)
-{
-    return RunHelper(std::string("send-scan ") + pszArgs, kWaitMs) == 0;
-}
-
-// The radio hot key, press and release, through the keyboard.
-HWND OpenByHotKey(CKova& kova)
-{
-    if (!Scan("0x04 ext") || !Scan("0x04 ext up"))
-        return nullptr;
-    return WaitForDialogOf(kova.Pid(), kWaitMs);
-}
-
 bool IsShown(HWND hNotice)
 {
     return ::IsWindow(hNotice) && ::IsWindowVisible(hNotice);

@@ -304,4 +304,16 @@ CPathPrefix::~CPathPrefix()
     ::SetEnvironmentVariableA("PATH", m_bHadOld ? m_strOld.c_str() : nullptr);
 }
 
+bool Scan(const char* pszArgs)
+{
+    return kovatest::RunHelper(std::string("send-scan ") + pszArgs, kWaitMs) == 0;
+}
+
+HWND OpenByHotKey(CKova& kova)
+{
+    if (!Scan("0x04 ext") || !Scan("0x04 ext up"))
+        return nullptr;
+    return WaitForDialogOf(kova.Pid(), kWaitMs);
+}
+
 } // namespace kovae2e

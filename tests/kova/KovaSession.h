@@ -83,6 +83,11 @@ private:
 // Sets a named event from another process, as the system's peers do: true when done.
 bool SignalFromAnotherProcess(const char* pszEvent);
 
+// One key event through the keyboard, by scan code, from another process ("0x04 ext up").
+bool Scan(const char* pszArgs);
+// The radio hot key pressed and released; the pop-up it opens, or null on time-out.
+HWND OpenByHotKey(CKova& kova);
+
 // Visible top-level dialogs ("#32770") of a process.
 std::vector<HWND> DialogsOf(DWORD dwPid);
 // Waits for a visible dialog of the process (with that title, if given); null on time-out.

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -193,22 +194,26 @@ public:
         WORD first = Word();
         if (first == 0xFFFF)
             return "#" + std::to_string(Word());
-        std::string s;
-        for (WORD c = first; c && m_ok; c = Word())
-            s += c < 0x80 ? static_cast<char>(c) : '?';
-        return s;
+        return Utf8From(first);
     }
-    std::string Sz()
-    {
-        std::string s;
-        for (WORD c = Word(); c && m_ok; c = Word())
-            s += c < 0x80 ? static_cast<char>(c) : '?';
-        return s;
-    }
+    std::string Sz() { return Utf8From(Word()); }
     const BYTE* Pos() const { return m_p; }
     void Skip(size_t n) { if (Need(n)) m_p += n; }
 
 private:
+    // A zero-terminated UTF-16 string from its first unit on, as UTF-8.
+    std::string Utf8From(WORD first)
+    {
+        std::wstring w;
+        for (WORD c = first; c && m_ok; c = Word())
+            w += static_cast<wchar_t>(c);
+        const int cb = ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+        std::string s(static_cast<size_t>(std::max(cb, 0)), '\0');
+        if (cb > 0)
+            ::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), &s[0], cb, nullptr, nullptr);
+        return s;
+    }
+
     bool Need(size_t n)
     {
         if (static_cast<size_t>(m_end - m_p) < n)

@@ -317,9 +317,9 @@ TEST_F(TrayIconTest, WritesItsDebugLines)
     tray.OnTrayNotification(IDR_TEST_TRAY + 1, WM_RBUTTONUP);
     const std::vector<std::string> expected = {
         "BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)",
-        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)",
-        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)",
-        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
+        "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
         "LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)",
     };
     EXPECT_EQ(g_trace, expected);
