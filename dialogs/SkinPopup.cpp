@@ -314,7 +314,7 @@ LRESULT CSkinPopup::OnFocusSelected(WPARAM, LPARAM)
 
 void CSkinPopup::FocusControl(HWND hControl)
 {
-    // Through the dialog manager, which restores this focus when the pop-up is activated.
+    // Through the dialog manager, as a dialog's focus is moved (it keeps the default button).
     ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hControl), TRUE);
 }
 
