@@ -33,12 +33,6 @@ void FileSkinStill(const IStream* pStream, Gdiplus::GpImage* pImage)
         return;
     auto pPicture = std::make_shared<SkinPicture>();
     pPicture->image = kfw::CGdipImage(CopySkinBitmap(pImage).Release());
-    if (!pPicture->image)
-        return;
-    UINT uWidth = 0, uHeight = 0;
-    kfw::gdip::GdipGetImageWidth(pPicture->image.Get(), &uWidth);
-    kfw::gdip::GdipGetImageHeight(pPicture->image.Get(), &uHeight);
-    pPicture->nWidth = static_cast<int>(uWidth);
-    pPicture->nHeight = static_cast<int>(uHeight);
-    pEntry->pPicture = std::move(pPicture);
+    if (pPicture->image)
+        pEntry->pPicture = std::move(pPicture);
 }
