@@ -2,6 +2,7 @@
 
 #include "app/SingleInstance.h"
 #include "dialogs/AboutDlg.h"
+#include "dialogs/Popups.h"
 
 CKovaApp::CKovaApp()
 {
@@ -44,7 +45,6 @@ BOOL CKovaApp::InitInstance()
         return FALSE;
 
     m_eventWatcher.Start();
-    m_gdiplus.emplace();
 
     WNDCLASSA wc = {};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
@@ -56,6 +56,28 @@ BOOL CKovaApp::InitInstance()
     if (!AfxRegisterClass(&wc))
         return FALSE;
 
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    m_pMainFrame->SetPopupPreparation([this] { StartSkin(); });
+    if (!m_pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr))
+    {
+        m_pMainFrame.reset();
+        return FALSE;
+    }
+    m_pMainWnd = m_pMainFrame.get();
+    ::SetWindowPos(m_pMainFrame->m_hWnd, HWND_TOPMOST, -100, -100, 0, 0, SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    ::ShowWindow(m_pMainFrame->m_hWnd, SW_HIDE);
+    ::UpdateWindow(m_pMainFrame->m_hWnd);
+
+    m_eventWatcher.SetTarget(m_pMainFrame->m_hWnd);
+    return TRUE;
+}
+
+void CKovaApp::StartSkin()
+{
+    if (m_bSkinStarted)
+        return;
+    m_bSkinStarted = true;
+    m_gdiplus.emplace();
     // The archive stays in the module image; the table copies each member out of it.
     if (HRSRC hRes = ::FindResourceA(m_hInstance, MAKEINTRESOURCEA(IDR_SKIN_TAR), "tar"))
     {
@@ -69,20 +91,18 @@ BOOL CKovaApp::InitInstance()
         }
     }
     SetSkinArchive(&m_skinArchive);
+}
 
-    m_pMainFrame = std::make_unique<CMainFrame>();
-    if (!m_pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr))
+BOOL CKovaApp::OnIdle(LONG lCount)
+{
+    // Once the tray icon shows, a piece per turn of the loop: a key or a click waits for
+    // one piece at most, and a pop-up opened before all are done makes the rest itself.
+    if (lCount == 0)
     {
-        m_pMainFrame.reset();
-        return FALSE;
+        StartSkin();
+        return TRUE;
     }
-    m_pMainWnd = m_pMainFrame.get();
-    ::SetWindowPos(m_pMainFrame->m_hWnd, HWND_TOPMOST, -100, -100, 0, 0, SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    ::ShowWindow(m_pMainFrame->m_hWnd, SW_HIDE);
-    ::UpdateWindow(m_pMainFrame->m_hWnd);
-
-    m_eventWatcher.SetTarget(m_pMainFrame->m_hWnd);
-    return TRUE;
+    return PreparePopups(static_cast<int>(lCount - 1));
 }
 
 int CKovaApp::ExitInstance()

@@ -21,6 +21,7 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+    BOOL OnIdle(LONG lCount) override;
 
     BEGIN_MSG_MAP(CKovaApp)
         ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
@@ -32,9 +33,14 @@ public:
     SkinArchive& GetSkinArchive() { return m_skinArchive; }
 
 private:
+    // GDI+ and the skin archive: left out of start-up so that the tray icon shows first,
+    // made at the first idle moment or by the first pop-up, whichever comes first.
+    void StartSkin();
+
     kfw::CHandle m_hAboutMutex;          // keeps a single About box open
     bool m_bAboutLocked = false;
     kfw::CHandle m_hCloseEvent;          // opened by the "Close" messenger
+    bool m_bSkinStarted = false;
     std::optional<kfw::CGdiplusSession> m_gdiplus;
     HGLOBAL m_hSkinResource = nullptr;   // the archive resource, part of the module image
     const void* m_pSkinData = nullptr;

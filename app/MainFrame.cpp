@@ -268,6 +268,7 @@ void CMainFrame::ShowStatusDialog()
     switch (GetCurrentStatus())
     {
     case STATUS_CLASS_SWITCH_ON: {
+        PreparePopup();
         m_appKit.ActivateMainWindow();
         CForegroundInput input;
         if (RunModeSelection() == -1)
@@ -275,6 +276,7 @@ void CMainFrame::ShowStatusDialog()
         break;
     }
     case STATUS_CLASS_SWITCH_OFF:
+        PreparePopup();
         RunSwitchOffNotice();
         break;
     default:
@@ -295,6 +297,12 @@ void CMainFrame::ShowStatusDialog()
         InstallHook();
     if (std::exchange(m_bAboutPending, false))
         ::PostMessageA(m_hWnd, WM_COMMAND, ID_APP_ABOUT, 0);
+}
+
+void CMainFrame::PreparePopup()
+{
+    if (m_fnPreparePopup)
+        m_fnPreparePopup();
 }
 
 LRESULT CMainFrame::OnPowerBroadcast(UINT nPowerEvent, LPARAM)

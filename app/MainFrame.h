@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <utility>
+
 #include "app/AppKit.h"
 #include "app/DisplayState.h"
 #include "dialogs/ScanHook.h"
@@ -41,6 +44,9 @@ public:
     BOOL UpdateTrayIcon(DWORD dwMessage);
     // Shows the pop-up that fits the current state, modally.
     void ShowStatusDialog();
+    // Called before each pop-up is made: whatever the pop-ups need and start-up left for
+    // later must be ready by then.
+    void SetPopupPreparation(std::function<void()> fnPrepare) { m_fnPreparePopup = std::move(fnPrepare); }
     // Loads EMSC.dll and resolves its entry point; ends the process when it cannot.
     void LoadEMSC();
 
@@ -104,6 +110,7 @@ protected:
 
 private:
     BOOL Refresh(DWORD dwMessage);
+    void PreparePopup();
     void InstallHook();
     // Tries again what failed at creation: the tray icon and the session notifications.
     void RetryLogonSetUp();
@@ -118,4 +125,5 @@ private:
     bool m_bKeysHeldOff = false;     // locked, or disconnected: no hook until unlock or connect
     bool m_bQuitPending = false;     // asked to quit while a pop-up was open
     bool m_bAboutPending = false;    // asked for the About box while a pop-up was open
+    std::function<void()> m_fnPreparePopup;
 };

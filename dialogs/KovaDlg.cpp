@@ -27,7 +27,7 @@ constexpr int kWideTipWidth = 260;
 } // namespace
 
 CKovaDlg::CKovaDlg(CWnd* pParent)
-    : CSkinPopup(IDD_KOVA_DIALOG, pParent, "image/W3x_map.png")
+    : CSkinPopup(IDD_KOVA_DIALOG, pParent, kSkinBackgroundThree)
 {
 }
 

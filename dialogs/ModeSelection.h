@@ -9,6 +9,10 @@
 constexpr int MODE_ENTRY_NONE = 3;
 constexpr int MODE_BUTTON_COUNT = 3;   // controls 1001, 1002, 1003, in this order
 
+// The skin's backgrounds: three buttons, and one (also the switch-off notice's).
+extern const char kSkinBackgroundThree[];
+extern const char kSkinBackgroundOne[];
+
 enum class ModeLayout {
     None,            // no radio fitted: nothing to choose
     Three,           // both fitted: 1001 both on, 1002 WiFi only, 1003 Bluetooth only

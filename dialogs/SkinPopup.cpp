@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "dialogs/HelpLauncher.h"
+#include "dialogs/ModeSelection.h"
 #include "dialogs/Popups.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -356,4 +357,22 @@ std::wstring CSkinPopup::LoadResString(UINT uID, std::wstring strMissing)
 bool CloseOpenPopup()
 {
     return CSkinPopup::CloseOpen();
+}
+
+bool PreparePopups(int nStep)
+{
+    switch (nStep)
+    {
+    case 0:
+        PrepareSkinBackground(kSkinBackgroundThree, CSkinPopup::FindMonitor().nDpi);
+        return true;
+    case 1:
+        PrepareSkinBackground(kSkinBackgroundOne, CSkinPopup::FindMonitor().nDpi);
+        return true;
+    case 2:
+        CToolTipCtrl::InitCommonControls();
+        return false;
+    default:
+        return false;
+    }
 }

@@ -45,6 +45,10 @@ public:
     // the pop-up puts the close off.
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
+    // Where a pop-up made now would open: the foreground window's monitor, else the
+    // pointer's, else the primary one.
+    static PopupMonitorInfo FindMonitor();
+
     // Ends the pop-up with nResult: tool tips off, hook given up, the window below activated.
     void CloseDialog(int nResult = IDOK);
     // The open pop-up, if any, ends without a choice (IDCANCEL); false when none is open.
@@ -112,7 +116,6 @@ protected:
 
 private:
     bool IsPointerOver() const;
-    static PopupMonitorInfo FindMonitor();
 
     const char* m_pszBackground;
     PopupMonitorInfo m_monitor;     // where it opens, found when it is made

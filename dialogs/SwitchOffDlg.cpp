@@ -1,5 +1,6 @@
 #include "dialogs/SwitchOffDlg.h"
 
+#include "dialogs/ModeSelection.h"
 #include "dialogs/NoticeLayout.h"
 #include "dialogs/Popups.h"
 #include "skin/SkinArchive.h"
@@ -13,7 +14,7 @@ const Gdiplus::PointF kCaptionOrigin(52.0f, 127.0f);
 } // namespace
 
 CSwitchOffDlg::CSwitchOffDlg(CWnd* pParentWnd)
-    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, "image/W1x_map.png")
+    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, kSkinBackgroundOne)
 {
     m_pCaptionAt = &kCaptionOrigin;
 }

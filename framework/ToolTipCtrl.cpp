@@ -1,7 +1,7 @@
 #include "framework/ToolTipCtrl.h"
 #include "framework/Handles.h"
 
-BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
+BOOL CToolTipCtrl::InitCommonControls()
 {
     // Bound at first use, so that a program showing no tool tip never maps comctl32: the
     // resident frame starts without it. By bare name, so the manifest's version 6 is loaded.
@@ -13,7 +13,12 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
         INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_WIN95_CLASSES };
         return pfnInit ? pfnInit(&icc) : FALSE;
     }();
-    (void)s_bInit;
+    return s_bInit;
+}
+
+BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
+{
+    InitCommonControls();
     return CreateEx(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                     CW_USEDEFAULT, CW_USEDEFAULT, pParentWnd ? pParentWnd->m_hWnd : nullptr, nullptr);
 }

@@ -10,6 +10,9 @@ class CToolTipCtrl : public CWnd {
 public:
     // A WS_POPUP tool tip owned by pParentWnd, with dwStyle added.
     BOOL Create(CWnd* pParentWnd, DWORD dwStyle = 0);
+    // Maps comctl32 and registers its classes, once per process: Create does it at the
+    // first tool tip, or a program does it ahead of time.
+    static BOOL InitCommonControls();
     // Registers pWnd as a window tool (TTF_IDISHWND), or the rectangle of the owner when
     // lpRectTool is given. No subclassing: the owner relays mouse messages.
     BOOL AddTool(CWnd* pWnd, LPCWSTR lpszText, LPCRECT lpRectTool = nullptr, UINT_PTR nIDTool = 0);

@@ -96,11 +96,22 @@ BOOL CWinApp::PumpMessage()
     return TRUE;
 }
 
+BOOL CWinApp::OnIdle(LONG)
+{
+    return FALSE;
+}
+
 int CWinApp::Run()
 {
-    while (PumpMessage())
+    LONG lIdleCount = 0;
+    bool bIdleWork = true;
+    do
     {
-    }
+        // A piece of idle work at a time, each after whatever came meanwhile.
+        MSG msg;
+        while (bIdleWork && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            bIdleWork = OnIdle(lIdleCount++) != FALSE;
+    } while (PumpMessage());
     return ExitInstance();
 }
 

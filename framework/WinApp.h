@@ -31,6 +31,10 @@ public:
     virtual int Run();
     // Called by the message loop for each message before it is dispatched.
     virtual BOOL PreTranslateMessage(MSG* pMsg);
+    // Called by the message loop while its queue is empty, lCount counting the calls: TRUE
+    // asks for another call. Unlike MFC's, once it says FALSE it is not called again, so
+    // idle work is done once and an idle program never runs it.
+    virtual BOOL OnIdle(LONG lCount);
 
     // Parses the process's own command line (__argv).
     void ParseCommandLine(CCommandLineInfo& rInfo);

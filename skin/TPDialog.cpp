@@ -212,6 +212,26 @@ IStream* GetSkinPictureStream(const char* pszName, int nDpi, int* pnPct)
     return GetSkinPictureStream(*pArchive, pszName, nDpi, pnPct);
 }
 
+bool PrepareSkinBackground(const char* pszName, int nDpi)
+{
+    nDpi = ClampDpi(nDpi);
+    int nPct = 100;
+    IStream* pStream = GetSkinPictureStream(pszName, nDpi, &nPct);
+    if (!pStream)
+        return false;
+    std::shared_ptr<SkinPicture> pPicture = FindSkinPicture(pStream, nDpi);
+    if (!pPicture)
+    {
+        pPicture = DecodeBackground(pStream, nPct, nDpi);
+        if (!pPicture)
+            return false;
+        FileSkinPicture(pStream, pPicture);
+    }
+    if (!pPicture->hOutline)
+        pPicture->hOutline = CTPDialog::CreateRegionFromImage(pPicture->image.Get(), 0);
+    return true;
+}
+
 void CTPDialog::ApplyRegion()
 {
     // Both the layout's picture change and the base initialisation ask for it; reading the

@@ -102,6 +102,10 @@ private:
 // above it, else the next one the archive holds; *pnPct gets the scale found. Null when none.
 IStream* GetSkinPictureStream(const SkinArchive& rArchive, const char* pszName, int nDpi, int* pnPct);
 IStream* GetSkinPictureStream(const char* pszName, int nDpi, int* pnPct);
+// Decodes background pszName of the application's archive for nDpi and cuts its outline,
+// unless that is kept already, so that the pop-up showing it first finds both ready. False
+// when there is no such picture or it does not decode.
+bool PrepareSkinBackground(const char* pszName, int nDpi);
 
 // The alpha of every pixel of pImage, row by row, into rAlpha (resized to width x height).
 // ReadImageAlphaLocked locks the bits once (false when the image is no bitmap or cannot be

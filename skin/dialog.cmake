@@ -12,4 +12,4 @@ add_library(kova_skin_dialog STATIC
   TPDialog.h TPDialog.cpp
   SkinControls.h SkinControls.cpp
   SkinCaption.h SkinCaption.cpp)
-target_link_libraries(kova_skin_dialog PUBLIC kova_skin_logic kova_skin kova_skin_picture kova_skin_button kfw gdiplus gdi32 user32)
+target_link_libraries(kova_skin_dialog PUBLIC kova_skin_logic kova_skin kova_skin_picture kova_skin_button kfw kova_gdiplus gdi32 user32)

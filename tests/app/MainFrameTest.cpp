@@ -292,11 +292,16 @@ TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
         { 0x1F, uExt | LLKHF_UP, -1 },        // a release: nothing
         { 0x1F, uExt | 0x10, 1 },             // injected keys carry 0x10 as well
     };
+    // What start-up left for later is made ready for each pop-up, and only for one.
+    int nPrepared = 0;
+    m_frame.SetPopupPreparation([&] { ++nPrepared; });
     for (const auto& row : rows)
     {
         SetStatus(row.byStatus);
         m_frame.m_popups.clear();
+        nPrepared = 0;
         EXPECT_EQ(Send(WM_SCANCODE_EVENT, row.wFlags, 0x04), 1);
+        EXPECT_EQ(nPrepared, row.nPopup < 0 ? 0 : 1);
         if (row.nPopup < 0)
         {
             EXPECT_TRUE(m_frame.m_popups.empty());
@@ -317,8 +322,10 @@ TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
     SetStatus(0x00);
     m_frame.m_popups.clear();
     g_traceLines.clear();
+    nPrepared = 0;
     Send(WM_SCANCODE_EVENT, uExt, 0x04);
     EXPECT_TRUE(m_frame.m_popups.empty());
+    EXPECT_EQ(nPrepared, 0);
     EXPECT_TRUE(Traced("No Wireless or Bluetooth Device Exist!!"));
     EXPECT_TRUE(Traced("[KOVA] No Device!"));
 }

@@ -14,6 +14,7 @@
 #include "KovaDlgTestKit.h"
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/KovaDlg.h"
+#include "dialogs/Popups.h"
 #include "radio/EmscCall.h"
 #include "support/TestSupport.h"
 
@@ -331,4 +332,22 @@ TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)
     RECT rcBox = {};
     EXPECT_EQ(::GetRgnBox(ahOutline[1].Get(), &rcBox), COMPLEXREGION);
     EXPECT_TRUE(::EqualRgn(ahOutline[0].Get(), ahOutline[1].Get()));
+}
+
+TEST_F(KovaDlgWindow, PopupsPreparedAheadOpenWithoutCutting)
+{
+    g_pfnRealExtCreateRegion = std::exchange(g_pfnExtCreateRegion, &CountingExtCreateRegion);
+    g_nOutlinesCut = 0;
+    int nSteps = 1;
+    while (PreparePopups(nSteps - 1))
+        ++nSteps;
+    const int nCutAhead = std::exchange(g_nOutlinesCut, 0);
+    {
+        CProbeDlg dlg;
+        RunWithUser(dlg, [](HWND) {});
+    }
+    g_pfnExtCreateRegion = g_pfnRealExtCreateRegion;
+    EXPECT_EQ(nSteps, 3);
+    EXPECT_EQ(nCutAhead, 2);   // the three-button and the one-button background
+    EXPECT_EQ(g_nOutlinesCut, 0);
 }

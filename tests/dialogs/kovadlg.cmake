@@ -11,5 +11,5 @@ add_dependencies(kovadlg_tests emsc_cdecl kovatest_helper)
 
 kova_add_test(kovadlg_e2e_tests
   SOURCES KovaDlgTestKit.h KovaDlgTestKit.cpp KovaDlgE2ETest.cpp
-  LIBS kova_skin_dialog kova_res kova_test_support gdiplus)
+  LIBS kova_skin_dialog kova_res kova_test_support kova_gdiplus)
 add_dependencies(kovadlg_e2e_tests Kova emsc_cdecl kovatest_helper)

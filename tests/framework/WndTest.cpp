@@ -217,6 +217,19 @@ public:
     void OnBoth() { m_log.push_back("app both"); }
     void OnAppOnly() { m_log.push_back("app only"); }
     int ExitInstance() override { return m_nExit; }
+    // With a frame: idle call 1 posts a command, call 2 closes the frame and ends idle work.
+    HWND m_hIdleFrame = nullptr;
+    BOOL OnIdle(LONG lCount) override
+    {
+        if (!m_hIdleFrame)
+            return FALSE;
+        m_log.push_back("idle " + std::to_string(lCount));
+        if (lCount == 1)
+            ::PostMessageA(m_hIdleFrame, WM_COMMAND, MAKEWPARAM(ID_APP_ONLY, 0), 0);
+        if (lCount == 2)
+            ::PostMessageA(m_hIdleFrame, WM_CLOSE, 0, 0);
+        return lCount < 2;
+    }
 };
 
 class CTestFrame : public CFrameWnd {
@@ -291,4 +304,19 @@ TEST(MessageLoop, RunsUntilTheMainWindowIsGoneAndReturnsTheExitCode)
     EXPECT_EQ(app.m_log, (Log{ "app only" }));
     EXPECT_EQ(frame.m_hWnd, nullptr);
     EXPECT_EQ(app.m_pMainWnd, nullptr);
+}
+
+TEST(MessageLoop, IdleWorkRunsWhileTheQueueIsEmptyUntilItIsDone)
+{
+    RegisterTestFrameClass();
+    CTestApp app;
+    CTestFrame frame;
+    frame.m_pLog = &app.m_log;
+    ASSERT_TRUE(frame.LoadFrame(0, WS_OVERLAPPEDWINDOW));
+    app.m_pMainWnd = &frame;
+    app.m_hIdleFrame = frame.m_hWnd;
+
+    ::PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_APP_ONLY, 0), 0);   // waiting work goes first
+    EXPECT_EQ(app.Run(), 7);
+    EXPECT_EQ(app.m_log, (Log{ "app only", "idle 0", "idle 1", "app only", "idle 2" }));
 }

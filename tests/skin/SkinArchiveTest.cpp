@@ -64,13 +64,13 @@ public:
     CCopyRecorder()
     {
         s_pThis = this;
-        g_pfnSkinGlobalAlloc = &Alloc;
-        g_pfnSkinCreateStream = &CreateStream;
+        m_pfnAlloc = std::exchange(g_pfnSkinGlobalAlloc, &Alloc);
+        m_pfnCreate = std::exchange(g_pfnSkinCreateStream, &CreateStream);
     }
     ~CCopyRecorder()
     {
-        g_pfnSkinGlobalAlloc = &::GlobalAlloc;
-        g_pfnSkinCreateStream = &::CreateStreamOnHGlobal;
+        g_pfnSkinGlobalAlloc = m_pfnAlloc;
+        g_pfnSkinCreateStream = m_pfnCreate;
         for (IStream* pStream : m_streams)
             if (pStream)
                 pStream->Release();
@@ -84,6 +84,8 @@ public:
     std::vector<HGLOBAL> m_blocks;
     std::vector<UINT> m_allocFlags;
     std::vector<IStream*> m_streams;
+    PFN_SKINGLOBALALLOC m_pfnAlloc = nullptr;
+    PFN_SKINCREATESTREAM m_pfnCreate = nullptr;
     std::vector<BOOL> m_deleteOnRelease;
 
     // Drops the test's reference; the count left, 0 when nobody else holds the stream.

@@ -7,5 +7,5 @@ kova_add_test(skin_dialog_logic_tests
 if(TARGET kova_res)
   kova_add_test(skin_dialog_tests
     SOURCES SkinDialogKit.h TPDialogTest.cpp OsVersionTable.h LoadControlSkinTest.cpp TarBuilder.h SkinCaptionTest.cpp SkinScreenshotTest.cpp
-    LIBS kova_skin_dialog kova_res kova_test_support gdiplus)
+    LIBS kova_skin_dialog kova_res kova_test_support kova_gdiplus)
 endif()

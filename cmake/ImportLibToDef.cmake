@@ -1,0 +1,26 @@
+# Writes a module-definition file from an import library's symbols (cmake -P).
+#   -DNM=<nm> -DIMPORT_LIB=<lib...a> -DDLL=<name.dll> -DDEF=<out.def> [-DX86=ON]
+execute_process(COMMAND ${NM} ${IMPORT_LIB} OUTPUT_VARIABLE _symbols RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+  message(FATAL_ERROR "${NM} ${IMPORT_LIB} failed")
+endif()
+# 32-bit x86 import symbols read "__imp__Name@N" (the C prefix and the stdcall size, which
+# dlltool puts back and kills); x86-64 ones "__imp_Name".
+if(X86)
+  set(_prefix "__imp__")
+else()
+  set(_prefix "__imp_")
+endif()
+string(REGEX MATCHALL " I ${_prefix}[A-Za-z0-9_@?$]+" _imports "${_symbols}")
+set(_names)
+foreach(_imp IN LISTS _imports)
+  string(REPLACE " I ${_prefix}" "" _name "${_imp}")
+  list(APPEND _names "${_name}")
+endforeach()
+if(NOT _names)
+  message(FATAL_ERROR "no imports found in ${IMPORT_LIB}")
+endif()
+list(REMOVE_DUPLICATES _names)
+list(SORT _names)
+list(JOIN _names "\n" _body)
+file(WRITE ${DEF} "LIBRARY ${DLL}\nEXPORTS\n${_body}\n")
