@@ -213,9 +213,9 @@ def report(path):
              "dialog_baseline")])
     lost = by_name.get("first.lost_keys")
     if lost:
-        out += [f"Keys pressed as the icon showed that opened nothing (Kova's keyboard hook not yet in place), "
-                f"each followed by another start: Kova {lost['kova']}, baseline {lost['dialog_baseline']}; "
-                f"starts timed: Kova {lost['kova_timed']}, baseline {lost['dialog_baseline_timed']}.", ""]
+        out += [f"Keys pressed as soon as the program could be reached that opened nothing (the keyboard hook "
+                f"not yet in place), each start made again, twice at most: Kova {lost['kova']}, baseline "
+                f"{lost['dialog_baseline']}; runs with both keys taken: {lost['timed_runs']} of {lost['runs']}.", ""]
     left = [(k, by_name.get(f"hotkey.{k}.left_final")) for k, _ in kinds] + [("first", by_name.get("first.left_final"))]
     left = [(k, l) for k, l in left if l and (l["kova"] or l["dialog_baseline"])]
     if left:

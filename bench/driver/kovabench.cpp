@@ -750,28 +750,31 @@ int First(const Options& opt, std::string& rstrError)
     int nKovaLost = 0, nBaseLost = 0;
     for (int i = 0; i < opt.nRuns; ++i)
     {
+        // A run counts only when both programs took their key, so that the pairs stay pairs.
+        PopupTimes runTimes[2];
+        double adReadyMs[2] = {};
+        bool abTaken[2] = {};
         for (int nTurn = 0; nTurn < 2; ++nTurn)
         {
             const bool bKova = (nTurn == 0) == (i % 2 == 0);
             int& rnLost = bKova ? nKovaLost : nBaseLost;
             // A start whose key was lost is not timed: started again, twice at most.
-            for (int nTry = 0; nTry < 3; ++nTry)
+            for (int nTry = 0; nTry < 3 && !abTaken[bKova]; ++nTry)
             {
-                PopupTimes times;
-                double dReadyMs = 0;
                 bool bLost = false;
                 if (!TimeFirstAtStart(bKova ? kKova : kDialogBaseline, bKova ? kKovaHotScan : kBaselineHotScan, watch,
-                                      bKova ? kovaJob : baseJob, times, dReadyMs, bLost, rstrError))
+                                      bKova ? kovaJob : baseJob, runTimes[bKova], adReadyMs[bKova], bLost, rstrError))
                     return FailCode(rstrError, "start " + std::to_string(i + 1) + ": " + rstrError);
-                if (bLost)
-                {
-                    ++rnLost;
-                    continue;
-                }
-                (bKova ? kovaSeries : baseSeries).Add(times);
-                (bKova ? kovaReady : baseReady).push_back(dReadyMs);
-                break;
+                rnLost += bLost;
+                abTaken[bKova] = !bLost;
             }
+        }
+        if (abTaken[0] && abTaken[1])
+        {
+            kovaSeries.Add(runTimes[1]);
+            baseSeries.Add(runTimes[0]);
+            kovaReady.push_back(adReadyMs[1]);
+            baseReady.push_back(adReadyMs[0]);
         }
         Progress("first opening after start " + std::to_string(i + 1) + "/" + std::to_string(opt.nRuns));
     }
@@ -781,8 +784,8 @@ int First(const Options& opt, std::string& rstrError)
                0);
     // Keys that opened nothing: pressed before the program's keyboard hook was in place.
     Emit(CJsonLine().Str("name", "first.lost_keys").Str("unit", "count").Int("kova", nKovaLost)
-             .Int("dialog_baseline", nBaseLost).Int("kova_timed", static_cast<long long>(kovaSeries.final.size()))
-             .Int("dialog_baseline_timed", static_cast<long long>(baseSeries.final.size())));
+             .Int("dialog_baseline", nBaseLost).Int("runs", opt.nRuns)
+             .Int("timed_runs", static_cast<long long>(kovaSeries.final.size())));
     EmitPolling("first.poll", pixels);
     return kDone;
 }
