@@ -1,29 +1,34 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and measures Kova under Wine against the least programs that
 # do the same jobs (bench/baselines), all in one run on a private display:
-#   start-up until the tray icon shows, hot key until each pop-up shows (paired runs);
+#   start-up until the tray icon shows; hot key until each pop-up's pixels on the screen are
+#   final, and until its window shows (paired runs); the first pop-up with the key pressed
+#   as soon as the tray icon shows;
 #   handles, GDI objects, windows and threads after start and after many pop-ups;
 #   working set, private bytes, threads, and CPU time and context switches while idle,
 #   read from Linux; the size of Kova.exe; the in-process measures of kovamicro.exe if built.
-# Results: $KOVA_BUILD/bench/results.json (one JSON object a line) and results.md.
+# Results: $KOVA_BUILD/bench/results.json (one JSON object a line, with every run's
+# figure), results.md and latency.png (the distributions); --publish copies the picture
+# to docs/performance-latency.png.
 #
-#   scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS]    (15, 200, 30)
+#   scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS] [--publish]    (15, 200, 30)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/env.sh"
 
-runs=15 cycles=200 idle=30
+runs=15 cycles=200 idle=30 publish=
 while [ $# -gt 0 ]; do
     case "$1" in
     --runs) runs=$2; shift 2 ;;
     --cycles) cycles=$2; shift 2 ;;
     --idle) idle=$2; shift 2 ;;
-    *) echo "usage: scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS]" >&2; exit 2 ;;
+    --publish) publish=1; shift ;;
+    *) echo "usage: scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS] [--publish]" >&2; exit 2 ;;
     esac
 done
 started=$(date +%s)
 
-"$here/install-deps.sh"
+"$here/install-deps.sh" --bench
 "$here/build.sh"
 
 bin=$KOVA_BUILD/bin
@@ -67,6 +72,7 @@ printf "$run_line" \
 
 run startup --runs "$runs"
 run hotkey --runs "$runs"
+run first --runs "$runs"
 
 # The footprint run stops at each stage until we have read the process from outside.
 echo "bench: footprint and idle figures" >&2
@@ -124,4 +130,7 @@ first = json.loads(lines[0]); first["seconds"] = seconds; first["load_after"] = 
 open(path, "w").write("\n".join([json.dumps(first)] + lines[1:]) + "\n")
 EOF
 $figures report "$results" >"$out/results.md"
-echo "bench: done in ${elapsed} s: $out/results.md" >&2
+$figures plot "$results" "$out/latency.png"
+# Docs are committed by hand: the picture goes there only when asked.
+[ -z "$publish" ] || cp "$out/latency.png" "$KOVA_ROOT/docs/performance-latency.png"
+echo "bench: done in ${elapsed} s: $out/results.md, $out/latency.png" >&2

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Kova need. Idempotent: when
 # everything is present it returns at once without touching apt.
+#
+#   scripts/install-deps.sh [--bench]    --bench: also what scripts/bench.sh draws with
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
@@ -9,6 +11,12 @@ packages=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
           clang-14 libclang-rt-14-dev llvm-14)
 # scripts/lint.sh
 packages+=(clang-tidy-14 cppcheck)
+case "${1:-}" in
+# The latency picture; kept out of the test path, where it would only slow CI's set-up.
+--bench) packages+=(python3-matplotlib) ;;
+"") ;;
+*) echo "usage: scripts/install-deps.sh [--bench]" >&2; exit 2 ;;
+esac
 
 need=()
 for p in "${packages[@]}"; do

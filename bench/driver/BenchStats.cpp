@@ -73,13 +73,30 @@ CJsonLine& CJsonLine::Str(const char* pszKey, const std::string& strValue)
     return Raw(pszKey, JsonQuote(strValue));
 }
 
-CJsonLine& CJsonLine::Num(const char* pszKey, double dValue)
+namespace {
+
+std::string NumText(double dValue)
 {
     if (!isfinite(dValue))
-        return Raw(pszKey, "null");
+        return "null";
     char sz[64];
     snprintf(sz, sizeof sz, "%.3f", dValue);
-    return Raw(pszKey, sz);
+    return sz;
+}
+
+} // namespace
+
+CJsonLine& CJsonLine::Num(const char* pszKey, double dValue)
+{
+    return Raw(pszKey, NumText(dValue));
+}
+
+CJsonLine& CJsonLine::Nums(const char* pszKey, const std::vector<double>& values)
+{
+    std::string strJson = "[";
+    for (size_t i = 0; i < values.size(); ++i)
+        strJson += (i ? "," : "") + NumText(values[i]);
+    return Raw(pszKey, strJson + "]");
 }
 
 CJsonLine& CJsonLine::Int(const char* pszKey, long long llValue)

@@ -33,6 +33,7 @@ public:
     CJsonLine& Num(const char* pszKey, double dValue);      // 3 decimals; null if not finite
     CJsonLine& Int(const char* pszKey, long long llValue);
     CJsonLine& Bool(const char* pszKey, bool bValue);
+    CJsonLine& Nums(const char* pszKey, const std::vector<double>& values);   // an array, as Num
     // runs, median, min, max
     CJsonLine& Stats(const Summary& summary);
     std::string Text() const { return "{" + m_strBody + "}"; }

@@ -1,6 +1,6 @@
-// What the benchmark figures rest on: the statistics and their JSON lines, the process
-// census (exact counts of what a process holds), and how the driver sees another process's
-// windows appear under Wine.
+// What the benchmark figures rest on: the statistics and their JSON lines, when a pop-up's
+// pixels count as final, the process census (exact counts of what a process holds), and how
+// the driver sees another process's windows appear under Wine.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "BenchStats.h"
+#include "PixelFinal.h"
+#include "ScreenPoints.h"
 #include "WindowWatch.h"
 #include "support/ProcessCensus.h"
 #include "support/TestSupport.h"
@@ -79,11 +81,81 @@ TEST(BenchStats, JsonLineQuotesAndKeepsOrder)
                                     .Int("big", 5000000000LL)
                                     .Bool("met", false)
                                     .Stats(s)
+                                    .Nums("samples", {1.25, NAN})
+                                    .Nums("none", {})
                                     .Text();
     EXPECT_EQ("{\"name\":\"a\\\"b\\\\c\\u000ad\\u0001\",\"nan\":null,\"inf\":null,\"big\":5000000000,"
-              "\"met\":false,\"runs\":2,\"median\":1.500,\"min\":1.000,\"max\":2.000}",
+              "\"met\":false,\"runs\":2,\"median\":1.500,\"min\":1.000,\"max\":2.000,"
+              "\"samples\":[1.250,null],\"none\":[]}",
               strLine);
     EXPECT_EQ("{}", CJsonLine().Text());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pixels final: four points, the desktop 0 everywhere; frames are kept only on a change.
+
+TEST(PixelFinal, LearnsThePointsThePopupChangesAndThatKeepStill)
+{
+    struct Row {
+        const char* pszCase;
+        std::vector<PixelFrame> frames;
+        std::vector<size_t> points;
+    };
+    const Row rows[] = {
+        {"point 3 stays the desktop's", {{0, {0, 0, 0, 0}}, {10, {5, 6, 7, 0}}}, {0, 1, 2}},
+        {"point 1 changes late but still long enough", {{0, {0, 0, 0, 0}}, {10, {5, 6, 7, 0}}, {690, {5, 8, 7, 0}}},
+         {0, 1, 2}},
+        {"point 1 animated: changed within the quiet time", {{0, {0, 0, 0, 0}}, {10, {5, 6, 7, 0}}, {800, {5, 8, 7, 0}}},
+         {0, 2}},
+        {"point 2 back to the desktop's colour", {{0, {0, 0, 0, 0}}, {10, {5, 6, 7, 0}}, {20, {5, 6, 0, 0}}}, {0, 1}},
+        {"nothing changed", {{0, {0, 0, 0, 0}}}, {}},
+    };
+    for (const Row& row : rows)
+    {
+        const FinalColours final = LearnFinal(row.frames, 1000, 300);
+        EXPECT_EQ(row.points, final.points) << row.pszCase;
+        EXPECT_EQ(row.frames.back().colours, final.colours) << row.pszCase;
+        EXPECT_EQ(row.frames.front().colours, final.desktop) << row.pszCase;
+    }
+}
+
+bool Same(double dWanted, double dGot)
+{
+    return isnan(dWanted) ? isnan(dGot) : dWanted == dGot;
+}
+
+TEST(PixelFinal, FinalFromTheLastTimeTheLearnedPointsReachedTheirColours)
+{
+    FinalColours final;
+    final.desktop = {0, 0, 0, 0};
+    final.colours = {5, 6, 7, 9};
+    final.points = {0, 1, 2};   // point 3 is not looked at
+    struct Row {
+        const char* pszCase;
+        std::vector<PixelFrame> frames;
+        bool bFinal;
+        double dFinalMs, dFirstChangeMs;
+        int nLeft;
+    };
+    const Row rows[] = {
+        {"in one step", {{0, {0, 0, 0, 0}}, {12, {5, 6, 7, 0}}}, true, 12, 12, 0},
+        {"part first", {{0, {0, 0, 0, 0}}, {8, {5, 0, 0, 0}}, {20, {5, 6, 7, 1}}, {25, {5, 6, 7, 9}}}, true, 20, 8, 0},
+        {"reached, left, reached", {{0, {0, 0, 0, 0}}, {9, {5, 6, 7, 0}}, {11, {5, 1, 7, 0}}, {14, {5, 6, 7, 0}}},
+         true, 14, 9, 1},
+        {"never reached", {{0, {0, 0, 0, 0}}, {9, {5, 6, 1, 0}}}, false, NAN, 9, 0},
+        {"a point that is not learned changing alone", {{0, {0, 0, 0, 0}}, {9, {0, 0, 0, 9}}}, false, NAN, NAN, 0},
+    };
+    for (const Row& row : rows)
+    {
+        const FinalTiming timing = TimeFinal(row.frames, final);
+        EXPECT_EQ(row.bFinal, timing.bFinal) << row.pszCase;
+        EXPECT_TRUE(Same(row.dFinalMs, timing.dFinalMs)) << row.pszCase << ": " << timing.dFinalMs;
+        EXPECT_TRUE(Same(row.dFirstChangeMs, timing.dFirstChangeMs)) << row.pszCase << ": " << timing.dFirstChangeMs;
+        EXPECT_EQ(row.nLeft, timing.nLeft) << row.pszCase;
+    }
+    EXPECT_TRUE(IsDesktop({0, 0, 0, 9}, final));
+    EXPECT_FALSE(IsDesktop({0, 6, 0, 0}, final));
+    EXPECT_FALSE(IsFinal({5, 6, 7}, FinalColours())) << "no learned point: never final";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -304,6 +376,37 @@ TEST(WindowWatch, CentredMeansVisibleInTheMiddle)
     ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_FALSE(IsShownCentred(hWnd)) << "at the origin";
     ::DestroyWindow(hWnd);
+}
+
+TEST(ScreenPoints, ReadWhatAWindowShowsWhereItIs)
+{
+    // 4 x 4 points 10 pixels apart from 20 left of and above the centre; a window from the
+    // centre rightwards covers the two right columns.
+    CScreenPoints screen(40, 40, 10);
+    ASSERT_TRUE(screen.IsReady());
+    ASSERT_EQ(16u, screen.Count());
+    const COLORREF cr = RGB(0x12, 0x34, 0x56);
+    kfw::CBrushH hBrush(::CreateSolidBrush(cr));
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ::DefWindowProcA;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.hbrBackground = hBrush.Get();
+    wc.lpszClassName = "KovaScreenPointsTest";
+    ::RegisterClassA(&wc);
+    const int x = ::GetSystemMetrics(SM_CXSCREEN) / 2, y = ::GetSystemMetrics(SM_CYSCREEN) / 2 - 40;
+    HWND hWnd = ::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, x, y,
+                                  80, 80, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, hWnd);
+    const Colours wanted = {0, 0, 0x123456, 0x123456};   // one row: 0x00RRGGBB
+    Colours now;
+    const bool bShown = PollUntil([&] {
+        return screen.Read(now) && now[2] == wanted[2] && now[7] == wanted[3] && now[15] == wanted[3];
+    }, kWaitMs);
+    ::DestroyWindow(hWnd);
+    ::UnregisterClassA(wc.lpszClassName, wc.hInstance);
+    ASSERT_TRUE(bShown) << "point (2,0) shows 0x" << std::hex << now[2];
+    for (size_t i = 0; i < 16; i += 4)
+        EXPECT_NE(wanted[2], now[i]) << "left of the window: " << screen.Where(i);
 }
 
 } // namespace

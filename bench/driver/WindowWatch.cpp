@@ -95,7 +95,8 @@ bool IsShownCentred(HWND hWnd)
 
 void PumpOnce(DWORD dwWaitMs)
 {
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, dwWaitMs, QS_ALLINPUT);
+    if (dwWaitMs)
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, dwWaitMs, QS_ALLINPUT);
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
     {
@@ -149,9 +150,11 @@ void CWindowWatch::Arm(const WindowList& list)
 {
     PumpOnce(0);   // events of earlier windows still queued
     m_created.clear();
+    m_nChecked = 0;
     const std::vector<HWND> now = list();
     m_before.clear();
     m_before.insert(now.begin(), now.end());
+    m_dNextWalk = m_eDetect == Detect::Poll ? 0 : NowMs() + kBackupWalkMs;
 }
 
 bool CWindowWatch::FindListed(const WindowList& list, const WindowTest& test, Sighting& rSeen) const
@@ -167,47 +170,49 @@ bool CWindowWatch::FindListed(const WindowList& list, const WindowTest& test, Si
     return false;
 }
 
+bool CWindowWatch::Check(const WindowList& list, const WindowTest& test, Sighting& rSeen)
+{
+    for (; m_nChecked < m_created.size(); ++m_nChecked)
+    {
+        const Created& created = m_created[m_nChecked];
+        if (!m_before.count(created.hWnd) && test(created.hWnd))
+        {
+            rSeen = {created.hWnd, created.dMs, true};
+            return true;
+        }
+    }
+    const double dNow = NowMs();
+    if (dNow < m_dNextWalk)
+        return false;
+    m_dNextWalk = dNow + (m_eDetect == Detect::Poll ? 1 : kBackupWalkMs);
+    if (!FindListed(list, test, rSeen))
+        return false;
+    if (m_eDetect == Detect::Poll)
+        return true;
+    // Its event may just be queued behind the walk.
+    PumpOnce(0);
+    for (; m_nChecked < m_created.size(); ++m_nChecked)
+        if (m_created[m_nChecked].hWnd == rSeen.hWnd)
+        {
+            rSeen = {rSeen.hWnd, m_created[m_nChecked].dMs, true};
+            return true;
+        }
+    ++m_nMissed;
+    return true;
+}
+
 bool CWindowWatch::WaitNew(const WindowList& list, const WindowTest& test, DWORD dwTimeoutMs, Sighting& rSeen)
 {
     const double dEnd = NowMs() + dwTimeoutMs;
-    if (m_eDetect == Detect::Poll)
-        return PollUntil([&] { return FindListed(list, test, rSeen); }, dwTimeoutMs);
-
-    size_t nChecked = 0;
-    double dNextWalk = NowMs() + kBackupWalkMs;
     for (;;)
     {
-        for (; nChecked < m_created.size(); ++nChecked)
-        {
-            const Created& created = m_created[nChecked];
-            if (!m_before.count(created.hWnd) && test(created.hWnd))
-            {
-                rSeen = {created.hWnd, created.dMs, true};
-                return true;
-            }
-        }
+        if (Check(list, test, rSeen))
+            return true;
         const double dNow = NowMs();
-        if (dNow >= dNextWalk)
-        {
-            if (FindListed(list, test, rSeen))
-            {
-                // Its event may just be queued behind the walk.
-                PumpOnce(0);
-                for (; nChecked < m_created.size(); ++nChecked)
-                    if (m_created[nChecked].hWnd == rSeen.hWnd)
-                    {
-                        rSeen = {rSeen.hWnd, m_created[nChecked].dMs, true};
-                        return true;
-                    }
-                ++m_nMissed;
-                return true;
-            }
-            dNextWalk = dNow + kBackupWalkMs;
-        }
         if (dNow >= dEnd)
             return false;
-        const double dWait = (dNextWalk < dEnd ? dNextWalk : dEnd) - dNow;
-        PumpOnce(static_cast<DWORD>(dWait) + 1);
+        const double dWait = (m_dNextWalk < dEnd ? m_dNextWalk : dEnd) - dNow;
+        PumpOnce(dWait > 0 ? static_cast<DWORD>(dWait) + 1 : 1);
     }
 }
 

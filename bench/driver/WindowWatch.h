@@ -53,6 +53,9 @@ public:
 
     // From now on: what list() holds now is not new.
     void Arm(const WindowList& list);
+    // One look without waiting: a new window that passes test, from the events so far or
+    // from a walk when one is due.
+    bool Check(const WindowList& list, const WindowTest& test, Sighting& rSeen);
     // Pumps until a new window that passes test is made; false after the time-out.
     bool WaitNew(const WindowList& list, const WindowTest& test, DWORD dwTimeoutMs, Sighting& rSeen);
 
@@ -69,6 +72,8 @@ private:
     CWinEventHook m_hook;
     std::vector<Created> m_created;
     std::set<HWND> m_before;
+    size_t m_nChecked = 0;    // events looked at since Arm
+    double m_dNextWalk = 0;
     int m_nMissed = 0;
 };
 

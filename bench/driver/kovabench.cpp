@@ -5,9 +5,17 @@
 //
 //   kovabench startup [--runs N] [--detect winevent|poll]
 //       start until the tray icon shows: Kova.exe against tray_baseline.exe, in pairs
-//   kovabench hotkey [--runs N] [--detect winevent|poll]
-//       hot key press until the pop-up shows centred: Kova's three-button and one-button
-//       pop-ups and its switch-off notice, each against dialog_baseline.exe, in pairs
+//   kovabench hotkey [--runs N] [--poll-us N] [--detect winevent|poll]
+//       hot key press until the pop-up's pixels on the screen are final, and until its
+//       window shows centred: Kova's three-button and one-button pop-ups and its switch-off
+//       notice, each against dialog_baseline.exe, in pairs. The first opening of each
+//       learns the final colours and is reported apart.
+//   kovabench first [--runs N] [--poll-us N] [--detect winevent|poll]
+//       Kova started and the hot key pressed as soon as its tray icon shows: until the
+//       three-button pop-up's pixels are final; against dialog_baseline.exe started and
+//       pressed as soon as its window is made.
+//   --poll-us: one screen read this often (1000); 0 reads back to back, which keeps the
+//   X server busy enough to slow what is timed.
 //   kovabench footprint [--cycles N] [--hold EVENT] [--detect winevent|poll]
 //       handles, GDI objects, windows and threads of Kova after start, once every layout
 //       has opened, half way and after N pop-ups, and of tray_baseline.exe. With --hold it prints a
@@ -15,6 +23,7 @@
 //       the host can read (memory, CPU time) are taken there.
 #include <windows.h>
 
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -24,6 +33,8 @@
 #include <vector>
 
 #include "BenchStats.h"
+#include "PixelFinal.h"
+#include "ScreenPoints.h"
 #include "WindowWatch.h"
 #include "kova/KovaSession.h"
 #include "support/ProcessCensus.h"
@@ -68,6 +79,7 @@ struct Options {
     int nRuns = 15;
     int nCycles = 200;
     Detect eDetect = Detect::WinEvent;
+    DWORD dwPollUs = 1000;
     std::string strHoldEvent;
 };
 
@@ -204,16 +216,21 @@ bool TimeStart(const Program& program, CWindowWatch& watch, StartTimes& rTimes, 
 }
 
 void EmitPaired(const std::string& strName, const char* pszA, const char* pszB, const std::vector<double>& a,
-                const std::vector<double>& b, const char* pszDetect, double dTarget)
+                const std::vector<double>& b, const char* pszDetect, double dRatioTarget, double dMedianTargetA = 0)
 {
     const PairSummary pair = SummarisePairs(a, b);
-    Emit(CJsonLine().Str("name", strName + "." + pszA).Str("unit", "ms").Stats(pair.a).Str("detect", pszDetect));
-    Emit(CJsonLine().Str("name", strName + "." + pszB).Str("unit", "ms").Stats(pair.b).Str("detect", pszDetect));
+    CJsonLine lineA;
+    lineA.Str("name", strName + "." + pszA).Str("unit", "ms").Stats(pair.a).Str("detect", pszDetect);
+    if (dMedianTargetA > 0)
+        lineA.Num("target", dMedianTargetA).Bool("met", pair.a.dMedian <= dMedianTargetA);
+    Emit(lineA.Nums("samples", a));
+    Emit(CJsonLine().Str("name", strName + "." + pszB).Str("unit", "ms").Stats(pair.b).Str("detect", pszDetect)
+             .Nums("samples", b));
     CJsonLine ratio;
     ratio.Str("name", strName + ".ratio").Str("unit", "x").Stats(pair.ratios).Num("ratio_of_medians",
                                                                                   pair.dRatioOfMedians);
-    if (dTarget > 0)
-        ratio.Num("target", dTarget).Bool("met", pair.dRatioOfMedians <= dTarget);
+    if (dRatioTarget > 0)
+        ratio.Num("target", dRatioTarget).Bool("met", pair.dRatioOfMedians <= dRatioTarget);
     Emit(ratio);
 }
 
@@ -259,7 +276,8 @@ int Startup(const Options& opt, std::string& rstrError)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Hot key: the press until the pop-up is visible in the middle of the screen.
+// Hot key: the press until the pop-up's pixels on the screen are final, and until its window
+// is shown in the middle of the screen.
 
 struct PopupKind {
     const char* pszName;
@@ -273,9 +291,47 @@ const PopupKind kKinds[] = {
 };
 const int kKindCount = static_cast<int>(sizeof(kKinds) / sizeof(kKinds[0]));
 
+// Learning a pop-up's final colours: every point still for this long once it is shown, or
+// at most this long after the key, after which points still changing count as animated.
+const double kQuietMs = 300;
+const double kLearnMaxMs = 3000;
+// A timed opening ends once its final colours have held this long and its window is shown.
+const double kHoldMs = 100;
+// A key pressed as a program starts may come before its keyboard hook: given up as lost
+// when no window follows within this time (a first pop-up is made within ~100 ms even
+// while codecs load).
+const double kLostMs = 1000;
+// Fewer points changed by a pop-up than this say too little of it.
+const size_t kMinPoints = 16;
+// Every pixel of a box a little larger than the largest pop-up (Kova's three-button one,
+// 257 x 201 at 96 dpi; the baseline's dialog about as large): a pop-up's last pixels may be
+// a one-pixel frame anywhere in it. Points a pop-up leaves as the desktop showed them are
+// not learned for it.
+const int kBoxCx = 272, kBoxCy = 216, kBoxStep = 1;
+
+// The screen's centre as the pop-ups' pixels are read from it.
+struct Pixels {
+    CScreenPoints screen{kBoxCx, kBoxCy, kBoxStep};
+    Colours desktop;        // with no pop-up
+    DWORD dwPollUs = 0;     // one read this often
+    Summary pollCostUs;     // one read, on the still desktop
+    long long llPolls = 0;  // in timed openings, and the time they spanned
+    double dPolledMs = 0;
+};
+
+// One opening's pixels: their final colours known, or learned on it.
+struct PixelJob {
+    Pixels* pPixels = nullptr;
+    const FinalColours* pFinal = nullptr;   // null: learn them into learned
+    FinalColours learned;
+};
+
 struct PopupTimes {
-    double dMadeMs = 0;    // the pop-up's window made
-    double dShownMs = 0;   // visible in its place
+    double dMadeMs = 0;            // the pop-up's window made
+    double dShownMs = 0;           // visible in its place
+    double dFinalMs = NAN;         // its pixels on the screen final
+    double dFirstChangeMs = NAN;   // its pixels first on the screen
+    int nLeft = 0;                 // final colours reached and left again
 };
 
 // Where a window is and how it looks, for a failure message.
@@ -292,8 +348,70 @@ std::string DescribeWindow(HWND hWnd, double dMadeMs)
     return sz;
 }
 
-bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindowWatch& watch, PopupTimes& rTimes,
-               std::string& rstrError)
+// Which of the points differ from the colours wanted, for a failure message.
+std::string DescribeMismatch(const CScreenPoints& screen, const Colours& now, const Colours& wanted,
+                             const std::vector<size_t>& points)
+{
+    size_t nDiffer = 0;
+    std::string strFirst;
+    for (const size_t i : points)
+        if (i < now.size() && i < wanted.size() && now[i] != wanted[i] && !nDiffer++)
+        {
+            char sz[64];
+            snprintf(sz, sizeof sz, "0x%06X instead of 0x%06X", now[i], wanted[i]);
+            strFirst = screen.Where(i) + " " + sz;
+        }
+    return std::to_string(nDiffer) + " of " + std::to_string(points.size()) + " points differ" +
+           (nDiffer ? ", e.g. " + strFirst : "");
+}
+
+std::vector<size_t> AllPoints(size_t nCount)
+{
+    std::vector<size_t> points(nCount);
+    for (size_t i = 0; i < nCount; ++i)
+        points[i] = i;
+    return points;
+}
+
+// Reads the desktop and what one read costs.
+bool StartPixels(Pixels& pixels, std::string& rstrError)
+{
+    if (!pixels.screen.IsReady())
+        return Fail(rstrError, "could not set up reading the screen");
+    std::vector<double> costs;
+    Colours first;
+    for (int i = 0; i < 200; ++i)
+    {
+        const double dStart = NowMs();
+        if (!pixels.screen.Read(pixels.desktop))
+            return Fail(rstrError, "could not read the screen");
+        costs.push_back((NowMs() - dStart) * 1000);
+        if (i == 0)
+            first = pixels.desktop;
+        else if (pixels.desktop != first)
+            return Fail(rstrError, "the screen's centre changes with no pop-up: " +
+                                       DescribeMismatch(pixels.screen, pixels.desktop, first,
+                                                        AllPoints(first.size())));
+    }
+    pixels.pollCostUs = Summarise(costs);
+    return true;
+}
+
+// A pop-up that is gone may still show for a moment: never press before the desktop is back.
+bool WaitForDesktop(Pixels& pixels, std::string& rstrError)
+{
+    Colours now;
+    if (PollUntil([&] { return pixels.screen.Read(now) && now == pixels.desktop; }, kShowTimeoutMs))
+        return true;
+    return Fail(rstrError, "the screen's centre did not go back to the desktop: " +
+                               DescribeMismatch(pixels.screen, now, pixels.desktop, AllPoints(now.size())));
+}
+
+// Presses the hot key and watches until the pop-up shows centred and, with pixels, until
+// they are final (held kHoldMs) or, when learning, have all kept still for kQuietMs.
+// With pbLost, a press that has made no window after kLostMs is given up as lost.
+bool OpenPopup(const CRunning& running, WORD wHotScan, CWindowWatch& watch, PixelJob* pJob, PopupTimes& rTimes,
+               Sighting& rSeen, std::string& rstrError, bool* pbLost = nullptr)
 {
     const DWORD dwPid = running.Pid();
     const std::string strWho = running.Info().pszExe;
@@ -305,20 +423,125 @@ bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindo
     if (!list().empty())
         return Fail(rstrError, "a pop-up of " + strWho + " is open before the hot key");
 
+    Pixels* pPixels = pJob ? pJob->pPixels : nullptr;
+    const FinalColours* pFinal = pJob ? pJob->pFinal : nullptr;
+    std::vector<PixelFrame> frames;
+    if (pPixels)
+    {
+        if (!WaitForDesktop(*pPixels, rstrError))
+            return false;
+        frames.push_back({NowMs(), pPixels->desktop});
+    }
     watch.Arm(list);
     const double dPress = NowMs();
     if (!SendScanKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY))
         return Fail(rstrError, "SendInput failed");
-    Sighting seen;
-    if (!watch.WaitNew(list, test, kShowTimeoutMs, seen))
-        return Fail(rstrError, "no pop-up of " + strWho + " within 5 s of the hot key");
-    double dShown = 0;
-    if (!PollUntil([&] { return IsShownCentred(seen.hWnd); }, kShowTimeoutMs, &dShown))
-        return Fail(rstrError, "the pop-up of " + strWho + " was made but not shown centred: " +
-                                   DescribeWindow(seen.hWnd, seen.dSeenMs - dPress));
-    rTimes.dMadeMs = seen.dSeenMs - dPress;
-    rTimes.dShownMs = dShown - dPress;
 
+    bool bSeen = false;
+    double dShown = NAN, dFinalSince = NAN, dNextWindowLook = dPress;
+    long long llPolls = 0;
+    Colours now;
+    for (;;)
+    {
+        const double dPoll = NowMs();
+        double dNow = dPoll;
+        if (pPixels)
+        {
+            if (!pPixels->screen.Read(now))
+                return Fail(rstrError, "could not read the screen");
+            // A reading stands for the moment it came back: a change is seen at most one
+            // poll late.
+            dNow = NowMs();
+            ++llPolls;
+            if (now != frames.back().colours)
+                frames.push_back({dNow, now});
+            if (pFinal && !IsFinal(now, *pFinal))
+                dFinalSince = NAN;
+            else if (pFinal && isnan(dFinalSince))
+                dFinalSince = dNow;
+        }
+        // Every look at the windows is a call to the wine server, which the program being
+        // timed needs too: once a millisecond, as when no pixels are read.
+        if (isnan(dShown) && dNow >= dNextWindowLook)
+        {
+            PumpOnce(0);
+            if (!bSeen)
+                bSeen = watch.Check(list, test, rSeen);
+            if (bSeen && IsShownCentred(rSeen.hWnd))
+                dShown = dNow;
+            dNextWindowLook = dNow + 1;
+        }
+
+        bool bDone = !isnan(dShown);
+        if (bDone && pFinal)
+            bDone = !isnan(dFinalSince) && dNow - dFinalSince >= kHoldMs;
+        else if (bDone && pPixels)
+            bDone = (dNow - frames.back().dMs >= kQuietMs && dNow - dShown >= kQuietMs) ||
+                    dNow - dPress >= kLearnMaxMs;
+        if (bDone)
+            break;
+        if (pbLost && !bSeen && dNow - dPress >= kLostMs)
+        {
+            *pbLost = true;
+            return Fail(rstrError, "the hot key made no pop-up of " + strWho);
+        }
+        if (dNow - dPress >= kShowTimeoutMs)
+        {
+            if (!bSeen)
+                return Fail(rstrError, "no pop-up of " + strWho + " within 5 s of the hot key");
+            if (isnan(dShown))
+                return Fail(rstrError, "the pop-up of " + strWho + " was made but not shown centred: " +
+                                           DescribeWindow(rSeen.hWnd, rSeen.dSeenMs - dPress));
+            return Fail(rstrError, "the pixels of " + strWho + "'s pop-up were not final 5 s after the key: " +
+                                       DescribeMismatch(pPixels->screen, now, pFinal->colours, pFinal->points));
+        }
+        if (pPixels)
+        {
+            // Each read keeps the X server busy, which the program being timed draws
+            // through: between reads, spin giving way to any thread that can run. Sleep
+            // could not wait less than a millisecond.
+            const double dNext = dPoll + pPixels->dwPollUs / 1000.0;
+            while (NowMs() < dNext)
+                ::SwitchToThread();
+        }
+        else
+        {
+            PumpOnce(1);
+        }
+    }
+    rTimes.dMadeMs = rSeen.dSeenMs - dPress;
+    rTimes.dShownMs = dShown - dPress;
+    if (!pPixels)
+        return true;
+
+    if (!pFinal)
+    {
+        pJob->learned = LearnFinal(frames, NowMs(), kQuietMs);
+        if (pJob->learned.points.size() < kMinPoints)
+            return Fail(rstrError, "the pop-up of " + strWho + " changes only " +
+                                       std::to_string(pJob->learned.points.size()) + " of the " +
+                                       std::to_string(pPixels->screen.Count()) + " points at the centre");
+        pFinal = &pJob->learned;
+    }
+    else
+    {
+        pPixels->llPolls += llPolls;
+        pPixels->dPolledMs += frames.back().dMs > dPress ? NowMs() - dPress : 0;
+    }
+    const FinalTiming timing = TimeFinal(frames, *pFinal);
+    if (!timing.bFinal)
+        return Fail(rstrError, "the pixels of " + strWho + "'s pop-up did not end final");
+    rTimes.dFinalMs = timing.dFinalMs - dPress;
+    rTimes.dFirstChangeMs = timing.dFirstChangeMs - dPress;
+    rTimes.nLeft = timing.nLeft;
+    return true;
+}
+
+// Releases the hot key, closes the pop-up and waits until the program is back in its own
+// message loop, with its hook in place.
+bool ClosePopup(const CRunning& running, HWND hPopup, WORD wHotScan, bool bEnterCloses, std::string& rstrError)
+{
+    const std::string strWho = running.Info().pszExe;
     // Kova's notice takes Enter from its keyboard hook, by scan code. With a virtual key the
     // key message itself would stay queued behind the notice's close, and the dialog manager
     // of the next pop-up, opened before it is read, would take it for its own Enter. The
@@ -327,14 +550,60 @@ bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindo
     if (!SendScanKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP) ||
         !(bEnterCloses ? StrokeScanKey(0x1C, wEnterVk) : StrokeScanKey(0x01, VK_ESCAPE)))
         return Fail(rstrError, "SendInput failed");
-    if (!PollUntil([&] { return !::IsWindow(seen.hWnd); }, kShowTimeoutMs))
+    if (!PollUntil([&] { return !::IsWindow(hPopup); }, kShowTimeoutMs))
         return Fail(rstrError, std::string("the pop-up of ") + strWho + " did not close on " +
                                    (bEnterCloses ? "Enter" : "Esc"));
-    // Answered only once its thread is back in its own message loop, with its hook in place.
     DWORD_PTR dwResult = 0;
     if (!::SendMessageTimeoutA(running.Main(), WM_NULL, 0, 0, SMTO_NORMAL, kShowTimeoutMs, &dwResult))
         return Fail(rstrError, strWho + " does not answer after its pop-up");
     return true;
+}
+
+bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindowWatch& watch, PixelJob* pJob,
+               PopupTimes& rTimes, std::string& rstrError)
+{
+    Sighting seen;
+    return OpenPopup(running, wHotScan, watch, pJob, rTimes, seen, rstrError) &&
+           ClosePopup(running, seen.hWnd, wHotScan, bEnterCloses, rstrError);
+}
+
+// Pixel-final figures of many openings, program by program.
+struct PopupSeries {
+    std::vector<double> final, shown, made, firstChange;
+    int nLeft = 0;
+    void Add(const PopupTimes& times)
+    {
+        final.push_back(times.dFinalMs);
+        shown.push_back(times.dShownMs);
+        made.push_back(times.dMadeMs);
+        firstChange.push_back(times.dFirstChangeMs);
+        nLeft += times.nLeft;
+    }
+};
+
+const double kWarmTargetMs = 16.7;    // one frame at 60 Hz
+const double kFirstTargetMs = 33.3;   // two
+const double kPixelRatioTarget = 3.0;
+
+void EmitPixelSeries(const std::string& strName, const char* pszB, const PopupSeries& kova, const PopupSeries& base,
+                     const char* pszDetect, double dKovaTargetMs, double dRatioTarget)
+{
+    EmitPaired(strName, "kova", pszB, kova.final, base.final, "pixels", dRatioTarget, dKovaTargetMs);
+    EmitPaired(strName + ".shown", "kova", pszB, kova.shown, base.shown, pszDetect, 0);
+    EmitPaired(strName + ".first_change", "kova", pszB, kova.firstChange, base.firstChange, "pixels", 0);
+    // Final colours reached and left again within an opening: a pop-up drawn twice.
+    Emit(CJsonLine().Str("name", strName + ".left_final").Str("unit", "count").Int("kova", kova.nLeft)
+             .Int(pszB, base.nLeft));
+}
+
+// What one poll costs on the still desktop, and the mean step between polls in timed
+// openings (the poll, the pump and the pause): the resolution of the pixel figures.
+void EmitPolling(const std::string& strName, const Pixels& pixels)
+{
+    Emit(CJsonLine().Str("name", strName).Str("unit", "us").Stats(pixels.pollCostUs).Int("poll_every_us", pixels.dwPollUs)
+             .Int("polls", pixels.llPolls)
+             .Num("mean_step_us", pixels.llPolls ? pixels.dPolledMs * 1000 / pixels.llPolls : NAN)
+             .Int("points", static_cast<long long>(pixels.screen.Count())));
 }
 
 int Hotkey(const Options& opt, std::string& rstrError)
@@ -344,25 +613,33 @@ int Hotkey(const Options& opt, std::string& rstrError)
         return FailCode(rstrError, "the development EMSC.dll could not be set up");
     // A pointer resting on a pop-up holds it open and changes what it shows.
     kovatest::ParkPointer();
+    Pixels pixels;
+    pixels.dwPollUs = opt.dwPollUs;
     CRunning kova(kKova), baseline(kDialogBaseline);
-    if (!kova.CheckNoneRunning(rstrError) || !kova.Launch(rstrError) || !kova.WaitResident(rstrError) ||
-        !baseline.CheckNoneRunning(rstrError) || !baseline.Launch(rstrError) || !baseline.WaitResident(rstrError))
+    if (!kova.CheckNoneRunning(rstrError) || !baseline.CheckNoneRunning(rstrError) ||
+        !StartPixels(pixels, rstrError) || !kova.Launch(rstrError) || !kova.WaitResident(rstrError) ||
+        !baseline.Launch(rstrError) || !baseline.WaitResident(rstrError))
         return kFailed;
     CWindowWatch watch(opt.eDetect);
     if (!watch.IsReady())
         return FailCode(rstrError, "SetWinEventHook failed");
 
-    const std::string strDetect = std::string(DetectName(opt.eDetect)) + "+1ms-visibility-poll";
+    const std::string strDetect = std::string(DetectName(opt.eDetect)) + "+visibility-poll";
     for (const PopupKind& kind : kKinds)
     {
         if (!state.Set(kind.byStatus))
             return FailCode(rstrError, "the status byte could not be set");
-        // The first opening of each is reported apart: it loads what later ones reuse.
+        // The first opening of each loads what later ones reuse: reported apart, and the
+        // final colours are learned on it.
+        PixelJob kovaJob, baseJob;
+        kovaJob.pPixels = baseJob.pPixels = &pixels;
         PopupTimes kovaFirst, baseFirst;
-        if (!TimePopup(kova, kKovaHotScan, kind.bEnterCloses, watch, kovaFirst, rstrError) ||
-            !TimePopup(baseline, kBaselineHotScan, kind.bEnterCloses, watch, baseFirst, rstrError))
+        if (!TimePopup(kova, kKovaHotScan, kind.bEnterCloses, watch, &kovaJob, kovaFirst, rstrError) ||
+            !TimePopup(baseline, kBaselineHotScan, kind.bEnterCloses, watch, &baseJob, baseFirst, rstrError))
             return kFailed;
-        std::vector<double> kovaShown, baseShown, kovaMade, baseMade;
+        kovaJob.pFinal = &kovaJob.learned;
+        baseJob.pFinal = &baseJob.learned;
+        PopupSeries kovaSeries, baseSeries;
         for (int i = 0; i < opt.nRuns; ++i)
         {
             for (int nTurn = 0; nTurn < 2; ++nTurn)
@@ -370,21 +647,147 @@ int Hotkey(const Options& opt, std::string& rstrError)
                 const bool bKova = (nTurn == 0) == (i % 2 == 0);
                 PopupTimes times;
                 if (!TimePopup(bKova ? kova : baseline, bKova ? kKovaHotScan : kBaselineHotScan, kind.bEnterCloses,
-                               watch, times, rstrError))
+                               watch, bKova ? &kovaJob : &baseJob, times, rstrError))
                     return kFailed;
-                (bKova ? kovaShown : baseShown).push_back(times.dShownMs);
-                (bKova ? kovaMade : baseMade).push_back(times.dMadeMs);
+                (bKova ? kovaSeries : baseSeries).Add(times);
             }
         }
         Progress(std::string("hotkey ") + kind.pszName + ": " + std::to_string(opt.nRuns) + " pairs");
         const std::string strName = std::string("hotkey.") + kind.pszName;
-        EmitPaired(strName, "kova", "dialog_baseline", kovaShown, baseShown, strDetect.c_str(), 1.5);
-        EmitPaired(strName + ".made", "kova", "dialog_baseline", kovaMade, baseMade, DetectName(opt.eDetect), 0);
-        Emit(CJsonLine().Str("name", strName + ".first").Str("unit", "ms").Num("kova", kovaFirst.dShownMs)
-                 .Num("dialog_baseline", baseFirst.dShownMs));
+        EmitPixelSeries(strName, "dialog_baseline", kovaSeries, baseSeries, strDetect.c_str(), kWarmTargetMs,
+                        kPixelRatioTarget);
+        EmitPaired(strName + ".made", "kova", "dialog_baseline", kovaSeries.made, baseSeries.made,
+                   DetectName(opt.eDetect), 0);
+        Emit(CJsonLine().Str("name", strName + ".first").Str("unit", "ms").Num("kova", kovaFirst.dFinalMs)
+                 .Num("dialog_baseline", baseFirst.dFinalMs).Num("kova_shown", kovaFirst.dShownMs)
+                 .Num("dialog_baseline_shown", baseFirst.dShownMs).Num("target", kFirstTargetMs)
+                 .Bool("met", kovaFirst.dFinalMs <= kFirstTargetMs)
+                 .Int("kova_points", static_cast<long long>(kovaJob.learned.points.size()))
+                 .Int("dialog_baseline_points", static_cast<long long>(baseJob.learned.points.size())));
     }
+    EmitPolling("hotkey.poll", pixels);
     Emit(CJsonLine().Str("name", "hotkey.missed_events").Str("unit", "count").Int("value", watch.Missed()));
     return baseline.Stop(rstrError) && kova.Stop(rstrError) ? kDone : kFailed;
+}
+
+// ---------------------------------------------------------------------------------------------
+// First opening after start: the hot key as soon as the program can answer it, while any
+// work it does after showing its icon may still run.
+
+// Starts the program, presses the key once it is ready (Kova: its tray icon visible; the
+// baseline: its window made, after its hook) and times the first pop-up. A key that opens
+// nothing is reported in rbLost, and the program ended.
+bool TimeFirstAtStart(const Program& program, WORD wHotScan, CWindowWatch& watch, PixelJob& job, PopupTimes& rTimes,
+                      double& rdReadyMs, bool& rbLost, std::string& rstrError)
+{
+    CRunning running(program);
+    if (!running.CheckNoneRunning(rstrError) || !WaitForDesktop(*job.pPixels, rstrError))
+        return false;
+    if (program.uTrayId)
+        watch.Arm(IconWindows);
+    const double dStart = NowMs();
+    if (!running.Launch(rstrError))
+        return false;
+    Sighting icon;
+    if (program.uTrayId)
+    {
+        if (!watch.WaitNew(IconWindows, IsIconWindow, kStartTimeoutMs, icon) ||
+            !PollUntil([&] { return ::IsWindowVisible(icon.hWnd) != FALSE; }, kShowTimeoutMs))
+            return Fail(rstrError, std::string("no tray icon showed for ") + program.pszExe);
+    }
+    else if (!PollUntil([&] { return !TopLevelOf(running.Pid(), program.pszClass).empty(); }, kStartTimeoutMs))
+    {
+        return Fail(rstrError, std::string(program.pszExe) + " made no main window");
+    }
+    rdReadyMs = NowMs() - dStart;
+    Sighting seen;
+    rbLost = false;
+    const bool bOpened = OpenPopup(running, wHotScan, watch, &job, rTimes, seen, rstrError, &rbLost);
+    if (!bOpened && !rbLost)
+        return false;
+    if ((program.uTrayId && !running.AdoptIcon(icon.hWnd, rstrError)) || !running.WaitResident(rstrError))
+        return false;
+    if (rbLost)
+    {
+        // The key release, so that no key stays down for the next start.
+        SendScanKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP);
+        return running.Stop(rstrError);
+    }
+    return ClosePopup(running, seen.hWnd, wHotScan, false, rstrError) && running.Stop(rstrError);
+}
+
+// One untimed opening of a program started and left idle, to learn its final colours.
+bool LearnAfterStart(const Program& program, WORD wHotScan, CWindowWatch& watch, PixelJob& job,
+                     std::string& rstrError)
+{
+    CRunning running(program);
+    PopupTimes times;
+    return running.CheckNoneRunning(rstrError) && running.Launch(rstrError) && running.WaitResident(rstrError) &&
+           TimePopup(running, wHotScan, false, watch, &job, times, rstrError) && running.Stop(rstrError);
+}
+
+int First(const Options& opt, std::string& rstrError)
+{
+    kovae2e::CRadioState state(0x1F);   // the three-button pop-up
+    if (!state.IsReady())
+        return FailCode(rstrError, "the development EMSC.dll could not be set up");
+    kovatest::ParkPointer();
+    Pixels pixels;
+    pixels.dwPollUs = opt.dwPollUs;
+    CWindowWatch watch(opt.eDetect);
+    if (!watch.IsReady())
+        return FailCode(rstrError, "SetWinEventHook failed");
+    PixelJob kovaJob, baseJob;
+    kovaJob.pPixels = baseJob.pPixels = &pixels;
+    if (!StartPixels(pixels, rstrError) || !LearnAfterStart(kKova, kKovaHotScan, watch, kovaJob, rstrError) ||
+        !LearnAfterStart(kDialogBaseline, kBaselineHotScan, watch, baseJob, rstrError))
+        return kFailed;
+    kovaJob.pFinal = &kovaJob.learned;
+    baseJob.pFinal = &baseJob.learned;
+
+    PopupSeries kovaSeries, baseSeries;
+    std::vector<double> kovaReady, baseReady;
+    int nKovaLost = 0, nBaseLost = 0;
+    for (int i = 0; i < opt.nRuns; ++i)
+    {
+        // A run counts only when both programs took their key, so that the pairs stay pairs.
+        PopupTimes runTimes[2];
+        double adReadyMs[2] = {};
+        bool abTaken[2] = {};
+        for (int nTurn = 0; nTurn < 2; ++nTurn)
+        {
+            const bool bKova = (nTurn == 0) == (i % 2 == 0);
+            int& rnLost = bKova ? nKovaLost : nBaseLost;
+            // A start whose key was lost is not timed: started again, twice at most.
+            for (int nTry = 0; nTry < 3 && !abTaken[bKova]; ++nTry)
+            {
+                bool bLost = false;
+                if (!TimeFirstAtStart(bKova ? kKova : kDialogBaseline, bKova ? kKovaHotScan : kBaselineHotScan, watch,
+                                      bKova ? kovaJob : baseJob, runTimes[bKova], adReadyMs[bKova], bLost, rstrError))
+                    return FailCode(rstrError, "start " + std::to_string(i + 1) + ": " + rstrError);
+                rnLost += bLost;
+                abTaken[bKova] = !bLost;
+            }
+        }
+        if (abTaken[0] && abTaken[1])
+        {
+            kovaSeries.Add(runTimes[1]);
+            baseSeries.Add(runTimes[0]);
+            kovaReady.push_back(adReadyMs[1]);
+            baseReady.push_back(adReadyMs[0]);
+        }
+        Progress("first opening after start " + std::to_string(i + 1) + "/" + std::to_string(opt.nRuns));
+    }
+    const std::string strDetect = std::string(DetectName(opt.eDetect)) + "+visibility-poll";
+    EmitPixelSeries("first", "dialog_baseline", kovaSeries, baseSeries, strDetect.c_str(), kFirstTargetMs, 0);
+    EmitPaired("first.ready", "kova", "dialog_baseline", kovaReady, baseReady, "kova: icon visible; baseline: window made",
+               0);
+    // Keys that opened nothing: pressed before the program's keyboard hook was in place.
+    Emit(CJsonLine().Str("name", "first.lost_keys").Str("unit", "count").Int("kova", nKovaLost)
+             .Int("dialog_baseline", nBaseLost).Int("runs", opt.nRuns)
+             .Int("timed_runs", static_cast<long long>(kovaSeries.final.size())));
+    EmitPolling("first.poll", pixels);
+    return kDone;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -479,7 +882,8 @@ bool CyclePopups(const CRunning& kova, kovae2e::CRadioState& state, const Option
     {
         const PopupKind& kind = kKinds[i % kKindCount];
         PopupTimes times;
-        if (!state.Set(kind.byStatus) || !TimePopup(kova, kKovaHotScan, kind.bEnterCloses, watch, times, rstrError))
+        if (!state.Set(kind.byStatus) ||
+            !TimePopup(kova, kKovaHotScan, kind.bEnterCloses, watch, nullptr, times, rstrError))
             return Fail(rstrError, "pop-up " + std::to_string(i + 1) + ": " + rstrError);
         rShown.push_back(times.dShownMs);
         if (std::find(checkpoints.begin(), checkpoints.end(), i + 1) != checkpoints.end())
@@ -555,7 +959,8 @@ int Usage(const char* pszWhy)
 {
     fprintf(stderr,
             "kovabench: %s\n"
-            "usage: kovabench startup|hotkey [--runs N] [--detect winevent|poll]\n"
+            "usage: kovabench startup [--runs N] [--detect winevent|poll]\n"
+            "       kovabench hotkey|first [--runs N] [--poll-us N] [--detect winevent|poll]\n"
             "       kovabench footprint [--cycles N] [--hold EVENT] [--detect winevent|poll]\n",
             pszWhy);
     return kUsage;
@@ -597,6 +1002,13 @@ int main(int argc, char** argv)
             if (!ParseCount(pszValue, 1, opt.nCycles))
                 return Usage("--cycles takes a positive number");
         }
+        else if (strArg == "--poll-us" && strCmd != "footprint")
+        {
+            int nPoll = 0;
+            if (!ParseCount(pszValue, 0, nPoll) || nPoll > 10000)
+                return Usage("--poll-us takes a number of microseconds up to 10000");
+            opt.dwPollUs = static_cast<DWORD>(nPoll);
+        }
         else if (strArg == "--hold" && strCmd == "footprint")
             opt.strHoldEvent = pszValue;
         else if (strArg == "--detect" && (strcmp(pszValue, "winevent") == 0 || strcmp(pszValue, "poll") == 0))
@@ -611,6 +1023,8 @@ int main(int argc, char** argv)
         nCode = Startup(opt, strError);
     else if (strCmd == "hotkey")
         nCode = Hotkey(opt, strError);
+    else if (strCmd == "first")
+        nCode = First(opt, strError);
     else if (strCmd == "footprint")
         nCode = Footprint(opt, strError);
     else
