@@ -9,5 +9,5 @@ INT_PTR RunSwitchOffNoticeDialog();
 // Ends the open pop-up without a choice; false when none is open.
 bool CloseOpenPopup();
 // Prepares piece nStep (0, 1, ...) of what the first pop-up would load: the backgrounds
-// decoded and cut for the monitor in use, the tool tips' library. False once nothing is left.
+// decoded and cut for the monitor in use, the caption's face, the tool tips' library. False once nothing is left.
 bool PreparePopups(int nStep);

@@ -369,7 +369,25 @@ bool PreparePopups(int nStep)
     case 1:
         PrepareSkinBackground(kSkinBackgroundOne, CSkinPopup::FindMonitor().nDpi);
         return true;
-    case 2:
+    case 2: {
+        // The caption's face opened and its outlines read once, off screen: the first of a
+        // process costs more than any pop-up's own work.
+        const int nDpi = CSkinPopup::FindMonitor().nDpi;
+        const std::wstring strFamily = CSkinPopup::LoadResString(IDS_CAPTION_FONT);
+        SkinCaptionStyle style;
+        style.pszFamily = strFamily.empty() ? nullptr : strFamily.c_str();
+        style.fEmSize = CAPTION_EM_SIZE * static_cast<Gdiplus::REAL>(nDpi) / DPI_BASE;
+        const Gdiplus::PointF at(16.0f, 0.0f);
+        kfw::CMemDC dc(::CreateCompatibleDC(nullptr));
+        kfw::CBitmapH hBitmap(::CreateBitmap(32, 32, 1, 32, nullptr));
+        if (dc && hBitmap)
+        {
+            kfw::CScopedSelect select(dc.Get(), hBitmap.Get());
+            DrawSkinCaption(dc.Get(), nullptr, 32, 32, L"Kova", &at, style);
+        }
+        return true;
+    }
+    case 3:
         CToolTipCtrl::InitCommonControls();
         return false;
     default:

@@ -45,6 +45,8 @@ public:
     // the pop-up puts the close off.
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
+    // String uID of the program, or strMissing when it has none.
+    static std::wstring LoadResString(UINT uID, std::wstring strMissing = std::wstring());
     // Where a pop-up made now would open: the foreground window's monitor, else the
     // pointer's, else the primary one.
     static PopupMonitorInfo FindMonitor();
@@ -104,8 +106,6 @@ protected:
     // Sends WM_MODE_CHANGED to the main frame, found by its class; the tray shows the new
     // state before this returns.
     static void NotifyMainFrame();
-    // String uID of the program, or strMissing when it has none.
-    static std::wstring LoadResString(UINT uID, std::wstring strMissing = std::wstring());
 
     CToolTipCtrl m_toolTip;
     std::wstring m_strTip;

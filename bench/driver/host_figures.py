@@ -209,7 +209,7 @@ def report(path):
            [("", "three-button pop-up: pixels final", "dialog_baseline"),
             (".first_change", "(first pixels)", "dialog_baseline"),
             (".shown", "(window shown)", "dialog_baseline"),
-            (".ready", "(start until the key: Kova's icon visible, the baseline's window made)",
+            (".ready", "(start until the key: icon visible or window made, then input idle)",
              "dialog_baseline")])
     lost = by_name.get("first.lost_keys")
     if lost:

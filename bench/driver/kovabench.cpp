@@ -114,6 +114,8 @@ public:
 
     const Program& Info() const { return m_program; }
     DWORD Pid() const { return m_process.Pid(); }
+    // Its thread first waiting for input: start-up is over and idle work may begin.
+    bool WaitInputIdle() const { return ::WaitForInputIdle(m_process.Get(), kStartTimeoutMs) == 0; }
     HWND Main() const { return m_hMain; }
 
     // A copy left running would make every start a second start.
@@ -674,9 +676,9 @@ int Hotkey(const Options& opt, std::string& rstrError)
 // First opening after start: the hot key as soon as the program can answer it, while any
 // work it does after showing its icon may still run.
 
-// Starts the program, presses the key once it is ready (Kova: its tray icon visible; the
-// baseline: its window made, after its hook) and times the first pop-up. A key that opens
-// nothing is reported in rbLost, and the program ended.
+// Starts the program, presses the key once it is ready (its tray icon visible or its window
+// made, and its thread first waiting for input: Kova's idle work then begins) and times the
+// first pop-up. A key that opens nothing is reported in rbLost, and the program ended.
 bool TimeFirstAtStart(const Program& program, WORD wHotScan, CWindowWatch& watch, PixelJob& job, PopupTimes& rTimes,
                       double& rdReadyMs, bool& rbLost, std::string& rstrError)
 {
@@ -699,6 +701,8 @@ bool TimeFirstAtStart(const Program& program, WORD wHotScan, CWindowWatch& watch
     {
         return Fail(rstrError, std::string(program.pszExe) + " made no main window");
     }
+    if (!running.WaitInputIdle())
+        return Fail(rstrError, std::string(program.pszExe) + " never waited for input");
     rdReadyMs = NowMs() - dStart;
     Sighting seen;
     rbLost = false;
@@ -780,7 +784,7 @@ int First(const Options& opt, std::string& rstrError)
     }
     const std::string strDetect = std::string(DetectName(opt.eDetect)) + "+visibility-poll";
     EmitPixelSeries("first", "dialog_baseline", kovaSeries, baseSeries, strDetect.c_str(), kFirstTargetMs, 0);
-    EmitPaired("first.ready", "kova", "dialog_baseline", kovaReady, baseReady, "kova: icon visible; baseline: window made",
+    EmitPaired("first.ready", "kova", "dialog_baseline", kovaReady, baseReady, "icon visible or window made, then input idle",
                0);
     // Keys that opened nothing: pressed before the program's keyboard hook was in place.
     Emit(CJsonLine().Str("name", "first.lost_keys").Str("unit", "count").Int("kova", nKovaLost)

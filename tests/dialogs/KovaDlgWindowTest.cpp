@@ -347,7 +347,7 @@ TEST_F(KovaDlgWindow, PopupsPreparedAheadOpenWithoutCutting)
         RunWithUser(dlg, [](HWND) {});
     }
     g_pfnExtCreateRegion = g_pfnRealExtCreateRegion;
-    EXPECT_EQ(nSteps, 3);
+    EXPECT_EQ(nSteps, 4);
     EXPECT_EQ(nCutAhead, 2);   // the three-button and the one-button background
     EXPECT_EQ(g_nOutlinesCut, 0);
 }
