@@ -287,8 +287,12 @@ void CSkinPopup::OnPaint()
     // Centred on x: as wide as the nearer edge allows, less a margin each side.
     const auto fWidth = static_cast<Gdiplus::REAL>(GetBackgroundWidth());
     style.fBandWidth = 2.0f * (std::min(at.X, fWidth - at.X) - CAPTION_MARGIN * fScale);
-    PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), m_strCaption.c_str(),
-                     m_pCaptionAt ? &at : nullptr, style);
+    // Drawn once per text and look, then copied from what the background keeps.
+    kfw::CPaintDC dc(m_hWnd);
+    if (m_pBackground)
+        DrawKeptSkinCaption(dc.Get(), *m_pBackground, m_strCaption.c_str(), m_pCaptionAt ? &at : nullptr, style);
+    else
+        DrawSkinCaption(dc.Get(), nullptr, 0, 0, m_strCaption.c_str(), m_pCaptionAt ? &at : nullptr, style);
 }
 
 void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
