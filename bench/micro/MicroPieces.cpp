@@ -434,14 +434,14 @@ MicroPiece ButtonImagePiece()
     return piece;
 }
 
-// No Kova code: a plain pop-up window of the mode pop-up's size created, cut to the real
-// outline, shown, painted black and destroyed. What the window system itself costs here.
-MicroPiece WindowFloorPiece()
+// No Kova code: a plain pop-up window of a pop-up's size created, cut to the real outline,
+// shown, painted black and destroyed. What the window system itself costs here.
+MicroPiece WindowFloorPiece(const char* pszName, const char* pszBackground)
 {
     auto state = std::make_shared<RegionState>();
     MicroPiece piece;
-    piece.strName = "window_floor";
-    piece.fnSetUp = [state](std::string& rstrError) { return state->SetUp(kBackgroundThree, rstrError); };
+    piece.strName = pszName;
+    piece.fnSetUp = [state, pszBackground](std::string& rstrError) { return state->SetUp(pszBackground, rstrError); };
     piece.fnTearDown = [state] { state->TearDown(); };
     piece.fnRep = [state](CRepTimer& rTimer, std::string& rstrError) {
         WNDCLASSA wc = {};
@@ -708,6 +708,13 @@ bool CMicroContext::SetRadioStatus(BYTE byStatus)
     return pfnSet && pfnSet(byStatus) == 1;
 }
 
+std::string MicroPlainWindowOf(const std::string& strPiece)
+{
+    if (strPiece == "popup_mode_three")
+        return "window_floor";
+    return strPiece == "popup_mode_one" || strPiece == "popup_notice" ? "window_floor_one" : "";
+}
+
 std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext)
 {
     std::vector<MicroPiece> pieces;
@@ -723,7 +730,8 @@ std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext)
     pieces.push_back(ButtonDrawPiece());
     pieces.push_back(ButtonImagePiece());
     pieces.push_back(RadioReadPiece(rContext));
-    pieces.push_back(WindowFloorPiece());
+    pieces.push_back(WindowFloorPiece("window_floor", kBackgroundThree));
+    pieces.push_back(WindowFloorPiece("window_floor_one", kBackgroundOne));
     const std::vector<const char*> modeMembers = { kBackgroundThree, kBackgroundOne, "image/kon_main.txt",
                                                    "image/kon_main.pos.txt", kButtonStrip, "image/4wifi_off.bmp",
                                                    "image/4bluetooth_off.bmp", "image/4bluetooth.bmp" };
