@@ -151,8 +151,8 @@ int CSkinPopup::OnCreate(LPCREATESTRUCTA)
 
 BOOL CSkinPopup::OnInitDialog()
 {
-    // The base shows the window at (0, 0) before it is centred: it stays hidden until the
-    // dialog manager shows it, skinned and in place.
+    // The base sizes and shows the window where InitialPlace centres it: it stays hidden
+    // until the dialog manager shows it, skinned and in place.
     m_bInitialising = true;
     g_pOpenPopup = this;
     OnInitStep("create_dialog_and_buttons");
@@ -164,11 +164,6 @@ BOOL CSkinPopup::OnInitDialog()
     const BOOL bResult = CTPDialog::OnInitDialog();
     OnInitStep("init_base_setwindowrgn_place");
 
-    RECT rc = {};
-    ::GetWindowRect(m_hWnd, &rc);
-    int32_t x = 0, y = 0;
-    CentreIn(m_monitor.rcWork, rc.right - rc.left, rc.bottom - rc.top, x, y);
-    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::ShowWindow(m_hWnd, SW_HIDE);
     m_bInitialising = false;
     OnInitStep("init_centre_hide");
@@ -185,6 +180,20 @@ BOOL CSkinPopup::OnInitDialog()
     if (SelectedButton())
         ::PostMessageW(m_hWnd, WM_FOCUS_SELECTED, 0, 0);
     return TRUE;
+}
+
+POINT CSkinPopup::InitialPlace() const
+{
+    // The window is exactly the picture's size.
+    int32_t x = 0, y = 0;
+    CentreIn(m_monitor.rcWork, m_nWidth, m_nHeight, x, y);
+    return POINT{ x, y };
+}
+
+LRESULT CSkinPopup::OnEraseBkgnd(HDC hDC)
+{
+    // The paint copies the picture as painted over this black, covering the whole window.
+    return m_pBackground ? 1 : CTPDialog::OnEraseBkgnd(hDC);
 }
 
 void CSkinPopup::OnWindowPosChanging(WINDOWPOS* pWindowPos)

@@ -225,6 +225,8 @@ SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, const SkinPicture& rPicture, LPCWS
     const int cx = rPicture.nWidth, cy = rPicture.nHeight;
     Gdiplus::GpImage* pImage = rPicture.image.Get();
     auto drawDirectly = [&] {
+        const RECT rc = { 0, 0, cx, cy };
+        ::FillRect(hDC, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
         DrawSkinCaption(hDC, pImage, cx, cy, pszCaption, pOrigin, rStyle);
         return SkinCaptionPaint::Failed;
     };

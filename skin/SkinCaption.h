@@ -33,8 +33,8 @@ Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nW
                                   LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin,
                                   const SkinCaptionStyle& rStyle = SkinCaptionStyle());
 
-// A pop-up's paint with its background: the same pixels as DrawSkinCaption onto the black its
-// window is erased to, copied from what rPicture keeps (its painting, and the band each of
+// A pop-up's paint with its background, over all of (0, 0, width, height) whatever was there:
+// the same pixels as DrawSkinCaption onto black, copied from what rPicture keeps (its painting, and the band each of
 // its last SKIN_KEPT_CAPTIONS captions changed on it). A caption it does not keep is drawn
 // once and kept, the least recently painted one dropped.
 constexpr size_t SKIN_KEPT_CAPTIONS = 4;

@@ -263,14 +263,19 @@ BOOL CTPDialog::OnInitDialog()
             dwm.pfnEnableBlurBehindWindow(m_hWnd, &blur);
     }
 
-    // Exactly the picture's size; the subclass places the window afterwards.
-    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_SHOWWINDOW);
+    // Exactly the picture's size, placed in the same call.
+    const POINT pt = InitialPlace();
+    ::SetWindowPos(m_hWnd, HWND_TOP, pt.x, pt.y, m_nWidth, m_nHeight, SWP_SHOWWINDOW);
+    m_bSized = true;
     return TRUE;
 }
 
 bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
 {
-    ::ShowWindow(m_hWnd, SW_HIDE);
+    // Still being initialised the window has not shown: hiding and sizing it is
+    // OnInitDialog's one SetWindowPos.
+    if (m_bSized)
+        ::ShowWindow(m_hWnd, SW_HIDE);
     // The archive hands out one stream per member, so the same stream is the same picture:
     // the mode pop-up asks again for the one its constructor decoded.
     if (!m_pBackground || pBackground != m_pBackgroundSource || m_nDpi != m_nBackgroundDpi)
@@ -289,13 +294,15 @@ bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
             dwm.pfnSetWindowAttribute(m_hWnd, DWMWA_NCRENDERING_POLICY, &dwPolicy, sizeof dwPolicy);
     }
     // Showing it again is the caller's business.
-    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_HIDEWINDOW);
+    if (m_bSized)
+        ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_HIDEWINDOW);
     return true;
 }
 
 void CTPDialog::OnDestroy()
 {
     Default();
+    m_bSized = false;
     m_pBackground.reset();
     m_pBackgroundSource = nullptr;
     m_bRegionFromBackground = false;
