@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -131,12 +131,13 @@ struct CaptionKey {
           afSizes{ rStyle.fEmSize, rStyle.fBandWidth, rStyle.fMinEmSize }, aArgb{ rStyle.argb, rStyle.argbBand }
     {
     }
-    // Bitwise: the same figures give the same pixels.
+    // Exact: the same figures give the same pixels.
     bool operator==(const CaptionKey& r) const
     {
         return strText == r.strText && strFamily == r.strFamily && bAt == r.bAt
-            && std::memcmp(afAt, r.afAt, sizeof afAt) == 0 && std::memcmp(afSizes, r.afSizes, sizeof afSizes) == 0
-            && std::memcmp(aArgb, r.aArgb, sizeof aArgb) == 0;
+            && std::equal(std::begin(afAt), std::end(afAt), std::begin(r.afAt))
+            && std::equal(std::begin(afSizes), std::end(afSizes), std::begin(r.afSizes))
+            && std::equal(std::begin(aArgb), std::end(aArgb), std::begin(r.aArgb));
     }
 };
 
