@@ -3,7 +3,7 @@
 // entry keeps one picture, at the DPI last asked for, so the memory is bounded by the skin's
 // pictures at one scale: the pop-ups' eight take about 0.8 MiB at 96 dpi and 1.7 MiB at 144.
 // A background its pop-up painted also keeps that painting and its last few captions
-// (skin/SkinCaption.h): about 0.4 MiB more at 96 dpi and 0.9 MiB at 144.
+// (skin/SkinCaption.h): at most about 0.4 MiB more at 96 dpi and 0.85 MiB at 144.
 #pragma once
 
 #include <windows.h>
