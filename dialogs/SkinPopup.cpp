@@ -152,8 +152,8 @@ int CSkinPopup::OnCreate(LPCREATESTRUCTA)
 
 BOOL CSkinPopup::OnInitDialog()
 {
-    // The base shows the window at (0, 0) before it is centred: it stays hidden until the
-    // dialog manager shows it, skinned and in place.
+    // The base sizes and shows the window where InitialPlace centres it: it stays hidden
+    // until the dialog manager shows it, skinned and in place.
     m_bInitialising = true;
     g_pOpenPopup = this;
     OnInitStep("create_dialog_and_buttons");
@@ -165,11 +165,6 @@ BOOL CSkinPopup::OnInitDialog()
     const BOOL bResult = CTPDialog::OnInitDialog();
     OnInitStep("init_base_setwindowrgn_place");
 
-    RECT rc = {};
-    ::GetWindowRect(m_hWnd, &rc);
-    int32_t x = 0, y = 0;
-    CentreIn(m_monitor.rcWork, rc.right - rc.left, rc.bottom - rc.top, x, y);
-    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ::ShowWindow(m_hWnd, SW_HIDE);
     m_bInitialising = false;
     OnInitStep("init_centre_hide");
@@ -186,6 +181,20 @@ BOOL CSkinPopup::OnInitDialog()
     if (SelectedButton())
         ::PostMessageW(m_hWnd, WM_FOCUS_SELECTED, 0, 0);
     return TRUE;
+}
+
+POINT CSkinPopup::InitialPlace() const
+{
+    // The window is exactly the picture's size.
+    int32_t x = 0, y = 0;
+    CentreIn(m_monitor.rcWork, m_nWidth, m_nHeight, x, y);
+    return POINT{ x, y };
+}
+
+LRESULT CSkinPopup::OnEraseBkgnd(HDC hDC)
+{
+    // The paint copies the picture as painted over this black, covering the whole window.
+    return m_pBackground ? 1 : CTPDialog::OnEraseBkgnd(hDC);
 }
 
 void CSkinPopup::OnWindowPosChanging(WINDOWPOS* pWindowPos)
@@ -288,8 +297,12 @@ void CSkinPopup::OnPaint()
     // Centred on x: as wide as the nearer edge allows, less a margin each side.
     const auto fWidth = static_cast<Gdiplus::REAL>(GetBackgroundWidth());
     style.fBandWidth = 2.0f * (std::min(at.X, fWidth - at.X) - CAPTION_MARGIN * fScale);
-    PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), m_strCaption.c_str(),
-                     m_pCaptionAt ? &at : nullptr, style);
+    // Drawn once per text and look, then copied from what the background keeps.
+    kfw::CPaintDC dc(m_hWnd);
+    if (m_pBackground)
+        DrawKeptSkinCaption(dc.Get(), *m_pBackground, m_strCaption.c_str(), m_pCaptionAt ? &at : nullptr, style);
+    else
+        DrawSkinCaption(dc.Get(), nullptr, 0, 0, m_strCaption.c_str(), m_pCaptionAt ? &at : nullptr, style);
 }
 
 void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)

@@ -65,6 +65,7 @@ public:
         ON_WM_HELP()
         ON_WM_WINDOWPOSCHANGING()
         ON_MESSAGE(WM_FOCUS_SELECTED, OnFocusSelected)
+        ON_WM_ERASEBKGND()
         ON_WM_PAINT()
         ON_WM_DPICHANGED()
         CHAIN_MSG_MAP(CTPDialog)
@@ -97,6 +98,9 @@ protected:
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OnWindowPosChanging(WINDOWPOS* pWindowPos);
     LRESULT OnFocusSelected(WPARAM, LPARAM);
+    // Called by the base's OnInitDialog: centred in the monitor's work area.
+    POINT InitialPlace() const override;
+    LRESULT OnEraseBkgnd(HDC hDC);
     void OnPaint();
     void OnDpiChanged(UINT nDpiX, UINT nDpiY, RECT* pSuggested);
 

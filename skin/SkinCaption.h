@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "framework/GdiPlus.h"
+#include "skin/SkinPicture.h"
 
 // How the caption is drawn: em size in pixels (13 at 96 dpi), the band it must fit (0: no
 // limit, neither wrapped nor shortened), the family (null: "Times New Roman") and the colour.
@@ -31,3 +32,12 @@ void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT 
 Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight,
                                   LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin,
                                   const SkinCaptionStyle& rStyle = SkinCaptionStyle());
+
+// A pop-up's paint with its background, over all of (0, 0, width, height) whatever was there:
+// the same pixels as DrawSkinCaption onto black, copied from what rPicture keeps (its painting, and the band each of
+// its last SKIN_KEPT_CAPTIONS captions changed on it). A caption it does not keep is drawn
+// once and kept, the least recently painted one dropped.
+constexpr size_t SKIN_KEPT_CAPTIONS = 4;
+enum class SkinCaptionPaint { Copied, Drawn, Failed };
+SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, const SkinPicture& rPicture, LPCWSTR pszCaption,
+                                     const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle = SkinCaptionStyle());

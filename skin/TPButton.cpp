@@ -70,7 +70,7 @@ CTPButton::~CTPButton()
     ::DeleteCriticalSection(&m_csFrame);
 }
 
-BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount)
+BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount, bool bSize)
 {
     // The slice width divides by it; no caller may pass less than one slice.
     if (nSliceCount < 1)
@@ -84,8 +84,9 @@ BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSlic
     if (!hItem || (m_hWnd != hItem && !SubclassDlgItem(nID, pParent)))
         return FALSE;   // the image stays held, not shown and not animated
 
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nDrawWidth, m_nDrawHeight,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    if (bSize)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nDrawWidth, m_nDrawHeight,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
     StartAnimation();
     return TRUE;
 }

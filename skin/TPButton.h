@@ -32,7 +32,8 @@ public:
     // the size of one slice and is shown. FALSE when no bitmap object can be made or the item
     // cannot be subclassed (the image is then kept but not shown). High contrast is read here,
     // as each pop-up is made: a highlighted button then has a frame of the highlight colour.
-    BOOL AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount);
+    // bSize false: neither sized nor shown, the caller places it.
+    BOOL AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount, bool bSize = true);
     // Another strip of 4 slices for an attached button, shown at the next repaint, size kept.
     // The stream of the still strip it shows already decodes nothing. True only when the new
     // image started an animation.

@@ -71,11 +71,12 @@ bool FindLayoutText(const SkinArchive& rArchive, LPCSTR pszName, const char*& rp
     return true;
 }
 
-// The image hand-over for each kind of skinned control; other windows get no image.
-bool AttachControlImage(CWnd* pControl, UINT nID, CWnd* pDialog, IStream* pStream)
+// The image hand-over for each kind of skinned control; other windows get no image. bSize
+// false: a button is left to the caller to size and show.
+bool AttachControlImage(CWnd* pControl, UINT nID, CWnd* pDialog, IStream* pStream, bool bSize)
 {
     if (auto* pButton = dynamic_cast<CTPButton*>(pControl))
-        return pButton->AttachImage(nID, pDialog, pStream, 4) != FALSE;
+        return pButton->AttachImage(nID, pDialog, pStream, 4, bSize) != FALSE;
     if (auto* pCheck = dynamic_cast<CTPCheck*>(pControl))
         return pCheck->AttachImage(nID, pDialog, pStream, 4) != FALSE;
     if (auto* pSlider = dynamic_cast<CTPSlider*>(pControl))
@@ -283,14 +284,19 @@ BOOL CTPDialog::OnInitDialog()
             dwm.pfnEnableBlurBehindWindow(m_hWnd, &blur);
     }
 
-    // Exactly the picture's size; the subclass places the window afterwards.
-    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_SHOWWINDOW);
+    // Exactly the picture's size, placed in the same call.
+    const POINT pt = InitialPlace();
+    ::SetWindowPos(m_hWnd, HWND_TOP, pt.x, pt.y, m_nWidth, m_nHeight, SWP_SHOWWINDOW);
+    m_bSized = true;
     return TRUE;
 }
 
 bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
 {
-    ::ShowWindow(m_hWnd, SW_HIDE);
+    // Still being initialised the window has not shown: hiding and sizing it is
+    // OnInitDialog's one SetWindowPos.
+    if (m_bSized)
+        ::ShowWindow(m_hWnd, SW_HIDE);
     // The archive hands out one stream per member, so the same stream is the same picture:
     // the mode pop-up asks again for the one its constructor decoded.
     if (!m_pBackground || pBackground != m_pBackgroundSource || m_nDpi != m_nBackgroundDpi)
@@ -309,13 +315,15 @@ bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
             dwm.pfnSetWindowAttribute(m_hWnd, DWMWA_NCRENDERING_POLICY, &dwPolicy, sizeof dwPolicy);
     }
     // Showing it again is the caller's business.
-    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_HIDEWINDOW);
+    if (m_bSized)
+        ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_HIDEWINDOW);
     return true;
 }
 
 void CTPDialog::OnDestroy()
 {
     Default();
+    m_bSized = false;
     m_pBackground.reset();
     m_pBackgroundSource = nullptr;
     m_bRegionFromBackground = false;
@@ -476,45 +484,51 @@ BOOL CTPDialog::LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rAr
     if (!FindLayoutText(rArchive, pszImageMap, pText, cbText))
         return FALSE;
     ImageMapRecord image;
-    switch (FindImageMapRecord(pText, cbText, nWanted, image))
+    const LayoutScan eImage = FindImageMapRecord(pText, cbText, nWanted, image);
+    if (eImage == LayoutScan::Malformed)
+        return FALSE;
+
+    // The place is read before the image is attached, so that a button the record sizes is
+    // sized once; a failure still counts only after the attach.
+    ControlPlacement place = {};
+    BOOL bPlaceResult = FALSE;
+    bool bPlaced = false;
+    if (FindLayoutText(rArchive, pszPosition, pText, cbText))
     {
-    case LayoutScan::Record: {
+        CLayoutScanner scanner(pText, cbText);
+        PositionRecord pos = {};
+        LayoutScan eScan;
+        while ((eScan = scanner.NextPosition(pos)) == LayoutScan::Record)
+        {
+            // Every record up to the wanted one must name a control of this dialog.
+            if (!::GetDlgItem(m_hWnd, pos.nId))
+                break;
+            if (pos.nId != nWanted)
+                continue;
+            // A size no control can have counts as a broken record.
+            bPlaced = PlacementFromRecord(pos, place);
+            bPlaceResult = bPlaced ? TRUE : FALSE;
+            break;
+        }
+        if (eScan != LayoutScan::Record)
+            bPlaceResult = eScan == LayoutScan::Malformed ? FALSE : TRUE;
+    }
+
+    if (eImage == LayoutScan::Record)
+    {
         int nPct = 100;
         IStream* pStream = GetSkinPictureStream(rArchive, image.strImage.c_str(), m_nDpi, &nPct);
         if (auto* pButton = dynamic_cast<CTPButton*>(pControl))
             pButton->SetScale(nPct, m_nDpi);
-        if (!AttachControlImage(pControl, nID, this, pStream))
+        if (!AttachControlImage(pControl, nID, this, pStream, !bPlaced || place.bKeepSize))
             return FALSE;
-        break;
     }
-    case LayoutScan::End:
-        break;   // no image for this control
-    case LayoutScan::Malformed:
-        return FALSE;
-    }
-
-    if (!FindLayoutText(rArchive, pszPosition, pText, cbText))
-        return FALSE;
-    CLayoutScanner scanner(pText, cbText);
-    PositionRecord pos = {};
-    LayoutScan eScan;
-    while ((eScan = scanner.NextPosition(pos)) == LayoutScan::Record)
-    {
-        // Every record up to the wanted one must name a control of this dialog.
-        if (!::GetDlgItem(m_hWnd, pos.nId))
-            return FALSE;
-        if (pos.nId != nWanted)
-            continue;
-        // A size no control can have counts as a broken record.
-        ControlPlacement place = {};
-        if (!PlacementFromRecord(pos, place))
-            return FALSE;
-        // A control kind that took no image may not be attached: move the dialog item.
-        HWND hControl = pControl->m_hWnd ? pControl->m_hWnd : ::GetDlgItem(m_hWnd, nWanted);
-        ::SetWindowPos(hControl, HWND_TOP, ScaleForDpi(place.x, m_nDpi), ScaleForDpi(place.y, m_nDpi),
-                       ScaleForDpi(place.cx, m_nDpi), ScaleForDpi(place.cy, m_nDpi),
-                       place.bKeepSize ? SWP_NOSIZE : SWP_SHOWWINDOW);
-        return TRUE;
-    }
-    return eScan == LayoutScan::Malformed ? FALSE : TRUE;
+    if (!bPlaced)
+        return bPlaceResult;
+    // A control kind that took no image may not be attached: move the dialog item.
+    HWND hControl = pControl->m_hWnd ? pControl->m_hWnd : ::GetDlgItem(m_hWnd, nWanted);
+    ::SetWindowPos(hControl, HWND_TOP, ScaleForDpi(place.x, m_nDpi), ScaleForDpi(place.y, m_nDpi),
+                   ScaleForDpi(place.cx, m_nDpi), ScaleForDpi(place.cy, m_nDpi),
+                   place.bKeepSize ? SWP_NOSIZE : SWP_SHOWWINDOW);
+    return TRUE;
 }

@@ -27,11 +27,12 @@ public:
     ~CTPDialog() override;
 
     // Called with WM_INITDIALOG, after a subclass has skinned its controls: cuts the window
-    // to the picture, sizes it to the picture at (0, 0) and shows it. FALSE after ending the
-    // dialog with -1 (no picture, or the base initialisation failed).
+    // to the picture, sizes it to the picture at InitialPlace and shows it. FALSE after
+    // ending the dialog with -1 (no picture, or the base initialisation failed).
     BOOL OnInitDialog() override;
 
     // Swaps the picture of the live dialog: reshaped, resized, corner kept, left hidden.
+    // Before OnInitDialog has shown it, only reshaped: OnInitDialog sizes it.
     // The stream the picture came from again decodes nothing and keeps the outline.
     // false after ending the dialog with -1 when the stream gives no picture.
     // nPicturePct: the scale the picture was drawn at; it is shown at the dialog's DPI.
@@ -72,6 +73,8 @@ public:
     END_MSG_MAP()
 
 protected:
+    // Called by OnInitDialog for the window's top-left corner, the picture's size known.
+    virtual POINT InitialPlace() const { return POINT{ 0, 0 }; }
     // Composition is set up once; changes to it are acknowledged and otherwise ignored.
     LRESULT OnDwmNotify(WPARAM, LPARAM) { return 1; }
     void OnDestroy();
@@ -96,6 +99,7 @@ private:
     IStream* m_pBackgroundSource = nullptr;   // the picture's stream: compared, never read
     int m_nBackgroundDpi = 96;                // the DPI the picture was shown at
     bool m_bRegionFromBackground = false;     // the window's outline is the current picture's
+    bool m_bSized = false;                    // OnInitDialog has sized and placed the window
 };
 
 // The stream of skin picture pszName (its 1x member name) for nDpi: the nearest scale at or

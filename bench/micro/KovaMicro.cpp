@@ -4,7 +4,9 @@
 // 1 when one failed, 2 for a bad command line.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,12 +42,25 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // A chosen pop-up brings its plain window along; those come first in the list.
+    auto isWanted = [&](const MicroPiece& piece) {
+        return IsPieceSelected(options, piece.strName)
+            || std::any_of(pieces.begin(), pieces.end(), [&](const MicroPiece& other) {
+                   return MicroPlainWindowOf(other.strName) == piece.strName && IsPieceSelected(options, other.strName);
+               });
+    };
+    auto print = [&](const std::string& strName, const MicroSummary& summary) {
+        std::printf("%s\n", MicroJsonLine(strName, summary).c_str());
+        if (!options.bQuiet)
+            std::fprintf(stderr, "%s\n", MicroTableRow(strName, summary).c_str());
+    };
+    std::map<std::string, MicroSummary> wholes;
     int nRun = 0, nFailed = 0;
     if (!options.bQuiet)
         std::fprintf(stderr, "%s\n", MicroTableHeading().c_str());
     for (const MicroPiece& piece : pieces)
     {
-        if (!IsPieceSelected(options, piece.strName))
+        if (!isWanted(piece))
             continue;
         ++nRun;
         const MicroResult result = RunMicroPiece(piece, options);
@@ -56,11 +71,11 @@ int main(int argc, char** argv)
             continue;
         }
         for (const auto& series : result.series)
-        {
-            std::printf("%s\n", MicroJsonLine(series.first, series.second).c_str());
-            if (!options.bQuiet)
-                std::fprintf(stderr, "%s\n", MicroTableRow(series.first, series.second).c_str());
-        }
+            print(series.first, series.second);
+        wholes[piece.strName] = result.series.front().second;
+        const auto plain = wholes.find(MicroPlainWindowOf(piece.strName));
+        if (plain != wholes.end())
+            print(piece.strName + ".own", OwnWork(result.series.front().second, plain->second));
         std::fflush(stdout);
     }
     if (nRun == 0)

@@ -104,15 +104,29 @@ struct WindowDestroyer {
 };
 using CWindowOwner = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
 
-// A pop-up's background as the pop-up holds it: decoded by CTPDialog from the archive.
-struct PopupBackground {
-    std::optional<CTPDialog> dialog;
+// A background at the display's DPI, chosen and scaled as a pop-up does.
+class CShownBackground : public CTPDialog {
+public:
+    explicit CShownBackground(const char* pszMember) : CTPDialog(IDD_KOVA_DIALOG, nullptr, nullptr)
+    {
+        kfw::CWindowDC dc(nullptr);
+        SetDpi(dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSX) : 96);
+        int nPct = 100;
+        LoadBackground(GetSkinPictureStream(pszMember, GetDpi(), &nPct), nPct);
+    }
+};
 
-    bool Load(const char* pszMember, std::string& rstrError)
+// A pop-up's background as the pop-up holds it: decoded by CTPDialog from the archive, as
+// drawn or (bShown) at the display's DPI.
+struct PopupBackground {
+    std::unique_ptr<CTPDialog> dialog;
+
+    bool Load(const char* pszMember, std::string& rstrError, bool bShown = false)
     {
         if (!RequireMember(pszMember, rstrError))
             return false;
-        dialog.emplace(IDD_KOVA_DIALOG, nullptr, GetSkinStream(pszMember));
+        dialog = bShown ? std::make_unique<CShownBackground>(pszMember)
+                        : std::make_unique<CTPDialog>(IDD_KOVA_DIALOG, nullptr, GetSkinStream(pszMember));
         if (dialog->GetBackgroundWidth() > 0 && dialog->GetBackgroundHeight() > 0)
             return true;
         rstrError = std::string("\"") + pszMember + "\" does not decode";
@@ -183,9 +197,9 @@ struct RegionState {
     PopupBackground background;
     kfw::CRgnH hReference;   // CreateRegionFromImage's outline, made once
 
-    bool SetUp(const char* pszMember, std::string& rstrError)
+    bool SetUp(const char* pszMember, std::string& rstrError, bool bShown = false)
     {
-        if (!background.Load(pszMember, rstrError))
+        if (!background.Load(pszMember, rstrError, bShown))
             return false;
         hReference = CTPDialog::CreateRegionFromImage(background.Image(), 0);
         if (hReference)
@@ -434,14 +448,14 @@ MicroPiece ButtonImagePiece()
     return piece;
 }
 
-// No Kova code: a plain pop-up window of the mode pop-up's size created, cut to the real
-// outline, shown, painted black and destroyed. What the window system itself costs here.
-MicroPiece WindowFloorPiece()
+// No Kova code: a plain pop-up window of a pop-up's size at the display's DPI created, cut to
+// the real outline, shown, painted black and destroyed. What the window system itself costs here.
+MicroPiece WindowFloorPiece(const char* pszName, const char* pszBackground)
 {
     auto state = std::make_shared<RegionState>();
     MicroPiece piece;
-    piece.strName = "window_floor";
-    piece.fnSetUp = [state](std::string& rstrError) { return state->SetUp(kBackgroundThree, rstrError); };
+    piece.strName = pszName;
+    piece.fnSetUp = [state, pszBackground](std::string& rstrError) { return state->SetUp(pszBackground, rstrError, true); };
     piece.fnTearDown = [state] { state->TearDown(); };
     piece.fnRep = [state](CRepTimer& rTimer, std::string& rstrError) {
         WNDCLASSA wc = {};
@@ -708,6 +722,13 @@ bool CMicroContext::SetRadioStatus(BYTE byStatus)
     return pfnSet && pfnSet(byStatus) == 1;
 }
 
+std::string MicroPlainWindowOf(const std::string& strPiece)
+{
+    if (strPiece == "popup_mode_three")
+        return "window_floor";
+    return strPiece == "popup_mode_one" || strPiece == "popup_notice" ? "window_floor_one" : "";
+}
+
 std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext)
 {
     std::vector<MicroPiece> pieces;
@@ -723,7 +744,8 @@ std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext)
     pieces.push_back(ButtonDrawPiece());
     pieces.push_back(ButtonImagePiece());
     pieces.push_back(RadioReadPiece(rContext));
-    pieces.push_back(WindowFloorPiece());
+    pieces.push_back(WindowFloorPiece("window_floor", kBackgroundThree));
+    pieces.push_back(WindowFloorPiece("window_floor_one", kBackgroundOne));
     const std::vector<const char*> modeMembers = { kBackgroundThree, kBackgroundOne, "image/kon_main.txt",
                                                    "image/kon_main.pos.txt", kButtonStrip, "image/4wifi_off.bmp",
                                                    "image/4bluetooth_off.bmp", "image/4bluetooth.bmp" };

@@ -40,6 +40,9 @@ private:
 };
 
 // Every piece, in the order of the path: start-up, the parts of a pop-up, whole pop-ups.
+// For a whole pop-up, the plain window piece of its size, run along with it so that
+// "<name>.own" (Kova's own work, see OwnWork) follows it; empty for any other piece.
+std::string MicroPlainWindowOf(const std::string& strPiece);
 std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext);
 
 // The three-button pop-up opened step by step with the same public pieces as the real one,

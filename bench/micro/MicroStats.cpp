@@ -122,6 +122,15 @@ bool ParseMicroOptions(const std::vector<std::string>& args, MicroOptions& rOpti
     return true;
 }
 
+MicroSummary OwnWork(const MicroSummary& whole, const MicroSummary& plain)
+{
+    MicroSummary own = whole;
+    own.dMedian = std::max(0.0, whole.dMedian - plain.dMedian);
+    own.dMin = std::max(0.0, whole.dMin - plain.dMin);
+    own.dMax = std::max(0.0, whole.dMax - plain.dMax);
+    return own;
+}
+
 bool IsPieceSelected(const MicroOptions& options, const std::string& strName)
 {
     if (options.only.empty())

@@ -45,6 +45,10 @@ struct MicroSummary {
 // All zero for no samples.
 MicroSummary Summarise(std::vector<double> samples);
 
+// Kova's own work in a whole pop-up: what it costs beyond a plain window of its size
+// (medians, minima and maxima subtracted in turn), never below 0. Same repetitions as whole.
+MicroSummary OwnWork(const MicroSummary& whole, const MicroSummary& plain);
+
 // {"name":...,"unit":"us","reps":N,"median":...,"min":...,"max":...}, two decimals.
 std::string MicroJsonLine(const std::string& strName, const MicroSummary& summary);
 // One row of the readable table, and its heading.

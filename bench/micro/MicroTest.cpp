@@ -51,6 +51,10 @@ TEST(MicroStats, SummariesAndTheirLines)
               "\"max\":2000.00}");
     EXPECT_EQ(MicroJsonLine("a\"b\\c\n", s).find("{\"name\":\"a\\\"b\\\\c\\u000a\",\"unit\""), 0u);
     EXPECT_NE(MicroTableRow("popup_mode_three", s).find("1234.6"), std::string::npos);
+
+    // Kova's own work: the plain window's figures taken off, never below zero.
+    const MicroSummary own = OwnWork(s, Summarise({ 200.0, 1500.0, 3000.0 }));
+    EXPECT_EQ(std::vector<double>({ own.dMedian, own.dMin, own.dMax }), std::vector<double>({ 0.0, 800.0, 0.0 }));
 }
 
 // --- command line and stopping rule -------------------------------------------------------------
@@ -239,6 +243,7 @@ TEST(MicroPieces, EveryPieceRunsOnTheRealSkinAndPopUps)
         EXPECT_GT(r.series[0].second.dMin, 0.0) << piece.strName;
         if (piece.strName == "popup_mode_three" || piece.strName == "popup_mode_one" || piece.strName == "popup_notice")
         {
+            EXPECT_NE(Find(pieces, MicroPlainWindowOf(piece.strName)), nullptr) << piece.strName;   // a plain window to set against
             // Construct, create, init, show, paint, close.
             ASSERT_EQ(r.series.size(), 7u) << piece.strName;
             EXPECT_EQ(r.series[3].first, piece.strName + ".init");

@@ -145,3 +145,35 @@ TEST_F(SkinCaption, InHighContrastTheCaptionSitsOnAPlainBandInTheSystemColours)
     DrawSkinCaption(plain.DC(), m_picture.Get(), 104, 156, L"BT OFF", &origin);
     EXPECT_EQ(canvas.At(52, 60), plain.At(52, 60));   // the picture elsewhere untouched
 }
+
+TEST_F(SkinCaption, APopupDrawsEachOfItsLastFourCaptionsOnceThenCopiesTheSamePixels)
+{
+    // Partly transparent: the pop-up's paint shows it over the black its window is erased to.
+    SkinPicture picture;
+    picture.image = ImageFromArgb(104, 156, std::vector<Gdiplus::ARGB>(104 * 156, 0xC0000000 | kBackground));
+    picture.nWidth = 104;
+    picture.nHeight = 156;
+    const Gdiplus::PointF origin(52.0f, 127.0f);
+    SkinCaptionStyle plain, contrast;
+    contrast.argb = 0xFF000000;
+    contrast.argbBand = 0xFFFFFFFF;
+    using P = SkinCaptionPaint;
+    const struct {
+        const wchar_t* pszCaption;
+        const SkinCaptionStyle& rStyle;
+        P eWanted;
+    } rows[] = { { L"BT OFF", plain, P::Drawn },   { L"BT OFF", plain, P::Copied },      { L"BT OFF", contrast, P::Drawn },
+                 { L"WiFi OFF", plain, P::Drawn }, { L"BT/WiFi OFF", plain, P::Drawn }, { L"BT OFF", plain, P::Copied },
+                 { L"E", plain, P::Drawn },        { L"BT OFF", contrast, P::Drawn },   { L"", plain, P::Copied } };
+    for (const auto& row : rows)
+    {
+        CCanvas expected(104, 156, 0), kept(104, 156, kMagenta);
+        DrawSkinCaption(expected.DC(), picture.image.Get(), 104, 156, row.pszCaption, &origin, row.rStyle);
+        EXPECT_EQ(DrawKeptSkinCaption(kept.DC(), picture, row.pszCaption, &origin, row.rStyle), row.eWanted) << row.pszCaption;
+        int cDiffer = 0;
+        for (int y = 0; y < 156; ++y)
+            for (int x = 0; x < 104; ++x)
+                cDiffer += kept.At(x, y) != expected.At(x, y);
+        EXPECT_EQ(cDiffer, 0) << row.pszCaption;
+    }
+}
