@@ -124,5 +124,7 @@ DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose,
         // thread message to this thread, which has no message loop.
         if (HWND hWnd = hWndTarget.load())
             ::PostMessageA(hWnd, uMsg, 0, 0);
+        else
+            kfw::TraceFormat("DWORD EventWatcher::WatchEvents(): message 0x%x dropped, no window yet", uMsg);
     }
 }
