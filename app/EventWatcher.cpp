@@ -5,6 +5,30 @@
 
 #include <utility>
 
+namespace {
+
+constexpr UINT PENDING_MODE_CHANGED = 1;
+constexpr UINT PENDING_CLOSE = 2;
+
+// Posts what is pending to hWnd; each signal goes once, whichever thread takes it.
+void PostPending(HWND hWnd, std::atomic<UINT>& ruPending)
+{
+    const UINT uPending = ruPending.exchange(0);
+    if (uPending & PENDING_MODE_CHANGED)
+        ::PostMessageA(hWnd, WM_MODE_CHANGED, 0, 0);
+    if (uPending & PENDING_CLOSE)
+        ::PostMessageA(hWnd, WM_CLOSE_REQUEST, 0, 0);
+}
+
+} // namespace
+
+void EventWatcher::SetTarget(HWND hWndTarget)
+{
+    m_hWndTarget.store(hWndTarget);
+    if (hWndTarget)
+        PostPending(hWndTarget, m_uPending);
+}
+
 EventWatcher::~EventWatcher()
 {
     Stop();
@@ -85,11 +109,11 @@ DWORD WINAPI EventWatcher::ThreadProc(LPVOID pParam)
 {
     auto* pThis = static_cast<EventWatcher*>(pParam);
     return WatchEvents(pThis->m_hStopEvent.Get(), pThis->m_hNotifyEvent.Get(),
-                       pThis->m_hCloseEvent.Get(), pThis->m_hWndTarget);
+                       pThis->m_hCloseEvent.Get(), pThis->m_hWndTarget, &pThis->m_uPending);
 }
 
-DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose,
-                                const std::atomic<HWND>& hWndTarget)
+DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose, const std::atomic<HWND>& hWndTarget,
+                                std::atomic<UINT>* puPending)
 {
     // Stop comes first: when several are set the lowest index wins, so signals from
     // outside can never hold up a shutdown.
@@ -120,11 +144,16 @@ DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose,
                              dwResult, ::GetLastError());
             return 1;
         }
-        // Null until the main frame exists: the signal is dropped rather than posted as a
-        // thread message to this thread, which has no message loop.
+        // Null until the main frame exists: never a thread message to this thread, which has
+        // no message loop. A close asked for during start-up still closes once the frame is
+        // set; the window may be set meanwhile, after SetTarget looked for pending signals.
         if (HWND hWnd = hWndTarget.load())
             ::PostMessageA(hWnd, uMsg, 0, 0);
-        else
-            kfw::TraceFormat("DWORD EventWatcher::WatchEvents(): message 0x%x dropped, no window yet", uMsg);
+        else if (puPending)
+        {
+            puPending->fetch_or(uMsg == WM_CLOSE_REQUEST ? PENDING_CLOSE : PENDING_MODE_CHANGED);
+            if (HWND hWndNow = hWndTarget.load())
+                PostPending(hWndNow, *puPending);
+        }
     }
 }

@@ -24,15 +24,18 @@ public:
     // started; may be called again.
     void Stop();
 
-    // The window that receives the messages; null posts nothing. Any thread.
-    void SetTarget(HWND hWndTarget) { m_hWndTarget.store(hWndTarget); }
+    // The window that receives the messages, any thread. Signals that came while there was
+    // none are kept, one of each kind, and posted to it when it is set.
+    void SetTarget(HWND hWndTarget);
     HWND GetTarget() const { return m_hWndTarget.load(); }
+    bool HasPending() const { return m_uPending.load() != 0; }
     HANDLE GetThread() const { return m_hThread.Get(); }
 
     // The thread's loop: posts WM_MODE_CHANGED for the notify event and WM_CLOSE_REQUEST
-    // for the close event until hStop is set (returns 0) or a wait fails (returns 1).
-    static DWORD WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose,
-                             const std::atomic<HWND>& hWndTarget);
+    // for the close event until hStop is set (returns 0) or a wait fails (returns 1). With
+    // no window yet, a signal is kept in *puPending, or dropped when that is null.
+    static DWORD WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose, const std::atomic<HWND>& hWndTarget,
+                             std::atomic<UINT>* puPending = nullptr);
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);
@@ -42,4 +45,5 @@ private:
     kfw::CHandle m_hStopEvent;
     kfw::CHandle m_hThread;
     std::atomic<HWND> m_hWndTarget{nullptr};
+    std::atomic<UINT> m_uPending{0};   // PENDING_* bits
 };

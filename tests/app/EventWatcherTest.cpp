@@ -75,6 +75,19 @@ TEST(EventWatcher, SignalsFromAnotherProcessArriveAsMessages)
     }
 }
 
+TEST(EventWatcher, ASignalBeforeTheWindowArrivesOnceItIsSet)
+{
+    CMessageLog log;
+    EventWatcher watcher;
+    ASSERT_NE(nullptr, watcher.Start());
+    ASSERT_EQ(0u, RunHelper(kSetClose));   // "Kova.exe Close" while the frame is being made
+    ASSERT_TRUE(PumpUntil([&] { return watcher.HasPending(); }));
+    watcher.SetTarget(log);
+    ASSERT_TRUE(PumpUntil([&] { return log.Count(WM_CLOSE_REQUEST) == 1; }));
+    EXPECT_FALSE(watcher.HasPending());
+    EXPECT_EQ(1u, log.Entries().size());
+}
+
 TEST(EventWatcher, TwoSignalsWhileNotWaitingMakeOneMessage)
 {
     CMessageLog log;
