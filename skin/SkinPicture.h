@@ -18,7 +18,7 @@ struct SkinPaintCache;   // skin/SkinCaption.cpp
 
 struct SkinPicture {
     kfw::CGdipImage image;   // drawn and copied, never changed
-    int nWidth = 0;          // a background's size as shown; a strip's button reads its copy
+    int nWidth = 0;          // a background's size as shown; a strip's button reads it
     int nHeight = 0;
     int nShownDpi = 0;       // the DPI it was resampled for; 0: as drawn
     kfw::CRgnH hOutline;     // a background's outline, cut at its first showing, copied after

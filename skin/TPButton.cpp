@@ -96,7 +96,7 @@ bool CTPButton::ReplaceImage(IStream* pStream)
     // The mode pop-up asks for every button's strip at each arrow key, mostly the one shown.
     // The archive hands out one stream per member, so the same stream is the same strip; a
     // still one decoded again would look the same (an animation restarts, as before).
-    if (m_pImage && pStream == m_pImageSource && m_nSliceCount == 4 && m_nFrameCount < 2)
+    if (Image() && pStream == m_pImageSource && m_nSliceCount == 4 && m_nFrameCount < 2)
         return false;
     // Not resized and not repainted: the owner repaints when it has chosen every image.
     return LoadImage(pStream, 4) && StartAnimation();
@@ -119,15 +119,15 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
 {
     ReleaseImage();
 
-    // A still strip shown before is copied, not decoded again.
-    if (const std::shared_ptr<SkinPicture> pPicture = FindSkinPicture(pStream, 0))
-        m_pImage = CopySkinBitmap(pPicture->image.Get());
+    // A still strip shown before is drawn from where it is kept, not decoded again: no
+    // button changes its strip, and all draw on the one UI thread.
+    m_pStill = FindSkinPicture(pStream, 0);
 
     // GDI+ keeps reading from the stream for as long as the bitmap lives (every frame
     // change of a GIF decodes again). The archive hands out one stream per member, so two
     // buttons showing the same member would move each other's seek pointer, possibly from
     // two animation threads at once: give the bitmap a clone with a pointer of its own.
-    if (pStream && !m_pImage)
+    if (pStream && !Image())
     {
         if (FAILED(pStream->Clone(m_pImageStream.Put())) || !m_pImageStream)
         {
@@ -138,10 +138,11 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
 
     // A null or undecodable stream leaves no picture: the button is still attached, at
     // 0 x 0. Only GDI+ itself failing (not started, out of memory) means no bitmap object.
-    const Gdiplus::GpStatus status = m_pImage ? Gdiplus::Ok
+    const Gdiplus::GpStatus status = Image() ? Gdiplus::Ok
         : m_pImageStream ? gdip::GdipCreateBitmapFromStream(m_pImageStream.Get(), m_pImage.Put())
         : Gdiplus::InvalidParameter;
-    if (!m_pImage)
+    Gdiplus::GpImage* const pImage = Image();
+    if (!pImage)
     {
         m_pImageStream.Reset();
         if (status == Gdiplus::GdiplusNotInitialized || status == Gdiplus::OutOfMemory)
@@ -150,10 +151,10 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
 
     UINT cx = 0;
     UINT cy = 0;
-    if (m_pImage)
+    if (pImage)
     {
-        gdip::GdipGetImageWidth(m_pImage.Get(), &cx);
-        gdip::GdipGetImageHeight(m_pImage.Get(), &cy);
+        gdip::GdipGetImageWidth(pImage, &cx);
+        gdip::GdipGetImageHeight(pImage, &cy);
     }
     // GDI+ draws with int sizes; a larger one is held to INT_MAX rather than turned negative.
     m_nImageWidth = static_cast<int>(std::min<UINT>(cx, INT_MAX));
@@ -161,10 +162,10 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
     m_nSliceWidth = m_nImageWidth / nSliceCount;
     m_nDrawWidth = ScaleForDpi(UnscaledSize(m_nSliceWidth, m_nPicturePct), m_nDpi);
     m_nDrawHeight = ScaleForDpi(UnscaledSize(m_nImageHeight, m_nPicturePct), m_nDpi);
-    m_pImageSource = m_pImage ? pStream : nullptr;
+    m_pImageSource = pImage ? pStream : nullptr;
     m_nSliceCount = nSliceCount;
 
-    if (!m_pImage)
+    if (!pImage)
         return true;
 
     // Frame count from the first frame dimension; delays only for two frames or more.
@@ -173,31 +174,31 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
     try
     {
         UINT nDims = 0;
-        gdip::GdipImageGetFrameDimensionsCount(m_pImage.Get(), &nDims);
+        gdip::GdipImageGetFrameDimensionsCount(pImage, &nDims);
         if (nDims == 0)
             return true;
         std::vector<GUID> aDims(nDims);
-        if (gdip::GdipImageGetFrameDimensionsList(m_pImage.Get(), aDims.data(), nDims) != Gdiplus::Ok)
+        if (gdip::GdipImageGetFrameDimensionsList(pImage, aDims.data(), nDims) != Gdiplus::Ok)
             return true;
         UINT nFrames = 0;
-        gdip::GdipImageGetFrameCount(m_pImage.Get(), aDims.data(), &nFrames);
+        gdip::GdipImageGetFrameCount(pImage, aDims.data(), &nFrames);
         m_nFrameCount = nFrames;
         if (nFrames < 2)
         {
             // A copy is filed, so that this one stays the button's own.
             if (m_pImageStream)
-                FileSkinStill(pStream, m_pImage.Get());
+                FileSkinStill(pStream, pImage);
             return true;
         }
 
         UINT cbItem = 0;
-        if (gdip::GdipGetPropertyItemSize(m_pImage.Get(), kPropertyTagFrameDelay, &cbItem) != Gdiplus::Ok ||
+        if (gdip::GdipGetPropertyItemSize(pImage, kPropertyTagFrameDelay, &cbItem) != Gdiplus::Ok ||
             cbItem < sizeof(Gdiplus::PropertyItem))
             return true;
         // PropertyItem wants pointer alignment; its value follows it in the same buffer.
         std::vector<uint64_t> aBuffer((cbItem + sizeof(uint64_t) - 1) / sizeof(uint64_t));
         auto* pItem = reinterpret_cast<Gdiplus::PropertyItem*>(aBuffer.data());
-        if (gdip::GdipGetPropertyItem(m_pImage.Get(), kPropertyTagFrameDelay, cbItem, pItem) != Gdiplus::Ok ||
+        if (gdip::GdipGetPropertyItem(pImage, kPropertyTagFrameDelay, cbItem, pItem) != Gdiplus::Ok ||
             !pItem->value)
             return true;
         // A short list is fine (missing frames get the default delay); never read past it.
@@ -245,6 +246,7 @@ void CTPButton::ReleaseImage()
     m_nFrameCount = 0;
     m_adwFrameDelays.clear();
     m_pImage.Reset();
+    m_pStill.reset();
     m_pImageStream.Reset();
     m_pImageSource = nullptr;
 }
@@ -296,7 +298,8 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
             return;
         // Held for the whole draw, so the animation never changes frames in the middle of it.
         CCritSecLock lock(m_csFrame);
-        if (!m_pImage)
+        Gdiplus::GpImage* const pImage = Image();
+        if (!pImage)
             return;
         const int xSrc = ButtonSliceLeft(ButtonSliceForState(m_nState, m_bHighlight), m_nSliceWidth);
         // A strip of another scale is reduced (or, past the largest, enlarged) as it is drawn.
@@ -305,7 +308,7 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
             gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
             gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
         }
-        gdip::GdipDrawImageRectRectI(graphics.Get(), m_pImage.Get(), 0, 0, m_nDrawWidth, m_nDrawHeight,
+        gdip::GdipDrawImageRectRectI(graphics.Get(), pImage, 0, 0, m_nDrawWidth, m_nDrawHeight,
                                      xSrc, 0, m_nSliceWidth, m_nImageHeight, Gdiplus::UnitPixel,
                                      nullptr, nullptr, nullptr);
     }   // GDI+ has drawn and let go of the DC

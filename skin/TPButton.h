@@ -7,11 +7,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "framework/Button.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "skin/SkinPicture.h"
 
 // The accessibility settings read, replaceable by tests.
 using PFN_SYSTEMPARAMETERSINFOW = BOOL(WINAPI*)(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
@@ -57,7 +59,7 @@ public:
     int GetDrawWidth() const { return m_nDrawWidth; }
     int GetDrawHeight() const { return m_nDrawHeight; }
     UINT GetFrameCount() const { return m_nFrameCount; }
-    bool HasImage() const { return static_cast<bool>(m_pImage); }
+    bool HasImage() const { return Image() != nullptr; }
     bool IsAnimating() const { return static_cast<bool>(m_hAnimThread); }
 
     BEGIN_MSG_MAP(CTPButton)
@@ -84,6 +86,8 @@ protected:
     void OnDestroy();
 
 private:
+    // The strip drawn: the button's own, or the shared still.
+    Gdiplus::GpImage* Image() const { return m_pImage ? m_pImage.Get() : m_pStill ? m_pStill->image.Get() : nullptr; }
     // Loads pStream as the image and starts its animation; false when no bitmap object.
     bool LoadImage(IStream* pStream, int nSliceCount);
     // Stops and joins the animation, then releases the image and its frame delays.
@@ -98,7 +102,8 @@ private:
     int m_nImageWidth;
     int m_nImageHeight;
     int m_nSliceWidth;
-    kfw::CGdipBitmap m_pImage;
+    kfw::CGdipBitmap m_pImage;                // decoded for this button (and animated here)...
+    std::shared_ptr<SkinPicture> m_pStill;    // ...or a still strip shared from the picture store
     std::vector<uint32_t> m_adwFrameDelays;   // centiseconds, one per frame; empty: no animation
     std::atomic<UINT> m_nFrameCount;
     CRITICAL_SECTION m_csFrame;          // the image's active frame, between drawing and animation
