@@ -74,9 +74,8 @@ BOOL CKovaApp::InitInstance()
 
 void CKovaApp::StartSkin()
 {
-    if (m_bSkinStarted)
+    if (m_gdiplus)
         return;
-    m_bSkinStarted = true;
     m_gdiplus.emplace();
     // The archive stays in the module image; the table copies each member out of it.
     if (HRSRC hRes = ::FindResourceA(m_hInstance, MAKEINTRESOURCEA(IDR_SKIN_TAR), "tar"))

@@ -40,7 +40,6 @@ private:
     kfw::CHandle m_hAboutMutex;          // keeps a single About box open
     bool m_bAboutLocked = false;
     kfw::CHandle m_hCloseEvent;          // opened by the "Close" messenger
-    bool m_bSkinStarted = false;
     std::optional<kfw::CGdiplusSession> m_gdiplus;
     HGLOBAL m_hSkinResource = nullptr;   // the archive resource, part of the module image
     const void* m_pSkinData = nullptr;

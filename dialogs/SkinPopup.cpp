@@ -80,6 +80,18 @@ bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
     return true;
 }
 
+// The caption's face and sizes at nDpi; the pop-up adds its band and colours. The style
+// points into strFamily.
+SkinCaptionStyle ScaledCaptionStyle(const std::wstring& strFamily, int nDpi)
+{
+    const Gdiplus::REAL fScale = static_cast<Gdiplus::REAL>(nDpi) / DPI_BASE;
+    SkinCaptionStyle style;
+    style.pszFamily = strFamily.empty() ? nullptr : strFamily.c_str();
+    style.fEmSize = CAPTION_EM_SIZE * fScale;
+    style.fMinEmSize *= fScale;
+    return style;
+}
+
 } // namespace
 
 PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor = &FindPopupMonitor;
@@ -285,15 +297,12 @@ void CSkinPopup::OnPaint()
     const Gdiplus::REAL fScale = static_cast<Gdiplus::REAL>(GetDpi()) / DPI_BASE;
     const Gdiplus::PointF at = m_pCaptionAt ? Gdiplus::PointF(m_pCaptionAt->X * fScale, m_pCaptionAt->Y * fScale)
                                             : Gdiplus::PointF();
-    SkinCaptionStyle style;
-    style.pszFamily = m_strCaptionFont.empty() ? nullptr : m_strCaptionFont.c_str();
+    SkinCaptionStyle style = ScaledCaptionStyle(m_strCaptionFont, GetDpi());
     if (m_bHighContrast)
     {
         style.argb = SystemArgb(COLOR_WINDOWTEXT);
         style.argbBand = SystemArgb(COLOR_WINDOW);
     }
-    style.fEmSize = CAPTION_EM_SIZE * fScale;
-    style.fMinEmSize *= fScale;
     // Centred on x: as wide as the nearer edge allows, less a margin each side.
     const auto fWidth = static_cast<Gdiplus::REAL>(GetBackgroundWidth());
     style.fBandWidth = 2.0f * (std::min(at.X, fWidth - at.X) - CAPTION_MARGIN * fScale);
@@ -385,11 +394,8 @@ bool PreparePopups(int nStep)
     case 2: {
         // The caption's face opened and its outlines read once, off screen: the first of a
         // process costs more than any pop-up's own work.
-        const int nDpi = CSkinPopup::FindMonitor().nDpi;
         const std::wstring strFamily = CSkinPopup::LoadResString(IDS_CAPTION_FONT);
-        SkinCaptionStyle style;
-        style.pszFamily = strFamily.empty() ? nullptr : strFamily.c_str();
-        style.fEmSize = CAPTION_EM_SIZE * static_cast<Gdiplus::REAL>(nDpi) / DPI_BASE;
+        const SkinCaptionStyle style = ScaledCaptionStyle(strFamily, ClampDpi(CSkinPopup::FindMonitor().nDpi));
         const Gdiplus::PointF at(16.0f, 0.0f);
         kfw::CMemDC dc(::CreateCompatibleDC(nullptr));
         kfw::CBitmapH hBitmap(::CreateBitmap(32, 32, 1, 32, nullptr));

@@ -120,6 +120,27 @@ std::shared_ptr<SkinPicture> DecodeBackground(IStream* pStream, int nPicturePct,
     return pPicture;
 }
 
+// The picture kept for pStream at nDpi, decoded and filed first when none is; null when it
+// does not decode.
+std::shared_ptr<SkinPicture> KeptBackground(IStream* pStream, int nPicturePct, int nDpi)
+{
+    std::shared_ptr<SkinPicture> pPicture = FindSkinPicture(pStream, nDpi);
+    if (!pPicture)
+    {
+        pPicture = DecodeBackground(pStream, nPicturePct, nDpi);
+        if (pPicture)
+            FileSkinPicture(pStream, pPicture);
+    }
+    return pPicture;
+}
+
+// Cut once per picture; every window after the first gets a copy.
+void CutOutline(SkinPicture& rPicture)
+{
+    if (!rPicture.hOutline)
+        rPicture.hOutline = CTPDialog::CreateRegionFromImage(rPicture.image.Get(), 0);
+}
+
 } // namespace
 
 PFN_GETVERSIONEXA g_pfnGetVersionExA = &::GetVersionExA;
@@ -174,14 +195,9 @@ void CTPDialog::LoadBackground(IStream* pBackground, int nPicturePct)
     m_nWidth = m_nHeight = 0;
     if (!pBackground)
         return;
-    m_pBackground = FindSkinPicture(pBackground, m_nDpi);
+    m_pBackground = KeptBackground(pBackground, nPicturePct, m_nDpi);
     if (!m_pBackground)
-    {
-        m_pBackground = DecodeBackground(pBackground, nPicturePct, m_nDpi);
-        if (!m_pBackground)
-            return;
-        FileSkinPicture(pBackground, m_pBackground);
-    }
+        return;
     m_nWidth = m_pBackground->nWidth;
     m_nHeight = m_pBackground->nHeight;
     m_pBackgroundSource = pBackground;
@@ -220,16 +236,10 @@ bool PrepareSkinBackground(const char* pszName, int nDpi)
     IStream* pStream = GetSkinPictureStream(pszName, nDpi, &nPct);
     if (!pStream)
         return false;
-    std::shared_ptr<SkinPicture> pPicture = FindSkinPicture(pStream, nDpi);
+    const std::shared_ptr<SkinPicture> pPicture = KeptBackground(pStream, nPct, nDpi);
     if (!pPicture)
-    {
-        pPicture = DecodeBackground(pStream, nPct, nDpi);
-        if (!pPicture)
-            return false;
-        FileSkinPicture(pStream, pPicture);
-    }
-    if (!pPicture->hOutline)
-        pPicture->hOutline = CTPDialog::CreateRegionFromImage(pPicture->image.Get(), 0);
+        return false;
+    CutOutline(*pPicture);
     return true;
 }
 
@@ -239,10 +249,8 @@ void CTPDialog::ApplyRegion()
     // alpha of every pixel a second time would give the same outline.
     if (m_bRegionFromBackground || !m_pBackground)
         return;
-    // Cut once per picture; every window after the first gets a copy.
     SkinPicture& rPicture = *m_pBackground;
-    if (!rPicture.hOutline)
-        rPicture.hOutline = CreateRegionFromImage(rPicture.image.Get(), 0);
+    CutOutline(rPicture);
     kfw::CRgnH hRgn(rPicture.hOutline ? ::CreateRectRgn(0, 0, 0, 0) : nullptr);
     if (!hRgn || ::CombineRgn(hRgn.Get(), rPicture.hOutline.Get(), nullptr, RGN_COPY) == ERROR)
         return;

@@ -287,7 +287,7 @@ TEST(CommandRouting, FrameFirstThenApplication)
     frame.DestroyWindow();
 }
 
-TEST(MessageLoop, RunsUntilTheMainWindowIsGoneAndReturnsTheExitCode)
+TEST(MessageLoop, RunsWithIdleWorkBetweenMessagesUntilTheMainWindowIsGone)
 {
     RegisterTestFrameClass();
     CTestApp app;
@@ -295,28 +295,13 @@ TEST(MessageLoop, RunsUntilTheMainWindowIsGoneAndReturnsTheExitCode)
     frame.m_pLog = &app.m_log;
     ASSERT_TRUE(frame.LoadFrame(0, WS_OVERLAPPEDWINDOW));
     app.m_pMainWnd = &frame;
+    app.m_hIdleFrame = frame.m_hWnd;   // idle call 2 posts WM_CLOSE, which destroys it
 
     ::PostMessageA(frame, WM_APP + 5, 0, 0);                 // seen by PreTranslateMessage
-    ::PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_APP_ONLY, 0), 0);
-    ::PostMessageA(frame, WM_CLOSE, 0, 0);                   // default handling destroys it
+    ::PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_APP_ONLY, 0), 0);   // goes before idle work
     EXPECT_EQ(app.Run(), 7);
     EXPECT_EQ(frame.m_nPreTranslated, 1);
-    EXPECT_EQ(app.m_log, (Log{ "app only" }));
+    EXPECT_EQ(app.m_log, (Log{ "app only", "idle 0", "idle 1", "app only", "idle 2" }));
     EXPECT_EQ(frame.m_hWnd, nullptr);
     EXPECT_EQ(app.m_pMainWnd, nullptr);
-}
-
-TEST(MessageLoop, IdleWorkRunsWhileTheQueueIsEmptyUntilItIsDone)
-{
-    RegisterTestFrameClass();
-    CTestApp app;
-    CTestFrame frame;
-    frame.m_pLog = &app.m_log;
-    ASSERT_TRUE(frame.LoadFrame(0, WS_OVERLAPPEDWINDOW));
-    app.m_pMainWnd = &frame;
-    app.m_hIdleFrame = frame.m_hWnd;
-
-    ::PostMessageA(frame, WM_COMMAND, MAKEWPARAM(ID_APP_ONLY, 0), 0);   // waiting work goes first
-    EXPECT_EQ(app.Run(), 7);
-    EXPECT_EQ(app.m_log, (Log{ "app only", "idle 0", "idle 1", "app only", "idle 2" }));
 }
