@@ -3,6 +3,21 @@
 #include "app/SingleInstance.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Popups.h"
+#include "framework/Handles.h"
+
+namespace {
+
+// Windows starts Kova again after an installer closed it for an update. Not after a crash,
+// a hang or a reboot: the logon entry starts it then.
+void RegisterForRestart()
+{
+    using PFN_REGISTERAPPLICATIONRESTART = HRESULT(WINAPI*)(PCWSTR, DWORD);
+    if (const auto pfnRegister = kfw::ProcAs<PFN_REGISTERAPPLICATIONRESTART>(
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "RegisterApplicationRestart")))
+        pfnRegister(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+}
+
+} // namespace
 
 CKovaApp::CKovaApp()
 {
@@ -69,6 +84,7 @@ BOOL CKovaApp::InitInstance()
     ::UpdateWindow(m_pMainFrame->m_hWnd);
 
     m_eventWatcher.SetTarget(m_pMainFrame->m_hWnd);
+    RegisterForRestart();
     return TRUE;
 }
 

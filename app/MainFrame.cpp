@@ -246,8 +246,9 @@ LRESULT CMainFrame::OnScanCode(WPARAM wParam, LPARAM lParam)
             break;
         }
     }
-    m_bSemaphoreHeld = false;
-    ::ReleaseSemaphore(m_hSemaphore.Get(), 1, nullptr);
+    // Given back already when the session ended under the pop-up.
+    if (std::exchange(m_bSemaphoreHeld, false))
+        ::ReleaseSemaphore(m_hSemaphore.Get(), 1, nullptr);
     return 1;
 }
 
@@ -375,7 +376,24 @@ void CMainFrame::RepaintTrayIcon(bool bRereadTheme)
         UpdateTrayIcon(NIM_MODIFY);
 }
 
-BOOL CMainFrame::DestroyWindow()
+void CMainFrame::OnEndSession(BOOL bEnding, UINT)
+{
+    // Log-off, shut-down and the Restart Manager alike: once this returns the process may
+    // be ended at any moment, so nothing of Kova may be left for others to see by then.
+    if (!bEnding)
+        return;
+    if (!g_bDialogShown)
+    {
+        DestroyWindow();
+        return;
+    }
+    // The pop-up's loop is below us on the stack: the frame goes once it has unwound.
+    m_bQuitPending = true;
+    ClosePopup();
+    ReleaseResidence();
+}
+
+void CMainFrame::ReleaseResidence()
 {
     if (m_bSessionRegistered)
     {
@@ -396,6 +414,11 @@ BOOL CMainFrame::DestroyWindow()
     if (std::exchange(m_bSemaphoreHeld, false))
         ::ReleaseSemaphore(m_hSemaphore.Get(), 1, nullptr);
     m_hSemaphore.Reset();
+}
+
+BOOL CMainFrame::DestroyWindow()
+{
+    ReleaseResidence();
     return CFrameWnd::DestroyWindow();
 }
 

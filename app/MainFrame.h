@@ -64,6 +64,7 @@ public:
         ON_MESSAGE(WM_SCANCODE_EVENT, OnScanCode)
         ON_WM_POWERBROADCAST()
         ON_WM_WTSSESSION_CHANGE()
+        ON_WM_ENDSESSION()
         ON_MESSAGE(WM_TRAY_CALLBACK, OnTrayCallback)
         ON_MESSAGE(g_uTaskbarCreatedMsg, OnTaskbarCreated)
         ON_WM_SETTINGCHANGE()
@@ -95,6 +96,7 @@ protected:
     LRESULT OnScanCode(WPARAM wParam, LPARAM lParam);
     LRESULT OnPowerBroadcast(UINT nPowerEvent, LPARAM lParam);
     void OnSessionChange(UINT nSessionState, UINT nId);
+    void OnEndSession(BOOL bEnding, UINT uReason);
     LRESULT OnTrayCallback(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     void OnSettingChange(UINT uFlags, LPCWSTR lpszSection);
@@ -110,6 +112,9 @@ protected:
 
 private:
     BOOL Refresh(DWORD dwMessage);
+    // Gives back what other processes see of Kova: session notifications, hook, icon,
+    // library and the semaphore's unit. Safe to call again.
+    void ReleaseResidence();
     void PreparePopup();
     void InstallHook();
     // Tries again what failed at creation: the tray icon and the session notifications.

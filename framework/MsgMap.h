@@ -101,6 +101,10 @@ public:                                                                         
 #define ON_WM_WTSSESSION_CHANGE()                                                          \
     if (uMsg == WM_WTSSESSION_CHANGE)                                                      \
     { OnSessionChange(static_cast<UINT>(wParam), static_cast<UINT>(lParam)); lResult = 0; return TRUE; }
+// void OnEndSession(BOOL bEnding, UINT uReason): uReason is ENDSESSION_CLOSEAPP, _LOGOFF...
+#define ON_WM_ENDSESSION()                                                                 \
+    if (uMsg == WM_ENDSESSION)                                                             \
+    { OnEndSession(static_cast<BOOL>(wParam), static_cast<UINT>(lParam)); lResult = 0; return TRUE; }
 // void OnSettingChange(UINT uFlags, LPCWSTR lpszSection): lpszSection may be null.
 #define ON_WM_SETTINGCHANGE()                                                              \
     if (uMsg == WM_SETTINGCHANGE)                                                          \

@@ -411,13 +411,29 @@ TEST_F(MainFrameTest, TrayCallbackForeignIdIgnoredDoubleClickIsOption)
     EXPECT_TRUE(m_frame.m_popups[0].bModeSelection);
 }
 
-TEST_F(MainFrameTest, ExitAndCloseTearEverythingDown)
+TEST_F(MainFrameTest, ExitCloseAndTheSessionsEndTearEverythingDown)
 {
-    for (UINT uHow : { UINT(WM_COMMAND), UINT(WM_CLOSE), UINT(WM_CLOSE_REQUEST) })
+    Create();
+    Send(WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    Send(WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
+    EXPECT_TRUE(::IsWindow(m_frame.m_hWnd)) << "a session end that was called off ended Kova";
+    EXPECT_TRUE(ScanHook::IsInstalled());
+    m_frame.DestroyWindow();
+
+    const struct {
+        UINT uMsg;
+        WPARAM wParam;
+        LPARAM lParam;
+    } ways[] = {
+        { WM_COMMAND, ID_APP_EXIT, 0 }, { WM_CLOSE, 0, 0 }, { WM_CLOSE_REQUEST, 0, 0 },
+        { WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP }, { WM_ENDSESSION, TRUE, LPARAM(ENDSESSION_LOGOFF) },
+    };
+    for (const auto& way : ways)
     {
         Create();
         HWND hWnd = m_frame.m_hWnd;
-        Send(uHow, uHow == WM_COMMAND ? ID_APP_EXIT : 0);
+        const UINT uHow = way.uMsg;
+        Send(way.uMsg, way.wParam, way.lParam);
         EXPECT_FALSE(::IsWindow(hWnd)) << uHow;
         EXPECT_EQ(m_frame.m_hWnd, nullptr);
         EXPECT_EQ(Last().dwMessage, DWORD(NIM_DELETE));
@@ -476,6 +492,25 @@ TEST_F(MainFrameTest, WhatArrivesWhileAPopupIsOpenWaitsForIt)
     EXPECT_EQ(Last().dwMessage, DWORD(NIM_DELETE));
     EXPECT_FALSE(ScanHook::IsInstalled());
     EXPECT_EQ(::WaitForSingleObject(hSem.Get(), 0), WAIT_OBJECT_0) << "the semaphore was closed while held";
+    ::ReleaseSemaphore(hSem.Get(), 1, nullptr);
+
+    // The session's end may end the process as soon as the message returns: everything
+    // others see goes inside it, and the frame still outlives the pop-up's loop.
+    m_hEmsc.Reset();
+    Create();
+    const HWND hEnding = m_frame.m_hWnd;
+    bool bGoneInside = false;
+    m_frame.m_fnWhileOpen = [&] {
+        Send(WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+        const bool bFree = ::WaitForSingleObject(hSem.Get(), 0) == WAIT_OBJECT_0;
+        bGoneInside = ::IsWindow(hEnding) && Last().dwMessage == NIM_DELETE && !ScanHook::IsInstalled() &&
+                      bFree && ::ReleaseSemaphore(hSem.Get(), 1, nullptr) && !::GetModuleHandleA("EMSC");
+    };
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    EXPECT_TRUE(bGoneInside);
+    EXPECT_EQ(m_frame.m_nPopupsClosed, 3);
+    EXPECT_TRUE(kovatest::PumpUntil([&] { return !::IsWindow(hEnding); }));
+    EXPECT_EQ(::WaitForSingleObject(hSem.Get(), 0), WAIT_OBJECT_0) << "the semaphore was left taken";
 }
 
 // At logon the shell and the session service may not answer yet: what failed is tried

@@ -65,6 +65,7 @@ TEST(KovaInstance, OtherProgramsEndTheResident)
     } ways[] = {
         {"close event", [](HWND) { return SignalFromAnotherProcess(kCloseEvent); }},
         {"WM_CLOSE", [](HWND hFrame) { return ::PostMessageA(hFrame, WM_CLOSE, 0, 0) != FALSE; }},
+        {"log-off", [](HWND hFrame) { return EndSession(hFrame, ENDSESSION_LOGOFF); }},
     };
     for (const auto& way : ways)
     {
