@@ -83,7 +83,8 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
         {"healthy", [](DiagFacts&) {},
          {"C:\\Kova\\Kova.exe (Run entry)", "not set (HKLM", "150 % (144 dpi)", "System32)\n", "0x1D\n",
           "Bluetooth:         fitted, off\n"},
-         {"\"registry_version\": null", "\"status\": 29", "\"wifi\": {\"fitted\": true, \"on\": true}", "\"state\": \"not_tried\""}},
+         {"\"registry_version\": null", "\"status\": 29", "\"wifi\": {\"fitted\": true, \"on\": true}",
+           "\"state\": \"not_tried\""}},
         {"no library",
          [](DiagFacts& f) {
              f.candidates[1].eState = f.candidates[2].eState = DiagCandidateState::Missing;
@@ -91,7 +92,8 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
              f.bEntryPoint = false;
              f.eRead = DiagRead::NotMade;
          },
-         {"Library:           not found\n", "Kova\\EMSC.dll: does not load", "Windows\\EMSC.dll: missing", "not read (no library)"},
+         {"Library:           not found\n", "Kova\\EMSC.dll: does not load", "Windows\\EMSC.dll: missing",
+           "not read (no library)"},
          {"\"path\": null", "\"entry_point\": null", "\"read\": \"not_made\"", "\"result\": null", "\"wifi\": null"}},
         {"no entry",
          [](DiagFacts& f) {
@@ -114,8 +116,10 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
              f.registryVersion = "1.0.0.1";
              f.eTheme = DiagTheme::Light;
          },
-         {"yes, process 1234", "held by a pop-up", "not reported by the system", "Installed version: 1.0.0.1", "theme:     light\n"},
-         {"\"running\": true, \"pid\": 1234", "\"semaphore\": \"held\"", "\"tray_icon\": \"not_reported\"", "\"taskbar_theme\": \"light\""}},
+         {"yes, process 1234", "held by a pop-up", "not reported by the system", "Installed version: 1.0.0.1",
+           "theme:     light\n"},
+         {"\"running\": true, \"pid\": 1234", "\"semaphore\": \"held\"", "\"tray_icon\": \"not_reported\"",
+           "\"taskbar_theme\": \"light\""}},
         {"nothing known",
          [](DiagFacts& f) {
              f.strKovaExe.clear();
@@ -126,8 +130,8 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
              f.dwSemaphoreError = 5;
          },
          {"not found (neither", "unknown, 32-bit", "Display scale:     unknown", "no access (error 5)"},
-         {"\"exe\": null, \"exe_source\": null, \"file_version\": null", "\"version\": null, \"build\": null", "\"dpi\": null",
-          "\"semaphore\": \"no_access\""}},
+         {"\"exe\": null, \"exe_source\": null, \"file_version\": null", "\"version\": null, \"build\": null",
+          "\"dpi\": null", "\"semaphore\": \"no_access\""}},
     };
     for (const auto& c : cases)
     {

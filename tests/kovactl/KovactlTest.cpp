@@ -297,10 +297,12 @@ TEST_F(KovactlTest, DiagReportsEachLibraryStateAndExitsAsStatus)
         const char* pszLine;
         const char* pszJson;
     } cases[] = {
-        {"present", false, nullptr, false, kOk, "Status byte:       0x1D\n", "\"status\": 29, \"wifi\": {\"fitted\": true, \"on\": true}"},
+        {"present", false, nullptr, false, kOk, "Status byte:       0x1D\n",
+         "\"status\": 29, \"wifi\": {\"fitted\": true, \"on\": true}"},
         {"fault", false, nullptr, true, kOk, "Status byte:       read failed", "\"read\": \"failed\", \"result\": 0"},
         {"absent", true, nullptr, false, kNoLibrary, "Library:           not found\n", "\"path\": null"},
-        {"no entry", true, "noentry\\EMSC.dll", false, kNoEntry, "EMSCEvaluate:      missing\n", "\"entry_point\": false"},
+        {"no entry", true, "noentry\\EMSC.dll", false, kNoEntry, "EMSCEvaluate:      missing\n",
+         "\"entry_point\": false"},
     };
     for (const auto& c : cases)
     {

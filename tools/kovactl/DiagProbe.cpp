@@ -17,16 +17,22 @@
 
 namespace {
 
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kThemeKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+const char kRunKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
+const char kThemeKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Themes\Personalize)";
+
+std::string FromWide(UINT uCodePage, const std::wstring& str)
+{
+    const int cch = static_cast<int>(str.size());
+    const int cb = ::WideCharToMultiByte(uCodePage, 0, str.data(), cch, nullptr, 0, nullptr, nullptr);
+    std::string strOut(cb > 0 ? cb : 0, '\0');
+    if (cb > 0)
+        ::WideCharToMultiByte(uCodePage, 0, str.data(), cch, strOut.data(), cb, nullptr, nullptr);
+    return strOut;
+}
 
 std::string WideToUtf8(const std::wstring& str)
 {
-    const int cb = ::WideCharToMultiByte(CP_UTF8, 0, str.data(), static_cast<int>(str.size()), nullptr, 0, nullptr, nullptr);
-    std::string strOut(cb > 0 ? cb : 0, '\0');
-    if (cb > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, str.data(), static_cast<int>(str.size()), &strOut[0], cb, nullptr, nullptr);
-    return strOut;
+    return FromWide(CP_UTF8, str);
 }
 
 std::wstring ToWide(UINT uCodePage, const std::string& str)
@@ -34,7 +40,7 @@ std::wstring ToWide(UINT uCodePage, const std::string& str)
     const int cch = ::MultiByteToWideChar(uCodePage, 0, str.data(), static_cast<int>(str.size()), nullptr, 0);
     std::wstring strOut(cch > 0 ? cch : 0, L'\0');
     if (cch > 0)
-        ::MultiByteToWideChar(uCodePage, 0, str.data(), static_cast<int>(str.size()), &strOut[0], cch);
+        ::MultiByteToWideChar(uCodePage, 0, str.data(), static_cast<int>(str.size()), strOut.data(), cch);
     return strOut;
 }
 
@@ -48,7 +54,7 @@ std::string AnsiToUtf8(const std::string& str)
 template <class PFN>
 PFN Bind(HMODULE hModule, const char* pszName)
 {
-    return hModule ? reinterpret_cast<PFN>(reinterpret_cast<void (*)(void)>(::GetProcAddress(hModule, pszName))) : nullptr;
+    return hModule ? reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName))) : nullptr;
 }
 
 bool FileExists(const std::string& strPath)
@@ -77,7 +83,7 @@ std::optional<std::string> RegistryString(HKEY hRoot, const char* pszKey, const 
     if (::RegGetValueA(hRoot, pszKey, pszValue, RRF_RT_REG_SZ, nullptr, nullptr, &cb) != ERROR_SUCCESS || !cb)
         return std::nullopt;
     std::string str(cb, '\0');
-    if (::RegGetValueA(hRoot, pszKey, pszValue, RRF_RT_REG_SZ, nullptr, &str[0], &cb) != ERROR_SUCCESS)
+    if (::RegGetValueA(hRoot, pszKey, pszValue, RRF_RT_REG_SZ, nullptr, str.data(), &cb) != ERROR_SUCCESS)
         return std::nullopt;
     str.resize(str.find('\0'));
     return str;
@@ -92,8 +98,8 @@ void ProbeKovaExe(DiagFacts& f)
     std::string strPath;
     if (dwLen > 0 && dwLen < MAX_PATH)
     {
-        strPath = std::string(szPath, dwLen);
-        strPath = strPath.substr(0, strPath.find_last_of("\\/") + 1) + "Kova.exe";
+        strPath.assign(szPath, dwLen);
+        strPath.replace(strPath.find_last_of("\\/") + 1, std::string::npos, "Kova.exe");
         f.eKovaSource = DiagKovaSource::BesideKovactl;
     }
     if (strPath.empty() || !FileExists(strPath))
@@ -144,7 +150,8 @@ void ProbeKovaWindow(DiagFacts& f)
     using PFN_GETRECT = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
     char szShell[MAX_PATH] = "";
     const UINT uLen = ::GetSystemDirectoryA(szShell, MAX_PATH);
-    kfw::CModule hShell(uLen > 0 && uLen < MAX_PATH - 13 ? ::LoadLibraryA((std::string(szShell, uLen) + "\\shell32.dll").c_str()) : nullptr);
+    const bool bFolder = uLen > 0 && uLen < MAX_PATH;
+    kfw::CModule hShell(bFolder ? ::LoadLibraryA((std::string(szShell, uLen) + "\\shell32.dll").c_str()) : nullptr);
     auto pfnGetRect = Bind<PFN_GETRECT>(hShell.Get(), "Shell_NotifyIconGetRect");
     NOTIFYICONIDENTIFIER nii = {};
     nii.cbSize = sizeof nii;
@@ -188,7 +195,8 @@ void ProbeWindows(DiagFacts& f)
     // Read as the tray reads it, except that a missing value is said as such.
     unsigned char abData[8] = {};
     DWORD dwType = REG_NONE, cbData = sizeof abData;
-    const LSTATUS lResult = ::RegGetValueA(HKEY_CURRENT_USER, kThemeKey, "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
+    const LSTATUS lResult =
+        ::RegGetValueA(HKEY_CURRENT_USER, kThemeKey, "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
     if (lResult == ERROR_SUCCESS || lResult == ERROR_MORE_DATA)
         f.eTheme = TaskbarThemeFromValue(lResult == ERROR_SUCCESS, dwType, abData, cbData) == TaskbarTheme::Light
                        ? DiagTheme::Light
@@ -267,12 +275,5 @@ DiagFacts ProbeDiagnostics()
 void PrintUtf8(const std::string& strUtf8)
 {
     const UINT uCodePage = ::GetConsoleOutputCP();
-    const std::wstring strWide = ToWide(CP_UTF8, strUtf8);
-    const int cb = ::WideCharToMultiByte(uCodePage ? uCodePage : CP_ACP, 0, strWide.data(), static_cast<int>(strWide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string strOut(cb > 0 ? cb : 0, '\0');
-    if (cb > 0)
-        ::WideCharToMultiByte(uCodePage ? uCodePage : CP_ACP, 0, strWide.data(), static_cast<int>(strWide.size()), &strOut[0],
-                              cb, nullptr, nullptr);
-    std::fputs(strOut.c_str(), stdout);
+    std::fputs(FromWide(uCodePage ? uCodePage : CP_ACP, ToWide(CP_UTF8, strUtf8)).c_str(), stdout);
 }

@@ -1,5 +1,6 @@
 #include "tools/kovactl/DiagReport.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "radio/RadioBits.h"
@@ -120,7 +121,11 @@ uint32_t NextCodePoint(const std::string& str, size_t& rnPos)
 {
     const auto byte = [&](size_t n) { return static_cast<unsigned char>(str[n]); };
     const unsigned char by0 = byte(rnPos);
-    const size_t nLen = by0 < 0x80 ? 1 : (by0 & 0xE0) == 0xC0 ? 2 : (by0 & 0xF0) == 0xE0 ? 3 : (by0 & 0xF8) == 0xF0 ? 4 : 0;
+    const size_t nLen = by0 < 0x80 ? 1
+                        : (by0 & 0xE0) == 0xC0 ? 2
+                        : (by0 & 0xF0) == 0xE0 ? 3
+                        : (by0 & 0xF8) == 0xF0 ? 4
+                                               : 0;
     const uint32_t kMin[] = { 0, 0, 0x80, 0x800, 0x10000 };
     if (nLen == 1 || (nLen && rnPos + nLen <= str.size()))
     {
@@ -142,10 +147,9 @@ uint32_t NextCodePoint(const std::string& str, size_t& rnPos)
 
 const DiagCandidate* LoadedLibrary(const DiagFacts& facts)
 {
-    for (const DiagCandidate& c : facts.candidates)
-        if (c.eState == DiagCandidateState::Loaded)
-            return &c;
-    return nullptr;
+    const auto it = std::find_if(facts.candidates.begin(), facts.candidates.end(),
+                                 [](const DiagCandidate& c) { return c.eState == DiagCandidateState::Loaded; });
+    return it == facts.candidates.end() ? nullptr : &*it;
 }
 
 DiagRead ReadOutcome(int nResult, uint8_t byStatus)
@@ -171,9 +175,8 @@ std::string ProgramFromCommandLine(const std::string& strCommand)
     }
     // An unquoted path with blanks ("C:\Program Files\...\Kova.exe /x") still ends at ".exe".
     std::string strLower = strCommand;
-    for (char& ch : strLower)
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch - 'A' + 'a');
+    std::transform(strLower.begin(), strLower.end(), strLower.begin(),
+                   [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; });
     const size_t nExe = strLower.find(".exe", nStart);
     if (nExe != std::string::npos)
         return strCommand.substr(nStart, nExe + 4 - nStart);
@@ -202,7 +205,8 @@ std::string JsonString(const std::string& strUtf8)
         else
         {
             const uint32_t uLow = uCode - 0x10000;
-            strOut += "\\u" + Hex(0xD800 + (uLow >> 10), 4).substr(2) + "\\u" + Hex(0xDC00 + (uLow & 0x3FF), 4).substr(2);
+            strOut += "\\u" + Hex(0xD800 + (uLow >> 10), 4).substr(2);
+            strOut += "\\u" + Hex(0xDC00 + (uLow & 0x3FF), 4).substr(2);
         }
     }
     return strOut + "\"";
@@ -220,12 +224,15 @@ std::string DiagText(const DiagFacts& f)
                                                : f.strKovaExe + " (" + KovaSourceText(f.eKovaSource) + ")");
     if (!f.strKovaExe.empty())
         Line(str, "File version", f.kovaFileVersion.value_or("none"));
-    Line(str, "Installed version", f.registryVersion ? *f.registryVersion : "not set (HKLM\\SOFTWARE\\KOVA \"Version\")");
+    Line(str, "Installed version",
+         f.registryVersion ? *f.registryVersion : R"(not set (HKLM\SOFTWARE\KOVA "Version"))");
     Line(str, "Running", f.kovaPid ? "yes, process " + std::to_string(*f.kovaPid) : "no");
     const char* const apszSemaphore[] = { "not present", "free", "held by a pop-up", "no access" };
-    Line(str, "Dorn_Semaphore", std::string(apszSemaphore[static_cast<int>(f.eSemaphore)]) +
-                                    (f.eSemaphore == DiagSemaphore::NoAccess ? " (error " + std::to_string(f.dwSemaphoreError) + ")" : ""));
-    const char* const apszTray[] = { "not asked (Kova is not running)", "present", "absent", "not reported by the system" };
+    const bool bNoAccess = f.eSemaphore == DiagSemaphore::NoAccess;
+    const std::string strError = bNoAccess ? " (error " + std::to_string(f.dwSemaphoreError) + ")" : "";
+    Line(str, "Dorn_Semaphore", apszSemaphore[static_cast<int>(f.eSemaphore)] + strError);
+    const char* const apszTray[] = { "not asked (Kova is not running)", "present", "absent",
+                                     "not reported by the system" };
     Line(str, "Tray icon", apszTray[static_cast<int>(f.eTray)]);
 
     str += "\nWindows\n";
@@ -239,7 +246,8 @@ std::string DiagText(const DiagFacts& f)
     Line(str, "Library", pLoaded ? pLoaded->strPath + " (" + pLoaded->strFolder + ")" : "not found");
     for (const DiagCandidate& c : f.candidates)
         if (c.eState == DiagCandidateState::Unloadable || (!pLoaded && c.eState == DiagCandidateState::Missing))
-            Line(str, "Looked for", c.strPath + (c.eState == DiagCandidateState::Missing ? ": missing" : ": does not load"));
+            Line(str, "Looked for",
+                 c.strPath + (c.eState == DiagCandidateState::Missing ? ": missing" : ": does not load"));
     if (pLoaded)
     {
         Line(str, "File version", f.emscFileVersion.value_or("none"));
