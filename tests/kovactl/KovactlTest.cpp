@@ -190,7 +190,7 @@ TEST_F(KovactlTest, HelpListsCommandsAndExitCodes)
         std::string strOut;
         EXPECT_EQ(kOk, Ctl(pszArg, strOut)) << pszArg;
         for (const char* pszPart : {"KOVACTL status [--json]", "KOVACTL set {both | wifi | bt}", "KOVACTL refresh",
-                                    "KOVACTL quit", "Exit codes:", "5  Refused"})
+                                    "KOVACTL quit", "KOVACTL diag [--json]", "Exit codes:", "5  Refused"})
             EXPECT_NE(std::string::npos, strOut.find(pszPart)) << pszArg << " lacks " << pszPart;
     }
 }
