@@ -56,19 +56,13 @@ TEST(DiagReport, ReadFailsOnlyWhenTheLibrarySaysSoAndFilledNothing)
 DiagFacts Healthy()
 {
     DiagFacts f;
-    f.strToolVersion = "1.0.0.1";
-    f.strKovaExe = "C:\\Kova\\Kova.exe";
-    f.eKovaSource = DiagKovaSource::RunEntry;
-    f.kovaFileVersion = "1.0.0.1";
-    f.bWindowsVersionKnown = true;
-    f.uDpi = 144;
+    f.kovaFileVersion = f.strToolVersion = "1.0.0.1";
+    f.strKovaExe = "C:\\Kova\\Kova.exe", f.eKovaSource = DiagKovaSource::RunEntry;
+    f.bWindowsVersionKnown = true, f.uDpi = 144;
     f.candidates = {{"C:\\Kova\\EMSC.dll", "program folder", DiagCandidateState::Missing},
                     {"C:\\Windows\\system32\\EMSC.dll", "System32", DiagCandidateState::Loaded},
                     {"C:\\Windows\\EMSC.dll", "Windows folder", DiagCandidateState::NotTried}};
-    f.bEntryPoint = true;
-    f.eRead = DiagRead::Ok;
-    f.nReadResult = 1;
-    f.byStatus = 0x1D;
+    f.bEntryPoint = true, f.eRead = DiagRead::Ok, f.nReadResult = 1, f.byStatus = 0x1D;
     return f;
 }
 
@@ -89,32 +83,15 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
          [](DiagFacts& f) {
              f.candidates[1].eState = f.candidates[2].eState = DiagCandidateState::Missing;
              f.candidates[0].eState = DiagCandidateState::Unloadable;
-             f.bEntryPoint = false;
              f.eRead = DiagRead::NotMade;
          },
          {"Library:           not found\n", "Kova\\EMSC.dll: does not load", "Windows\\EMSC.dll: missing",
            "not read (no library)"},
          {"\"path\": null", "\"entry_point\": null", "\"read\": \"not_made\"", "\"result\": null", "\"wifi\": null"}},
-        {"no entry",
-         [](DiagFacts& f) {
-             f.bEntryPoint = false;
-             f.eRead = DiagRead::NotMade;
-         },
-         {"EMSCEvaluate:      missing", "not read (no EMSCEvaluate)"},
-         {"\"entry_point\": false", "\"status\": null", "\"switch\": null"}},
-        {"read failed",
-         [](DiagFacts& f) {
-             f.eRead = DiagRead::Failed;
-             f.nReadResult = 0;
-         },
-         {"read failed"}, {"\"read\": \"failed\"", "\"result\": 0", "\"status\": null"}},
         {"Kova running, busy",
          [](DiagFacts& f) {
-             f.kovaPid = 1234;
-             f.eSemaphore = DiagSemaphore::Held;
-             f.eTray = DiagTray::NotReported;
-             f.registryVersion = "1.0.0.1";
-             f.eTheme = DiagTheme::Light;
+             f.kovaPid = 1234, f.eSemaphore = DiagSemaphore::Held, f.eTray = DiagTray::NotReported;
+             f.registryVersion = "1.0.0.1", f.eTheme = DiagTheme::Light;
          },
          {"yes, process 1234", "held by a pop-up", "not reported by the system", "Installed version: 1.0.0.1",
            "theme:     light\n"},
@@ -122,12 +99,8 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
            "\"taskbar_theme\": \"light\""}},
         {"nothing known",
          [](DiagFacts& f) {
-             f.strKovaExe.clear();
-             f.eKovaSource = DiagKovaSource::None;
-             f.bWindowsVersionKnown = false;
-             f.uDpi = 0;
-             f.eSemaphore = DiagSemaphore::NoAccess;
-             f.dwSemaphoreError = 5;
+             f.strKovaExe.clear(), f.eKovaSource = DiagKovaSource::None, f.bWindowsVersionKnown = false;
+             f.uDpi = 0, f.eSemaphore = DiagSemaphore::NoAccess, f.dwSemaphoreError = 5;
          },
          {"not found (neither", "unknown, 32-bit", "Display scale:     unknown", "no access (error 5)"},
          {"\"exe\": null, \"exe_source\": null, \"file_version\": null", "\"version\": null, \"build\": null",

@@ -1,4 +1,4 @@
-// A small strict JSON reader for the tests: whether a text is one object, and the dotted
+// A strict reader for the tests: whether a text is exactly one JSON object, and the dotted
 // paths of its members ("kova.pid", "emsc.searched[].path"), each once, in first order.
 #pragma once
 
@@ -15,84 +15,63 @@ public:
     static bool Parse(const std::string& str, std::vector<std::string>& rKeys)
     {
         CJsonKeys reader(str, rKeys);
-        reader.Space();
-        return reader.At('{') && reader.Value("") && (reader.Space(), reader.m_n == str.size());
+        return reader.Eat('{', false) && reader.Value("") && (reader.Space(), reader.m_n == str.size());
     }
 
 private:
     CJsonKeys(const std::string& str, std::vector<std::string>& rKeys) : m_str(str), m_rKeys(rKeys) {}
 
-    bool At(char ch) const { return m_n < m_str.size() && m_str[m_n] == ch; }
-    void Space()
+    void Space() { m_n = std::min(m_str.size(), m_str.find_first_not_of(" \t\r\n", m_n)); }
+    bool Eat(char ch, bool bTake = true)
     {
-        while (At(' ') || At('\t') || At('\r') || At('\n'))
-            ++m_n;
+        Space();
+        return m_n < m_str.size() && m_str[m_n] == ch && (m_n += bTake, true);
     }
-    bool Eat(char ch) { return Space(), At(ch) ? (++m_n, true) : false; }
-    bool Word(const char* psz)
+    bool String()
     {
-        const size_t cch = std::strlen(psz);
-        return m_str.compare(m_n, cch, psz) == 0 ? (m_n += cch, true) : false;
-    }
-    bool String(std::string& rstr)
-    {
-        if (!Eat('"'))
-            return false;
-        for (; m_n < m_str.size() && !At('"'); ++m_n)
+        for (Eat('"'); m_n < m_str.size() && m_str[m_n] != '"'; ++m_n)
         {
-            if (static_cast<unsigned char>(m_str[m_n]) < 0x20)
+            const unsigned char ch = m_str[m_n];
+            const char chEsc = ch == '\\' && ++m_n < m_str.size() ? m_str[m_n] : '\0';
+            if (ch < 0x20 || (ch == '\\' && (!chEsc || !std::strchr("\"\\/bfnrtu", chEsc))))
                 return false;
-            if (At('\\'))
-            {
-                if (++m_n >= m_str.size() || m_str[m_n] == '\0')
+            for (int i = 0; chEsc == 'u' && i < 4; ++i)
+                if (++m_n >= m_str.size() || !std::isxdigit(static_cast<unsigned char>(m_str[m_n])))
                     return false;
-                if (At('u'))
-                {
-                    for (int i = 0; i < 4; ++i)
-                        if (++m_n >= m_str.size() || !std::isxdigit(static_cast<unsigned char>(m_str[m_n])))
-                            return false;
-                }
-                else if (!std::strchr("\"\\/bfnrt", m_str[m_n]))
-                    return false;
-            }
-            rstr += m_str[m_n];
         }
-        return Eat('"');
+        return m_n++ < m_str.size();
+    }
+    // The members of an object or the items of an array, after its opening bracket.
+    bool Members(const std::string& strPath, bool bObject)
+    {
+        if (Eat(bObject ? '}' : ']'))
+            return true;
+        do {
+            if (bObject && !Eat('"', false))
+                return false;
+            const size_t nKey = m_n + 1;
+            if (bObject && (!String() || !Eat(':')))
+                return false;
+            const std::string strMember = bObject ? strPath + m_str.substr(nKey, m_str.find('"', nKey) - nKey)
+                                                  : strPath.substr(0, strPath.size() - 1) + "[]";
+            if (bObject && std::find(m_rKeys.begin(), m_rKeys.end(), strMember) == m_rKeys.end())
+                m_rKeys.push_back(strMember);
+            if (!Value(strMember + "."))
+                return false;
+        } while (Eat(','));
+        return Eat(bObject ? '}' : ']');
     }
     bool Value(const std::string& strPath)
     {
-        std::string strKey;
-        if (Eat('{'))
-        {
-            if (Eat('}'))
-                return true;
-            do {
-                strKey.clear();
-                if (!String(strKey) || !Eat(':'))
-                    return false;
-                if (std::find(m_rKeys.begin(), m_rKeys.end(), strPath + strKey) == m_rKeys.end())
-                    m_rKeys.push_back(strPath + strKey);
-                if (!Value(strPath + strKey + "."))
-                    return false;
-            } while (Eat(','));
-            return Eat('}');
-        }
-        if (Eat('['))
-        {
-            if (Eat(']'))
-                return true;
-            do {
-                if (!Value(strPath.substr(0, strPath.size() - 1) + "[]."))
-                    return false;
-            } while (Eat(','));
-            return Eat(']');
-        }
-        if (At('"'))
-            return String(strKey);
-        if (Word("true") || Word("false") || Word("null"))
-            return true;
+        if (Eat('{') || Eat('['))
+            return Members(strPath, m_str[m_n - 1] == '{');
+        if (Eat('"', false))
+            return String();
+        for (const char* psz : {"true", "false", "null"})
+            if (m_str.compare(m_n, std::strlen(psz), psz) == 0)
+                return m_n += std::strlen(psz), true;
         const size_t nStart = m_n;
-        while (m_n < m_str.size() && std::strchr("-+.eE0123456789", m_str[m_n]))
+        while (m_n < m_str.size() && m_str[m_n] && std::strchr("-+.eE0123456789", m_str[m_n]))
             ++m_n;
         return m_n > nStart;
     }

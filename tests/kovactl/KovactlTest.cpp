@@ -308,10 +308,7 @@ TEST_F(KovactlTest, DiagReportsEachLibraryStateAndExitsAsStatus)
     {
         SCOPED_TRACE(c.pszName);
         ASSERT_NO_FATAL_FAILURE(SetFault(c.bFault));
-        if (c.pszLibrary)
-        {
-            ASSERT_TRUE(copy.AddLibrary(c.pszLibrary));
-        }
+        ASSERT_TRUE(!c.pszLibrary || copy.AddLibrary(c.pszLibrary));
         const std::string strExe = c.bCopy ? copy.Exe() : "kovactl.exe";
         std::string strText, strJson;
         EXPECT_EQ(c.dwExit, Ctl("diag", strText, strExe.c_str()));
@@ -321,7 +318,6 @@ TEST_F(KovactlTest, DiagReportsEachLibraryStateAndExitsAsStatus)
         EXPECT_NE(std::string::npos, strJson.find(c.pszJson)) << strJson;
         std::vector<std::string> keys;
         EXPECT_TRUE(kovatest::CJsonKeys::Parse(strJson, keys)) << strJson;
-        EXPECT_EQ(strJson.size() - 1, strJson.find('\n')) << "one line";
         if (!c.bCopy && !c.bFault)
         {
             EXPECT_EQ(kDiagKeys, keys);
@@ -344,12 +340,10 @@ TEST_F(KovactlTest, RunningKovaFollowsSetAndQuits)
     EXPECT_EQ(std::string::npos, strOut.find("not running")) << strOut;
     EXPECT_TRUE(kova.WaitForIcon(kTipWlanOn)) << "the tray did not follow";
 
-    // diag finds it, and the semaphore it made free; Wine does not tell icon rectangles.
+    // diag finds it, and the semaphore it made free.
     EXPECT_EQ(kOk, Ctl("diag --json", strOut)) << strOut;
     EXPECT_NE(std::string::npos, strOut.find("\"running\": true, \"pid\": " + std::to_string(kova.Pid()) +
                                              ", \"semaphore\": \"free\"")) << strOut;
-    EXPECT_TRUE(strOut.find("\"tray_icon\": \"present\"") != std::string::npos ||
-                strOut.find("\"tray_icon\": \"not_reported\"") != std::string::npos) << strOut;
 
     EXPECT_EQ(kOk, Ctl("quit", strOut)) << strOut;
     EXPECT_EQ(0u, kova.Wait());
