@@ -1,36 +1,41 @@
 #include "radio/EmscLoader.h"
 
-#include <string>
-
 // A library is taken only from the program's own folder or the system folders, never from
 // the current directory or PATH, where anyone could plant one.
-HMODULE LoadEmscFromTrustedFolders()
+std::vector<EmscCandidate> EmscCandidates()
 {
-    std::string folders[3];
+    std::vector<EmscCandidate> candidates;
     char szPath[MAX_PATH] = "";
     DWORD dwLen = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
     if (dwLen > 0 && dwLen < MAX_PATH)
     {
         std::string strExe(szPath, dwLen);
-        folders[0] = strExe.substr(0, strExe.find_last_of("\\/") + 1);
+        candidates.push_back({strExe.substr(0, strExe.find_last_of("\\/") + 1) + "EMSC.dll", "program folder"});
     }
     UINT uLen = ::GetSystemDirectoryA(szPath, MAX_PATH);
     if (uLen > 0 && uLen < MAX_PATH)
-        folders[1] = std::string(szPath, uLen) + "\\";
+        candidates.push_back({std::string(szPath, uLen) + "\\EMSC.dll", "System32"});
     uLen = ::GetWindowsDirectoryA(szPath, MAX_PATH);
     if (uLen > 0 && uLen < MAX_PATH)
-        folders[2] = std::string(szPath, uLen) + "\\";
+        candidates.push_back({std::string(szPath, uLen) + "\\EMSC.dll", "Windows folder"});
+    return candidates;
+}
 
-    for (const std::string& strFolder : folders)
+HMODULE LoadEmscFromTrustedFolders(size_t* pnIndex)
+{
+    const std::vector<EmscCandidate> candidates = EmscCandidates();
+    for (size_t i = 0; i < candidates.size(); ++i)
     {
-        if (strFolder.empty())
-            continue;
-        const std::string strDll = strFolder + "EMSC.dll";
-        if (::GetFileAttributesA(strDll.c_str()) == INVALID_FILE_ATTRIBUTES)
+        const char* pszDll = candidates[i].strPath.c_str();
+        if (::GetFileAttributesA(pszDll) == INVALID_FILE_ATTRIBUTES)
             continue;
         // The library's own dependencies are looked for beside it first.
-        if (HMODULE hModule = ::LoadLibraryExA(strDll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH))
+        if (HMODULE hModule = ::LoadLibraryExA(pszDll, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH))
+        {
+            if (pnIndex)
+                *pnIndex = i;
             return hModule;
+        }
     }
     return nullptr;
 }

@@ -3,6 +3,20 @@
 
 #include <windows.h>
 
-// Loads EMSC.dll by full path from the program's own folder, System32 or the Windows
-// folder, in that order; never from the current directory or PATH. Null when none loads.
-HMODULE LoadEmscFromTrustedFolders();
+#include <string>
+#include <vector>
+
+// One place EMSC.dll is looked for: the full path, and the folder named for people.
+struct EmscCandidate {
+    std::string strPath;
+    const char* pszFolder;   // "program folder", "System32" or "Windows folder"
+};
+
+// The program's own folder, System32 and the Windows folder, in the order they are tried;
+// a folder whose path cannot be had is left out.
+std::vector<EmscCandidate> EmscCandidates();
+
+// Loads EMSC.dll by full path from the first candidate that exists and loads; never from
+// the current directory or PATH. Null when none loads; pnIndex, when given, receives the
+// index in EmscCandidates() of the one loaded.
+HMODULE LoadEmscFromTrustedFolders(size_t* pnIndex = nullptr);

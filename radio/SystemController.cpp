@@ -59,7 +59,7 @@ BOOL SystemController::ReadECData(BYTE* pbyIn, DWORD dwInLength, BYTE* pbyOut, D
     request.inLength = dwInLength;
     request.outBuffer = pbyOut;
     request.outLength = dwOutLength;
-    EmscEvaluate(request);
+    m_nLastReadResult = EmscEvaluate(request);
     return TRUE;
 }
 

@@ -36,8 +36,13 @@ public:
     // The status byte as last read by QueryWsBlStatus.
     BYTE returnECData;
 
+    // What EMSCEvaluate returned for the last read; Kova goes by the buffer alone.
+    int LastReadResult() const { return m_nLastReadResult; }
+
 private:
     BOOL SetRadioBit(BYTE byMask, BOOL bOn);
+
+    int m_nLastReadResult = 0;
 
     kfw::CFile m_hDevice;
 };

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "kova/KovaSession.h"
+#include "kovactl/JsonKeys.h"
 #include "radio/RadioBits.h"
 #include "tools/emsc/EmscDev.h"
 
@@ -40,6 +42,12 @@ protected:
         ASSERT_TRUE(m_state.Set(byStatus));
         auto pfnClear = ExportOf<PFN_EMSCDEVCLEARLOG>(m_library.Get(), EMSCDEV_CLEARLOG);
         ASSERT_TRUE(pfnClear && pfnClear() == 1);
+    }
+
+    void SetFault(bool bOn)
+    {
+        auto pfnFault = ExportOf<PFN_EMSCDEVSETFAULT>(m_library.Get(), EMSCDEV_SETFAULT);
+        ASSERT_TRUE(pfnFault && pfnFault(bOn ? 1 : 0) == 1);
     }
 
     BYTE Status()
@@ -182,7 +190,7 @@ TEST_F(KovactlTest, HelpListsCommandsAndExitCodes)
         std::string strOut;
         EXPECT_EQ(kOk, Ctl(pszArg, strOut)) << pszArg;
         for (const char* pszPart : {"KOVACTL status [--json]", "KOVACTL set {both | wifi | bt}", "KOVACTL refresh",
-                                    "KOVACTL quit", "Exit codes:", "5  Refused"})
+                                    "KOVACTL quit", "KOVACTL diag [--json]", "Exit codes:", "5  Refused"})
             EXPECT_NE(std::string::npos, strOut.find(pszPart)) << pszArg << " lacks " << pszPart;
     }
 }
@@ -264,6 +272,62 @@ TEST_F(KovactlTest, MissingLibraryAndMissingEntryPointAreReported)
     EXPECT_EQ(0x1F, Status());
 }
 
+// The members of diag --json as the README lists them, in order.
+const std::vector<std::string> kDiagKeys = {
+    "kovactl", "kova", "kova.exe", "kova.exe_source", "kova.file_version", "kova.registry_version", "kova.running",
+    "kova.pid", "kova.semaphore", "kova.tray_icon", "windows", "windows.version", "windows.build", "windows.bits",
+    "windows.dpi", "windows.scale_percent", "windows.taskbar_theme", "windows.ui_language", "windows.locale", "emsc",
+    "emsc.path", "emsc.folder", "emsc.searched", "emsc.searched[].path", "emsc.searched[].folder",
+    "emsc.searched[].state", "emsc.file_version", "emsc.entry_point", "emsc.read", "emsc.result", "emsc.status",
+    "emsc.wifi", "emsc.wifi.fitted", "emsc.wifi.on", "emsc.bluetooth", "emsc.bluetooth.fitted", "emsc.bluetooth.on",
+    "emsc.switch"};
+
+// diag prints the whole report, only reads, and exits as status would, whatever the library.
+TEST_F(KovactlTest, DiagReportsEachLibraryStateAndExitsAsStatus)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(0x1D));
+    CCopyBesideBin copy;
+    ASSERT_TRUE(copy.IsReady());
+    const struct {
+        const char* pszName;
+        bool bCopy;                 // the copy in a folder of its own, else build/bin's kovactl
+        const char* pszLibrary;     // put beside the copy first
+        bool bFault;
+        DWORD dwExit;
+        const char* pszLine;
+        const char* pszJson;
+    } cases[] = {
+        {"present", false, nullptr, false, kOk, "Status byte:       0x1D\n",
+         "\"status\": 29, \"wifi\": {\"fitted\": true, \"on\": true}"},
+        {"fault", false, nullptr, true, kOk, "Status byte:       read failed", "\"read\": \"failed\", \"result\": 0"},
+        {"absent", true, nullptr, false, kNoLibrary, "Library:           not found\n", "\"path\": null"},
+        {"no entry", true, "noentry\\EMSC.dll", false, kNoEntry, "EMSCEvaluate:      missing\n",
+         "\"entry_point\": false"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        ASSERT_NO_FATAL_FAILURE(SetFault(c.bFault));
+        ASSERT_TRUE(!c.pszLibrary || copy.AddLibrary(c.pszLibrary));
+        const std::string strExe = c.bCopy ? copy.Exe() : "kovactl.exe";
+        std::string strText, strJson;
+        EXPECT_EQ(c.dwExit, Ctl("diag", strText, strExe.c_str()));
+        EXPECT_EQ(c.dwExit, Ctl("diag --json", strJson, strExe.c_str()));
+        for (const char* psz : {"Kova diagnostics", "\nWindows\n  Version:", "\nEMSC.dll\n", c.pszLine})
+            EXPECT_NE(std::string::npos, strText.find(psz)) << psz << "\n" << strText;
+        EXPECT_NE(std::string::npos, strJson.find(c.pszJson)) << strJson;
+        std::vector<std::string> keys;
+        EXPECT_TRUE(kovatest::CJsonKeys::Parse(strJson, keys)) << strJson;
+        if (!c.bCopy && !c.bFault)
+        {
+            EXPECT_EQ(kDiagKeys, keys);
+        }
+    }
+    ASSERT_NO_FATAL_FAILURE(SetFault(false));
+    EXPECT_TRUE(Writes().empty()) << "diag must only read";
+    EXPECT_EQ(0x1D, Status());
+}
+
 TEST_F(KovactlTest, RunningKovaFollowsSetAndQuits)
 {
     ASSERT_NO_FATAL_FAILURE(Start(0x1F));
@@ -275,6 +339,11 @@ TEST_F(KovactlTest, RunningKovaFollowsSetAndQuits)
     EXPECT_EQ(kOk, Ctl("set wifi", strOut)) << strOut;
     EXPECT_EQ(std::string::npos, strOut.find("not running")) << strOut;
     EXPECT_TRUE(kova.WaitForIcon(kTipWlanOn)) << "the tray did not follow";
+
+    // diag finds it, and the semaphore it made free.
+    EXPECT_EQ(kOk, Ctl("diag --json", strOut)) << strOut;
+    EXPECT_NE(std::string::npos, strOut.find("\"running\": true, \"pid\": " + std::to_string(kova.Pid()) +
+                                             ", \"semaphore\": \"free\"")) << strOut;
 
     EXPECT_EQ(kOk, Ctl("quit", strOut)) << strOut;
     EXPECT_EQ(0u, kova.Wait());

@@ -14,6 +14,7 @@
 #include "radio/EmscLoader.h"
 #include "radio/RadioBits.h"
 #include "radio/SystemController.h"
+#include "tools/kovactl/DiagProbe.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ const char kUsage[] =
     "KOVACTL set {both | wifi | bt}\n"
     "KOVACTL refresh\n"
     "KOVACTL quit\n"
+    "KOVACTL diag [--json]\n"
     "\n"
     "  status    Shows which radios are fitted, whether each is on, and the\n"
     "            position of the hardware radio switch.\n"
@@ -47,6 +49,10 @@ const char kUsage[] =
     "            Refused while the hardware switch is off.\n"
     "  refresh   Tells a running Kova to read the radio state again.\n"
     "  quit      Tells a running Kova to close.\n"
+    "  diag      Shows a report for a support request: Kova's version, Windows,\n"
+    "            which EMSC.dll loads and the status byte it gives, whether Kova\n"
+    "            runs, its semaphore and its tray icon. --json prints it as one\n"
+    "            JSON object. Exits as status would.\n"
     "  /?        Shows this help.\n"
     "\n"
     "Exit codes:\n"
@@ -124,7 +130,7 @@ int SignalKova(const char* pszEvent)
 
 const char* Describe(BOOL bFitted, BOOL bOn)
 {
-    return !bFitted ? "not fitted" : bOn ? "fitted, on" : "fitted, off";
+    return DescribeRadio(bFitted != FALSE, bOn != FALSE);
 }
 
 const char* JsonBool(BOOL b)
@@ -158,6 +164,17 @@ int CmdStatus(bool bJson)
         std::printf("Hardware switch: %s\n", bSwitchOn ? "on" : "off (radios cut)");
     }
     return EXIT_OK;
+}
+
+// The whole report is printed whatever it found; the exit code is what status would give.
+int CmdDiag(bool bJson)
+{
+    const DiagFacts facts = ProbeDiagnostics();
+    if (bJson)
+        std::fputs(DiagJson(facts).c_str(), stdout);
+    else
+        PrintUtf8(DiagText(facts));
+    return !LoadedLibrary(facts) ? EXIT_NO_LIBRARY : !facts.bEntryPoint ? EXIT_NO_ENTRY : EXIT_OK;
 }
 
 struct ModeName {
@@ -211,7 +228,8 @@ int Run(int argc, char** argv)
         return EXIT_OK;
     }
     const char* pszCmd = argv[1];
-    if (!_stricmp(pszCmd, "status"))
+    const bool bStatus = !_stricmp(pszCmd, "status");
+    if (bStatus || !_stricmp(pszCmd, "diag"))
     {
         bool bJson = false;
         for (int i = 2; i < argc; ++i)
@@ -220,7 +238,7 @@ int Run(int argc, char** argv)
                 return UsageError(std::string("Invalid argument/option - '") + argv[i] + "'.");
             bJson = true;
         }
-        return CmdStatus(bJson);
+        return bStatus ? CmdStatus(bJson) : CmdDiag(bJson);
     }
     if (!_stricmp(pszCmd, "set"))
     {

@@ -1,0 +1,125 @@
+// The diagnostics report from plain facts: JSON strings for any bytes, the Run entry's
+// program, when a read counts as failed, and what each bad state prints.
+#include <gtest/gtest.h>
+
+#include "kovactl/JsonKeys.h"
+#include "radio/RadioBits.h"
+#include "tools/kovactl/DiagReport.h"
+
+namespace {
+
+TEST(DiagReport, JsonStringIsAsciiAndEscapesWhatJsonNeeds)
+{
+    const struct {
+        const char* pszIn;
+        const char* pszOut;
+    } cases[] = {
+        {"", "\"\""},
+        {"C:\\Kova \"x\"", "\"C:\\\\Kova \\\"x\\\"\""},
+        {"a\nb\tc\r\x01\x7F", "\"a\\nb\\tc\\r\\u0001\\u007F\""},
+        {"J\xC3\xB6rg \xE2\x82\xAC", "\"J\\u00F6rg \\u20AC\""},
+        {"\xF0\x9F\x98\x80", "\"\\uD83D\\uDE00\""},                        // above U+FFFF: a pair
+        {"\x80x\xC3", "\"\\uFFFDx\\uFFFD\""},                              // stray and cut-off bytes
+        {"\xC0\xAF", "\"\\uFFFD\\uFFFD\""},                                // overlong '/'
+        {"\xED\xA0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\""},                     // a surrogate
+        {"\xF4\x90\x80\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},          // past U+10FFFF
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.pszOut, JsonString(c.pszIn)) << c.pszIn;
+}
+
+TEST(DiagReport, ProgramFromRunEntry)
+{
+    const struct {
+        const char* pszCommand;
+        const char* pszProgram;
+    } cases[] = {
+        {"\"C:\\Program Files\\Pravo\\Kova\\Kova.exe\"", "C:\\Program Files\\Pravo\\Kova\\Kova.exe"},
+        {"  \"C:\\K\\Kova.exe\" /x", "C:\\K\\Kova.exe"},
+        {"C:\\Program Files\\Kova\\KOVA.EXE /quiet", "C:\\Program Files\\Kova\\KOVA.EXE"},
+        {"C:\\Kova\\kova /x", "C:\\Kova\\kova"},
+        {"\"C:\\Kova\\Kova.exe", ""},
+        {" \t", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.pszProgram, ProgramFromCommandLine(c.pszCommand)) << c.pszCommand;
+    EXPECT_EQ("1.0.65535.7", DottedVersion(0x00010000, 0xFFFF0007));
+}
+
+TEST(DiagReport, ReadFailsOnlyWhenTheLibrarySaysSoAndFilledNothing)
+{
+    EXPECT_EQ(DiagRead::Failed, ReadOutcome(0, STATUS_UNREAD));
+    EXPECT_EQ(DiagRead::Ok, ReadOutcome(1, STATUS_UNREAD));
+    EXPECT_EQ(DiagRead::Ok, ReadOutcome(0, 0x1F));
+}
+
+DiagFacts Healthy()
+{
+    DiagFacts f;
+    f.kovaFileVersion = f.strToolVersion = "1.0.0.1";
+    f.strKovaExe = "C:\\Kova\\Kova.exe", f.eKovaSource = DiagKovaSource::RunEntry;
+    f.bWindowsVersionKnown = true, f.uDpi = 144;
+    f.candidates = {{"C:\\Kova\\EMSC.dll", "program folder", DiagCandidateState::Missing},
+                    {"C:\\Windows\\system32\\EMSC.dll", "System32", DiagCandidateState::Loaded},
+                    {"C:\\Windows\\EMSC.dll", "Windows folder", DiagCandidateState::NotTried}};
+    f.bEntryPoint = true, f.eRead = DiagRead::Ok, f.nReadResult = 1, f.byStatus = 0x1D;
+    return f;
+}
+
+TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
+{
+    const struct {
+        const char* pszName;
+        void (*change)(DiagFacts&);
+        std::vector<const char*> text;
+        std::vector<const char*> json;
+    } cases[] = {
+        {"healthy", [](DiagFacts&) {},
+         {"C:\\Kova\\Kova.exe (Run entry)", "not set (HKLM", "150 % (144 dpi)", "System32)\n", "0x1D\n",
+          "Bluetooth:         fitted, off\n"},
+         {"\"registry_version\": null", "\"status\": 29", "\"wifi\": {\"fitted\": true, \"on\": true}",
+           "\"state\": \"not_tried\""}},
+        {"no library",
+         [](DiagFacts& f) {
+             f.candidates[1].eState = f.candidates[2].eState = DiagCandidateState::Missing;
+             f.candidates[0].eState = DiagCandidateState::Unloadable;
+             f.eRead = DiagRead::NotMade;
+         },
+         {"Library:           not found\n", "Kova\\EMSC.dll: does not load", "Windows\\EMSC.dll: missing",
+           "not read (no library)"},
+         {"\"path\": null", "\"entry_point\": null", "\"read\": \"not_made\"", "\"result\": null", "\"wifi\": null"}},
+        {"Kova running, busy",
+         [](DiagFacts& f) {
+             f.kovaPid = 1234, f.eSemaphore = DiagSemaphore::Held, f.eTray = DiagTray::NotReported;
+             f.registryVersion = "1.0.0.1", f.eTheme = DiagTheme::Light;
+         },
+         {"yes, process 1234", "held by a pop-up", "not reported by the system", "Installed version: 1.0.0.1",
+           "theme:     light\n"},
+         {"\"running\": true, \"pid\": 1234", "\"semaphore\": \"held\"", "\"tray_icon\": \"not_reported\"",
+           "\"taskbar_theme\": \"light\""}},
+        {"nothing known",
+         [](DiagFacts& f) {
+             f.strKovaExe.clear(), f.eKovaSource = DiagKovaSource::None, f.bWindowsVersionKnown = false;
+             f.uDpi = 0, f.eSemaphore = DiagSemaphore::NoAccess, f.dwSemaphoreError = 5;
+         },
+         {"not found (neither", "unknown, 32-bit", "Display scale:     unknown", "no access (error 5)"},
+         {"\"exe\": null, \"exe_source\": null, \"file_version\": null", "\"version\": null, \"build\": null",
+          "\"dpi\": null", "\"semaphore\": \"no_access\""}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        DiagFacts facts = Healthy();
+        c.change(facts);
+        const std::string strText = DiagText(facts), strJson = DiagJson(facts);
+        for (const char* psz : c.text)
+            EXPECT_NE(std::string::npos, strText.find(psz)) << psz << "\n" << strText;
+        for (const char* psz : c.json)
+            EXPECT_NE(std::string::npos, strJson.find(psz)) << psz << "\n" << strJson;
+        std::vector<std::string> keys;
+        EXPECT_TRUE(kovatest::CJsonKeys::Parse(strJson, keys)) << strJson;
+        EXPECT_EQ(strJson.size() - 1, strJson.find('\n')) << "one line";
+    }
+}
+
+} // namespace

@@ -1,0 +1,279 @@
+#include "tools/kovactl/DiagProbe.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "KovaVersion.h"
+#include "framework/Handles.h"
+#include "radio/EmscCall.h"
+#include "radio/EmscLoader.h"
+#include "radio/SystemController.h"
+#include "res/KovaNames.h"
+#include "res/resource.h"
+#include "tray/TrayLook.h"
+
+namespace {
+
+const char kRunKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
+const char kThemeKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Themes\Personalize)";
+
+std::string FromWide(UINT uCodePage, const std::wstring& str)
+{
+    const int cch = static_cast<int>(str.size());
+    const int cb = ::WideCharToMultiByte(uCodePage, 0, str.data(), cch, nullptr, 0, nullptr, nullptr);
+    std::string strOut(cb > 0 ? cb : 0, '\0');
+    if (cb > 0)
+        ::WideCharToMultiByte(uCodePage, 0, str.data(), cch, strOut.data(), cb, nullptr, nullptr);
+    return strOut;
+}
+
+std::string WideToUtf8(const std::wstring& str)
+{
+    return FromWide(CP_UTF8, str);
+}
+
+std::wstring ToWide(UINT uCodePage, const std::string& str)
+{
+    const int cch = ::MultiByteToWideChar(uCodePage, 0, str.data(), static_cast<int>(str.size()), nullptr, 0);
+    std::wstring strOut(cch > 0 ? cch : 0, L'\0');
+    if (cch > 0)
+        ::MultiByteToWideChar(uCodePage, 0, str.data(), static_cast<int>(str.size()), strOut.data(), cch);
+    return strOut;
+}
+
+// The loader and the registry speak the ANSI code page; the report speaks UTF-8.
+std::string AnsiToUtf8(const std::string& str)
+{
+    return WideToUtf8(ToWide(CP_ACP, str));
+}
+
+// An export of a system module that older Windows or Wine may lack; null then.
+template <class PFN>
+PFN Bind(HMODULE hModule, const char* pszName)
+{
+    return hModule ? reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName))) : nullptr;
+}
+
+bool FileExists(const std::string& strPath)
+{
+    const DWORD dwAttr = ::GetFileAttributesA(strPath.c_str());
+    return dwAttr != INVALID_FILE_ATTRIBUTES && !(dwAttr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::string> FileVersion(const std::string& strPath)
+{
+    DWORD dwHandle = 0;
+    const DWORD cb = ::GetFileVersionInfoSizeA(strPath.c_str(), &dwHandle);
+    std::vector<BYTE> data(cb);
+    VS_FIXEDFILEINFO* pInfo = nullptr;
+    UINT cbInfo = 0;
+    if (!cb || !::GetFileVersionInfoA(strPath.c_str(), 0, cb, data.data()) ||
+        !::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &cbInfo) || cbInfo < sizeof *pInfo)
+        return std::nullopt;
+    return DottedVersion(pInfo->dwFileVersionMS, pInfo->dwFileVersionLS);
+}
+
+// A REG_SZ value, or nothing when it is missing, of another type or unreadable.
+std::optional<std::string> RegistryString(HKEY hRoot, const char* pszKey, const char* pszValue)
+{
+    DWORD cb = 0;
+    if (::RegGetValueA(hRoot, pszKey, pszValue, RRF_RT_REG_SZ, nullptr, nullptr, &cb) != ERROR_SUCCESS || !cb)
+        return std::nullopt;
+    std::string str(cb, '\0');
+    if (::RegGetValueA(hRoot, pszKey, pszValue, RRF_RT_REG_SZ, nullptr, str.data(), &cb) != ERROR_SUCCESS)
+        return std::nullopt;
+    str.resize(str.find('\0'));
+    return str;
+}
+
+// Beside kovactl first (a build tree, or kovactl copied into Kova's folder), else the
+// program the Run entry starts at logon, which is the installed one.
+void ProbeKovaExe(DiagFacts& f)
+{
+    char szPath[MAX_PATH] = "";
+    const DWORD dwLen = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+    std::string strPath;
+    if (dwLen > 0 && dwLen < MAX_PATH)
+    {
+        strPath.assign(szPath, dwLen);
+        strPath.replace(strPath.find_last_of("\\/") + 1, std::string::npos, "Kova.exe");
+        f.eKovaSource = DiagKovaSource::BesideKovactl;
+    }
+    if (strPath.empty() || !FileExists(strPath))
+    {
+        strPath = ProgramFromCommandLine(RegistryString(HKEY_LOCAL_MACHINE, kRunKey, "Kova").value_or(""));
+        f.eKovaSource = DiagKovaSource::RunEntry;
+    }
+    if (strPath.empty() || !FileExists(strPath))
+    {
+        f.eKovaSource = DiagKovaSource::None;
+        return;
+    }
+    f.strKovaExe = AnsiToUtf8(strPath);
+    f.kovaFileVersion = FileVersion(strPath);
+}
+
+void ProbeSemaphore(DiagFacts& f)
+{
+    kfw::CHandle hSemaphore(::OpenSemaphoreA(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, KOVA_SEMAPHORE_NAME));
+    if (!hSemaphore)
+    {
+        f.dwSemaphoreError = ::GetLastError();
+        f.eSemaphore = f.dwSemaphoreError == ERROR_FILE_NOT_FOUND ? DiagSemaphore::NotPresent : DiagSemaphore::NoAccess;
+        return;
+    }
+    // Taken and given back at once: a hot key pressed in between is the only one that could
+    // be dropped, as with any other holder.
+    if (::WaitForSingleObject(hSemaphore.Get(), 0) == WAIT_OBJECT_0)
+    {
+        ::ReleaseSemaphore(hSemaphore.Get(), 1, nullptr);
+        f.eSemaphore = DiagSemaphore::Free;
+    }
+    else
+        f.eSemaphore = DiagSemaphore::Held;
+}
+
+// Kova's frame, found by class as a second start of Kova finds it, and its icon (the frame
+// and IDR_MAINFRAME, as the tray adds it).
+void ProbeKovaWindow(DiagFacts& f)
+{
+    HWND hFrame = ::FindWindowA(KOVA_WINDOW_CLASS, nullptr);
+    DWORD dwPid = 0;
+    if (!hFrame || !::GetWindowThreadProcessId(hFrame, &dwPid))
+        return;
+    f.kovaPid = dwPid;
+
+    // Windows 7 and later; Wine exports a stub that answers E_NOTIMPL.
+    using PFN_GETRECT = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
+    char szShell[MAX_PATH] = "";
+    const UINT uLen = ::GetSystemDirectoryA(szShell, MAX_PATH);
+    const bool bFolder = uLen > 0 && uLen < MAX_PATH;
+    kfw::CModule hShell(bFolder ? ::LoadLibraryA((std::string(szShell, uLen) + "\\shell32.dll").c_str()) : nullptr);
+    auto pfnGetRect = Bind<PFN_GETRECT>(hShell.Get(), "Shell_NotifyIconGetRect");
+    NOTIFYICONIDENTIFIER nii = {};
+    nii.cbSize = sizeof nii;
+    nii.hWnd = hFrame;
+    nii.uID = IDR_MAINFRAME;
+    RECT rc = {};
+    const HRESULT hr = pfnGetRect ? pfnGetRect(&nii, &rc) : E_NOTIMPL;
+    f.eTray = hr == S_OK ? DiagTray::Present : hr == E_FAIL ? DiagTray::Absent : DiagTray::NotReported;
+}
+
+void ProbeWindows(DiagFacts& f)
+{
+    // GetVersionEx answers what the manifest admits to; RtlGetVersion tells the truth.
+    using PFN_RTLGETVERSION = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW osvi = {};
+    osvi.dwOSVersionInfoSize = sizeof osvi;
+    if (auto pfn = Bind<PFN_RTLGETVERSION>(::GetModuleHandleA("ntdll.dll"), "RtlGetVersion"); pfn && pfn(&osvi) == 0)
+    {
+        f.bWindowsVersionKnown = true;
+        f.dwMajor = osvi.dwMajorVersion;
+        f.dwMinor = osvi.dwMinorVersion;
+        f.dwBuild = osvi.dwBuildNumber;
+    }
+    // kovactl is 32-bit: under WOW64 the system is 64-bit; without the call it is older than
+    // any 64-bit Windows.
+    using PFN_ISWOW64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    BOOL bWow64 = FALSE;
+    if (auto pfn = Bind<PFN_ISWOW64>(hKernel, "IsWow64Process"))
+        f.b64BitWindows = pfn(::GetCurrentProcess(), &bWow64) && bWow64;
+
+    // An unaware process is told 96 whatever the scale, so the process says it is aware first;
+    // it has no windows for that to change.
+    using PFN_SETAWARE = BOOL(WINAPI*)();
+    if (auto pfn = Bind<PFN_SETAWARE>(::GetModuleHandleA("user32.dll"), "SetProcessDPIAware"))
+        pfn();
+    kfw::CWindowDC screen(nullptr);
+    if (screen.Get())
+        f.uDpi = static_cast<uint32_t>(::GetDeviceCaps(screen.Get(), LOGPIXELSX));
+
+    // Read as the tray reads it, except that a missing value is said as such.
+    unsigned char abData[8] = {};
+    DWORD dwType = REG_NONE, cbData = sizeof abData;
+    const LSTATUS lResult =
+        ::RegGetValueA(HKEY_CURRENT_USER, kThemeKey, "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
+    if (lResult == ERROR_SUCCESS || lResult == ERROR_MORE_DATA)
+        f.eTheme = TaskbarThemeFromValue(lResult == ERROR_SUCCESS, dwType, abData, cbData) == TaskbarTheme::Light
+                       ? DiagTheme::Light
+                       : DiagTheme::Dark;
+
+    f.wUiLanguage = ::GetUserDefaultUILanguage();
+    using PFN_LCIDTONAME = int(WINAPI*)(LCID, LPWSTR, int, DWORD);
+    wchar_t szName[LOCALE_NAME_MAX_LENGTH] = L"";
+    if (auto pfn = Bind<PFN_LCIDTONAME>(hKernel, "LCIDToLocaleName");
+        pfn && pfn(MAKELCID(f.wUiLanguage, SORT_DEFAULT), szName, LOCALE_NAME_MAX_LENGTH, 0) > 1)
+        f.strLocaleName = WideToUtf8(szName);
+}
+
+// The library as kovactl status loads it, its entry point bound only while it is loaded.
+class CBoundLibrary {
+public:
+    explicit CBoundLibrary(HMODULE hModule) : m_module(hModule) {}
+    ~CBoundLibrary() { BindEmscEntry(nullptr); }
+    CBoundLibrary(const CBoundLibrary&) = delete;
+    CBoundLibrary& operator=(const CBoundLibrary&) = delete;
+
+    HMODULE Get() const { return m_module.Get(); }
+
+private:
+    kfw::CModule m_module;
+};
+
+void ProbeEmsc(DiagFacts& f)
+{
+    const std::vector<EmscCandidate> candidates = EmscCandidates();
+    size_t nLoaded = candidates.size();
+    CBoundLibrary library(LoadEmscFromTrustedFolders(&nLoaded));
+    if (!library.Get())
+        nLoaded = candidates.size();
+    for (size_t i = 0; i < candidates.size(); ++i)
+    {
+        DiagCandidate c;
+        c.strPath = AnsiToUtf8(candidates[i].strPath);
+        c.strFolder = candidates[i].pszFolder;
+        c.eState = i == nLoaded  ? DiagCandidateState::Loaded
+                   : i > nLoaded ? DiagCandidateState::NotTried
+                   : FileExists(candidates[i].strPath) ? DiagCandidateState::Unloadable
+                                                       : DiagCandidateState::Missing;
+        f.candidates.push_back(c);
+    }
+    if (!library.Get())
+        return;
+    f.emscFileVersion = FileVersion(candidates[nLoaded].strPath);
+    f.bEntryPoint = BindEmscEntry(library.Get()) != FALSE;
+    if (!f.bEntryPoint)
+        return;
+    SystemController controller;
+    controller.QueryWsBlStatus();
+    f.nReadResult = controller.LastReadResult();
+    f.byStatus = controller.returnECData;
+    f.eRead = ReadOutcome(f.nReadResult, f.byStatus);
+}
+
+} // namespace
+
+DiagFacts ProbeDiagnostics()
+{
+    DiagFacts f;
+    f.strToolVersion = KOVA_VERSION_STRING;
+    ProbeKovaExe(f);
+    f.registryVersion = RegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA", "Version");
+    if (f.registryVersion)
+        f.registryVersion = AnsiToUtf8(*f.registryVersion);
+    ProbeSemaphore(f);
+    ProbeKovaWindow(f);
+    ProbeWindows(f);
+    ProbeEmsc(f);
+    return f;
+}
+
+void PrintUtf8(const std::string& strUtf8)
+{
+    const UINT uCodePage = ::GetConsoleOutputCP();
+    std::fputs(FromWide(uCodePage ? uCodePage : CP_ACP, ToWide(CP_UTF8, strUtf8)).c_str(), stdout);
+}

@@ -1,0 +1,331 @@
+#include "tools/kovactl/DiagReport.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "radio/RadioBits.h"
+
+namespace {
+
+const char* KovaSourceText(DiagKovaSource e)
+{
+    return e == DiagKovaSource::BesideKovactl ? "beside kovactl" : e == DiagKovaSource::RunEntry ? "Run entry" : "";
+}
+
+const char* KovaSourceKey(DiagKovaSource e)
+{
+    return e == DiagKovaSource::BesideKovactl ? "beside_kovactl" : "run_entry";
+}
+
+const char* SemaphoreKey(DiagSemaphore e)
+{
+    switch (e) {
+    case DiagSemaphore::Free: return "free";
+    case DiagSemaphore::Held: return "held";
+    case DiagSemaphore::NoAccess: return "no_access";
+    default: return "not_present";
+    }
+}
+
+const char* TrayKey(DiagTray e)
+{
+    switch (e) {
+    case DiagTray::Present: return "present";
+    case DiagTray::Absent: return "absent";
+    case DiagTray::NotReported: return "not_reported";
+    default: return "not_running";
+    }
+}
+
+const char* ThemeKey(DiagTheme e)
+{
+    return e == DiagTheme::Light ? "light" : e == DiagTheme::Dark ? "dark" : "not_reported";
+}
+
+const char* CandidateKey(DiagCandidateState e)
+{
+    switch (e) {
+    case DiagCandidateState::Loaded: return "loaded";
+    case DiagCandidateState::Unloadable: return "unloadable";
+    case DiagCandidateState::NotTried: return "not_tried";
+    default: return "missing";
+    }
+}
+
+const char* ReadKey(DiagRead e)
+{
+    return e == DiagRead::Ok ? "ok" : e == DiagRead::Failed ? "failed" : "not_made";
+}
+
+std::string Hex(unsigned uValue, int nDigits)
+{
+    char sz[16];
+    std::snprintf(sz, sizeof sz, "0x%0*X", nDigits, uValue);
+    return sz;
+}
+
+std::string ScaleText(uint32_t uDpi)
+{
+    if (!uDpi)
+        return "unknown";
+    return std::to_string((uDpi * 100 + 48) / 96) + " % (" + std::to_string(uDpi) + " dpi)";
+}
+
+std::string WindowsText(const DiagFacts& f)
+{
+    std::string str = f.bWindowsVersionKnown ? std::to_string(f.dwMajor) + "." + std::to_string(f.dwMinor) +
+                                                   " build " + std::to_string(f.dwBuild)
+                                             : "unknown";
+    return str + (f.b64BitWindows ? ", 64-bit" : ", 32-bit");
+}
+
+// One "  Label:  value" line, values in one column.
+void Line(std::string& rstr, const char* pszLabel, const std::string& strValue)
+{
+    char sz[32];
+    std::snprintf(sz, sizeof sz, "  %-19s", (std::string(pszLabel) + ":").c_str());
+    rstr += sz + strValue + "\n";
+}
+
+// A JSON object written member by member, kovactl status's spacing.
+class CJsonObject {
+public:
+    CJsonObject& Raw(const char* pszKey, const std::string& strJson)
+    {
+        m_str += (m_str.size() > 1 ? ", " : "") + JsonString(pszKey) + ": " + strJson;
+        return *this;
+    }
+    CJsonObject& Str(const char* pszKey, const std::optional<std::string>& str)
+    {
+        return Raw(pszKey, str ? JsonString(*str) : "null");
+    }
+    CJsonObject& Bool(const char* pszKey, bool b) { return Raw(pszKey, b ? "true" : "false"); }
+    CJsonObject& Num(const char* pszKey, const std::optional<long long>& n)
+    {
+        return Raw(pszKey, n ? std::to_string(*n) : "null");
+    }
+    std::string Close() const { return m_str + "}"; }
+
+private:
+    std::string m_str = "{";
+};
+
+std::optional<std::string> Maybe(bool bHas, const std::string& str)
+{
+    return bHas ? std::optional<std::string>(str) : std::nullopt;
+}
+
+// The next code point of UTF-8 text at rnPos, moved past it; U+FFFD and one byte for a byte
+// that starts no valid sequence (overlong forms, surrogates and values past U+10FFFF too).
+uint32_t NextCodePoint(const std::string& str, size_t& rnPos)
+{
+    const auto byte = [&](size_t n) { return static_cast<unsigned char>(str[n]); };
+    const unsigned char by0 = byte(rnPos);
+    const size_t nLen = by0 < 0x80 ? 1
+                        : (by0 & 0xE0) == 0xC0 ? 2
+                        : (by0 & 0xF0) == 0xE0 ? 3
+                        : (by0 & 0xF8) == 0xF0 ? 4
+                                               : 0;
+    const uint32_t kMin[] = { 0, 0, 0x80, 0x800, 0x10000 };
+    if (nLen == 1 || (nLen && rnPos + nLen <= str.size()))
+    {
+        uint32_t uCode = nLen == 1 ? by0 : by0 & (0x7F >> nLen);
+        size_t i = 1;
+        for (; i < nLen && (byte(rnPos + i) & 0xC0) == 0x80; ++i)
+            uCode = uCode << 6 | (byte(rnPos + i) & 0x3F);
+        if (i == nLen && uCode >= kMin[nLen] && uCode <= 0x10FFFF && (uCode < 0xD800 || uCode > 0xDFFF))
+        {
+            rnPos += nLen;
+            return uCode;
+        }
+    }
+    ++rnPos;
+    return 0xFFFD;
+}
+
+} // namespace
+
+const DiagCandidate* LoadedLibrary(const DiagFacts& facts)
+{
+    const auto it = std::find_if(facts.candidates.begin(), facts.candidates.end(),
+                                 [](const DiagCandidate& c) { return c.eState == DiagCandidateState::Loaded; });
+    return it == facts.candidates.end() ? nullptr : &*it;
+}
+
+DiagRead ReadOutcome(int nResult, uint8_t byStatus)
+{
+    return nResult == 0 && byStatus == STATUS_UNREAD ? DiagRead::Failed : DiagRead::Ok;
+}
+
+std::string DottedVersion(uint32_t dwMs, uint32_t dwLs)
+{
+    return std::to_string(dwMs >> 16) + "." + std::to_string(dwMs & 0xFFFF) + "." + std::to_string(dwLs >> 16) + "." +
+           std::to_string(dwLs & 0xFFFF);
+}
+
+std::string ProgramFromCommandLine(const std::string& strCommand)
+{
+    const size_t nStart = strCommand.find_first_not_of(" \t");
+    if (nStart == std::string::npos)
+        return std::string();
+    if (strCommand[nStart] == '"')
+    {
+        const size_t nEnd = strCommand.find('"', nStart + 1);
+        return nEnd == std::string::npos ? std::string() : strCommand.substr(nStart + 1, nEnd - nStart - 1);
+    }
+    // An unquoted path with blanks ("C:\Program Files\...\Kova.exe /x") still ends at ".exe".
+    std::string strLower = strCommand;
+    std::transform(strLower.begin(), strLower.end(), strLower.begin(),
+                   [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; });
+    const size_t nExe = strLower.find(".exe", nStart);
+    if (nExe != std::string::npos)
+        return strCommand.substr(nStart, nExe + 4 - nStart);
+    const size_t nBlank = strCommand.find_first_of(" \t", nStart);
+    return strCommand.substr(nStart, nBlank == std::string::npos ? std::string::npos : nBlank - nStart);
+}
+
+std::string JsonString(const std::string& strUtf8)
+{
+    std::string strOut = "\"";
+    for (size_t nPos = 0; nPos < strUtf8.size();)
+    {
+        const uint32_t uCode = NextCodePoint(strUtf8, nPos);
+        if (uCode == '"' || uCode == '\\')
+            strOut += {'\\', static_cast<char>(uCode)};
+        else if (uCode == '\n')
+            strOut += "\\n";
+        else if (uCode == '\r')
+            strOut += "\\r";
+        else if (uCode == '\t')
+            strOut += "\\t";
+        else if (uCode >= 0x20 && uCode < 0x7F)
+            strOut += static_cast<char>(uCode);
+        else if (uCode < 0x10000)
+            strOut += "\\u" + Hex(uCode, 4).substr(2);
+        else
+        {
+            const uint32_t uLow = uCode - 0x10000;
+            strOut += "\\u" + Hex(0xD800 + (uLow >> 10), 4).substr(2);
+            strOut += "\\u" + Hex(0xDC00 + (uLow & 0x3FF), 4).substr(2);
+        }
+    }
+    return strOut + "\"";
+}
+
+const char* DescribeRadio(bool bFitted, bool bOn)
+{
+    return !bFitted ? "not fitted" : bOn ? "fitted, on" : "fitted, off";
+}
+
+std::string DiagText(const DiagFacts& f)
+{
+    std::string str = "Kova diagnostics, kovactl " + f.strToolVersion + "\n\nKova\n";
+    Line(str, "Kova.exe", f.strKovaExe.empty() ? "not found (neither beside kovactl nor in the Run entry)"
+                                               : f.strKovaExe + " (" + KovaSourceText(f.eKovaSource) + ")");
+    if (!f.strKovaExe.empty())
+        Line(str, "File version", f.kovaFileVersion.value_or("none"));
+    Line(str, "Installed version",
+         f.registryVersion ? *f.registryVersion : R"(not set (HKLM\SOFTWARE\KOVA "Version"))");
+    Line(str, "Running", f.kovaPid ? "yes, process " + std::to_string(*f.kovaPid) : "no");
+    const char* const apszSemaphore[] = { "not present", "free", "held by a pop-up", "no access" };
+    const bool bNoAccess = f.eSemaphore == DiagSemaphore::NoAccess;
+    const std::string strError = bNoAccess ? " (error " + std::to_string(f.dwSemaphoreError) + ")" : "";
+    Line(str, "Dorn_Semaphore", apszSemaphore[static_cast<int>(f.eSemaphore)] + strError);
+    const char* const apszTray[] = { "not asked (Kova is not running)", "present", "absent",
+                                     "not reported by the system" };
+    Line(str, "Tray icon", apszTray[static_cast<int>(f.eTray)]);
+
+    str += "\nWindows\n";
+    Line(str, "Version", WindowsText(f));
+    Line(str, "Display scale", ScaleText(f.uDpi));
+    Line(str, "Taskbar theme", f.eTheme == DiagTheme::NotReported ? "not reported" : ThemeKey(f.eTheme));
+    Line(str, "UI language", Hex(f.wUiLanguage, 4) + (f.strLocaleName.empty() ? "" : " (" + f.strLocaleName + ")"));
+
+    str += "\nEMSC.dll\n";
+    const DiagCandidate* pLoaded = LoadedLibrary(f);
+    Line(str, "Library", pLoaded ? pLoaded->strPath + " (" + pLoaded->strFolder + ")" : "not found");
+    for (const DiagCandidate& c : f.candidates)
+        if (c.eState == DiagCandidateState::Unloadable || (!pLoaded && c.eState == DiagCandidateState::Missing))
+            Line(str, "Looked for",
+                 c.strPath + (c.eState == DiagCandidateState::Missing ? ": missing" : ": does not load"));
+    if (pLoaded)
+    {
+        Line(str, "File version", f.emscFileVersion.value_or("none"));
+        Line(str, "EMSCEvaluate", f.bEntryPoint ? "exported" : "missing");
+    }
+    if (f.eRead == DiagRead::NotMade)
+        Line(str, "Status byte", pLoaded ? "not read (no EMSCEvaluate)" : "not read (no library)");
+    else if (f.eRead == DiagRead::Failed)
+        Line(str, "Status byte", "read failed (EMSCEvaluate returned 0 and filled nothing)");
+    else
+    {
+        const RadioFlags flags = RadioFlagsFromStatus(f.byStatus);
+        Line(str, "Status byte", Hex(f.byStatus, 2));
+        Line(str, "WiFi", DescribeRadio(flags.bWirelessExist, flags.bWirelessOn));
+        Line(str, "Bluetooth", DescribeRadio(flags.bBluetoothExist, flags.bBluetoothOn));
+        Line(str, "Hardware switch", flags.bKillSwitchOn ? "on" : "off (radios cut)");
+    }
+    return str;
+}
+
+std::string DiagJson(const DiagFacts& f)
+{
+    const bool bFound = !f.strKovaExe.empty();
+    const std::string strKova = CJsonObject()
+        .Str("exe", Maybe(bFound, f.strKovaExe))
+        .Raw("exe_source", bFound ? JsonString(KovaSourceKey(f.eKovaSource)) : "null")
+        .Str("file_version", bFound ? f.kovaFileVersion : std::nullopt)
+        .Str("registry_version", f.registryVersion)
+        .Bool("running", f.kovaPid.has_value())
+        .Num("pid", f.kovaPid ? std::optional<long long>(*f.kovaPid) : std::nullopt)
+        .Str("semaphore", std::string(SemaphoreKey(f.eSemaphore)))
+        .Str("tray_icon", std::string(TrayKey(f.eTray)))
+        .Close();
+
+    const std::string strWindows = CJsonObject()
+        .Str("version", Maybe(f.bWindowsVersionKnown, std::to_string(f.dwMajor) + "." + std::to_string(f.dwMinor)))
+        .Num("build", f.bWindowsVersionKnown ? std::optional<long long>(f.dwBuild) : std::nullopt)
+        .Num("bits", f.b64BitWindows ? 64 : 32)
+        .Num("dpi", f.uDpi ? std::optional<long long>(f.uDpi) : std::nullopt)
+        .Num("scale_percent", f.uDpi ? std::optional<long long>((f.uDpi * 100 + 48) / 96) : std::nullopt)
+        .Str("taskbar_theme", std::string(ThemeKey(f.eTheme)))
+        .Str("ui_language", Hex(f.wUiLanguage, 4))
+        .Str("locale", Maybe(!f.strLocaleName.empty(), f.strLocaleName))
+        .Close();
+
+    std::string strSearched = "[";
+    for (const DiagCandidate& c : f.candidates)
+        strSearched += (strSearched.size() > 1 ? ", " : "") + CJsonObject()
+            .Str("path", c.strPath)
+            .Str("folder", c.strFolder)
+            .Str("state", std::string(CandidateKey(c.eState)))
+            .Close();
+    strSearched += "]";
+
+    const DiagCandidate* pLoaded = LoadedLibrary(f);
+    const bool bRead = f.eRead == DiagRead::Ok;
+    const RadioFlags flags = RadioFlagsFromStatus(f.byStatus);
+    const auto radio = [&](bool bFitted, bool bOn) {
+        return bRead ? CJsonObject().Bool("fitted", bFitted).Bool("on", bOn).Close() : "null";
+    };
+    const std::string strEmsc = CJsonObject()
+        .Str("path", Maybe(pLoaded, pLoaded ? pLoaded->strPath : ""))
+        .Str("folder", Maybe(pLoaded, pLoaded ? pLoaded->strFolder : ""))
+        .Raw("searched", strSearched)
+        .Str("file_version", pLoaded ? f.emscFileVersion : std::nullopt)
+        .Raw("entry_point", pLoaded ? (f.bEntryPoint ? "true" : "false") : "null")
+        .Str("read", std::string(ReadKey(f.eRead)))
+        .Num("result", f.eRead != DiagRead::NotMade ? std::optional<long long>(f.nReadResult) : std::nullopt)
+        .Num("status", bRead ? std::optional<long long>(f.byStatus) : std::nullopt)
+        .Raw("wifi", radio(flags.bWirelessExist, flags.bWirelessOn))
+        .Raw("bluetooth", radio(flags.bBluetoothExist, flags.bBluetoothOn))
+        .Raw("switch", bRead ? JsonString(flags.bKillSwitchOn ? "on" : "off") : "null")
+        .Close();
+
+    return CJsonObject()
+        .Str("kovactl", f.strToolVersion)
+        .Raw("kova", strKova)
+        .Raw("windows", strWindows)
+        .Raw("emsc", strEmsc)
+        .Close() + "\n";
+}
