@@ -44,7 +44,7 @@ std::wstring Property(MSIHANDLE hInstall, LPCWSTR pszName)
         return std::wstring();
     std::wstring str(cch + 1, L'\0');
     cch = static_cast<DWORD>(str.size());
-    if (::MsiGetPropertyW(hInstall, pszName, &str[0], &cch) != ERROR_SUCCESS)
+    if (::MsiGetPropertyW(hInstall, pszName, str.data(), &cch) != ERROR_SUCCESS)
         return std::wstring();
     str.resize(cch);
     return str;
