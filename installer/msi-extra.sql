@@ -4,6 +4,9 @@
 -- only over an NSIS installation.
 UPDATE `Component` SET `Condition` = 'STARTATLOGON = "1"' WHERE `Component` = 'RunAtLogon'
 UPDATE `Component` SET `Condition` = 'NSIS_UNINSTALLER' WHERE `Component` = 'NsisLeftovers'
+-- The two properties reach the installation service also when the one installing is not an
+-- administrator (a managed or advertised installation).
+UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;KOVA_SAME_VERSION_FOUND;STARTATLOGON;START' WHERE `Property` = 'SecureCustomProperties'
 -- The program's file version, so that Windows Installer compares versions rather than
 -- dates with a Kova.exe already there (an NSIS installation's); the help follows it.
 UPDATE `File` SET `Version` = '@VERSION@', `Language` = '0' WHERE `File` = 'KovaExe'
