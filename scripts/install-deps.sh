@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
           wine wine32:i386 xvfb xauth x11-utils fonts-liberation fonts-noto-cjk
-          python3-pil icoutils imagemagick nsis osslsigncode
+          python3-pil icoutils imagemagick nsis wixl msitools osslsigncode
           clang-14 libclang-rt-14-dev llvm-14)
 # scripts/lint.sh
 packages+=(clang-tidy-14 cppcheck)

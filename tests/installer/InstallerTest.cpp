@@ -1,10 +1,11 @@
-// The installer under Wine: a silent install into Program Files with its registry entries,
+// The installers under Wine: a silent install into Program Files with its registry entries,
 // an upgrade over a running Kova, and an uninstall that leaves nothing behind. Each test
 // installs into the prefix's real Program Files and the machine's registry, so the fixture
 // clears both before and after, whatever the outcome.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <msi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -26,6 +27,8 @@ const char kUninstKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninsta
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kVersionKey[] = "SOFTWARE\\KOVA";
 const char kKovaClass[] = "KovamodeClass";
+const char kArpRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char kUpgradeCode[] = "{B966AD55-E933-4F0B-ADAD-342E4D75F9C1}";
 
 std::string ProgramFiles()
 {
@@ -143,7 +146,17 @@ DWORD ExitCode(HANDLE hProcess, DWORD dwTimeoutMs = 10000)
     return kovatest::WaitForExit(hProcess, dwTimeoutMs);
 }
 
-// Removes whatever an installer (or a failed test) left: processes, files, entries.
+// Product codes of the installed Kova packages.
+std::vector<std::string> MsiProducts()
+{
+    std::vector<std::string> codes;
+    char sz[39] = {};
+    while (::MsiEnumRelatedProductsA(kUpgradeCode, 0, static_cast<DWORD>(codes.size()), sz) == ERROR_SUCCESS)
+        codes.push_back(sz);
+    return codes;
+}
+
+// Removes whatever an installer (or a failed test) left: processes, packages, files, entries.
 void Scrub()
 {
     for (DWORD dwPid : ProcessesFromInstallDir()) {
@@ -153,6 +166,9 @@ void Scrub()
             ::CloseHandle(h);
         }
     }
+    ::MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    for (const std::string& strCode : MsiProducts())
+        ::MsiConfigureProductA(strCode.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
     for (const std::string& strName : FolderEntries(InstallDir()))
         ::DeleteFileA(Installed(strName.c_str()).c_str());
     ::RemoveDirectoryA(InstallDir().c_str());
@@ -188,6 +204,14 @@ protected:
     {
         CProcessGuard un = CProcessGuard::StartPath(Installed("Uninstall.exe"), "/S");
         return un && un.Wait(30000) == 0 && PollFor([] { return !KeyExists(kUninstKey); }, 30000);
+    }
+    // Kova ends at once without EMSC.dll: a test that runs it puts the development one in the
+    // folder beforehand (no installer ships it) and expects it to be the one file left.
+    static void PlaceEmsc()
+    {
+        ::CreateDirectoryA(PravoDir().c_str(), nullptr);
+        ::CreateDirectoryA(InstallDir().c_str(), nullptr);
+        ASSERT_TRUE(::CopyFileA(BinPath("EMSC.dll").c_str(), Installed("EMSC.dll").c_str(), TRUE));
     }
     static void ExpectRegistryCleared()
     {
@@ -230,11 +254,7 @@ TEST_F(InstallerTest, SilentInstallPutsFilesAndEntriesInPlaceAndUninstallRemoves
 
 TEST_F(InstallerTest, UpgradeAndUninstallQuitTheRunningKova)
 {
-    // Kova ends at once without EMSC.dll: the test puts the development one in the folder
-    // beforehand (the installer never ships it) and expects it to be the one file left.
-    ASSERT_TRUE(::CreateDirectoryA(PravoDir().c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryA(InstallDir().c_str(), nullptr));
-    ASSERT_TRUE(::CopyFileA(BinPath("EMSC.dll").c_str(), Installed("EMSC.dll").c_str(), TRUE));
+    PlaceEmsc();
 
     // /START: the silent install starts Kova from the install folder.
     ASSERT_EQ(0u, RunSetup("/S /START"));
@@ -261,5 +281,91 @@ TEST_F(InstallerTest, UpgradeAndUninstallQuitTheRunningKova)
     EXPECT_EQ(std::vector<std::string>{"EMSC.dll"}, FolderEntries(InstallDir()));
     ExpectRegistryCleared();
 }
+
+#ifdef KOVA_MSI_NAME
+class MsiTest : public InstallerTest {
+protected:
+    // msiexec with a package of bin/ ("/i" or "/x", then properties); its exit code.
+    static DWORD Msiexec(const char* pszVerb, const char* pszPackage, const std::string& strArgs = "")
+    {
+        char szSystem[MAX_PATH] = {};
+        ::GetSystemDirectoryA(szSystem, MAX_PATH);
+        CProcessGuard msiexec = CProcessGuard::StartPath(std::string(szSystem) + "\\msiexec.exe",
+            std::string(pszVerb) + " \"" + BinPath(pszPackage) + "\" /qn " + strArgs);
+        return msiexec ? msiexec.Wait(60000) : ~0u;
+    }
+    // Exactly one Kova package, at this version, with its own uninstall entry and no NSIS one.
+    static std::string ExpectOneProduct(const std::string& strVersion)
+    {
+        const std::vector<std::string> codes = MsiProducts();
+        EXPECT_EQ(1u, codes.size());
+        const std::string strArp = kArpRoot + (codes.empty() ? std::string("?") : codes[0]);
+        EXPECT_EQ("Kova", String(strArp.c_str(), "DisplayName"));
+        EXPECT_EQ(strVersion, String(strArp.c_str(), "DisplayVersion"));
+        EXPECT_EQ("Pravo", String(strArp.c_str(), "Publisher"));
+        EXPECT_EQ(InstallDir() + "\\", String(strArp.c_str(), "InstallLocation"));
+        EXPECT_FALSE(KeyExists(kUninstKey));
+        EXPECT_EQ(strVersion, String(kVersionKey, "Version"));
+        return codes.empty() ? "" : codes[0];
+    }
+};
+
+TEST_F(MsiTest, SilentInstallFollowsItsPropertiesAndUninstallRemovesEverything)
+{
+    // Over an NSIS installation, the package takes its files over; its uninstaller and entry go.
+    const struct {
+        const char* pszProps;
+        bool bRunEntry, bStarts, bOverNsis;
+    } cases[] = {
+        {"", true, false, false},
+        {"STARTATLOGON=0 START=1", false, true, false},
+        {"", true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.pszProps) + (c.bOverNsis ? " over NSIS" : ""));
+        Scrub();
+        if (c.bStarts)
+            PlaceEmsc();
+        ASSERT_EQ(0u, c.bOverNsis ? RunSetup("/S") : 0u);
+        ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME, c.pszProps));
+        EXPECT_EQ(ReadFile(BinPath("Kova.exe")), ReadFile(Installed("Kova.exe")));
+        EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
+        EXPECT_EQ(c.bStarts ? 3u : 2u, FolderEntries(InstallDir()).size()) << "only Kova.exe and its help";
+        ExpectOneProduct(KOVA_PRODUCT_VERSION);
+        EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, "Kova"));
+        kfw::CHandle hKova = WaitForResidentKova(c.bStarts ? 15000 : 0);
+        EXPECT_EQ(c.bStarts, hKova.IsValid());
+
+        // Removal, with Kova running in the second case: it is asked to quit.
+        ASSERT_EQ(0u, Msiexec("/x", KOVA_MSI_NAME));
+        EXPECT_EQ(c.bStarts ? 0u : ~0u, hKova ? ExitCode(hKova.Get()) : ~0u);
+        EXPECT_TRUE(MsiProducts().empty());
+        EXPECT_EQ(c.bStarts ? std::vector<std::string>{"EMSC.dll"} : std::vector<std::string>{},
+                  FolderEntries(InstallDir()));
+        EXPECT_EQ(c.bStarts, Exists(PravoDir()));
+        ExpectRegistryCleared();
+    }
+}
+
+TEST_F(MsiTest, UpgradeQuitsTheRunningKovaAndTheSameVersionIsRefused)
+{
+    PlaceEmsc();
+    ASSERT_EQ(0u, Msiexec("/i", "test-msi\\Kova-0.9.0.1.msi", "START=1"));
+    kfw::CHandle hKova = WaitForResidentKova();
+    ASSERT_TRUE(hKova.IsValid());
+    EXPECT_EQ("the help of 0.9.0.1", ReadFile(Installed("kovaHelp.mht")));
+
+    ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME));
+    EXPECT_EQ(0u, ExitCode(hKova.Get()));
+    EXPECT_TRUE(ProcessesFromInstallDir().empty());
+    EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
+    const std::string strProduct = ExpectOneProduct(KOVA_PRODUCT_VERSION);
+
+    // The same version under another product code, and an older one: both refused.
+    EXPECT_NE(0u, Msiexec("/i", "test-msi\\Kova-" KOVA_PRODUCT_VERSION ".msi"));
+    EXPECT_NE(0u, Msiexec("/i", "test-msi\\Kova-0.9.0.1.msi"));
+    EXPECT_EQ(strProduct, ExpectOneProduct(KOVA_PRODUCT_VERSION));
+}
+#endif
 
 } // namespace

@@ -1,0 +1,53 @@
+# cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DSQL=... -DVERSION=... -DKOVA_EXE=...
+#       -DKOVA_HELP=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
+# Builds Kova.msi: wixl from WXS, then the rows of SQL that wixl cannot write (msibuild).
+cmake_minimum_required(VERSION 3.20)
+foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP KOVA_ICON KOVA_CLOSE STAGE OUTPUT)
+  if(NOT DEFINED ${v} OR "${${v}}" STREQUAL "")
+    message(FATAL_ERROR "msi.cmake: ${v} not given")
+  endif()
+endforeach()
+
+# wixl finds sources only relative to its working folder.
+file(REMOVE_RECURSE "${STAGE}")
+file(MAKE_DIRECTORY "${STAGE}")
+foreach(pair "KOVA_EXE;Kova.exe" "KOVA_HELP;kovaHelp.mht" "KOVA_ICON;Kova.ico" "KOVA_CLOSE;kovaclose.dll")
+  list(GET pair 0 var)
+  list(GET pair 1 name)
+  configure_file("${${var}}" "${STAGE}/${name}" COPYONLY)
+endforeach()
+
+file(REMOVE "${OUTPUT}")
+execute_process(
+  COMMAND "${WIXL}" -a x86 -D Version=${VERSION} -D KovaExe=Kova.exe -D KovaHelp=kovaHelp.mht
+          -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -o "${STAGE}/Kova.msi" "${WXS}"
+  WORKING_DIRECTORY "${STAGE}"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+# wixl warns on stderr and may still exit 0: any output is a failure.
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
+  message(FATAL_ERROR "wixl failed on ${WXS}:\n${out}")
+endif()
+
+# Line by line, without CMake lists: a statement may hold semicolons.
+file(READ "${SQL}" sql)
+string(REPLACE "@VERSION@" "${VERSION}" sql "${sql}")
+while(NOT sql STREQUAL "")
+  string(FIND "${sql}" "\n" eol)
+  if(eol EQUAL -1)
+    string(LENGTH "${sql}" eol)
+  endif()
+  string(SUBSTRING "${sql}" 0 ${eol} line)
+  math(EXPR eol "${eol} + 1")
+  string(SUBSTRING "${sql}" ${eol} -1 sql)
+  if(line STREQUAL "" OR line MATCHES "^--")
+    continue()
+  endif()
+  execute_process(COMMAND "${MSIBUILD}" "${STAGE}/Kova.msi" -q "${line}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
+    message(FATAL_ERROR "msibuild failed on ${STAGE}/Kova.msi:\n${line}\n${out}")
+  endif()
+endwhile()
+get_filename_component(dir "${OUTPUT}" DIRECTORY)
+file(MAKE_DIRECTORY "${dir}")
+file(RENAME "${STAGE}/Kova.msi" "${OUTPUT}")

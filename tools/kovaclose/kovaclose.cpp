@@ -1,0 +1,126 @@
+// kovaclose.dll: the MSI package's custom action CloseRunningKova, which has a running Kova
+// quit before the package replaces or removes its files. When Kova.exe is installed in
+// INSTALLDIR, it sets Kova's close event and waits, at most 15 s, until Kova's
+// single-instance mutex is gone (Kova holds it until its process ends) and the program file
+// can be opened for writing. It always lets the installation go on, as the NSIS installer
+// does; after the time-out Windows Installer's own files-in-use handling takes over.
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include <string>
+
+#include "framework/Handles.h"
+#include "res/KovaNames.h"
+
+namespace {
+
+const DWORD kTimeoutMs = 15000;
+const DWORD kRetryMs = 100;
+const DWORD kRepeatMs = 500;
+
+struct MsiHandleTraits {
+    using Type = MSIHANDLE;
+    static Type Invalid() noexcept { return 0; }
+    static void Close(Type h) noexcept { ::MsiCloseHandle(h); }
+};
+using CMsiHandle = kfw::UniqueHandle<MsiHandleTraits>;
+
+// A line in the installation's log (msiexec /l*v).
+void Log(MSIHANDLE hInstall, const std::wstring& strText)
+{
+    CMsiHandle hRecord(::MsiCreateRecord(1));
+    if (!hRecord)
+        return;
+    ::MsiRecordSetStringW(hRecord.Get(), 0, (L"CloseRunningKova: " + strText).c_str());
+    ::MsiProcessMessage(hInstall, INSTALLMESSAGE_INFO, hRecord.Get());
+}
+
+std::wstring Property(MSIHANDLE hInstall, LPCWSTR pszName)
+{
+    WCHAR szEmpty[1] = {};
+    DWORD cch = 0;
+    if (::MsiGetPropertyW(hInstall, pszName, szEmpty, &cch) != ERROR_MORE_DATA)
+        return std::wstring();
+    std::wstring str(cch + 1, L'\0');
+    cch = static_cast<DWORD>(str.size());
+    if (::MsiGetPropertyW(hInstall, pszName, str.data(), &cch) != ERROR_SUCCESS)
+        return std::wstring();
+    str.resize(cch);
+    return str;
+}
+
+// Windows refuses writing to the image of a running program; Wine does not always, hence
+// the mutex first.
+bool CanWrite(const std::wstring& strPath)
+{
+    kfw::UniqueHandle<kfw::FileHandleTraits> hFile(::CreateFileW(strPath.c_str(), GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    return hFile.IsValid() || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+void AskKovaToQuit()
+{
+    // The event exists only while a Kova runs.
+    kfw::CHandle hClose(::OpenEventA(EVENT_MODIFY_STATE, FALSE, KOVA_CLOSE_EVENT_NAME));
+    if (hClose)
+        ::SetEvent(hClose.Get());
+}
+
+LONG Left(DWORD dwDeadline)
+{
+    return static_cast<LONG>(dwDeadline - ::GetTickCount());
+}
+
+// Waits on the mutex itself: it is abandoned, so ours, when Kova's process ends. The request
+// is repeated for a Kova that was still starting and had no event yet.
+bool WaitForMutexGone(DWORD dwDeadline)
+{
+    kfw::CHandle hMutex(::OpenMutexA(SYNCHRONIZE, FALSE, KOVA_WINDOW_CLASS));
+    if (!hMutex)
+        return true;
+    for (LONG nLeft; (nLeft = Left(dwDeadline)) > 0;) {
+        AskKovaToQuit();
+        const DWORD dwWait = ::WaitForSingleObject(hMutex.Get(), nLeft < LONG(kRepeatMs) ? nLeft : kRepeatMs);
+        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
+            ::ReleaseMutex(hMutex.Get());
+            return true;
+        }
+        if (dwWait != WAIT_TIMEOUT)
+            return false;
+    }
+    return false;
+}
+
+bool WaitForFileFree(const std::wstring& strPath, DWORD dwDeadline)
+{
+    while (!CanWrite(strPath)) {
+        if (Left(dwDeadline) <= 0)
+            return false;
+        ::Sleep(kRetryMs);
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" UINT __stdcall CloseRunningKova(MSIHANDLE hInstall)
+{
+    const std::wstring strDir = Property(hInstall, L"INSTALLDIR");
+    if (strDir.empty()) {
+        Log(hInstall, L"no INSTALLDIR");
+        return ERROR_SUCCESS;
+    }
+    const std::wstring strProgram = strDir + (strDir.back() == L'\\' ? L"" : L"\\") + L"Kova.exe";
+    // Not installed there: a first installation, and any other Kova is left alone.
+    if (::GetFileAttributesW(strProgram.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Log(hInstall, L"no installed Kova.exe");
+        return ERROR_SUCCESS;
+    }
+    const DWORD dwDeadline = ::GetTickCount() + kTimeoutMs;
+    if (WaitForMutexGone(dwDeadline) && WaitForFileFree(strProgram, dwDeadline))
+        Log(hInstall, L"Kova is not running");
+    else
+        Log(hInstall, L"Kova still runs after 15 s");
+    return ERROR_SUCCESS;
+}
