@@ -414,7 +414,7 @@ TEST_F(MainFrameTest, TrayCallbackForeignIdIgnoredDoubleClickIsOption)
 TEST_F(MainFrameTest, ExitCloseAndTheSessionsEndTearEverythingDown)
 {
     Create();
-    Send(WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    EXPECT_TRUE(Send(WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP)) << "Kova held the session up";
     Send(WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
     EXPECT_TRUE(::IsWindow(m_frame.m_hWnd)) << "a session end that was called off ended Kova";
     EXPECT_TRUE(ScanHook::IsInstalled());
@@ -432,9 +432,8 @@ TEST_F(MainFrameTest, ExitCloseAndTheSessionsEndTearEverythingDown)
     {
         Create();
         HWND hWnd = m_frame.m_hWnd;
-        const UINT uHow = way.uMsg;
         Send(way.uMsg, way.wParam, way.lParam);
-        EXPECT_FALSE(::IsWindow(hWnd)) << uHow;
+        EXPECT_FALSE(::IsWindow(hWnd)) << way.uMsg;
         EXPECT_EQ(m_frame.m_hWnd, nullptr);
         EXPECT_EQ(Last().dwMessage, DWORD(NIM_DELETE));
         EXPECT_EQ(Last().nid.uID, 128u);

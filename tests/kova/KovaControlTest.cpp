@@ -196,7 +196,8 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
     } ways[] = {
         { "Kova.exe Close", [](HWND) { return CKova("Close").Wait() == 0; } },
         { "WM_CLOSE", [](HWND hFrame) { return ::PostMessageA(hFrame, WM_CLOSE, 0, 0) != FALSE; } },
-        { "the Restart Manager", [](HWND hFrame) { return EndSession(hFrame, ENDSESSION_CLOSEAPP); } },
+        { "the Restart Manager",
+          [](HWND hFrame) { return ::PostMessageA(hFrame, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP) != FALSE; } },
     };
     for (const auto& way : ways)
     {

@@ -65,7 +65,8 @@ TEST(KovaInstance, OtherProgramsEndTheResident)
     } ways[] = {
         {"close event", [](HWND) { return SignalFromAnotherProcess(kCloseEvent); }},
         {"WM_CLOSE", [](HWND hFrame) { return ::PostMessageA(hFrame, WM_CLOSE, 0, 0) != FALSE; }},
-        {"log-off", [](HWND hFrame) { return EndSession(hFrame, ENDSESSION_LOGOFF); }},
+        {"log-off",
+         [](HWND hFrame) { return ::PostMessageA(hFrame, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF) != FALSE; }},
     };
     for (const auto& way : ways)
     {

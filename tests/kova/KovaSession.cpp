@@ -189,13 +189,6 @@ bool SignalFromAnotherProcess(const char* pszEvent)
     return RunHelper(std::string("set-event ") + pszEvent, kWaitMs) == 0;
 }
 
-bool EndSession(HWND hFrame, UINT uReason)
-{
-    DWORD_PTR dwResult = 0;
-    return ::SendMessageTimeoutA(hFrame, WM_QUERYENDSESSION, 0, LPARAM(uReason), SMTO_NORMAL, kWaitMs, &dwResult) &&
-           dwResult && ::SendMessageTimeoutA(hFrame, WM_ENDSESSION, TRUE, LPARAM(uReason), SMTO_NORMAL, kWaitMs, nullptr);
-}
-
 std::vector<HWND> DialogsOf(DWORD dwPid)
 {
     std::vector<HWND> dialogs;

@@ -83,10 +83,6 @@ private:
 // Sets a named event from another process, as the system's peers do: true when done.
 bool SignalFromAnotherProcess(const char* pszEvent);
 
-// The end of the session as Windows tells it to the frame (ENDSESSION_LOGOFF, _CLOSEAPP):
-// true when both messages were answered.
-bool EndSession(HWND hFrame, UINT uReason);
-
 // One key event through the keyboard, by scan code, from another process ("0x04 ext up").
 bool Scan(const char* pszArgs);
 // The radio hot key pressed and released; the pop-up it opens, or null on time-out.

@@ -54,7 +54,7 @@ std::string AnsiToUtf8(const std::string& str)
 template <class PFN>
 PFN Bind(HMODULE hModule, const char* pszName)
 {
-    return hModule ? reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName))) : nullptr;
+    return hModule ? kfw::ProcAs<PFN>(::GetProcAddress(hModule, pszName)) : nullptr;
 }
 
 bool FileExists(const std::string& strPath)

@@ -7,54 +7,24 @@
 
 namespace {
 
-const char* KovaSourceText(DiagKovaSource e)
-{
-    return e == DiagKovaSource::BesideKovactl ? "beside kovactl" : e == DiagKovaSource::RunEntry ? "Run entry" : "";
-}
+// The words of each state, in the order of its enum: the JSON value, and the text's where
+// it differs.
+const char* const kSourceKeys[] = { "", "beside_kovactl", "run_entry" };
+const char* const kSourceTexts[] = { "", "beside kovactl", "Run entry" };
+const char* const kSemaphoreKeys[] = { "not_present", "free", "held", "no_access" };
+const char* const kSemaphoreTexts[] = { "not present", "free", "held by a pop-up", "no access" };
+const char* const kTrayKeys[] = { "not_running", "present", "absent", "not_reported" };
+const char* const kTrayTexts[] = { "not asked (Kova is not running)", "present", "absent",
+                                   "not reported by the system" };
+const char* const kThemeKeys[] = { "not_reported", "light", "dark" };
+const char* const kThemeTexts[] = { "not reported", "light", "dark" };
+const char* const kCandidateKeys[] = { "missing", "unloadable", "loaded", "not_tried" };
+const char* const kReadKeys[] = { "not_made", "ok", "failed" };
 
-const char* KovaSourceKey(DiagKovaSource e)
+template <class E, size_t N>
+std::string Word(const char* const (&apszWords)[N], E e)
 {
-    return e == DiagKovaSource::BesideKovactl ? "beside_kovactl" : "run_entry";
-}
-
-const char* SemaphoreKey(DiagSemaphore e)
-{
-    switch (e) {
-    case DiagSemaphore::Free: return "free";
-    case DiagSemaphore::Held: return "held";
-    case DiagSemaphore::NoAccess: return "no_access";
-    default: return "not_present";
-    }
-}
-
-const char* TrayKey(DiagTray e)
-{
-    switch (e) {
-    case DiagTray::Present: return "present";
-    case DiagTray::Absent: return "absent";
-    case DiagTray::NotReported: return "not_reported";
-    default: return "not_running";
-    }
-}
-
-const char* ThemeKey(DiagTheme e)
-{
-    return e == DiagTheme::Light ? "light" : e == DiagTheme::Dark ? "dark" : "not_reported";
-}
-
-const char* CandidateKey(DiagCandidateState e)
-{
-    switch (e) {
-    case DiagCandidateState::Loaded: return "loaded";
-    case DiagCandidateState::Unloadable: return "unloadable";
-    case DiagCandidateState::NotTried: return "not_tried";
-    default: return "missing";
-    }
-}
-
-const char* ReadKey(DiagRead e)
-{
-    return e == DiagRead::Ok ? "ok" : e == DiagRead::Failed ? "failed" : "not_made";
+    return apszWords[static_cast<size_t>(e)];
 }
 
 std::string Hex(unsigned uValue, int nDigits)
@@ -221,24 +191,21 @@ std::string DiagText(const DiagFacts& f)
 {
     std::string str = "Kova diagnostics, kovactl " + f.strToolVersion + "\n\nKova\n";
     Line(str, "Kova.exe", f.strKovaExe.empty() ? "not found (neither beside kovactl nor in the Run entry)"
-                                               : f.strKovaExe + " (" + KovaSourceText(f.eKovaSource) + ")");
+                                               : f.strKovaExe + " (" + Word(kSourceTexts, f.eKovaSource) + ")");
     if (!f.strKovaExe.empty())
         Line(str, "File version", f.kovaFileVersion.value_or("none"));
     Line(str, "Installed version",
          f.registryVersion ? *f.registryVersion : R"(not set (HKLM\SOFTWARE\KOVA "Version"))");
     Line(str, "Running", f.kovaPid ? "yes, process " + std::to_string(*f.kovaPid) : "no");
-    const char* const apszSemaphore[] = { "not present", "free", "held by a pop-up", "no access" };
     const bool bNoAccess = f.eSemaphore == DiagSemaphore::NoAccess;
     const std::string strError = bNoAccess ? " (error " + std::to_string(f.dwSemaphoreError) + ")" : "";
-    Line(str, "Dorn_Semaphore", apszSemaphore[static_cast<int>(f.eSemaphore)] + strError);
-    const char* const apszTray[] = { "not asked (Kova is not running)", "present", "absent",
-                                     "not reported by the system" };
-    Line(str, "Tray icon", apszTray[static_cast<int>(f.eTray)]);
+    Line(str, "Dorn_Semaphore", Word(kSemaphoreTexts, f.eSemaphore) + strError);
+    Line(str, "Tray icon", Word(kTrayTexts, f.eTray));
 
     str += "\nWindows\n";
     Line(str, "Version", WindowsText(f));
     Line(str, "Display scale", ScaleText(f.uDpi));
-    Line(str, "Taskbar theme", f.eTheme == DiagTheme::NotReported ? "not reported" : ThemeKey(f.eTheme));
+    Line(str, "Taskbar theme", Word(kThemeTexts, f.eTheme));
     Line(str, "UI language", Hex(f.wUiLanguage, 4) + (f.strLocaleName.empty() ? "" : " (" + f.strLocaleName + ")"));
 
     str += "\nEMSC.dll\n";
@@ -273,13 +240,13 @@ std::string DiagJson(const DiagFacts& f)
     const bool bFound = !f.strKovaExe.empty();
     const std::string strKova = CJsonObject()
         .Str("exe", Maybe(bFound, f.strKovaExe))
-        .Raw("exe_source", bFound ? JsonString(KovaSourceKey(f.eKovaSource)) : "null")
+        .Raw("exe_source", bFound ? JsonString(Word(kSourceKeys, f.eKovaSource)) : "null")
         .Str("file_version", bFound ? f.kovaFileVersion : std::nullopt)
         .Str("registry_version", f.registryVersion)
         .Bool("running", f.kovaPid.has_value())
         .Num("pid", f.kovaPid ? std::optional<long long>(*f.kovaPid) : std::nullopt)
-        .Str("semaphore", std::string(SemaphoreKey(f.eSemaphore)))
-        .Str("tray_icon", std::string(TrayKey(f.eTray)))
+        .Str("semaphore", Word(kSemaphoreKeys, f.eSemaphore))
+        .Str("tray_icon", Word(kTrayKeys, f.eTray))
         .Close();
 
     const std::string strWindows = CJsonObject()
@@ -288,7 +255,7 @@ std::string DiagJson(const DiagFacts& f)
         .Num("bits", f.b64BitWindows ? 64 : 32)
         .Num("dpi", f.uDpi ? std::optional<long long>(f.uDpi) : std::nullopt)
         .Num("scale_percent", f.uDpi ? std::optional<long long>((f.uDpi * 100 + 48) / 96) : std::nullopt)
-        .Str("taskbar_theme", std::string(ThemeKey(f.eTheme)))
+        .Str("taskbar_theme", Word(kThemeKeys, f.eTheme))
         .Str("ui_language", Hex(f.wUiLanguage, 4))
         .Str("locale", Maybe(!f.strLocaleName.empty(), f.strLocaleName))
         .Close();
@@ -298,7 +265,7 @@ std::string DiagJson(const DiagFacts& f)
         strSearched += (strSearched.size() > 1 ? ", " : "") + CJsonObject()
             .Str("path", c.strPath)
             .Str("folder", c.strFolder)
-            .Str("state", std::string(CandidateKey(c.eState)))
+            .Str("state", Word(kCandidateKeys, c.eState))
             .Close();
     strSearched += "]";
 
@@ -314,7 +281,7 @@ std::string DiagJson(const DiagFacts& f)
         .Raw("searched", strSearched)
         .Str("file_version", pLoaded ? f.emscFileVersion : std::nullopt)
         .Raw("entry_point", pLoaded ? (f.bEntryPoint ? "true" : "false") : "null")
-        .Str("read", std::string(ReadKey(f.eRead)))
+        .Str("read", Word(kReadKeys, f.eRead))
         .Num("result", f.eRead != DiagRead::NotMade ? std::optional<long long>(f.nReadResult) : std::nullopt)
         .Num("status", bRead ? std::optional<long long>(f.byStatus) : std::nullopt)
         .Raw("wifi", radio(flags.bWirelessExist, flags.bWirelessOn))
