@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "framework/Handles.h"
 #include "framework/Trace.h"
@@ -114,7 +115,7 @@ class CController {
 public:
     int Call(PFN_EMSCEVALUATE pfnEntry, const EmscRequest& request, bool* pbAnswered)
     {
-        CLock lock(m_lock);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         if (request.inLength > EMSC_BUFFER_MAX || request.outLength > EMSC_BUFFER_MAX) {
             kfw::TraceFormat("EMSCEvaluate not called: buffers of %u and %u bytes", unsigned(request.inLength),
                              unsigned(request.outLength));
@@ -164,13 +165,13 @@ public:
 
     bool Pending()
     {
-        CLock lock(m_lock);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         return IsPending();
     }
 
     bool Stop()
     {
-        CLock lock(m_lock);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_hThread)
             return true;
         if (IsPending())
@@ -185,17 +186,6 @@ public:
     }
 
 private:
-    class CLock {
-    public:
-        explicit CLock(SRWLOCK& rLock) noexcept : m_rLock(rLock) { ::AcquireSRWLockExclusive(&m_rLock); }
-        ~CLock() { ::ReleaseSRWLockExclusive(&m_rLock); }
-        CLock(const CLock&) = delete;
-        CLock& operator=(const CLock&) = delete;
-
-    private:
-        SRWLOCK& m_rLock;
-    };
-
     bool IsPending() const { return m_pBlock && m_pBlock->nReturned.load() != m_pBlock->nPosted; }
 
     // Started at the first call, so code that only assigns g_pfnEMSCEvaluate needs nothing more.
@@ -220,7 +210,7 @@ private:
         return true;
     }
 
-    SRWLOCK m_lock = SRWLOCK_INIT;
+    std::mutex m_mutex;   // one caller at a time; held at most for one call's limit
     std::shared_ptr<CCallBlock> m_pBlock;
     kfw::CHandle m_hThread;
 };
