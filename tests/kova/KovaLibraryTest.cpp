@@ -106,31 +106,27 @@ TEST(KovaLibrary, LibraryThatDoesNotAnswerFreezesNothing)
     CRadioState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     ASSERT_TRUE(state.SetDelay(EMSCDEV_DELAY_HANG));
-    const struct {
-        const char* pszHow;
-        bool (*pfnEnd)(CKova& kova, const TrayIcon& icon);
-    } ways[] = {
-        {"E&xit",
-         [](CKova& kova, const TrayIcon& icon) {
+    using End = bool (*)(CKova&, const TrayIcon&);
+    const std::pair<const char*, End> ways[] = {
+        {"E&xit", [](CKova& kova, const TrayIcon& icon) {
              return ClickTrayIcon(icon, ClickKind::Right) && WaitForPopupMenu(kWaitMs, nullptr, kova.Pid()) &&
                     PressKey("x");
          }},
         {"Kova.exe Close", [](CKova&, const TrayIcon&) { return CKova("Close").Wait() == 0; }},
         {"close event", [](CKova&, const TrayIcon&) { return SignalFromAnotherProcess(kCloseEvent); }},
-        {"end of session",
-         [](CKova& kova, const TrayIcon&) {
+        {"end of session", [](CKova& kova, const TrayIcon&) {
              return ::PostMessageA(kova.Frame(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF) != FALSE;
          }},
     };
-    for (const auto& way : ways)
+    for (const auto& [pszHow, pfnEnd] : ways)
     {
-        SCOPED_TRACE(way.pszHow);
+        SCOPED_TRACE(pszHow);
         CKova kova;
         TrayIcon icon;
         ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
         EXPECT_TRUE(kova.WaitForIcon(kTipWlanOff, &icon)) << "the unread byte 0x66 reads as WiFi off";
         const DWORD dwStart = ::GetTickCount();
-        ASSERT_TRUE(way.pfnEnd(kova, icon));
+        ASSERT_TRUE(pfnEnd(kova, icon));
         EXPECT_EQ(0u, kova.Wait(8000)) << "ended after " << ::GetTickCount() - dwStart << " ms";
     }
     EXPECT_TRUE(state.SetDelay(0));
