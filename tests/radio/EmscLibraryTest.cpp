@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,8 @@ public:
         pfnSetStatus = Export<PFN_EMSCDEVSETSTATUS>(h, EMSCDEV_SETSTATUS);
         pfnGetFault = Export<PFN_EMSCDEVGETFAULT>(h, EMSCDEV_GETFAULT);
         pfnSetFault = Export<PFN_EMSCDEVSETFAULT>(h, EMSCDEV_SETFAULT);
+        pfnGetDelay = Export<PFN_EMSCDEVGETDELAY>(h, EMSCDEV_GETDELAY);
+        pfnSetDelay = Export<PFN_EMSCDEVSETDELAY>(h, EMSCDEV_SETDELAY);
         pfnReadLog = Export<PFN_EMSCDEVREADLOG>(h, EMSCDEV_READLOG);
         pfnClearLog = Export<PFN_EMSCDEVCLEARLOG>(h, EMSCDEV_CLEARLOG);
         BindEmscEntry(h);
@@ -79,7 +83,7 @@ public:
     bool Complete() const
     {
         return m_module && g_pfnEMSCEvaluate && pfnGetStatus && pfnSetStatus && pfnGetFault &&
-               pfnSetFault && pfnReadLog && pfnClearLog;
+               pfnSetFault && pfnGetDelay && pfnSetDelay && pfnReadLog && pfnClearLog;
     }
     uint8_t Status() const
     {
@@ -100,6 +104,8 @@ public:
     PFN_EMSCDEVSETSTATUS pfnSetStatus;
     PFN_EMSCDEVGETFAULT pfnGetFault;
     PFN_EMSCDEVSETFAULT pfnSetFault;
+    PFN_EMSCDEVGETDELAY pfnGetDelay;
+    PFN_EMSCDEVSETDELAY pfnSetDelay;
     PFN_EMSCDEVREADLOG pfnReadLog;
     PFN_EMSCDEVCLEARLOG pfnClearLog;
 
@@ -414,6 +420,17 @@ TEST(Emscdev, SharesTheStateWithARunningProcess)
     int bFault = 1;
     EXPECT_EQ(library.pfnGetFault(&bFault), 1);
     EXPECT_EQ(bFault, 0);
+
+    const struct { const char* pszSet; uint32_t dwDelay; const char* pszShown; } delays[] = {
+        { "delay hang", EMSCDEV_DELAY_HANG, "hang\r" }, { "delay 1500", 1500, "1500\r" }, { "delay 0", 0, "0\r" },
+    };
+    for (const auto& d : delays) {
+        EXPECT_EQ(RunEmscdev(d.pszSet).dwExitCode, 0u) << d.pszSet;
+        uint32_t dwDelay = 1;
+        EXPECT_EQ(library.pfnGetDelay(&dwDelay), 1);
+        EXPECT_EQ(dwDelay, d.dwDelay) << d.pszSet;
+        EXPECT_EQ(RunEmscdev("delay").strOut.substr(0, std::strlen(d.pszShown)), d.pszShown) << d.pszSet;
+    }
 }
 
 TEST(Emscdev, UsageErrorsExitWithTwoAndChangeNothing)
@@ -425,6 +442,7 @@ TEST(Emscdev, UsageErrorsExitWithTwoAndChangeNothing)
     const char* aszArgs[] = {
         "", "bogus", "GET", "set", "set 0x100", "set 256", "set -1", "set x1", "set 0x1G", "set \"\"",
         "set 1 2", "fault maybe", "fault on off", "get extra", "clear now",
+        "delay -1", "delay 0x10", "delay 4294967295", "delay hung", "delay 1 2",
     };
     for (const char* pszArgs : aszArgs) {
         ToolRun run = RunEmscdev(pszArgs);
@@ -435,10 +453,39 @@ TEST(Emscdev, UsageErrorsExitWithTwoAndChangeNothing)
     int bFault = 1;
     EXPECT_EQ(library.pfnGetFault(&bFault), 1);
     EXPECT_EQ(bFault, 0);
+    uint32_t dwDelay = 1;
+    EXPECT_EQ(library.pfnGetDelay(&dwDelay), 1);
+    EXPECT_EQ(dwDelay, 0u);
 
     // Bases strtoul understands, up to the top of the byte.
     EXPECT_EQ(RunEmscdev("set 255").dwExitCode, 0u);
     EXPECT_EQ(library.Status(), 0xFF);
     EXPECT_EQ(RunEmscdev("set 037").dwExitCode, 0u);
     EXPECT_EQ(library.Status(), 037);
+}
+
+// A delayed call holds no lock while it waits: another process changes the state meanwhile,
+// and the call, once released, serves what is there then.
+TEST_P(EmscLibraryTest, DelayedCallsWaitWithoutHoldingTheState)
+{
+    const struct { uint32_t dwDelay; DWORD dwAtLeastMs; } rows[] = { { 300, 290 }, { EMSCDEV_DELAY_HANG, 0 } };
+    for (const auto& row : rows) {
+        ASSERT_EQ(m_library.pfnSetStatus(0x1F), 1);
+        ASSERT_EQ(m_library.pfnSetDelay(row.dwDelay), 1);
+        const DWORD dwStart = ::GetTickCount();
+        uint8_t byOut = 0;
+        auto call = std::async(std::launch::async, [&] {
+            uint8_t byRegister = EC_REG_RADIO_STATUS;
+            return EmscInvoke(g_pfnEMSCEvaluate, EmscRequest{ EC_CMD_READ, {}, &byRegister, 1, &byOut, 1 });
+        });
+        if (row.dwDelay == EMSCDEV_DELAY_HANG) {
+            EXPECT_EQ(RunEmscdev("set 0x2C").dwExitCode, 0u);
+            EXPECT_EQ(call.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+            EXPECT_EQ(m_library.pfnSetDelay(0), 1);
+        }
+        ASSERT_EQ(call.wait_for(std::chrono::seconds(8)), std::future_status::ready);
+        EXPECT_EQ(call.get(), 1);
+        EXPECT_GE(::GetTickCount() - dwStart, row.dwAtLeastMs);
+        EXPECT_EQ(byOut, row.dwDelay == EMSCDEV_DELAY_HANG ? 0x2C : 0x1F);
+    }
 }

@@ -18,7 +18,7 @@
 namespace {
 
 // The layout of the state file. A file without the magic (new, or of an older layout) is
-// started afresh.
+// started afresh; one written before dwDelayMs existed grows by zeros, so no delay.
 constexpr uint32_t STATE_MAGIC = 0x3143454B;   // "KEC1"
 
 struct SharedState {
@@ -28,6 +28,7 @@ struct SharedState {
     uint8_t abyReserved[2];
     uint32_t dwServed;   // requests logged since the last clear; the newest has this sequence
     EmscDevLogEntry aLog[EMSCDEV_LOG_CAPACITY];
+    uint32_t dwDelayMs;   // EMSCDEV_DELAY_HANG: until set back to 0
 };
 
 struct ViewTraits {
@@ -180,12 +181,35 @@ void LogRequest(SharedState& state, const EmscRequest& request, bool bAccepted)
     entry.bHadOutBuffer = request.outBuffer ? 1 : 0;
 }
 
+// How long a call has still to wait, 0 when it may be served now. Looked up afresh each
+// time, so that a test sets a hang and releases it while calls are waiting.
+DWORD DelayLeft(DWORD dwWaited)
+{
+    CStateAccess access;
+    const SharedState* pState = access.Get();
+    if (!pState || pState->dwDelayMs == 0)
+        return 0;
+    if (pState->dwDelayMs == EMSCDEV_DELAY_HANG)
+        return INFINITE;
+    return pState->dwDelayMs > dwWaited ? pState->dwDelayMs - dwWaited : 0;
+}
+
+// Waits out the delay without holding either lock, so other processes and emscdev reach
+// the state meanwhile.
+void Delay()
+{
+    const DWORD dwStart = ::GetTickCount();
+    for (DWORD dwLeft = DelayLeft(0); dwLeft > 0; dwLeft = DelayLeft(::GetTickCount() - dwStart))
+        ::Sleep(dwLeft < 10 ? dwLeft : 10);
+}
+
 } // namespace
 
 // Read {0xBB} / 1 -> outBuffer[0] (outLength >= 1); write {0xBB, value} / 2. Anything else is
 // refused without touching the caller's memory. Returns 1 when the request was carried out.
 extern "C" int EMSC_CONVENTION EMSCEvaluate(EmscRequest request)
 {
+    Delay();
     CStateAccess access;
     SharedState* pState = access.Get();
     if (!pState)
@@ -228,6 +252,24 @@ extern "C" int __cdecl EmscDevSetFault(int bFault)
     if (!access.Get())
         return 0;
     access.Get()->bFault = bFault ? 1 : 0;
+    return 1;
+}
+
+extern "C" int __cdecl EmscDevGetDelay(uint32_t* pdwDelayMs)
+{
+    CStateAccess access;
+    if (!pdwDelayMs || !access.Get())
+        return 0;
+    *pdwDelayMs = access.Get()->dwDelayMs;
+    return 1;
+}
+
+extern "C" int __cdecl EmscDevSetDelay(uint32_t dwDelayMs)
+{
+    CStateAccess access;
+    if (!access.Get())
+        return 0;
+    access.Get()->dwDelayMs = dwDelayMs;
     return 1;
 }
 

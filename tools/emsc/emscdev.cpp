@@ -1,5 +1,5 @@
 // emscdev: reads and sets the development EMSC.dll's state from a console.
-//   emscdev get | set <byte> | fault [on|off] | log | clear
+//   emscdev get | set <byte> | fault [on|off] | delay [ms|hang] | log | clear
 // Exit codes: 0 done, 1 the library or its state file failed, 2 usage error.
 #include <windows.h>
 
@@ -23,6 +23,8 @@ int Usage(const char* pszWhy)
                  "usage: emscdev get            print the status byte of register 0xBB\n"
                  "       emscdev set <byte>     set it (0x1F, 31 or 037; 0 to 255)\n"
                  "       emscdev fault [on|off] show or switch the mode in which reads return nothing\n"
+                 "       emscdev delay [ms|hang] show or set how long every call waits before it is\n"
+                 "                              served (0: none; hang: until set back to 0)\n"
                  "       emscdev log            list the requests served since the last clear\n"
                  "       emscdev clear          empty that list\n"
                  "The state file is %%" EMSCDEV_STATE_ENV "%% or %%TEMP%%\\" EMSCDEV_STATE_DEFAULT_NAME ".\n",
@@ -81,6 +83,24 @@ void PrintEntry(const EmscDevLogEntry& entry)
                 entry.bAccepted ? "served" : "refused");
 }
 
+// Milliseconds in decimal, or "hang".
+bool ParseDelay(const char* psz, uint32_t* pdwDelayMs)
+{
+    if (std::strcmp(psz, "hang") == 0) {
+        *pdwDelayMs = EMSCDEV_DELAY_HANG;
+        return true;
+    }
+    if (!(psz[0] >= '0' && psz[0] <= '9'))
+        return false;
+    char* pszEnd = nullptr;
+    errno = 0;
+    const unsigned long ulValue = std::strtoul(psz, &pszEnd, 10);
+    if (errno != 0 || *pszEnd != '\0' || ulValue >= EMSCDEV_DELAY_HANG)
+        return false;
+    *pdwDelayMs = static_cast<uint32_t>(ulValue);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -91,14 +111,17 @@ int main(int argc, char** argv)
     const bool bGet = std::strcmp(pszCommand, "get") == 0;
     const bool bSet = std::strcmp(pszCommand, "set") == 0;
     const bool bFault = std::strcmp(pszCommand, "fault") == 0;
+    const bool bDelay = std::strcmp(pszCommand, "delay") == 0;
     const bool bLog = std::strcmp(pszCommand, "log") == 0;
     const bool bClear = std::strcmp(pszCommand, "clear") == 0;
-    if (!bGet && !bSet && !bFault && !bLog && !bClear)
+    if (!bGet && !bSet && !bFault && !bDelay && !bLog && !bClear)
         return Usage("unknown command");
 
     // Check the arguments before touching the library, so a typo changes nothing.
     uint8_t byStatus = 0;
     int nFault = -1;   // -1: only show it
+    bool bSetDelay = false;
+    uint32_t dwDelayMs = 0;
     if (bSet) {
         if (argc != 3)
             return Usage("set takes one byte");
@@ -115,6 +138,12 @@ int main(int argc, char** argv)
             else
                 return Usage("fault takes on or off");
         }
+    } else if (bDelay) {
+        if (argc > 3)
+            return Usage("delay takes milliseconds or hang");
+        bSetDelay = argc == 3;
+        if (bSetDelay && !ParseDelay(argv[2], &dwDelayMs))
+            return Usage("the delay must be milliseconds (0 for none) or hang");
     } else if (argc != 2) {
         return Usage("too many arguments");
     }
@@ -143,6 +172,20 @@ int main(int argc, char** argv)
             if (!pfnGetFault || !pfnGetFault(&bOn))
                 return Failed("reading the fault mode");
             std::printf("%s\n", bOn ? "on" : "off");
+        }
+    } else if (bDelay) {
+        if (bSetDelay) {
+            auto pfnSet = Export<PFN_EMSCDEVSETDELAY>(module, EMSCDEV_SETDELAY);
+            if (!pfnSet || !pfnSet(dwDelayMs))
+                return Failed("setting the delay");
+        } else {
+            auto pfnGetDelay = Export<PFN_EMSCDEVGETDELAY>(module, EMSCDEV_GETDELAY);
+            if (!pfnGetDelay || !pfnGetDelay(&dwDelayMs))
+                return Failed("reading the delay");
+            if (dwDelayMs == EMSCDEV_DELAY_HANG)
+                std::puts("hang");
+            else
+                std::printf("%u\n", static_cast<unsigned>(dwDelayMs));
         }
     } else if (bLog) {
         auto pfnRead = Export<PFN_EMSCDEVREADLOG>(module, EMSCDEV_READLOG);
