@@ -121,6 +121,14 @@ bool CRadioState::Set(BYTE byStatus)
     return pfnSet && pfnSet(byStatus) == 1;
 }
 
+bool CRadioState::SetDelay(DWORD dwDelayMs)
+{
+    auto pfnSet = m_module ? reinterpret_cast<PFN_EMSCDEVSETDELAY>(reinterpret_cast<void (*)(void)>(
+                                 ::GetProcAddress(m_module.Get(), EMSCDEV_SETDELAY)))
+                           : nullptr;
+    return pfnSet && pfnSet(dwDelayMs) == 1;
+}
+
 BYTE CRadioState::Get()
 {
     if (!m_module)
