@@ -7,74 +7,9 @@
 using namespace kovatest;
 using namespace kovae2e;
 
-namespace {
-
 // Far below the second a key waited for a busy hook thread, far above what a loaded
 // machine's scheduling adds.
 constexpr double kMaxKeyWaitMs = 250.0;
-
-// A foreground edit box of the test's own, which a key typed through SendInput reaches.
-class CTypingWindow {
-public:
-    CTypingWindow()
-    {
-        m_hWnd = ::CreateWindowExA(WS_EX_TOPMOST, "EDIT", "", WS_POPUP | WS_VISIBLE | WS_BORDER, 0, 0, 200, 40,
-                                   nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
-        s_pfnEdit = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-        ::SetForegroundWindow(m_hWnd);
-        ::SetFocus(m_hWnd);
-    }
-    ~CTypingWindow() { ::DestroyWindow(m_hWnd); }
-    CTypingWindow(const CTypingWindow&) = delete;
-    CTypingWindow& operator=(const CTypingWindow&) = delete;
-
-    // Types "a" and waits for its key-down; how long it took in ms, or -1 when it never came.
-    double Type()
-    {
-        LARGE_INTEGER liFrequency, liSent, liCame = {};
-        ::QueryPerformanceFrequency(&liFrequency);
-        ::QueryPerformanceCounter(&liSent);
-        if (!SendScanKey(0x1E, 'A', 0))
-            return -1;
-        const bool bCame = PumpUntil([&] { return ::QueryPerformanceCounter(&liCame), s_bKeyDown; }, kWaitMs);
-        SendScanKey(0x1E, 'A', KEYEVENTF_KEYUP);
-        s_bKeyDown = false;
-        return bCame ? 1000.0 * static_cast<double>(liCame.QuadPart - liSent.QuadPart) /
-                           static_cast<double>(liFrequency.QuadPart)
-                     : -1;
-    }
-
-    // Types for dwMs; the longest wait of a key, or -1 when one never came.
-    double TypeFor(DWORD dwMs)
-    {
-        double dMax = 0;
-        for (const DWORD dwStart = ::GetTickCount(); ::GetTickCount() - dwStart < dwMs;)
-        {
-            const double d = Type();
-            if (d < 0)
-                return -1;
-            dMax = d > dMax ? d : dMax;
-        }
-        return dMax;
-    }
-
-    HWND Get() const { return m_hWnd; }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
-    {
-        if (uMsg == WM_KEYDOWN)
-            s_bKeyDown = true;
-        return ::CallWindowProcA(s_pfnEdit, hWnd, uMsg, wParam, lParam);
-    }
-
-    static inline WNDPROC s_pfnEdit = nullptr;
-    static inline bool s_bKeyDown = false;
-    HWND m_hWnd = nullptr;
-};
-
-} // namespace
 
 TEST(KovaKeys, TheDesktopsKeysNeverWaitForKova)
 {
