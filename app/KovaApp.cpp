@@ -31,6 +31,7 @@ CKovaApp::~CKovaApp()
     // the table no longer answers lookups, GDI+ shuts down last.
     SetSkinArchive(nullptr);
     m_pMainFrame.reset();
+    ScanHook::Shutdown();
     m_eventWatcher.Stop();
     ReleaseSkinArchive(m_skinArchive);
     m_gdiplus.reset();
@@ -90,9 +91,10 @@ BOOL CKovaApp::InitInstance()
 
 void CKovaApp::StartSkin()
 {
-    if (m_gdiplus)
+    // A GDI+ that failed is tried again by the next pop-up.
+    kfw::StartGdiplus(m_gdiplus);
+    if (m_pSkinData)
         return;
-    m_gdiplus.emplace();
     // The archive stays in the module image; the table copies each member out of it.
     if (HRSRC hRes = ::FindResourceA(m_hInstance, MAKEINTRESOURCEA(IDR_SKIN_TAR), "tar"))
     {
@@ -122,6 +124,7 @@ BOOL CKovaApp::OnIdle(LONG lCount)
 
 int CKovaApp::ExitInstance()
 {
+    ScanHook::Shutdown();
     m_hCloseEvent.Reset();
     SetSkinArchive(nullptr);
     ReleaseSkinArchive(m_skinArchive);

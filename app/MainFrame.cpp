@@ -158,6 +158,14 @@ void CMainFrame::InstallHook()
         g_frameHook.Install(m_hWnd, AfxGetInstanceHandle());
 }
 
+void CMainFrame::RestoreHook()
+{
+    m_bKeysHeldOff = false;
+    // A pop-up left open across the lock gets its keys back; else the frame takes them.
+    if (!g_bDialogShown || !RehookOpenPopup())
+        InstallHook();
+}
+
 void CMainFrame::OnClose()
 {
     ::SendMessageA(m_hWnd, WM_CLOSE_REQUEST, 0, 0);
@@ -299,7 +307,11 @@ void CMainFrame::PreparePopup()
 LRESULT CMainFrame::OnPowerBroadcast(UINT nPowerEvent, LPARAM)
 {
     if (nPowerEvent == PBT_APMRESUMESUSPEND || nPowerEvent == PBT_APMRESUMEAUTOMATIC)
+    {
+        // Windows may have dropped the hook around the sleep without telling us.
+        ScanHook::Reinstall();
         Refresh(NIM_MODIFY);
+    }
     return TRUE;
 }
 
@@ -308,8 +320,7 @@ void CMainFrame::OnSessionChange(UINT nSessionState, UINT)
     switch (nSessionState)
     {
     case WTS_CONSOLE_CONNECT:
-        m_bKeysHeldOff = false;
-        InstallHook();
+        RestoreHook();
         Refresh(NIM_MODIFY);
         g_bConsoleDisconnected = FALSE;
         break;
@@ -323,10 +334,7 @@ void CMainFrame::OnSessionChange(UINT nSessionState, UINT)
         break;
     case WTS_SESSION_UNLOCK:
         if (!g_bConsoleDisconnected)
-        {
-            m_bKeysHeldOff = false;
-            InstallHook();
-        }
+            RestoreHook();
         Refresh(NIM_MODIFY);
         break;
     default:
@@ -355,6 +363,13 @@ void CMainFrame::OnSettingChange(UINT uFlags, LPCWSTR lpszSection)
         RepaintTrayIcon(true);
     else if (uFlags == SPI_SET_LOGICAL_DPI)
         RepaintTrayIcon(false);
+}
+
+void CMainFrame::OnDisplayChange(UINT, int, int)
+{
+    RepaintTrayIcon(false);
+    // A display change often comes with a docking or a wake-up, when hooks get dropped.
+    ScanHook::Reinstall();
 }
 
 void CMainFrame::RepaintTrayIcon(bool bRereadTheme)

@@ -102,7 +102,7 @@ protected:
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     void OnSettingChange(UINT uFlags, LPCWSTR lpszSection);
     void OnDpiChanged(UINT, UINT, RECT*) { RepaintTrayIcon(false); }
-    void OnDisplayChange(UINT, int, int) { RepaintTrayIcon(false); }
+    void OnDisplayChange(UINT, int, int);
 
     SystemController m_sysController;
     CAppKit m_appKit;
@@ -118,6 +118,8 @@ private:
     void ReleaseResidence();
     void PreparePopup();
     void InstallHook();
+    // The keys come back after a lock or a disconnect: to the open pop-up, else the frame.
+    void RestoreHook();
     // Tries again what failed at creation: the tray icon and the session notifications.
     void RetryLogonSetUp();
     // The shown icon again, at the size of the scale now and, if asked, in the set of the

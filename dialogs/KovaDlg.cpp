@@ -206,8 +206,10 @@ LRESULT CKovaDlg::OnScanCode(WPARAM wParam, LPARAM lParam)
 
 BOOL CKovaDlg::PreTranslateMessage(MSG* pMsg)
 {
-    // The space bar would press the focused button: its key and character messages go.
-    if (pMsg->wParam == kSpace)
+    // The space bar would press the focused button: its key and character messages go,
+    // and only those (a hook event's flags or a mouse message's buttons may be 0x20 too).
+    const bool bKeyOrChar = pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP || pMsg->message == WM_CHAR;
+    if (bKeyOrChar && pMsg->wParam == kSpace)
         return TRUE;
 
     const bool bOurs = pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd);

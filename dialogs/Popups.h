@@ -8,6 +8,8 @@ INT_PTR RunModeSelectionDialog();
 INT_PTR RunSwitchOffNoticeDialog();
 // Ends the open pop-up without a choice; false when none is open.
 bool CloseOpenPopup();
+// The open pop-up takes the keys again (after a lock took them); false when none is open.
+bool RehookOpenPopup();
 // Prepares piece nStep (0, 1, ...) of what the first pop-up would load: the backgrounds
 // decoded and cut for the monitor in use, the caption's face, the tool tips' library. False once nothing is left.
 bool PreparePopups(int nStep);

@@ -151,6 +151,13 @@ bool CSkinPopup::CloseOpen()
     return true;
 }
 
+bool CSkinPopup::RehookOpen()
+{
+    if (!g_pOpenPopup || !g_pOpenPopup->m_hWnd)
+        return false;
+    return g_pOpenPopup->m_hook.Install(g_pOpenPopup->m_hWnd, AfxGetInstanceHandle()) != FALSE;
+}
+
 int CSkinPopup::OnCreate(LPCREATESTRUCTA)
 {
     if (Default() == -1)
@@ -379,6 +386,11 @@ std::wstring CSkinPopup::LoadResString(UINT uID, std::wstring strMissing)
 bool CloseOpenPopup()
 {
     return CSkinPopup::CloseOpen();
+}
+
+bool RehookOpenPopup()
+{
+    return CSkinPopup::RehookOpen();
 }
 
 bool PreparePopups(int nStep)

@@ -55,6 +55,8 @@ public:
     void CloseDialog(int nResult = IDOK);
     // The open pop-up, if any, ends without a choice (IDCANCEL); false when none is open.
     static bool CloseOpen();
+    // The open pop-up, if any, installs the hook for itself again; false when none is open.
+    static bool RehookOpen();
 
     BEGIN_MSG_MAP(CSkinPopup)
         ON_WM_CREATE()

@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <optional>
 #include <utility>
 
 namespace kfw {
@@ -12,13 +13,20 @@ namespace kfw {
 namespace gdip = Gdiplus::DllExports;
 using Gdiplus::GpStatus;
 
+// Stands in for GdiplusStartup when set: a test's way to make GDI+ fail to start. The real
+// one is called directly, which keeps its delay-load stub linked.
+using PFN_GDIPLUSSTARTUP = GpStatus(WINAPI*)(ULONG_PTR*, const Gdiplus::GdiplusStartupInput*,
+                                             Gdiplus::GdiplusStartupOutput*);
+inline PFN_GDIPLUSSTARTUP g_pfnGdiplusStartupFake = nullptr;
+
 // GdiplusStartup for the life of the object; GdiplusShutdown when it goes.
 class CGdiplusSession {
 public:
     CGdiplusSession() noexcept
     {
         Gdiplus::GdiplusStartupInput input;   // version 1, no callback, nothing suppressed
-        m_status = Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+        m_status = g_pfnGdiplusStartupFake ? g_pfnGdiplusStartupFake(&m_token, &input, nullptr)
+                                           : Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
     }
     ~CGdiplusSession()
     {
@@ -35,6 +43,16 @@ private:
     ULONG_PTR m_token = 0;
     GpStatus m_status = Gdiplus::GdiplusNotInitialized;
 };
+
+// Starts GDI+ for rSession unless it runs; one that failed to start is tried again, not
+// given up for the life of the process. True when it runs.
+inline bool StartGdiplus(std::optional<CGdiplusSession>& rSession)
+{
+    if (rSession && rSession->IsStarted())
+        return true;
+    rSession.reset();
+    return rSession.emplace().IsStarted();
+}
 
 // Owner of one GDI+ object, released with its Free function.
 template <class T, class Base, GpStatus(WINGDIPAPI* Free)(Base*)>

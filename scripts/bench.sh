@@ -73,6 +73,7 @@ printf "$run_line" \
 run startup --runs "$runs"
 run hotkey --runs "$runs"
 run first --runs "$runs"
+run keywait --runs "$runs"
 
 # The footprint run stops at each stage until we have read the process from outside.
 echo "bench: footprint and idle figures" >&2

@@ -198,6 +198,8 @@ def report(path):
                   (f".{kind}.shown", "(window shown)", "dialog_baseline"),
                   (f".{kind}.made", "(window made)", "dialog_baseline")]
     paired("Hot key: key press until the pop-up's pixels on the screen are final", "hotkey", pairs)
+    paired("Another program's key while Kova sits in a 1.5 s EMSC.dll call: until its key-down",
+           "keywait", [("", "key wait", "dialog_baseline")])
     firsts = [(label, by_name.get(f"hotkey.{k}.first")) for k, label in kinds]
     if any(f for _, f in firsts):
         out += ["### First opening of each after start, the program idle (not in the medians)", "",

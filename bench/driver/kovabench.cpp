@@ -16,6 +16,9 @@
 //       pressed as soon as its window is made.
 //   --poll-us: one screen read this often (1000); 0 reads back to back, which keeps the
 //   X server busy enough to slow what is timed.
+//   kovabench keywait [--runs N]
+//       how long a key typed into the driver's own window waits while Kova is inside a
+//       1.5 s EMSC.dll call, against dialog_baseline.exe resident (no slow work), in pairs
 //   kovabench footprint [--cycles N] [--hold EVENT] [--detect winevent|poll]
 //       handles, GDI objects, windows and threads of Kova after start, once every layout
 //       has opened, half way and after N pop-ups, and of tray_baseline.exe. With --hold it prints a
@@ -959,12 +962,68 @@ int Footprint(const Options& opt, std::string& rstrError)
     return kDone;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Key wait: a key of another program while the resident program is busy.
+
+const DWORD kSlowCallMs = 1500;
+
+int KeyWait(const Options& opt, std::string& rstrError)
+{
+    kovae2e::CRadioState state(0x1F);
+    if (!state.IsReady())
+        return FailCode(rstrError, "the development EMSC.dll could not be set up");
+    kovatest::ParkPointer();
+    kovatest::CTypingWindow typing;
+    kfw::CHandle hNotify(::CreateEventA(nullptr, FALSE, FALSE, kovae2e::kNotifyEvent));
+    std::vector<double> kova, base;
+
+    CRunning running(kKova);
+    if (!running.CheckNoneRunning(rstrError) || !running.Launch(rstrError) || !running.WaitResident(rstrError))
+        return kFailed;
+    if (!state.SetDelay(kSlowCallMs))
+        return FailCode(rstrError, "the development EMSC.dll took no delay");
+    for (int i = 0; i < opt.nRuns; ++i)
+    {
+        // The key goes in a moment after the read has begun, and the next read only once
+        // this one is over.
+        ::SetForegroundWindow(typing.Get());
+        ::SetEvent(hNotify.Get());
+        const double dStart = NowMs();
+        PollUntil([&] { return NowMs() - dStart >= 200; }, 1000);
+        const double dWait = typing.Type();
+        if (dWait < 0)
+            return FailCode(rstrError, "a key never reached the driver's window");
+        kova.push_back(dWait);
+        PollUntil([&] { return NowMs() - dStart >= kSlowCallMs + 300; }, kSlowCallMs + 1000);
+    }
+    state.SetDelay(0);
+    if (!running.Stop(rstrError))
+        return kFailed;
+
+    CRunning baseline(kDialogBaseline);
+    if (!baseline.CheckNoneRunning(rstrError) || !baseline.Launch(rstrError) || !baseline.WaitResident(rstrError))
+        return kFailed;
+    for (int i = 0; i < opt.nRuns; ++i)
+    {
+        ::SetForegroundWindow(typing.Get());
+        const double dWait = typing.Type();
+        if (dWait < 0)
+            return FailCode(rstrError, "a key never reached the driver's window");
+        base.push_back(dWait);
+    }
+    if (!baseline.Stop(rstrError))
+        return kFailed;
+    EmitPaired("keywait", "kova", "dialog_baseline", kova, base, "keydown", 0);
+    return kDone;
+}
+
 int Usage(const char* pszWhy)
 {
     fprintf(stderr,
             "kovabench: %s\n"
             "usage: kovabench startup [--runs N] [--detect winevent|poll]\n"
             "       kovabench hotkey|first [--runs N] [--poll-us N] [--detect winevent|poll]\n"
+            "       kovabench keywait [--runs N]\n"
             "       kovabench footprint [--cycles N] [--hold EVENT] [--detect winevent|poll]\n",
             pszWhy);
     return kUsage;
@@ -1031,6 +1090,8 @@ int main(int argc, char** argv)
         nCode = First(opt, strError);
     else if (strCmd == "footprint")
         nCode = Footprint(opt, strError);
+    else if (strCmd == "keywait")
+        nCode = KeyWait(opt, strError);
     else
         return Usage(("unknown command " + strCmd).c_str());
     if (nCode != kDone)

@@ -400,6 +400,28 @@ TEST_F(MainFrameTest, SessionLockTakesTheHookAwayUntilUnlockOrConsoleConnect)
     EXPECT_FALSE(g_bConsoleDisconnected);
 }
 
+TEST_F(MainFrameTest, ResumeAndDisplayChangePutADroppedHookBack)
+{
+    Create();
+    const struct { UINT uMsg; WPARAM wParam; } events[] = {
+        { WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC },
+        { WM_POWERBROADCAST, PBT_APMRESUMESUSPEND },
+        { WM_DISPLAYCHANGE, 32 },
+    };
+    for (const auto& e : events)
+    {
+        ScanHook::DropForTest();
+        Send(e.uMsg, e.wParam);
+        // One key is too few for raw input to call the hook lost: only a hook put back
+        // sees it.
+        const size_t nBefore = CountShellCalls(NIM_MODIFY);
+        ASSERT_EQ(0u, kovatest::RunHelper("send-scan 0x71"));
+        EXPECT_TRUE(kovatest::PumpUntil([&] { return CountShellCalls(NIM_MODIFY) > nBefore; }))
+            << "message 0x" << std::hex << e.uMsg << " " << e.wParam;
+        ASSERT_EQ(0u, kovatest::RunHelper("send-scan 0x71 up"));
+    }
+}
+
 TEST_F(MainFrameTest, TrayCallbackForeignIdIgnoredDoubleClickIsOption)
 {
     Create();

@@ -199,12 +199,13 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
         EXPECT_TRUE(g_writesAtNotice.empty());
     }
 
-    // Bluetooth only -> WiFi only: Bluetooth off first, and the frame hears after both.
+    // Bluetooth only -> WiFi only: Bluetooth off first, and the frame hears after both. The
+    // arrow comes with Alt held: its flags are 0x20, a space's key code, and still count.
     ASSERT_TRUE(m_state.Set(0x1E));
     ASSERT_TRUE(m_state.ClearLog());
     CProbeDlg dlg;
     const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
-        ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x4B);
+        ::PostMessageA(hDlg, WM_SCANCODE_EVENT, LLKHF_ALTDOWN, 0x4B);
         ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x1C);
         WaitFor([&] { return !::IsWindow(hDlg); });
     });

@@ -43,3 +43,22 @@ TEST(Handles, GdiplusObjectsAreDisposed)
     EXPECT_FALSE(bitmap);
     EXPECT_TRUE(moved);
 }
+
+static Gdiplus::GpStatus WINAPI FailingGdiplusStartup(ULONG_PTR*, const Gdiplus::GdiplusStartupInput*,
+                                                      Gdiplus::GdiplusStartupOutput*)
+{
+    return Gdiplus::GdiplusNotInitialized;
+}
+
+// GDI+ that failed to start is tried again at the next need, not given up for good.
+TEST(Gdiplus, AStartThatFailedIsTriedAgain)
+{
+    kfw::g_pfnGdiplusStartupFake = &FailingGdiplusStartup;
+    std::optional<kfw::CGdiplusSession> session;
+    EXPECT_FALSE(kfw::StartGdiplus(session));
+    kfw::g_pfnGdiplusStartupFake = nullptr;
+    EXPECT_TRUE(kfw::StartGdiplus(session));
+    const kfw::CGdiplusSession* pStarted = &*session;
+    EXPECT_TRUE(kfw::StartGdiplus(session));
+    EXPECT_EQ(pStarted, &*session) << "a running GDI+ was started again";
+}

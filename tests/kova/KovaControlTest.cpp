@@ -166,6 +166,36 @@ TEST(KovaHotKeys, RefreshKeyAndPopupKey)
     ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1D, kTipWlanOn, nullptr));
 }
 
+std::wstring TitleOf(HWND hWnd)
+{
+    wchar_t sz[256] = L"";
+    ::GetWindowTextW(hWnd, sz, 256);
+    return sz;
+}
+
+// A lock takes the keys from whoever has them; the unlock gives them back to the pop-up
+// that is still open, whose title (its status line) then follows the arrows again.
+TEST(KovaHotKeys, APopupOpenAcrossLockAndUnlockGetsItsKeysBack)
+{
+    CRadioState state(0x1F);
+    ASSERT_TRUE(state.IsReady());
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    ASSERT_TRUE(ParkPointer());
+    const HWND hPopup = OpenByHotKey(kova);
+    ASSERT_NE(nullptr, hPopup);
+    const std::wstring strBefore = TitleOf(hPopup);
+
+    // Sent, not posted: the unlock is handled before the arrow is typed.
+    for (const WPARAM wEvent : { WTS_SESSION_LOCK, WTS_SESSION_UNLOCK })
+        ASSERT_TRUE(::SendMessageTimeoutA(kova.Frame(), WM_WTSSESSION_CHANGE, wEvent, 0, SMTO_NORMAL, kWaitMs, nullptr));
+    ASSERT_TRUE(SendScan("0x4D"));
+    ASSERT_TRUE(SendScan("0x4D up"));
+    EXPECT_TRUE(PumpUntil([&] { return TitleOf(hPopup) != strBefore; })) << "the arrow did not move the selection";
+    ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
+    EXPECT_EQ(0x1F, state.Get()) << "closing by itself wrote a mode";
+}
+
 // Kova's message box, shown or not: under Wine a quit already queued ends the box's own
 // loop before it is ever shown, so it may live a moment, hidden.
 HWND MessageBoxOf(DWORD dwPid)

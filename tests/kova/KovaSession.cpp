@@ -121,7 +121,7 @@ bool CRadioState::Set(BYTE byStatus)
     return pfnSet && pfnSet(byStatus) == 1;
 }
 
-bool CRadioState::SetDelay(uint32_t dwDelayMs)
+bool CRadioState::SetDelay(DWORD dwDelayMs)
 {
     auto pfnSet = m_module ? reinterpret_cast<PFN_EMSCDEVSETDELAY>(reinterpret_cast<void (*)(void)>(
                                  ::GetProcAddress(m_module.Get(), EMSCDEV_SETDELAY)))

@@ -43,8 +43,8 @@ public:
 
     bool IsReady() const { return m_bReady; }
     bool Set(BYTE byStatus);
-    // How long every EMSCEvaluate call waits first (EMSCDEV_DELAY_HANG: until set to 0).
-    bool SetDelay(uint32_t dwDelayMs);
+    // How long each EMSCEvaluate call takes from now on (EMSCDEV_DELAY_HANG: until set to 0).
+    bool SetDelay(DWORD dwDelayMs);
     // The status byte now; 0 when it cannot be read.
     BYTE Get();
 

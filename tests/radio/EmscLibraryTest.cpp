@@ -537,7 +537,7 @@ TEST(EmscController, CallThatDoesNotReturnFailsInTimeAndLetsNothingThrough)
     EXPECT_EQ(CountLines("EMSCEvaluate did not return within 2000 ms"), 1u);
     EXPECT_EQ(CountLines("EMSCEvaluate not called: an earlier call has not returned"), 4u);
 
-    ASSERT_EQ(library.pfnSetDelay(0), 1);
+    EXPECT_EQ(library.pfnSetDelay(0), 1);
     EXPECT_TRUE(kovatest::PumpUntil([] { return !EmscCallPending(); }, 8000));
     kfw::SetTraceSink(pfnOld);
     EXPECT_EQ(abyOut[0], STATUS_UNREAD) << "written after the caller gave up";

@@ -269,6 +269,57 @@ bool StrokeScanKey(WORD wScan, WORD wVk)
 
 namespace {
 const char kLogClass[] = "KovaTestMessageLog";
+WNDPROC g_pfnEdit = nullptr;
+bool g_bKeyDown = false;
+}
+
+CTypingWindow::CTypingWindow()
+{
+    m_hWnd = ::CreateWindowExA(WS_EX_TOPMOST, "EDIT", "", WS_POPUP | WS_VISIBLE | WS_BORDER, 0, 0, 200, 40, nullptr,
+                               nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    g_pfnEdit = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    ::SetForegroundWindow(m_hWnd);
+    ::SetFocus(m_hWnd);
+}
+
+CTypingWindow::~CTypingWindow()
+{
+    ::DestroyWindow(m_hWnd);
+}
+
+LRESULT CALLBACK CTypingWindow::Proc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_KEYDOWN)
+        g_bKeyDown = true;
+    return ::CallWindowProcA(g_pfnEdit, hWnd, uMsg, wParam, lParam);
+}
+
+double CTypingWindow::Type()
+{
+    LARGE_INTEGER liFrequency, liSent, liCame = {};
+    ::QueryPerformanceFrequency(&liFrequency);
+    g_bKeyDown = false;
+    ::QueryPerformanceCounter(&liSent);
+    if (!SendScanKey(0x1E, 'A', 0))
+        return -1;
+    const bool bCame = PumpUntil([&] { return ::QueryPerformanceCounter(&liCame), g_bKeyDown; }, 10000);
+    SendScanKey(0x1E, 'A', KEYEVENTF_KEYUP);
+    return bCame ? 1000.0 * static_cast<double>(liCame.QuadPart - liSent.QuadPart) /
+                       static_cast<double>(liFrequency.QuadPart)
+                 : -1;
+}
+
+double CTypingWindow::TypeFor(DWORD dwMs)
+{
+    double dMax = 0;
+    for (const DWORD dwStart = ::GetTickCount(); ::GetTickCount() - dwStart < dwMs;)
+    {
+        const double d = Type();
+        if (d < 0)
+            return -1;
+        dMax = d > dMax ? d : dMax;
+    }
+    return dMax;
 }
 
 CMessageLog::CMessageLog()

@@ -79,6 +79,27 @@ bool StrokeScanKey(WORD wScan, WORD wVk);
 // Away from the screen's centre, where pop-ups open and a resting pointer holds them.
 bool ParkPointer();
 
+// A foreground edit box of this process's own: keys typed through SendInput reach it, and
+// it times how long each takes, as another program on the desktop would feel it.
+class CTypingWindow {
+public:
+    CTypingWindow();
+    ~CTypingWindow();
+    CTypingWindow(const CTypingWindow&) = delete;
+    CTypingWindow& operator=(const CTypingWindow&) = delete;
+
+    HWND Get() const { return m_hWnd; }
+    // Types "a" and pumps until its key-down comes: the wait in ms, -1 when it never came.
+    double Type();
+    // Types for dwMs: the longest wait of a key, -1 when one never came.
+    double TypeFor(DWORD dwMs);
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+    HWND m_hWnd = nullptr;
+};
+
 // The display scale as Wine takes it (HKCU\Control Panel\Desktop, DWORD LogPixels) for the
 // programs started in this scope; the old value comes back when it goes, failure or not.
 class CDisplayScale {
