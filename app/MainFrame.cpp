@@ -9,8 +9,6 @@
 #include "dialogs/Popups.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
-#include "radio/EmscCall.h"
-#include "radio/EmscLoader.h"
 
 ScanHook g_frameHook;
 BOOL g_bDialogShown = FALSE;
@@ -117,16 +115,8 @@ void CMainFrame::RetryLogonSetUp()
 
 void CMainFrame::LoadEMSC()
 {
-    HMODULE hModule = ::GetModuleHandleA("EMSC");
-    if (!hModule)
+    if (m_emsc.Load(EmscLookup::MappedFirst) != EmscLoad::Loaded)
     {
-        m_hEMSC.Reset(LoadEmscFromTrustedFolders());
-        hModule = m_hEMSC.Get();
-    }
-    // A library without the entry point is as good as none: never call through null.
-    if (!hModule || !BindEmscEntry(hModule))
-    {
-        m_hEMSC.Reset();
         const std::wstring strTitle = AfxGetApp() ? AfxGetAppTitle() : std::wstring(L"Kova");
         ::MessageBoxW(nullptr, L"EMSC.dll ERROR!", strTitle.c_str(), MB_OK | MB_ICONEXCLAMATION);
         OnEmscMissing();
@@ -418,12 +408,8 @@ void CMainFrame::ReleaseResidence()
     ::KillTimer(m_hWnd, ID_TIMER_LOGON_RETRY);
     g_frameHook.Remove();
     m_trayIcon.SetIcon(0u, NIM_DELETE);
-    if (m_hEMSC)
-    {
-        // No controller may call into the library once it is gone.
-        BindEmscEntry(nullptr);
-        m_hEMSC.Reset();
-    }
+    // Bounded: with a call stuck inside the library it stays mapped and nothing waits.
+    m_emsc.Unload();
     // A unit we hold goes back before the handle closes: another process keeping the name
     // open would otherwise keep a count of 0 for good.
     if (std::exchange(m_bSemaphoreHeld, false))

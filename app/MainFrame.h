@@ -12,6 +12,7 @@
 #include "dialogs/ScanHook.h"
 #include "framework/FrameWnd.h"
 #include "framework/Handles.h"
+#include "radio/EmscAccess.h"
 #include "radio/SystemController.h"
 #include "res/KovaNames.h"
 #include "res/resource.h"
@@ -108,7 +109,7 @@ protected:
     RadioFlags m_flags;     // as the last GetCurrentStatus read them
     CTrayIcon m_trayIcon;
     kfw::CHandle m_hSemaphore;
-    kfw::CModule m_hEMSC;   // set only when this frame loaded the library itself
+    CEmscAccess m_emsc;
 
 private:
     BOOL Refresh(DWORD dwMessage);

@@ -1,5 +1,13 @@
 #include "radio/EmscCall.h"
 
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "framework/Handles.h"
+#include "framework/Trace.h"
+
 PFN_EMSCEVALUATE g_pfnEMSCEvaluate = nullptr;
 
 // The call thunk. EMSCEvaluate takes its 20-byte record by value, and nobody says whether the
@@ -65,9 +73,170 @@ int EmscInvoke(PFN_EMSCEVALUATE pfnEntry, const EmscRequest& request)
     return EmscThunk(pfnEntry, &request);
 }
 
-int EmscEvaluate(const EmscRequest& request)
+// The controller thread. A vendor library that is slow or never returns must not freeze
+// the caller: every call runs on this thread and the caller waits a bounded time. The
+// library only ever sees the thread's own buffers, so a call that comes back after the
+// caller gave up writes nowhere the caller still uses.
+namespace {
+
+constexpr DWORD STOP_JOIN_MS = 1000;
+
+// What the thread and its callers share. The thread holds a reference of its own, so that
+// a call returning after the owner let go (or after static destruction) still finds it.
+struct CCallBlock {
+    kfw::CHandle hWake;   // auto-reset: a request is posted, or bStop is set
+    kfw::CHandle hDone;   // auto-reset: a request came back (possibly an abandoned one)
+    PFN_EMSCEVALUATE pfnEntry = nullptr;
+    EmscRequest request = {};   // its buffers point into abyIn and abyOut
+    uint8_t abyIn[EMSC_BUFFER_MAX] = {};
+    uint8_t abyOut[EMSC_BUFFER_MAX] = {};
+    int nResult = 0;
+    LONG nPosted = 0;                    // sequence of the last request posted; callers only
+    std::atomic<LONG> nReturned{ 0 };    // sequence of the last one back; nResult is its result
+    std::atomic<bool> bStop{ false };
+};
+
+DWORD WINAPI ControllerThread(void* pvBlock)
 {
-    return EmscInvoke(g_pfnEMSCEvaluate, request);
+    const std::unique_ptr<std::shared_ptr<CCallBlock>> pOwn(static_cast<std::shared_ptr<CCallBlock>*>(pvBlock));
+    CCallBlock& block = **pOwn;
+    while (::WaitForSingleObject(block.hWake.Get(), INFINITE) == WAIT_OBJECT_0 && !block.bStop.load()) {
+        const LONG nSequence = block.nPosted;
+        block.nResult = EmscInvoke(block.pfnEntry, block.request);
+        block.nReturned.store(nSequence);
+        ::SetEvent(block.hDone.Get());
+    }
+    return 0;
+}
+
+// The callers' side, one per process. Its destructor waits for nothing: a thread still
+// inside the library at exit is ended by ExitProcess.
+class CController {
+public:
+    int Call(PFN_EMSCEVALUATE pfnEntry, const EmscRequest& request, bool* pbAnswered)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (request.inLength > EMSC_BUFFER_MAX || request.outLength > EMSC_BUFFER_MAX) {
+            kfw::TraceFormat("EMSCEvaluate not called: buffers of %u and %u bytes", unsigned(request.inLength),
+                             unsigned(request.outLength));
+            return 0;
+        }
+        // No queue behind a call that hangs: a write sent late would land on a state
+        // nobody reads any more.
+        if (IsPending()) {
+            kfw::TraceLine("EMSCEvaluate not called: an earlier call has not returned");
+            return 0;
+        }
+        if (!Start())
+            return 0;
+        CCallBlock& block = *m_pBlock;
+        block.pfnEntry = pfnEntry;
+        block.request = request;
+        if (request.inBuffer) {
+            std::memcpy(block.abyIn, request.inBuffer, request.inLength);
+            block.request.inBuffer = block.abyIn;
+        }
+        // The out-bytes go in as they are: a library that fills nothing leaves the caller's
+        // preset value, as when it is called directly.
+        if (request.outBuffer) {
+            std::memcpy(block.abyOut, request.outBuffer, request.outLength);
+            block.request.outBuffer = block.abyOut;
+        }
+        const LONG nSequence = ++block.nPosted;
+        ::SetEvent(block.hWake.Get());
+
+        // hDone may still be set by an abandoned call that came back since: only the
+        // sequence says whose answer it is.
+        const DWORD dwStart = ::GetTickCount();
+        while (block.nReturned.load() != nSequence) {
+            const DWORD dwWaited = ::GetTickCount() - dwStart;
+            if (dwWaited >= EMSC_CALL_TIMEOUT_MS) {
+                kfw::TraceFormat("EMSCEvaluate did not return within %lu ms", EMSC_CALL_TIMEOUT_MS);
+                return 0;
+            }
+            ::WaitForSingleObject(block.hDone.Get(), EMSC_CALL_TIMEOUT_MS - dwWaited);
+        }
+        if (request.outBuffer)
+            std::memcpy(request.outBuffer, block.abyOut, request.outLength);
+        if (pbAnswered)
+            *pbAnswered = true;
+        return block.nResult;
+    }
+
+    bool Pending()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return IsPending();
+    }
+
+    bool Stop()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_hThread)
+            return true;
+        if (IsPending())
+            return false;
+        m_pBlock->bStop.store(true);
+        ::SetEvent(m_pBlock->hWake.Get());
+        const bool bJoined = ::WaitForSingleObject(m_hThread.Get(), STOP_JOIN_MS) == WAIT_OBJECT_0;
+        // Gone or not, this thread is not used again; a straggler keeps its own block.
+        m_hThread.Reset();
+        m_pBlock.reset();
+        return bJoined;
+    }
+
+private:
+    bool IsPending() const { return m_pBlock && m_pBlock->nReturned.load() != m_pBlock->nPosted; }
+
+    // Started at the first call, so code that only assigns g_pfnEMSCEvaluate needs nothing more.
+    bool Start()
+    {
+        if (m_hThread)
+            return true;
+        auto pBlock = std::make_shared<CCallBlock>();
+        pBlock->hWake.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        pBlock->hDone.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        auto pThreadRef = std::make_unique<std::shared_ptr<CCallBlock>>(pBlock);
+        kfw::CHandle hThread(pBlock->hWake && pBlock->hDone
+                                 ? ::CreateThread(nullptr, 0, &ControllerThread, pThreadRef.get(), 0, nullptr)
+                                 : nullptr);
+        if (!hThread) {
+            kfw::TraceFormat("EMSCEvaluate not called: no controller thread (error %lu)", ::GetLastError());
+            return false;
+        }
+        static_cast<void>(pThreadRef.release());   // the thread's own reference now
+        m_pBlock = std::move(pBlock);
+        m_hThread = std::move(hThread);
+        return true;
+    }
+
+    std::mutex m_mutex;   // one caller at a time; held at most for one call's limit
+    std::shared_ptr<CCallBlock> m_pBlock;
+    kfw::CHandle m_hThread;
+};
+
+CController g_controller;
+
+} // namespace
+
+int EmscEvaluate(const EmscRequest& request, bool* pbAnswered)
+{
+    if (pbAnswered)
+        *pbAnswered = false;
+    PFN_EMSCEVALUATE pfnEntry = g_pfnEMSCEvaluate;
+    if (!pfnEntry)
+        return 0;
+    return g_controller.Call(pfnEntry, request, pbAnswered);
+}
+
+bool EmscCallPending()
+{
+    return g_controller.Pending();
+}
+
+bool StopEmscCalls()
+{
+    return g_controller.Stop();
 }
 
 BOOL BindEmscEntry(HMODULE hModule)

@@ -59,7 +59,7 @@ BOOL SystemController::ReadECData(BYTE* pbyIn, DWORD dwInLength, BYTE* pbyOut, D
     request.inLength = dwInLength;
     request.outBuffer = pbyOut;
     request.outLength = dwOutLength;
-    m_nLastReadResult = EmscEvaluate(request);
+    m_nLastReadResult = EmscEvaluate(request, &m_bLastReadAnswered);
     return TRUE;
 }
 
@@ -85,9 +85,14 @@ BOOL SystemController::SetBluetoothOn(BOOL bOn)
 
 // Reads again right before writing, so two changes in a row compose and bits 2-7 go back
 // exactly as the EC has them now, not as some older read had them.
+//
+// A read the library did not answer writes nothing: the byte would be the 0x66 preset, and
+// should that call come back meanwhile the write would reach the EC.
 BOOL SystemController::SetRadioBit(BYTE byMask, BOOL bOn)
 {
     QueryWsBlStatus();
+    if (!m_bLastReadAnswered)
+        return TRUE;
     BYTE abyWrite[2] = { EC_REG_RADIO_STATUS, WithRadioBit(returnECData, byMask, bOn != FALSE) };
     WriteECData(abyWrite, 2);
     return TRUE;

@@ -26,7 +26,8 @@ public:
     BOOL ReadECData(BYTE* pbyIn, DWORD dwInLength, BYTE* pbyOut, DWORD dwOutLength);
     BOOL WriteECData(BYTE* pbyIn, DWORD dwInLength);
 
-    // Fresh read, one bit changed, written back; returnECData keeps the byte read.
+    // Fresh read, one bit changed, written back; returnECData keeps the byte read. Nothing
+    // is written when the library did not answer the read.
     BOOL SetWirelessOn(BOOL bOn);
     BOOL SetBluetoothOn(BOOL bOn);
 
@@ -38,11 +39,15 @@ public:
 
     // What EMSCEvaluate returned for the last read; Kova goes by the buffer alone.
     int LastReadResult() const { return m_nLastReadResult; }
+    // False when the library did not answer the last read in time (or an earlier call of
+    // it still had not returned); the read then counts as one that filled nothing.
+    bool LastReadAnswered() const { return m_bLastReadAnswered; }
 
 private:
     BOOL SetRadioBit(BYTE byMask, BOOL bOn);
 
     int m_nLastReadResult = 0;
+    bool m_bLastReadAnswered = false;
 
     kfw::CFile m_hDevice;
 };

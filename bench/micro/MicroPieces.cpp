@@ -8,8 +8,6 @@
 
 #include "dialogs/KovaDlg.h"
 #include "dialogs/SwitchOffDlg.h"
-#include "radio/EmscCall.h"
-#include "radio/EmscLoader.h"
 #include "radio/SystemController.h"
 #include "res/resource.h"
 #include "skin/RegionRuns.h"
@@ -660,9 +658,7 @@ CMicroContext::~CMicroContext()
 {
     SetSkinArchive(nullptr);
     ReleaseSkinArchive(m_archive);
-    if (m_bEmscBound)
-        BindEmscEntry(nullptr);
-    m_hEmsc.Reset();
+    m_emsc.Unload();
     if (!m_strStateFile.empty())
     {
         ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, nullptr);
@@ -695,16 +691,12 @@ bool CMicroContext::Open(std::string& rstrError)
     }
     m_strStateFile = szFile;
     ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
-    m_hEmsc.Reset(LoadEmscFromTrustedFolders());
-    if (!m_hEmsc)
+    const EmscLoad eLoad = m_emsc.Load();
+    if (eLoad != EmscLoad::Loaded)
     {
-        rstrError = "EMSC.dll is not beside this program (build the development library, emsc_cdecl)";
-        return false;
-    }
-    m_bEmscBound = BindEmscEntry(m_hEmsc.Get()) != FALSE;
-    if (!m_bEmscBound)
-    {
-        rstrError = "EMSC.dll has no EMSCEvaluate entry point";
+        rstrError = eLoad == EmscLoad::NotFound
+                        ? "EMSC.dll is not beside this program (build the development library, emsc_cdecl)"
+                        : "EMSC.dll has no EMSCEvaluate entry point";
         return false;
     }
     if (!SetRadioStatus(MICRO_STATUS_BOTH_ON))
@@ -717,7 +709,7 @@ bool CMicroContext::Open(std::string& rstrError)
 
 bool CMicroContext::SetRadioStatus(BYTE byStatus)
 {
-    FARPROC pfn = m_hEmsc ? ::GetProcAddress(m_hEmsc.Get(), EMSCDEV_SETSTATUS) : nullptr;
+    FARPROC pfn = m_emsc.Module() ? ::GetProcAddress(m_emsc.Module(), EMSCDEV_SETSTATUS) : nullptr;
     auto pfnSet = reinterpret_cast<PFN_EMSCDEVSETSTATUS>(reinterpret_cast<void (*)()>(pfn));
     return pfnSet && pfnSet(byStatus) == 1;
 }

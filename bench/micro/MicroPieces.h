@@ -11,6 +11,7 @@
 #include "bench/micro/MicroRunner.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "radio/EmscAccess.h"
 #include "skin/SkinArchive.h"
 
 // What every piece shares: GDI+, the skin archive loaded from this program's resource as
@@ -35,8 +36,7 @@ private:
     kfw::CGdiplusSession m_gdiplus;
     SkinArchive m_archive;
     std::string m_strStateFile;
-    kfw::CModule m_hEmsc;
-    bool m_bEmscBound = false;
+    CEmscAccess m_emsc;
 };
 
 // Every piece, in the order of the path: start-up, the parts of a pop-up, whole pop-ups.

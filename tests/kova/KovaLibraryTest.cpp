@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "kova/KovaSession.h"
+#include "tools/emsc/EmscDev.h"
 
 using namespace kovatest;
 using namespace kovae2e;
@@ -96,6 +97,39 @@ TEST(KovaLibrary, PlantedLibraryIsNotLoaded)
     }
     // Started in the planted folder, the program still takes its own library.
     ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(program, planted.Path().c_str()));
+}
+
+// A library that never returns: Kova starts all the same, showing the read as failed, its
+// menu opens, and every way to end it does so in time with 0.
+TEST(KovaLibrary, LibraryThatDoesNotAnswerFreezesNothing)
+{
+    CRadioState state(0x1F);
+    ASSERT_TRUE(state.IsReady());
+    ASSERT_TRUE(state.SetDelay(EMSCDEV_DELAY_HANG));
+    using End = bool (*)(CKova&, const TrayIcon&);
+    const std::pair<const char*, End> ways[] = {
+        {"E&xit", [](CKova& kova, const TrayIcon& icon) {
+             return ClickTrayIcon(icon, ClickKind::Right) && WaitForPopupMenu(kWaitMs, nullptr, kova.Pid()) &&
+                    PressKey("x");
+         }},
+        {"Kova.exe Close", [](CKova&, const TrayIcon&) { return CKova("Close").Wait() == 0; }},
+        {"close event", [](CKova&, const TrayIcon&) { return SignalFromAnotherProcess(kCloseEvent); }},
+        {"end of session", [](CKova& kova, const TrayIcon&) {
+             return ::PostMessageA(kova.Frame(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF) != FALSE;
+         }},
+    };
+    for (const auto& [pszHow, pfnEnd] : ways)
+    {
+        SCOPED_TRACE(pszHow);
+        CKova kova;
+        TrayIcon icon;
+        ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
+        EXPECT_TRUE(kova.WaitForIcon(kTipWlanOff, &icon)) << "the unread byte 0x66 reads as WiFi off";
+        const DWORD dwStart = ::GetTickCount();
+        ASSERT_TRUE(pfnEnd(kova, icon));
+        EXPECT_EQ(0u, kova.Wait(8000)) << "ended after " << ::GetTickCount() - dwStart << " ms";
+    }
+    EXPECT_TRUE(state.SetDelay(0));
 }
 
 } // namespace

@@ -76,6 +76,9 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
          {"Library:           not found\n", "Kova\\EMSC.dll: does not load", "Windows\\EMSC.dll: missing",
            "not read (no library)"},
          {"\"path\": null", "\"entry_point\": null", "\"read\": \"not_made\"", "\"result\": null", "\"wifi\": null"}},
+        {"library does not answer", [](DiagFacts& f) { f.eRead = DiagRead::NoAnswer; },
+         {"Status byte:       no answer", "EMSC.dll does not answer"},
+         {"\"read\": \"no_answer\", \"result\": null, \"status\": null", "\"switch\": null"}},
         {"Kova running, busy",
          [](DiagFacts& f) {
              f.kovaPid = 1234, f.eSemaphore = DiagSemaphore::Held, f.eTray = DiagTray::NotReported;

@@ -17,7 +17,7 @@ using namespace kovae2e;
 namespace {
 
 // Exit codes of kovactl (its usage text lists them).
-const DWORD kOk = 0, kUsage = 1, kNoLibrary = 2, kNoEntry = 3, kSwitchOff = 4, kNotFitted = 5;
+const DWORD kOk = 0, kUsage = 1, kNoLibrary = 2, kNoEntry = 3, kSwitchOff = 4, kNotFitted = 5, kNoAnswer = 7;
 
 template <class PFN>
 PFN ExportOf(HMODULE hModule, const char* pszName)
@@ -189,7 +189,8 @@ TEST_F(KovactlTest, HelpListsCommandsAndExitCodes)
         std::string strOut;
         EXPECT_EQ(kOk, Ctl(pszArg, strOut)) << pszArg;
         for (const char* pszPart : {"KOVACTL status [--json]", "KOVACTL set {both | wifi | bt}", "KOVACTL refresh",
-                                    "KOVACTL quit", "KOVACTL diag [--json]", "Exit codes:", "5  Refused"})
+                                    "KOVACTL quit", "KOVACTL diag [--json]", "Exit codes:", "5  Refused",
+                                    "7  EMSC.dll does not answer."})
             EXPECT_NE(std::string::npos, strOut.find(pszPart)) << pszArg << " lacks " << pszPart;
     }
 }
@@ -310,6 +311,33 @@ TEST_F(KovactlTest, DiagReportsEachLibraryStateAndExitsAsStatus)
     ASSERT_NO_FATAL_FAILURE(SetFault(false));
     EXPECT_TRUE(Writes().empty()) << "diag must only read";
     EXPECT_EQ(0x1D, Status());
+}
+
+// A library that never returns: each command gives up in time, says so and exits 7.
+TEST_F(KovactlTest, LibraryThatDoesNotAnswerEndsEachCommandWithSeven)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(0x1F));
+    ASSERT_TRUE(m_state.SetDelay(EMSCDEV_DELAY_HANG));
+    const struct {
+        const char* pszArgs;
+        const char* pszSays;
+    } cases[] = {
+        {"status", "ERROR: EMSC.dll does not answer.\n"},
+        {"set wifi", "ERROR: EMSC.dll does not answer.\n"},
+        {"diag", "Status byte:       no answer"},
+        {"diag --json", "\"read\": \"no_answer\", \"result\": null, \"status\": null"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszArgs);
+        std::string strOut;
+        const DWORD dwStart = ::GetTickCount();
+        EXPECT_EQ(kNoAnswer, Ctl(c.pszArgs, strOut));
+        EXPECT_LT(::GetTickCount() - dwStart, 8000u);
+        EXPECT_NE(std::string::npos, strOut.find(c.pszSays)) << strOut;
+    }
+    ASSERT_TRUE(m_state.SetDelay(0));
+    EXPECT_TRUE(Writes().empty());
 }
 
 TEST_F(KovactlTest, RunningKovaFollowsSetAndQuits)

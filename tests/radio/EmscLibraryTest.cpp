@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <future>
@@ -11,10 +12,12 @@
 
 #include "framework/Handles.h"
 #include "framework/Trace.h"
+#include "radio/EmscAccess.h"
 #include "radio/EmscCall.h"
 #include "radio/RadioBits.h"
 #include "radio/SystemController.h"
 #include "StackMark.h"
+#include "support/TestSupport.h"
 #include "tools/emsc/EmscDev.h"
 
 namespace {
@@ -488,4 +491,88 @@ TEST_P(EmscLibraryTest, DelayedCallsWaitWithoutHoldingTheState)
         EXPECT_GE(::GetTickCount() - dwStart, row.dwAtLeastMs);
         EXPECT_EQ(byOut, row.dwDelay == EMSCDEV_DELAY_HANG ? 0x2C : 0x1F);
     }
+}
+
+namespace {
+
+std::vector<std::string> g_lines;
+void KeepLine(const char* pszLine) { g_lines.emplace_back(pszLine); }
+size_t CountLines(const std::string& str) { return std::count(g_lines.begin(), g_lines.end(), str); }
+
+} // namespace
+
+// A slow library is waited for; one that does not return fails the read in time as an
+// unread byte, its late return writes nothing of the caller's, nothing else reaches it
+// meanwhile (each call that did would trace a time-out of its own), and the next read after
+// the release works.
+TEST(EmscController, CallThatDoesNotReturnFailsInTimeAndLetsNothingThrough)
+{
+    CPrivateState state;
+    CEmscLibrary library(ExeFolder() + "EMSC.dll");
+    ASSERT_TRUE(library.Complete());
+    ASSERT_EQ(library.pfnSetDelay(300), 1);
+    SystemController controller;
+    controller.QueryWsBlStatus();
+    EXPECT_TRUE(controller.LastReadAnswered());
+    ASSERT_EQ(library.pfnClearLog(), 1);
+    ASSERT_EQ(library.pfnSetDelay(EMSCDEV_DELAY_HANG), 1);
+    g_lines.clear();
+    kfw::TraceSink pfnOld = kfw::SetTraceSink(&KeepLine);
+
+    uint8_t byRegister = EC_REG_RADIO_STATUS;
+    uint8_t abyOut[2] = { STATUS_UNREAD, 0xCC };
+    bool bAnswered = true;
+    const DWORD dwStart = ::GetTickCount();
+    EXPECT_EQ(EmscEvaluate(EmscRequest{ EC_CMD_READ, {}, &byRegister, 1, abyOut, 1 }, &bAnswered), 0);
+    EXPECT_LT(::GetTickCount() - dwStart, 8000u);
+    EXPECT_FALSE(bAnswered);
+    EXPECT_TRUE(EmscCallPending());
+
+    controller.QueryWsBlStatus();
+    EXPECT_EQ(controller.returnECData, STATUS_UNREAD);
+    EXPECT_FALSE(controller.LastReadAnswered());
+    ApplyModeCode(controller, MODE_WIFI_ONLY, TRUE);
+    uint8_t abyWrite[2] = { EC_REG_RADIO_STATUS, 0x1D };
+    EXPECT_EQ(EmscEvaluate(EmscRequest{ EC_CMD_WRITE, {}, abyWrite, 2, nullptr, 0 }), 0);
+    EXPECT_EQ(CountLines("EMSCEvaluate did not return within 2000 ms"), 1u);
+    EXPECT_EQ(CountLines("EMSCEvaluate not called: an earlier call has not returned"), 4u);
+
+    EXPECT_EQ(library.pfnSetDelay(0), 1);
+    EXPECT_TRUE(kovatest::PumpUntil([] { return !EmscCallPending(); }, 8000));
+    kfw::SetTraceSink(pfnOld);
+    EXPECT_EQ(abyOut[0], STATUS_UNREAD) << "written after the caller gave up";
+    EXPECT_EQ(abyOut[1], 0xCC);
+    EXPECT_EQ(library.Log().size(), 1u) << "only the call that hung reached the library";
+    EXPECT_EQ(library.Status(), EMSCDEV_INITIAL_STATUS);
+
+    controller.QueryWsBlStatus();
+    EXPECT_TRUE(controller.LastReadAnswered());
+    EXPECT_EQ(controller.returnECData, EMSCDEV_INITIAL_STATUS);
+}
+
+// Unloading with a call inside neither waits for it nor frees the code it runs in.
+TEST(EmscController, UnloadWithACallInsideLeavesTheLibraryMapped)
+{
+    CPrivateState state;
+    CEmscAccess emsc;
+    ASSERT_EQ(emsc.Load(), EmscLoad::Loaded);
+    EXPECT_EQ(emsc.CandidateIndex(), 0u) << "the program's folder comes first";
+    const HMODULE hModule = emsc.Module();
+    auto pfnSetDelay = Export<PFN_EMSCDEVSETDELAY>(hModule, EMSCDEV_SETDELAY);
+    ASSERT_TRUE(pfnSetDelay && pfnSetDelay(EMSCDEV_DELAY_HANG) == 1);
+    kfw::TraceSink pfnOld = kfw::SetTraceSink(&DropLine);
+    SystemController controller;
+    controller.QueryWsBlStatus();
+    EXPECT_FALSE(controller.LastReadAnswered());
+
+    emsc.Unload();   // a join or a free here would hang or crash the test
+    EXPECT_EQ(g_pfnEMSCEvaluate, nullptr);
+    EXPECT_EQ(::GetModuleHandleA("EMSC"), hModule);
+
+    // Once the call is back the library can go; the reference it kept is ours to drop.
+    EXPECT_EQ(pfnSetDelay(0), 1);
+    EXPECT_TRUE(kovatest::PumpUntil([] { return !EmscCallPending(); }, 8000));
+    kfw::SetTraceSink(pfnOld);
+    kfw::CModule(hModule).Reset();
+    EXPECT_EQ(::GetModuleHandleA("EMSC"), nullptr);
 }

@@ -8,7 +8,7 @@
 
 #include "KovaVersion.h"
 #include "framework/Handles.h"
-#include "radio/EmscCall.h"
+#include "radio/EmscAccess.h"
 #include "radio/EmscLoader.h"
 #include "radio/SystemController.h"
 #include "res/KovaNames.h"
@@ -210,27 +210,12 @@ void ProbeWindows(DiagFacts& f)
         f.strLocaleName = WideToUtf8(szName);
 }
 
-// The library as kovactl status loads it, its entry point bound only while it is loaded.
-class CBoundLibrary {
-public:
-    explicit CBoundLibrary(HMODULE hModule) : m_module(hModule) {}
-    ~CBoundLibrary() { BindEmscEntry(nullptr); }
-    CBoundLibrary(const CBoundLibrary&) = delete;
-    CBoundLibrary& operator=(const CBoundLibrary&) = delete;
-
-    HMODULE Get() const { return m_module.Get(); }
-
-private:
-    kfw::CModule m_module;
-};
-
 void ProbeEmsc(DiagFacts& f)
 {
     const std::vector<EmscCandidate> candidates = EmscCandidates();
-    size_t nLoaded = candidates.size();
-    CBoundLibrary library(LoadEmscFromTrustedFolders(&nLoaded));
-    if (!library.Get())
-        nLoaded = candidates.size();
+    CEmscAccess emsc;
+    const EmscLoad eLoad = emsc.Load();
+    const size_t nLoaded = eLoad == EmscLoad::NotFound ? candidates.size() : emsc.CandidateIndex();
     for (size_t i = 0; i < candidates.size(); ++i)
     {
         DiagCandidate c;
@@ -242,17 +227,17 @@ void ProbeEmsc(DiagFacts& f)
                                                        : DiagCandidateState::Missing;
         f.candidates.push_back(c);
     }
-    if (!library.Get())
+    if (eLoad == EmscLoad::NotFound)
         return;
     f.emscFileVersion = FileVersion(candidates[nLoaded].strPath);
-    f.bEntryPoint = BindEmscEntry(library.Get()) != FALSE;
+    f.bEntryPoint = eLoad == EmscLoad::Loaded;
     if (!f.bEntryPoint)
         return;
     SystemController controller;
     controller.QueryWsBlStatus();
     f.nReadResult = controller.LastReadResult();
     f.byStatus = controller.returnECData;
-    f.eRead = ReadOutcome(f.nReadResult, f.byStatus);
+    f.eRead = controller.LastReadAnswered() ? ReadOutcome(f.nReadResult, f.byStatus) : DiagRead::NoAnswer;
 }
 
 } // namespace

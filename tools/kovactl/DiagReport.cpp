@@ -19,7 +19,7 @@ const char* const kTrayTexts[] = { "not asked (Kova is not running)", "present",
 const char* const kThemeKeys[] = { "not_reported", "light", "dark" };
 const char* const kThemeTexts[] = { "not reported", "light", "dark" };
 const char* const kCandidateKeys[] = { "missing", "unloadable", "loaded", "not_tried" };
-const char* const kReadKeys[] = { "not_made", "ok", "failed" };
+const char* const kReadKeys[] = { "not_made", "ok", "failed", "no_answer" };
 
 template <class E, size_t N>
 std::string Word(const char* const (&apszWords)[N], E e)
@@ -224,6 +224,8 @@ std::string DiagText(const DiagFacts& f)
         Line(str, "Status byte", pLoaded ? "not read (no EMSCEvaluate)" : "not read (no library)");
     else if (f.eRead == DiagRead::Failed)
         Line(str, "Status byte", "read failed (EMSCEvaluate returned 0 and filled nothing)");
+    else if (f.eRead == DiagRead::NoAnswer)
+        Line(str, "Status byte", "no answer (EMSCEvaluate did not return in time; EMSC.dll does not answer)");
     else
     {
         const RadioFlags flags = RadioFlagsFromStatus(f.byStatus);
@@ -282,7 +284,8 @@ std::string DiagJson(const DiagFacts& f)
         .Str("file_version", pLoaded ? f.emscFileVersion : std::nullopt)
         .Raw("entry_point", pLoaded ? (f.bEntryPoint ? "true" : "false") : "null")
         .Str("read", Word(kReadKeys, f.eRead))
-        .Num("result", f.eRead != DiagRead::NotMade ? std::optional<long long>(f.nReadResult) : std::nullopt)
+        .Num("result", f.eRead == DiagRead::Ok || f.eRead == DiagRead::Failed ? std::optional<long long>(f.nReadResult)
+                                                                              : std::nullopt)
         .Num("status", bRead ? std::optional<long long>(f.byStatus) : std::nullopt)
         .Raw("wifi", radio(flags.bWirelessExist, flags.bWirelessOn))
         .Raw("bluetooth", radio(flags.bBluetoothExist, flags.bBluetoothOn))

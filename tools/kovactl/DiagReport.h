@@ -16,7 +16,8 @@ enum class DiagTray { NotRunning, Present, Absent, NotReported };
 enum class DiagTheme { NotReported, Light, Dark };
 // One place EMSC.dll was looked for, in the loader's order.
 enum class DiagCandidateState { Missing, Unloadable, Loaded, NotTried };
-enum class DiagRead { NotMade, Ok, Failed };
+// NoAnswer: EMSCEvaluate did not return within the controller's time limit.
+enum class DiagRead { NotMade, Ok, Failed, NoAnswer };
 
 struct DiagCandidate {
     std::string strPath;
@@ -49,7 +50,7 @@ struct DiagFacts {
     std::optional<std::string> emscFileVersion;
     bool bEntryPoint = false;
     DiagRead eRead = DiagRead::NotMade;
-    int nReadResult = 0;    // what EMSCEvaluate returned for the read
+    int nReadResult = 0;    // what EMSCEvaluate returned for an answered read
     uint8_t byStatus = 0;   // with a read made
 };
 

@@ -10,8 +10,7 @@
 #include "res/KovaNames.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
-#include "radio/EmscCall.h"
-#include "radio/EmscLoader.h"
+#include "radio/EmscAccess.h"
 #include "radio/RadioBits.h"
 #include "radio/SystemController.h"
 #include "tools/kovactl/DiagProbe.h"
@@ -27,6 +26,7 @@ enum ExitCode {
     EXIT_SWITCH_OFF = 4,
     EXIT_NOT_FITTED = 5,
     EXIT_SIGNAL_FAILED = 6,
+    EXIT_NO_ANSWER = 7,
 };
 
 const char kUsage[] =
@@ -62,7 +62,8 @@ const char kUsage[] =
     "  3  EMSC.dll has no EMSCEvaluate entry point.\n"
     "  4  Refused: the hardware radio switch is off.\n"
     "  5  Refused: a radio the mode needs is not fitted.\n"
-    "  6  Kova could not be signalled.\n";
+    "  6  Kova could not be signalled.\n"
+    "  7  EMSC.dll does not answer.\n";
 
 // Windows console tools name the bad argument and point at the help.
 int UsageError(const std::string& strWhat)
@@ -82,35 +83,33 @@ void DiscardTrace(const char*)
 {
 }
 
-// The library loaded the trusted way with its entry point bound, for the scope of one
-// command. The entry point is cleared before the module goes.
-class CEmscSession {
-public:
-    CEmscSession() = default;
-    ~CEmscSession() { BindEmscEntry(nullptr); }
-    CEmscSession(const CEmscSession&) = delete;
-    CEmscSession& operator=(const CEmscSession&) = delete;
-
-    // EXIT_OK, or the exit code after the error has been printed.
-    int Open()
+// Loads the library the trusted way for the scope of one command: EXIT_OK, or the exit
+// code after the error has been printed.
+int OpenEmsc(CEmscAccess& emsc)
+{
+    switch (emsc.Load())
     {
-        m_module.Reset(LoadEmscFromTrustedFolders());
-        if (!m_module)
-        {
-            std::fputs("ERROR: EMSC.dll was not found beside kovactl.exe or in the system folders.\n", stderr);
-            return EXIT_NO_LIBRARY;
-        }
-        if (!BindEmscEntry(m_module.Get()))
-        {
-            std::fputs("ERROR: EMSC.dll has no EMSCEvaluate entry point.\n", stderr);
-            return EXIT_NO_ENTRY;
-        }
-        return EXIT_OK;
+    case EmscLoad::NotFound:
+        std::fputs("ERROR: EMSC.dll was not found beside kovactl.exe or in the system folders.\n", stderr);
+        return EXIT_NO_LIBRARY;
+    case EmscLoad::NoEntryPoint:
+        std::fputs("ERROR: EMSC.dll has no EMSCEvaluate entry point.\n", stderr);
+        return EXIT_NO_ENTRY;
+    case EmscLoad::Loaded:
+        break;
     }
+    return EXIT_OK;
+}
 
-private:
-    kfw::CModule m_module;
-};
+// A fresh read of the status byte; EXIT_OK, or EXIT_NO_ANSWER after saying so.
+int ReadStatus(SystemController& controller)
+{
+    controller.QueryWsBlStatus();
+    if (controller.LastReadAnswered())
+        return EXIT_OK;
+    std::fputs("ERROR: EMSC.dll does not answer.\n", stderr);
+    return EXIT_NO_ANSWER;
+}
 
 // Sets one of Kova's auto-reset events, creating it when Kova has not (then nobody waits
 // for it and the signal goes with this process, which is harmless).
@@ -140,11 +139,12 @@ const char* JsonBool(BOOL b)
 
 int CmdStatus(bool bJson)
 {
-    CEmscSession emsc;
-    if (const int nErr = emsc.Open())
+    CEmscAccess emsc;
+    if (const int nErr = OpenEmsc(emsc))
         return nErr;
     SystemController controller;
-    controller.QueryWsBlStatus();
+    if (const int nErr = ReadStatus(controller))
+        return nErr;
     const BOOL bWlanFitted = controller.IsWirelessExist();
     const BOOL bWlanOn = controller.IsWirelessOn();
     const BOOL bBtFitted = controller.IsBluetoothExist();
@@ -174,7 +174,10 @@ int CmdDiag(bool bJson)
         std::fputs(DiagJson(facts).c_str(), stdout);
     else
         PrintUtf8(DiagText(facts));
-    return !LoadedLibrary(facts) ? EXIT_NO_LIBRARY : !facts.bEntryPoint ? EXIT_NO_ENTRY : EXIT_OK;
+    return !LoadedLibrary(facts)                 ? EXIT_NO_LIBRARY
+           : !facts.bEntryPoint                  ? EXIT_NO_ENTRY
+           : facts.eRead == DiagRead::NoAnswer   ? EXIT_NO_ANSWER
+                                                 : EXIT_OK;
 }
 
 struct ModeName {
@@ -191,11 +194,12 @@ const ModeName kModes[] = {
 
 int CmdSet(const ModeName& mode)
 {
-    CEmscSession emsc;
-    if (const int nErr = emsc.Open())
+    CEmscAccess emsc;
+    if (const int nErr = OpenEmsc(emsc))
         return nErr;
     SystemController controller;
-    controller.QueryWsBlStatus();
+    if (const int nErr = ReadStatus(controller))
+        return nErr;
     if (!controller.IsKillSwitchOn())
     {
         std::fputs("ERROR: the hardware radio switch is off; turn it on first.\n", stderr);
@@ -211,8 +215,11 @@ int CmdSet(const ModeName& mode)
                                                       : "Bluetooth");
         return EXIT_NOT_FITTED;
     }
+    // A read inside the mode that goes unanswered writes nothing, and every call after it
+    // fails at once, so the read below reports it.
     ApplyModeCode(controller, mode.nModeCode, bWlanFitted && bBtFitted);
-    controller.QueryWsBlStatus();
+    if (const int nErr = ReadStatus(controller))
+        return nErr;
     std::printf("WiFi %s, Bluetooth %s.\n", Describe(bWlanFitted, controller.IsWirelessOn()),
                 Describe(bBtFitted, controller.IsBluetoothOn()));
     return SignalKova(KOVA_NOTIFY_EVENT_NAME);
