@@ -281,7 +281,7 @@ TEST_F(InstallerTest, UpgradeAndUninstallQuitTheRunningKova)
     kfw::CHandle hKova = WaitForResidentKova();
     ASSERT_TRUE(hKova.IsValid()) << "Kova was not started";
     EXPECT_EQ(0, _stricmp(Installed("Kova.exe").c_str(), ImagePath(hKova.Get()).c_str()));
-    EXPECT_EQ(0, _stricmp("explorer.exe", ParentName(::GetProcessId(hKova.Get())).c_str()));
+    EXPECT_EQ("explorer.exe", ParentName(::GetProcessId(hKova.Get())));
 
     // Upgrade over it: the running Kova is asked to quit, and the files are replaced.
     { std::ofstream(Installed("kovaHelp.mht"), std::ios::binary | std::ios::trunc) << "stale"; }
@@ -358,8 +358,7 @@ TEST_F(MsiTest, SilentInstallFollowsItsPropertiesAndUninstallRemovesEverything)
         kfw::CHandle hKova = WaitForResidentKova(c.bStarts ? 15000 : 0);
         EXPECT_EQ(c.bStarts, hKova.IsValid());
         // Started by the user's shell, not by the installer's own process.
-        if (hKova)
-            EXPECT_EQ(0, _stricmp("explorer.exe", ParentName(::GetProcessId(hKova.Get())).c_str()));
+        EXPECT_EQ(c.bStarts ? "explorer.exe" : "", hKova ? ParentName(::GetProcessId(hKova.Get())) : "");
 
         // Removal, with Kova running in the second case: it is asked to quit.
         ASSERT_EQ(0u, Msiexec("/x", KOVA_MSI_NAME));

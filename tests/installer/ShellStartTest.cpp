@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 
+#include "framework/Handles.h"
 #include "tools/kovaclose/ShellStart.h"
 
 namespace {
@@ -33,7 +33,9 @@ TEST(ShellStartTest, StartsOnlyThroughAReachableShellAndSaysWhat)
     ::GetTempPathW(MAX_PATH, szTemp);
     const std::wstring strDir = std::wstring(szTemp) + L"KovaShellStartTest";
     ::CreateDirectoryW(strDir.c_str(), nullptr);
-    std::ofstream(strDir + L"\\Kova.exe") << "MZ";
+    kfw::CFile hKova(::CreateFileW((strDir + L"\\Kova.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(hKova.IsValid());
+    hKova.Reset();
     const std::wstring strEmpty = std::wstring(szTemp) + L"KovaShellStartTestEmpty";
     ::CreateDirectoryW(strEmpty.c_str(), nullptr);
 
