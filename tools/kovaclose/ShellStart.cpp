@@ -31,7 +31,7 @@ private:
 
 class CVariant {
 public:
-    CVariant() noexcept { ::VariantInit(&m_v); }
+    CVariant() noexcept : m_v{} { ::VariantInit(&m_v); }
     explicit CVariant(const std::wstring& str) noexcept : CVariant()
     {
         m_v.vt = VT_BSTR;

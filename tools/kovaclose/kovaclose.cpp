@@ -144,7 +144,9 @@ extern "C" UINT __stdcall StartKova(MSIHANDLE hInstall)
 extern "C" int __stdcall StartKovaAsUser(LPCWSTR pszDir, LPWSTR pszLog, int cchLog)
 {
     const kovastart::CStartResult result = kovastart::StartKovaAsUser(pszDir ? pszDir : L"");
-    if (pszLog && cchLog > 0)
-        ::lstrcpynW(pszLog, result.strLog.c_str(), cchLog);
+    if (pszLog && cchLog > 0) {
+        const size_t cch = result.strLog.copy(pszLog, static_cast<size_t>(cchLog) - 1);
+        pszLog[cch] = L'\0';
+    }
     return result.bStarted ? 1 : 0;
 }
