@@ -2,6 +2,8 @@
 ;   VERSION    the product version, "1.0.0.1"
 ;   KOVA_EXE   the program to install (a signed copy when signing is on)
 ;   KOVA_HELP  the help document kovaHelp.mht
+;   KOVACTL    kovactl.exe, the console tool support asks for
+;   KOVA_CLOSE kovaclose.dll, whose StartKovaAsUser starts Kova as the interactive user
 ;   OUTFILE    where the installer goes
 ; The installer speaks English, German, French, Spanish, Italian, Brazilian Portuguese, Japanese,
 ; Simplified Chinese and Korean: it asks which once (not when silent), and the uninstaller
@@ -122,9 +124,17 @@ FunctionEnd
 !insertmacro CLOSE_RUNNING_KOVA ""
 !insertmacro CLOSE_RUNNING_KOVA "un."
 
+; The installer runs elevated (or as SYSTEM under a management tool): a Kova started with its
+; token would miss the tray's callbacks and lock the user out of its named objects. The user's
+; own explorer starts it; with no interactive user nothing is started.
 Function StartKova
+  InitPluginsDir
+  SetOutPath "$PLUGINSDIR"
+  File "/oname=$PLUGINSDIR\kovaclose.dll" "${KOVA_CLOSE}"
+  System::Call '$PLUGINSDIR\kovaclose.dll::StartKovaAsUser(w "$INSTDIR", w .R0, i ${NSIS_MAX_STRLEN}) i .R1'
+  DetailPrint "$R0"
+  ; Out of the plug-ins folder, so that it can be removed at the end.
   SetOutPath "$INSTDIR"
-  Exec '"$INSTDIR\Kova.exe"'
 FunctionEnd
 
 Section "Kova" SecMain
@@ -134,6 +144,7 @@ Section "Kova" SecMain
   SetOverwrite on
   File "/oname=Kova.exe" "${KOVA_EXE}"
   File "/oname=kovaHelp.mht" "${KOVA_HELP}"
+  File "/oname=kovactl.exe" "${KOVACTL}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   ; The About box reads this value (at most 19 characters).
@@ -168,6 +179,7 @@ Section "Uninstall"
   Call un.CloseRunningKova
   Delete "$INSTDIR\Kova.exe"
   Delete "$INSTDIR\kovaHelp.mht"
+  Delete "$INSTDIR\kovactl.exe"
   Delete "$INSTDIR\Uninstall.exe"
   ; Only when empty: files someone else put there stay, and so do their folders.
   RMDir "$INSTDIR"

@@ -8,9 +8,10 @@ UPDATE `Component` SET `Condition` = 'NSIS_UNINSTALLER' WHERE `Component` = 'Nsi
 -- administrator (a managed or advertised installation).
 UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;KOVA_SAME_VERSION_FOUND;STARTATLOGON;START' WHERE `Property` = 'SecureCustomProperties'
 -- The program's file version, so that Windows Installer compares versions rather than
--- dates with a Kova.exe already there (an NSIS installation's); the help follows it.
+-- dates with a Kova.exe already there (an NSIS installation's); the help and kovactl follow it.
 UPDATE `File` SET `Version` = '@VERSION@', `Language` = '0' WHERE `File` = 'KovaExe'
 UPDATE `File` SET `Version` = 'KovaExe' WHERE `File` = 'KovaHelp'
+UPDATE `File` SET `Version` = 'KovaExe' WHERE `File` = 'KovactlExe'
 -- The same version is detected inclusively at both ends (wixl drops IncludeMaximum;
 -- Attributes is part of the key, so the row is replaced).
 DELETE FROM `Upgrade` WHERE `ActionProperty` = 'KOVA_SAME_VERSION_FOUND'

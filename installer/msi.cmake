@@ -1,8 +1,8 @@
 # cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DSQL=... -DVERSION=... -DKOVA_EXE=...
-#       -DKOVA_HELP=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
+#       -DKOVA_HELP=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DKOVACTL=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
 # Builds Kova.msi: wixl from WXS, then the rows of SQL that wixl cannot write (msibuild).
 cmake_minimum_required(VERSION 3.20)
-foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP KOVA_ICON KOVA_CLOSE STAGE OUTPUT)
+foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP KOVA_ICON KOVA_CLOSE KOVACTL STAGE OUTPUT)
   if(NOT DEFINED ${v} OR "${${v}}" STREQUAL "")
     message(FATAL_ERROR "msi.cmake: ${v} not given")
   endif()
@@ -11,7 +11,7 @@ endforeach()
 # wixl finds sources only relative to its working folder.
 file(REMOVE_RECURSE "${STAGE}")
 file(MAKE_DIRECTORY "${STAGE}")
-foreach(pair "KOVA_EXE;Kova.exe" "KOVA_HELP;kovaHelp.mht" "KOVA_ICON;Kova.ico" "KOVA_CLOSE;kovaclose.dll")
+foreach(pair "KOVA_EXE;Kova.exe" "KOVA_HELP;kovaHelp.mht" "KOVA_ICON;Kova.ico" "KOVA_CLOSE;kovaclose.dll" "KOVACTL;kovactl.exe")
   list(GET pair 0 var)
   list(GET pair 1 name)
   configure_file("${${var}}" "${STAGE}/${name}" COPYONLY)
@@ -20,7 +20,8 @@ endforeach()
 file(REMOVE "${OUTPUT}")
 execute_process(
   COMMAND "${WIXL}" -a x86 -D Version=${VERSION} -D KovaExe=Kova.exe -D KovaHelp=kovaHelp.mht
-          -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -o "${STAGE}/Kova.msi" "${WXS}"
+          -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -D Kovactl=kovactl.exe
+          -o "${STAGE}/Kova.msi" "${WXS}"
   WORKING_DIRECTORY "${STAGE}"
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 # wixl warns on stderr and may still exit 0: any output is a failure.

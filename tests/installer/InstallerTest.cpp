@@ -125,6 +125,25 @@ std::vector<DWORD> ProcessesFromInstallDir()
     return pids;
 }
 
+// The file name of the program that started process dwPid; "" when gone.
+std::string ParentName(DWORD dwPid)
+{
+    DWORD dwParent = 0;
+    std::string strName;
+    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof(pe);
+    for (int nPass = 0; nPass < 2; ++nPass)
+        for (BOOL b = ::Process32First(hSnap, &pe); b; b = ::Process32Next(hSnap, &pe)) {
+            if (nPass == 0 && pe.th32ProcessID == dwPid)
+                dwParent = pe.th32ParentProcessID;
+            if (nPass == 1 && dwParent && pe.th32ProcessID == dwParent)
+                strName = pe.szExeFile;
+        }
+    ::CloseHandle(hSnap);
+    return strName;
+}
+
 bool PollFor(const std::function<bool()>& pred, DWORD dwTimeoutMs)
 {
     return kovatest::PumpUntil(pred, dwTimeoutMs);
@@ -231,8 +250,9 @@ TEST_F(InstallerTest, SilentInstallPutsFilesAndEntriesInPlaceAndUninstallRemoves
     EXPECT_TRUE(Exists(Installed("Kova.exe")));
     EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
     EXPECT_TRUE(Exists(Installed("Uninstall.exe")));
+    EXPECT_TRUE(ReadFile(BinPath("kovactl.exe")) == ReadFile(Installed("kovactl.exe"))) << "kovactl.exe as built";
     EXPECT_FALSE(Exists(Installed("EMSC.dll"))) << "the development library must never ship";
-    EXPECT_EQ(3u, FolderEntries(strDir).size());
+    EXPECT_EQ(4u, FolderEntries(strDir).size());
     EXPECT_TRUE(ProcessesFromInstallDir().empty()) << "silent install started Kova without /START";
 
     EXPECT_EQ(KOVA_PRODUCT_VERSION, String(kVersionKey, "Version"));
@@ -256,11 +276,12 @@ TEST_F(InstallerTest, UpgradeAndUninstallQuitTheRunningKova)
 {
     PlaceEmsc();
 
-    // /START: the silent install starts Kova from the install folder.
+    // /START: the silent install has the user's shell start Kova from the install folder.
     ASSERT_EQ(0u, RunSetup("/S /START"));
     kfw::CHandle hKova = WaitForResidentKova();
     ASSERT_TRUE(hKova.IsValid()) << "Kova was not started";
     EXPECT_EQ(0, _stricmp(Installed("Kova.exe").c_str(), ImagePath(hKova.Get()).c_str()));
+    EXPECT_EQ("explorer.exe", ParentName(::GetProcessId(hKova.Get())));
 
     // Upgrade over it: the running Kova is asked to quit, and the files are replaced.
     { std::ofstream(Installed("kovaHelp.mht"), std::ios::binary | std::ios::trunc) << "stale"; }
@@ -330,11 +351,14 @@ TEST_F(MsiTest, SilentInstallFollowsItsPropertiesAndUninstallRemovesEverything)
         ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME, c.pszProps));
         EXPECT_EQ(ReadFile(BinPath("Kova.exe")), ReadFile(Installed("Kova.exe")));
         EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
-        EXPECT_EQ(c.bStarts ? 3u : 2u, FolderEntries(InstallDir()).size()) << "only Kova.exe and its help";
+        EXPECT_TRUE(ReadFile(BinPath("kovactl.exe")) == ReadFile(Installed("kovactl.exe"))) << "kovactl.exe as built";
+        EXPECT_EQ(c.bStarts ? 4u : 3u, FolderEntries(InstallDir()).size()) << "only Kova.exe, its help and kovactl";
         ExpectOneProduct(KOVA_PRODUCT_VERSION);
         EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, "Kova"));
         kfw::CHandle hKova = WaitForResidentKova(c.bStarts ? 15000 : 0);
         EXPECT_EQ(c.bStarts, hKova.IsValid());
+        // Started by the user's shell, not by the installer's own process.
+        EXPECT_EQ(c.bStarts ? "explorer.exe" : "", hKova ? ParentName(::GetProcessId(hKova.Get())) : "");
 
         // Removal, with Kova running in the second case: it is asked to quit.
         ASSERT_EQ(0u, Msiexec("/x", KOVA_MSI_NAME));
@@ -355,8 +379,14 @@ TEST_F(MsiTest, UpgradeQuitsTheRunningKovaAndTheSameVersionIsRefused)
     ASSERT_TRUE(hKova.IsValid());
     EXPECT_EQ("the help of 0.9.0.1", ReadFile(Installed("kovaHelp.mht")));
 
-    ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME));
+    char szLog[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, szLog);
+    const std::string strLog = std::string(szLog) + "kova-upgrade.log";
+    ::DeleteFileA(strLog.c_str());
+    ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME, "/l*v \"" + strLog + "\""));
     EXPECT_EQ(0u, ExitCode(hKova.Get()));
+    EXPECT_NE(std::string::npos, ReadFile(strLog).find("CloseRunningKova: Kova quit when asked"));
+    ::DeleteFileA(strLog.c_str());
     EXPECT_TRUE(ProcessesFromInstallDir().empty());
     EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
     const std::string strProduct = ExpectOneProduct(KOVA_PRODUCT_VERSION);
@@ -365,6 +395,25 @@ TEST_F(MsiTest, UpgradeQuitsTheRunningKovaAndTheSameVersionIsRefused)
     EXPECT_NE(0u, Msiexec("/i", "test-msi\\Kova-" KOVA_PRODUCT_VERSION ".msi"));
     EXPECT_NE(0u, Msiexec("/i", "test-msi\\Kova-0.9.0.1.msi"));
     EXPECT_EQ(strProduct, ExpectOneProduct(KOVA_PRODUCT_VERSION));
+}
+TEST_F(MsiTest, StartAtLogonIsRememberedAcrossUpgradesUnlessGivenAgain)
+{
+    const struct {
+        const char *pszFirst, *pszUpgrade;
+        bool bRunEntry;
+    } cases[] = {
+        {"STARTATLOGON=0", "", false},
+        {"STARTATLOGON=0", "STARTATLOGON=1", true},
+        {"", "STARTATLOGON=0", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.pszFirst) + " then " + c.pszUpgrade);
+        Scrub();
+        ASSERT_EQ(0u, Msiexec("/i", "test-msi\\Kova-0.9.0.1.msi", c.pszFirst));
+        ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME, c.pszUpgrade));
+        ExpectOneProduct(KOVA_PRODUCT_VERSION);
+        EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, "Kova"));
+    }
 }
 #endif
 

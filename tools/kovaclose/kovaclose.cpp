@@ -1,5 +1,7 @@
-// kovaclose.dll: the MSI package's custom action CloseRunningKova, which has a running Kova
-// quit before the package replaces or removes its files. When Kova.exe is installed in
+// kovaclose.dll: the installers' custom actions. CloseRunningKova has a running Kova
+// quit before the MSI package replaces or removes its files; StartKova (START=1), and
+// StartKovaAsUser for the NSIS installer, start Kova as the interactive user (ShellStart.cpp).
+// CloseRunningKova: When Kova.exe is installed in
 // INSTALLDIR, it sets Kova's close event and waits, at most 15 s, until Kova's
 // single-instance mutex is gone (Kova holds it until its process ends) and the program file
 // can be opened for writing. It always lets the installation go on, as the NSIS installer
@@ -10,6 +12,7 @@
 
 #include <string>
 
+#include "ShellStart.h"
 #include "framework/Handles.h"
 #include "res/KovaNames.h"
 
@@ -27,12 +30,12 @@ struct MsiHandleTraits {
 using CMsiHandle = kfw::UniqueHandle<MsiHandleTraits>;
 
 // A line in the installation's log (msiexec /l*v).
-void Log(MSIHANDLE hInstall, const std::wstring& strText)
+void Log(MSIHANDLE hInstall, LPCWSTR pszAction, const std::wstring& strText)
 {
     CMsiHandle hRecord(::MsiCreateRecord(1));
     if (!hRecord)
         return;
-    ::MsiRecordSetStringW(hRecord.Get(), 0, (L"CloseRunningKova: " + strText).c_str());
+    ::MsiRecordSetStringW(hRecord.Get(), 0, (pszAction + (L": " + strText)).c_str());
     ::MsiProcessMessage(hInstall, INSTALLMESSAGE_INFO, hRecord.Get());
 }
 
@@ -72,24 +75,26 @@ LONG Left(DWORD dwDeadline)
     return static_cast<LONG>(dwDeadline - ::GetTickCount());
 }
 
+enum class Quit { NotRunning, QuitWhenAsked, StillRuns };
+
 // Waits on the mutex itself: it is abandoned, so ours, when Kova's process ends. The request
 // is repeated for a Kova that was still starting and had no event yet.
-bool WaitForMutexGone(DWORD dwDeadline)
+Quit WaitForMutexGone(DWORD dwDeadline)
 {
     kfw::CHandle hMutex(::OpenMutexA(SYNCHRONIZE, FALSE, KOVA_WINDOW_CLASS));
     if (!hMutex)
-        return true;
+        return Quit::NotRunning;
     for (LONG nLeft; (nLeft = Left(dwDeadline)) > 0;) {
         AskKovaToQuit();
         const DWORD dwWait = ::WaitForSingleObject(hMutex.Get(), nLeft < LONG(kRepeatMs) ? nLeft : kRepeatMs);
         if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
             ::ReleaseMutex(hMutex.Get());
-            return true;
+            return Quit::QuitWhenAsked;
         }
         if (dwWait != WAIT_TIMEOUT)
-            return false;
+            return Quit::StillRuns;
     }
-    return false;
+    return Quit::StillRuns;
 }
 
 bool WaitForFileFree(const std::wstring& strPath, DWORD dwDeadline)
@@ -106,21 +111,42 @@ bool WaitForFileFree(const std::wstring& strPath, DWORD dwDeadline)
 
 extern "C" UINT __stdcall CloseRunningKova(MSIHANDLE hInstall)
 {
+    const LPCWSTR pszAction = L"CloseRunningKova";
     const std::wstring strDir = Property(hInstall, L"INSTALLDIR");
     if (strDir.empty()) {
-        Log(hInstall, L"no INSTALLDIR");
+        Log(hInstall, pszAction, L"no INSTALLDIR");
         return ERROR_SUCCESS;
     }
     const std::wstring strProgram = strDir + (strDir.back() == L'\\' ? L"" : L"\\") + L"Kova.exe";
     // Not installed there: a first installation, and any other Kova is left alone.
     if (::GetFileAttributesW(strProgram.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        Log(hInstall, L"no installed Kova.exe");
+        Log(hInstall, pszAction, L"no installed Kova.exe");
         return ERROR_SUCCESS;
     }
     const DWORD dwDeadline = ::GetTickCount() + kTimeoutMs;
-    if (WaitForMutexGone(dwDeadline) && WaitForFileFree(strProgram, dwDeadline))
-        Log(hInstall, L"Kova is not running");
+    const Quit quit = WaitForMutexGone(dwDeadline);
+    if (quit == Quit::StillRuns || !WaitForFileFree(strProgram, dwDeadline))
+        Log(hInstall, pszAction, L"Kova still runs after 15 s");
     else
-        Log(hInstall, L"Kova still runs after 15 s");
+        Log(hInstall, pszAction, quit == Quit::QuitWhenAsked ? L"Kova quit when asked" : L"Kova is not running");
     return ERROR_SUCCESS;
+}
+
+// START=1, after InstallFinalize. A Kova that could not be started never fails the installation.
+extern "C" UINT __stdcall StartKova(MSIHANDLE hInstall)
+{
+    const kovastart::CStartResult result = kovastart::StartKovaAsUser(Property(hInstall, L"INSTALLDIR"));
+    Log(hInstall, L"StartKova", result.strLog);
+    return ERROR_SUCCESS;
+}
+
+// The NSIS installer's start (System::Call): 1 when started; the log line goes to pszLog.
+extern "C" int __stdcall StartKovaAsUser(LPCWSTR pszDir, LPWSTR pszLog, int cchLog)
+{
+    const kovastart::CStartResult result = kovastart::StartKovaAsUser(pszDir ? pszDir : L"");
+    if (pszLog && cchLog > 0) {
+        const size_t cch = result.strLog.copy(pszLog, static_cast<size_t>(cchLog) - 1);
+        pszLog[cch] = L'\0';
+    }
+    return result.bStarted ? 1 : 0;
 }
