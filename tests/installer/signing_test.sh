@@ -1,6 +1,6 @@
 #!/bin/sh
 # signing_test.sh SOURCE_DIR BIN_DIR WORK_DIR: configures the installer with a throw-away
-# self-signed certificate, builds it, and checks that the signed Kova.exe and both installers
+# self-signed certificate, builds it, and checks that the signed programs and both installers
 # verify against that certificate only, while bin/Kova.exe stays unsigned.
 set -eu
 src=$1 bin=$2 work=$3
@@ -17,7 +17,7 @@ make_cert "Kova Test Signing" test
 make_cert "Someone Else" other
 
 cmake -S "$src/tests/installer/signing" -B build -DKOVA_INSTALLER_SOURCE="$src/installer" \
-    -DKOVA_BUILT_EXE="$bin/Kova.exe" -DKOVA_BUILT_HELP="$bin/kovaHelp.mht" -DKOVA_BUILT_CLOSE="$bin/kovaclose.dll" \
+    -DKOVA_BUILT_EXE="$bin/Kova.exe" -DKOVA_BUILT_HELP="$bin/kovaHelp.mht" -DKOVA_BUILT_CLOSE="$bin/kovaclose.dll" -DKOVA_BUILT_KOVACTL="$bin/kovactl.exe" \
     -DKOVA_SIGN_CERT="$work/test.crt" -DKOVA_SIGN_KEY="$work/test.key" >cmake.log 2>&1 ||
     { cat cmake.log; exit 1; }
 cmake --build build --target kova_setup kova_msi >build.log 2>&1 || { cat build.log; exit 1; }
@@ -25,7 +25,7 @@ cmake --build build --target kova_setup kova_msi >build.log 2>&1 || { cat build.
 setup=$(ls build/bin/KovaSetup-*.exe)
 msi=$(ls build/bin/Kova-*.msi)
 fail=0
-for f in build/installer/signed/Kova.exe "$setup" "$msi"; do
+for f in build/installer/signed/Kova.exe build/installer/signed/kovactl.exe "$setup" "$msi"; do
     if ! osslsigncode verify -CAfile test.crt -in "$f" >verify.log 2>&1; then
         echo "FAIL: $f does not verify against the signing certificate"; cat verify.log; fail=1
     fi
