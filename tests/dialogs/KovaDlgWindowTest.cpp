@@ -63,6 +63,8 @@ public:
     std::atomic<HWND> m_hShown{ nullptr };
     int m_nShows = 0;
     RECT m_rcFirstShown = {};
+    // The tool tip's wrap width; asked from any thread.
+    int TipWidth() const { return static_cast<int>(::SendMessageA(m_toolTip.m_hWnd, TTM_GETMAXTIPWIDTH, 0, 0)); }
 
     BEGIN_MSG_MAP(CProbeDlg)
         if (uMsg == WM_WINDOWPOSCHANGED && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW))
@@ -286,14 +288,20 @@ TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
         g_bForegroundKnown = bForeground;
         CProbeDlg dlg;
         RECT rcOpened = {}, rcButton = {}, rcChanged = {};
+        int nTipOpened = 0, nTipChanged = 0;
         RunWithUser(dlg, [&](HWND hDlg) {
+            nTipOpened = dlg.TipWidth();
             ::GetWindowRect(hDlg, &rcOpened);
             ::GetWindowRect(::GetDlgItem(hDlg, IDC_BTN_WIFI), &rcButton);
             // Dragged onto a 192-dpi monitor: the system suggests where it goes.
             RECT rcSuggested = { 100, 50, 614, 452 };
             ::SendMessageA(hDlg, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rcSuggested));
             ::GetWindowRect(hDlg, &rcChanged);
+            nTipChanged = dlg.TipWidth();
         });
+        // The two-line tips wrap at 260 96-dpi pixels, at every scale.
+        EXPECT_EQ(nTipOpened, bForeground ? 260 : 390);
+        EXPECT_EQ(nTipChanged, 520);
         if (bForeground)
         {
             EXPECT_EQ(rcOpened.left, (1024 - 257) / 2);
