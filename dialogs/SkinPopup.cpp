@@ -126,7 +126,7 @@ void CSkinPopup::SetBackground(const char* pszName)
     m_pszBackground = pszName;
     int nPct = 100;
     IStream* pStream = GetSkinPictureStream(pszName, GetDpi(), &nPct);
-    ChangeBackground(pStream, nPct);
+    ChangeBackground(pStream, nPct, m_bRescaling);
 }
 
 void CSkinPopup::SetButtonImage(CTPButton& rButton, const char* pszName)
@@ -324,15 +324,21 @@ void CSkinPopup::OnPaint()
 void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
 {
     // Dragged onto a monitor of another scale: built again at its DPI, where the system
-    // suggests.
+    // suggests. It stays shown and active throughout: hidden, it would hand the activation
+    // and the user's next keys to another program.
+    m_bRescaling = true;
     SetDpi(static_cast<int>(nDpiX));
     SetBackground(m_pszBackground);
     OnScaleChanged();
+    m_bRescaling = false;
     if (pSuggested)
         ::SetWindowPos(m_hWnd, nullptr, pSuggested->left, pSuggested->top, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // The layout may have hidden the button that had the focus.
+    if (HWND hSelected = SelectedButton())
+        FocusControl(hSelected);
 }
 
 LRESULT CSkinPopup::OnFocusSelected(WPARAM, LPARAM)

@@ -128,4 +128,5 @@ private:
     ScanHook m_hook;
     bool m_bTracking = false;       // a hover and leave report of the window is asked for
     bool m_bInitialising = false;   // OnInitDialog runs: the window must not show yet
+    bool m_bRescaling = false;      // built again for a new DPI: the window stays shown
 };
