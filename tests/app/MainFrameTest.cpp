@@ -158,9 +158,10 @@ protected:
         m_pfnOldWts = std::exchange(g_pfnWTSRegisterSessionNotification, &FakeWtsRegister);
         SetLightTheme(0);
         kovatest::g_nRegReads = 0;
-        kovatest::g_uFakeDpi = 96;
+        kovatest::g_uFakeDpi = kovatest::g_uFakeTaskbarDpi = 96;
         g_pfnRegGetValue = &kovatest::FakeRegGetValue;
         g_pfnGetDpiForSystem = &kovatest::FakeDpiForSystem;
+        g_pfnGetDpiForWindow = &kovatest::FakeDpiForWindow;
         m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
 
         WNDCLASSA wc = {};
@@ -196,6 +197,7 @@ protected:
     PFN_SHELLNOTIFYICONW m_pfnOldShell = nullptr;
     PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
     kovatest::CLookSeams m_lookSeams;   // the scale and the theme put back
+    kovatest::CStandInTaskbar m_taskbar;
     kfw::TraceSink m_pfnOldSink = nullptr;
 };
 
@@ -599,7 +601,8 @@ TEST_F(MainFrameTest, ThemeAndScaleChangesLoadTheShownIconAgain)
     {
         SCOPED_TRACE(testing::Message() << "message 0x" << std::hex << r.uMsg << " " << r.wParam);
         SetLightTheme(r.byLight);
-        kovatest::g_uFakeDpi = r.uDpi;
+        // A change of scale without signing out: the system DPI stays as it was read first.
+        kovatest::g_uFakeTaskbarDpi = r.uDpi;
         SetStatus(0x1D);   // would change the tip if the state were read again
         const size_t nBefore = g_shellCalls.size();
         Send(r.uMsg, r.wParam, r.lParam);
