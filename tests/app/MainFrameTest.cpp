@@ -396,7 +396,8 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
     ASSERT_TRUE(kovatest::PumpUntil([&] { return ::WaitForSingleObject(hReady.Get(), 0) == WAIT_OBJECT_0; }));
     const HWND hTypedIn = ::FindWindowA("KovaTestForeground", nullptr);
     ASSERT_NE(hTypedIn, nullptr);
-    MONITORINFO mi = { sizeof mi };
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
     ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(hTypedIn, MONITOR_DEFAULTTONEAREST), &mi));
 
     Create();

@@ -340,7 +340,8 @@ TEST_F(KovaDlgWindow, StaysActiveWithTheFocusOnItsSelectionThroughAScaleChange)
     {
         ASSERT_TRUE(m_state.Set(static_cast<BYTE>(nLayout)));
         CProbeDlg dlg;
-        GUITHREADINFO before = { sizeof before }, after = { sizeof after };
+        GUITHREADINFO before = {}, after = {};
+        before.cbSize = after.cbSize = sizeof before;
         HWND hForeground = nullptr, hSelected = nullptr;
         int nDeactivated = -1;
         RunWithUser(dlg, [&](HWND hDlg) {

@@ -428,7 +428,9 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheTaskbarsDpi)
         EXPECT_EQ(look.cx, r.cx);
         EXPECT_EQ(look.cy, r.cy);
         if (r.pfnWindowDpi)
+        {
             EXPECT_EQ(g_hDpiAsked, ::FindWindowA("Shell_TrayWnd", nullptr));
+        }
     }
     g_pfnGetDpiForWindow = seams.m_pfnWindowDpi;
     // As bound at start, at the test's 96 DPI: the 16-pixel picture itself, unscaled.
