@@ -74,6 +74,7 @@ BOOL CKovaApp::InitInstance()
 
     m_pMainFrame = std::make_unique<CMainFrame>();
     m_pMainFrame->SetPopupPreparation([this] { StartSkin(); });
+    m_pMainFrame->SetWindowMade([this](HWND hWnd) { m_eventWatcher.SetTarget(hWnd); });
     if (!m_pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr))
     {
         m_pMainFrame.reset();
@@ -84,7 +85,6 @@ BOOL CKovaApp::InitInstance()
     ::ShowWindow(m_pMainFrame->m_hWnd, SW_HIDE);
     ::UpdateWindow(m_pMainFrame->m_hWnd);
 
-    m_eventWatcher.SetTarget(m_pMainFrame->m_hWnd);
     RegisterForRestart();
     return TRUE;
 }

@@ -3,6 +3,7 @@
 #include <wtsapi32.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -71,6 +72,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
 {
     if (Default() == -1)
         return -1;
+    if (m_fnWindowMade)
+        m_fnWindowMade(m_hWnd);
     LoadEMSC();
     m_trayIcon.SetTaskbarTheme(ReadTaskbarTheme());
     m_bIconAdded = Refresh(NIM_ADD) != FALSE;
@@ -117,10 +120,36 @@ void CMainFrame::LoadEMSC()
 {
     if (m_emsc.Load(EmscLookup::MappedFirst) != EmscLoad::Loaded)
     {
-        const std::wstring strTitle = AfxGetApp() ? AfxGetAppTitle() : std::wstring(L"Kova");
-        ::MessageBoxW(nullptr, L"EMSC.dll ERROR!", strTitle.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        ShowErrorBox(L"EMSC.dll ERROR!", nullptr);
         OnEmscMissing();
     }
+}
+
+void CMainFrame::ShowErrorBox(LPCWSTR pszText, HWND hWndOwner)
+{
+    const std::wstring strTitle = AfxGetApp() ? AfxGetAppTitle() : std::wstring(L"Kova");
+    m_bErrorBoxShown = true;
+    ::MessageBoxW(hWndOwner, pszText, strTitle.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    m_bErrorBoxShown = false;
+}
+
+namespace {
+
+BOOL CALLBACK EndMessageBox(HWND hWnd, LPARAM)
+{
+    char szClass[16] = "";
+    if (::GetClassNameA(hWnd, szClass, sizeof szClass) && std::strcmp(szClass, "#32770") == 0)
+        ::PostMessageA(hWnd, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+} // namespace
+
+void CMainFrame::CloseErrorBox()
+{
+    // The box is this thread's only dialog while it is shown: it runs its loop in place of
+    // any pop-up's.
+    ::EnumThreadWindows(::GetCurrentThreadId(), &EndMessageBox, 0);
 }
 
 void CMainFrame::OnEmscMissing()
@@ -178,6 +207,14 @@ void CMainFrame::OnAppExit()
 
 LRESULT CMainFrame::OnCloseRequest(WPARAM, LPARAM)
 {
+    // An error box holds the user's OK only: a close request ends it, and Kova goes as if
+    // OK had been pressed (at start the box is followed by the end of the process anyway).
+    if (m_bErrorBoxShown)
+    {
+        m_bQuitPending = true;
+        CloseErrorBox();
+        return 1;
+    }
     // Inside a pop-up's loop the frame must outlive the pop-up: it closes without a choice,
     // and the frame goes once ShowStatusDialog has unwound and the semaphore is given back.
     if (g_bDialogShown)
@@ -273,7 +310,7 @@ void CMainFrame::ShowStatusDialog()
         m_appKit.ActivateMainWindow();
         CForegroundInput input;
         if (RunModeSelection() == -1)
-            AfxMessageBox(L"Kova Kill SW Dialog box could not be created!", MB_OK | MB_ICONEXCLAMATION);
+            ShowErrorBox(L"Kova Kill SW Dialog box could not be created!", m_hWnd);
         break;
     }
     case STATUS_CLASS_SWITCH_OFF:

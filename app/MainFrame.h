@@ -48,6 +48,9 @@ public:
     // Called before each pop-up is made: whatever the pop-ups need and start-up left for
     // later must be ready by then.
     void SetPopupPreparation(std::function<void()> fnPrepare) { m_fnPreparePopup = std::move(fnPrepare); }
+    // Called with the frame's window as soon as it exists, before anything can keep it
+    // waiting (the error box at start): who posts to the frame can do so from then on.
+    void SetWindowMade(std::function<void(HWND)> fnMade) { m_fnWindowMade = std::move(fnMade); }
     // Loads EMSC.dll and resolves its entry point; ends the process when it cannot.
     void LoadEMSC();
 
@@ -120,6 +123,9 @@ private:
     void InstallHook();
     // The keys come back after a lock or a disconnect: to the open pop-up, else the frame.
     void RestoreHook();
+    // One of Kova's two error boxes, which a close request ends as OK would.
+    void ShowErrorBox(LPCWSTR pszText, HWND hWndOwner);
+    void CloseErrorBox();
     // Tries again what failed at creation: the tray icon and the session notifications.
     void RetryLogonSetUp();
     // The shown icon again, at the size of the scale now and, if asked, in the set of the
@@ -134,4 +140,6 @@ private:
     bool m_bQuitPending = false;     // asked to quit while a pop-up was open
     bool m_bAboutPending = false;    // asked for the About box while a pop-up was open
     std::function<void()> m_fnPreparePopup;
+    std::function<void(HWND)> m_fnWindowMade;
+    bool m_bErrorBoxShown = false;   // one of the two error boxes runs its loop
 };

@@ -77,6 +77,11 @@ struct ModuleTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::FreeLibrary(h); }
 };
+struct RegKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::RegCloseKey(h); }
+};
 struct GlobalTraits {
     using Type = HGLOBAL;
     static Type Invalid() noexcept { return nullptr; }
@@ -100,6 +105,7 @@ using CIcon     = UniqueHandle<IconTraits>;
 using CMenuH    = UniqueHandle<MenuTraits>;
 using CHookH    = UniqueHandle<HookTraits>;
 using CModule   = UniqueHandle<ModuleTraits>;
+using CRegKey   = UniqueHandle<RegKeyTraits>;
 
 // A procedure found by GetProcAddress, as the type it has. void (*)() converts to any
 // function pointer without a cast-function-type warning.

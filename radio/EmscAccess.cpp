@@ -6,13 +6,13 @@
 #include "radio/EmscCall.h"
 #include "radio/EmscLoader.h"
 
-EmscLoad CEmscAccess::Load(EmscLookup eLookup)
+EmscLoad CEmscAccess::Load(EmscLookup eLookup, const std::string& strProgramFolder)
 {
     Unload();
     m_nCandidate = NO_CANDIDATE;
     HMODULE hModule = eLookup == EmscLookup::MappedFirst ? ::GetModuleHandleA("EMSC") : nullptr;
     if (!hModule) {
-        m_module.Reset(LoadEmscFromTrustedFolders(&m_nCandidate));
+        m_module.Reset(LoadEmscFromTrustedFolders(&m_nCandidate, strProgramFolder));
         hModule = m_module.Get();
     }
     if (!hModule)

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 #include "framework/Handles.h"
 
@@ -24,7 +25,8 @@ public:
 
     // Loads the library and binds g_pfnEMSCEvaluate. A library without the entry point is
     // let go again at once.
-    EmscLoad Load(EmscLookup eLookup = EmscLookup::TrustedFolders);
+    // strProgramFolder: as for EmscCandidates.
+    EmscLoad Load(EmscLookup eLookup = EmscLookup::TrustedFolders, const std::string& strProgramFolder = std::string());
     // The index in EmscCandidates() of the library the last Load found (with or without its
     // entry point); NO_CANDIDATE when none, or when it took an already mapped one.
     size_t CandidateIndex() const { return m_nCandidate; }

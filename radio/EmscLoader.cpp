@@ -2,12 +2,14 @@
 
 // A library is taken only from the program's own folder or the system folders, never from
 // the current directory or PATH, where anyone could plant one.
-std::vector<EmscCandidate> EmscCandidates()
+std::vector<EmscCandidate> EmscCandidates(const std::string& strProgramFolder)
 {
     std::vector<EmscCandidate> candidates;
     char szPath[MAX_PATH] = "";
     DWORD dwLen = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    if (dwLen > 0 && dwLen < MAX_PATH)
+    if (!strProgramFolder.empty())
+        candidates.push_back({strProgramFolder + "EMSC.dll", "program folder"});
+    else if (dwLen > 0 && dwLen < MAX_PATH)
     {
         std::string strExe(szPath, dwLen);
         candidates.push_back({strExe.substr(0, strExe.find_last_of("\\/") + 1) + "EMSC.dll", "program folder"});
@@ -21,9 +23,9 @@ std::vector<EmscCandidate> EmscCandidates()
     return candidates;
 }
 
-HMODULE LoadEmscFromTrustedFolders(size_t* pnIndex)
+HMODULE LoadEmscFromTrustedFolders(size_t* pnIndex, const std::string& strProgramFolder)
 {
-    const std::vector<EmscCandidate> candidates = EmscCandidates();
+    const std::vector<EmscCandidate> candidates = EmscCandidates(strProgramFolder);
     for (size_t i = 0; i < candidates.size(); ++i)
     {
         const char* pszDll = candidates[i].strPath.c_str();

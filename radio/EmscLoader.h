@@ -13,10 +13,12 @@ struct EmscCandidate {
 };
 
 // The program's own folder, System32 and the Windows folder, in the order they are tried;
-// a folder whose path cannot be had is left out.
-std::vector<EmscCandidate> EmscCandidates();
+// a folder whose path cannot be had is left out. strProgramFolder (with its trailing
+// backslash) stands for the program's folder when given: a tool reporting on Kova looks
+// where Kova looks.
+std::vector<EmscCandidate> EmscCandidates(const std::string& strProgramFolder = std::string());
 
 // Loads EMSC.dll by full path from the first candidate that exists and loads; never from
 // the current directory or PATH. Null when none loads; pnIndex, when given, receives the
 // index in EmscCandidates() of the one loaded.
-HMODULE LoadEmscFromTrustedFolders(size_t* pnIndex = nullptr);
+HMODULE LoadEmscFromTrustedFolders(size_t* pnIndex = nullptr, const std::string& strProgramFolder = std::string());

@@ -488,6 +488,11 @@ TEST_F(MainFrameTest, ModeSelectionThatCannotBeCreatedIsReported)
     EXPECT_EQ(strText, "Kova Kill SW Dialog box could not be created!");
     EXPECT_EQ(strCaption, "Kova");
     EXPECT_TRUE(::IsWindow(m_frame.m_hWnd));   // the frame goes on
+
+    // A close request does not wait behind the box: it ends the box, then the frame.
+    m_frame.m_fnWhileOpen = [&] { ::PostMessageA(m_frame.m_hWnd, WM_CLOSE_REQUEST, 0, 0); };
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    EXPECT_TRUE(kovatest::PumpUntil([&] { return !::IsWindow(m_frame.m_hWnd); })) << "the box kept Kova";
 }
 
 TEST_F(MainFrameTest, SessionLockTakesTheHookAwayUntilUnlockOrConsoleConnect)

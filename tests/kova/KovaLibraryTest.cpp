@@ -17,8 +17,12 @@ namespace {
 const char kAppTitle[] = "Kova";
 const char kErrorText[] = "EMSC.dll ERROR!";
 
-// The process shows the error box and no icon, and ends with 0 once OK is pressed.
-void ExpectLibraryErrorAndExit(CKova& kova)
+// How the user or another program ends Kova while the error box is up.
+enum class Dismiss { Ok, CloseEvent, Messenger };
+
+// The process shows the error box and no icon, and ends with 0 once OK is pressed, or once
+// it is asked to close: a close request does not wait behind the box.
+void ExpectLibraryErrorAndExit(CKova& kova, Dismiss eHow = Dismiss::Ok)
 {
     ASSERT_TRUE(kova.Process());
     const HWND hBox = WaitForDialogOf(kova.Pid(), kWaitMs, kAppTitle);
@@ -33,7 +37,12 @@ void ExpectLibraryErrorAndExit(CKova& kova)
 
     const HWND hOk = ::GetDlgItem(hBox, IDOK);
     ASSERT_NE(nullptr, hOk) << "the box has no OK button";
-    ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
+    if (eHow == Dismiss::Ok)
+        ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
+    else if (eHow == Dismiss::CloseEvent)
+        ASSERT_TRUE(SignalFromAnotherProcess(kCloseEvent));
+    else
+        EXPECT_EQ(0u, CKova("Close").Wait());
     EXPECT_EQ(0u, kova.Wait());
     EXPECT_FALSE(FindTrayIcon(CIconSelector::ByOwnerClass(kFrameClass, kTrayId), icon));
 }
@@ -58,7 +67,7 @@ TEST(KovaLibrary, MissingLibraryIsReportedAndNothingStarts)
     ASSERT_TRUE(folder.CopyFromBin("Kova.exe", "Kova.exe"));
     {
         CKova kova(folder.Path() + "Kova.exe", std::string(), nullptr);
-        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova));
+        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova, Dismiss::CloseEvent));
     }
     ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(folder));
 }
@@ -72,7 +81,7 @@ TEST(KovaLibrary, LibraryWithoutTheEntryPointCountsAsMissing)
     ASSERT_TRUE(folder.CopyFromBin("noentry\\EMSC.dll", "EMSC.dll"));
     {
         CKova kova(folder.Path() + "Kova.exe", std::string(), nullptr);
-        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova));
+        ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova, Dismiss::Messenger));
     }
     ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(folder));
 }

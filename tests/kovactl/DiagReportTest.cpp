@@ -64,6 +64,7 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
     } cases[] = {
         {"healthy", [](DiagFacts&) {},
          {"C:\\Kova\\Kova.exe (Run entry)", "not set (HKLM", "150 % (144 dpi)", "System32)\n", "0x1D\n",
+          "Looked in:         the installed Kova's folder, then the system folders\n",
           "Bluetooth:         fitted, off\n"},
          {"\"registry_version\": null", "\"status\": 29", "\"wifi\": {\"fitted\": true, \"on\": true}",
            "\"state\": \"not_tried\""}},
@@ -84,16 +85,25 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
              f.kovaPid = 1234, f.eSemaphore = DiagSemaphore::Held, f.eTray = DiagTray::NotReported;
              f.registryVersion = "1.0.0.1", f.eTheme = DiagTheme::Light;
          },
-         {"yes, process 1234", "held by a pop-up", "not reported by the system", "Installed version: 1.0.0.1",
+         {"yes, process 1234", "taken; Kova shows no pop-up", "not reported by the system", "Installed version: 1.0.0.1",
            "theme:     light\n"},
          {"\"running\": true, \"pid\": 1234", "\"semaphore\": \"held\"", "\"tray_icon\": \"not_reported\"",
            "\"taskbar_theme\": \"light\""}},
+        {"Kova running its pop-up",
+         [](DiagFacts& f) {
+             f.kovaPid = 1234, f.bKovaDialogOpen = true, f.eSemaphore = DiagSemaphore::Held;
+             f.eKovaSource = DiagKovaSource::Running;
+         },
+         {"taken; a Kova pop-up is open", "(the running Kova)\n", "Looked in:         the running Kova's folder"},
+         {"\"exe_source\": \"running\"", "\"semaphore\": \"held\""}},
+        {"taken by another program", [](DiagFacts& f) { f.eSemaphore = DiagSemaphore::Held; },
+         {"Dorn_Semaphore:    taken; Kova is not running\n"}, {"\"semaphore\": \"held\""}},
         {"nothing known",
          [](DiagFacts& f) {
              f.strKovaExe.clear(), f.eKovaSource = DiagKovaSource::None, f.bWindowsVersionKnown = false;
              f.uDpi = 0, f.eSemaphore = DiagSemaphore::NoAccess, f.dwSemaphoreError = 5;
          },
-         {"not found (neither", "unknown, 32-bit", "Display scale:     unknown", "no access (error 5)"},
+         {"not found (not running", "kovactl's folder (no Kova.exe found)", "unknown, 32-bit", "Display scale:     unknown", "no access (error 5)"},
          {"\"exe\": null, \"exe_source\": null, \"file_version\": null", "\"version\": null, \"build\": null",
           "\"dpi\": null", "\"semaphore\": \"no_access\""}},
     };

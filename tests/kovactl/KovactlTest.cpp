@@ -313,6 +313,23 @@ TEST_F(KovactlTest, DiagReportsEachLibraryStateAndExitsAsStatus)
     EXPECT_EQ(0x1D, Status());
 }
 
+// diag reports on the library Kova itself loads: with Kova running, from Kova's folder,
+// wherever kovactl is (here a copy in a folder without a library).
+TEST_F(KovactlTest, DiagLooksWhereTheRunningKovaLooks)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(0x1D));
+    CCopyBesideBin copy;
+    ASSERT_TRUE(copy.IsReady());
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    std::string strText;
+    EXPECT_EQ(kOk, Ctl("diag", strText, copy.Exe().c_str()));
+    for (const char* psz : {"(the running Kova)\n", "Looked in:         the running Kova's folder", "0x1D\n"})
+        EXPECT_NE(std::string::npos, strText.find(psz)) << psz << "\n" << strText;
+    ASSERT_TRUE(SignalFromAnotherProcess(kCloseEvent));
+    EXPECT_EQ(0u, kova.Wait());
+}
+
 // A library that never returns: each command gives up in time, says so and exits 7.
 TEST_F(KovactlTest, LibraryThatDoesNotAnswerEndsEachCommandWithSeven)
 {

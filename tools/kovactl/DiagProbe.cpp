@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "KovaVersion.h"
@@ -89,31 +90,71 @@ std::optional<std::string> RegistryString(HKEY hRoot, const char* pszKey, const 
     return str;
 }
 
-// Beside kovactl first (a build tree, or kovactl copied into Kova's folder), else the
-// program the Run entry starts at logon, which is the installed one.
-void ProbeKovaExe(DiagFacts& f)
+const char kUninstallKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Uninstall)";
+
+// The image of the running Kova, found by its window as a second start finds it.
+std::string RunningKovaPath(uint32_t dwPid)
 {
+    kfw::CHandle hProcess(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid));
+    char szPath[MAX_PATH] = "";
+    DWORD cch = MAX_PATH;
+    if (!hProcess || !::QueryFullProcessImageNameA(hProcess.Get(), 0, szPath, &cch))
+        return std::string();
+    return std::string(szPath, cch);
+}
+
+// Kova.exe in the install location either installer records in its uninstall entry.
+std::string InstalledKovaPath()
+{
+    HKEY hRaw = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &hRaw) != ERROR_SUCCESS)
+        return std::string();
+    const kfw::CRegKey hKey(hRaw);
+    char szName[256];
+    for (DWORD i = 0;; ++i)
+    {
+        DWORD cch = sizeof szName;
+        if (::RegEnumKeyExA(hKey.Get(), i, szName, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return std::string();
+        const std::string strEntry = std::string(kUninstallKey) + "\\" + szName;
+        const std::optional<std::string> location = RegistryString(HKEY_LOCAL_MACHINE, strEntry.c_str(), "InstallLocation");
+        if (RegistryString(HKEY_LOCAL_MACHINE, strEntry.c_str(), "DisplayName") == std::optional<std::string>("Kova") &&
+            location && !location->empty())
+            return *location + (location->back() == '\\' ? "" : "\\") + "Kova.exe";
+    }
+}
+
+// The Kova.exe the report is about, and so the folder whose EMSC.dll Kova loads: the
+// running Kova's, else the installed one (the Run entry's program, else the install
+// location), else the one beside kovactl. Returns its ANSI path, empty when none.
+std::string ProbeKovaExe(DiagFacts& f)
+{
+    std::string strBeside;
     char szPath[MAX_PATH] = "";
     const DWORD dwLen = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    std::string strPath;
     if (dwLen > 0 && dwLen < MAX_PATH)
     {
-        strPath.assign(szPath, dwLen);
-        strPath.replace(strPath.find_last_of("\\/") + 1, std::string::npos, "Kova.exe");
-        f.eKovaSource = DiagKovaSource::BesideKovactl;
+        strBeside.assign(szPath, dwLen);
+        strBeside.replace(strBeside.find_last_of("\\/") + 1, std::string::npos, "Kova.exe");
     }
-    if (strPath.empty() || !FileExists(strPath))
+    const std::pair<DiagKovaSource, std::string> places[] = {
+        { DiagKovaSource::Running, f.kovaPid ? RunningKovaPath(*f.kovaPid) : std::string() },
+        { DiagKovaSource::RunEntry,
+          ProgramFromCommandLine(RegistryString(HKEY_LOCAL_MACHINE, kRunKey, "Kova").value_or("")) },
+        { DiagKovaSource::InstallLocation, InstalledKovaPath() },
+        { DiagKovaSource::BesideKovactl, strBeside },
+    };
+    for (const auto& place : places)
     {
-        strPath = ProgramFromCommandLine(RegistryString(HKEY_LOCAL_MACHINE, kRunKey, "Kova").value_or(""));
-        f.eKovaSource = DiagKovaSource::RunEntry;
+        if (place.second.empty() || !FileExists(place.second))
+            continue;
+        f.eKovaSource = place.first;
+        f.strKovaExe = AnsiToUtf8(place.second);
+        f.kovaFileVersion = FileVersion(place.second);
+        return place.second;
     }
-    if (strPath.empty() || !FileExists(strPath))
-    {
-        f.eKovaSource = DiagKovaSource::None;
-        return;
-    }
-    f.strKovaExe = AnsiToUtf8(strPath);
-    f.kovaFileVersion = FileVersion(strPath);
+    f.eKovaSource = DiagKovaSource::None;
+    return std::string();
 }
 
 void ProbeSemaphore(DiagFacts& f)
@@ -145,6 +186,13 @@ void ProbeKovaWindow(DiagFacts& f)
     if (!hFrame || !::GetWindowThreadProcessId(hFrame, &dwPid))
         return;
     f.kovaPid = dwPid;
+    // A pop-up of Kova's is a visible dialog of its process.
+    for (HWND hDlg = ::FindWindowExA(nullptr, nullptr, "#32770", nullptr); hDlg && !f.bKovaDialogOpen;
+         hDlg = ::FindWindowExA(nullptr, hDlg, "#32770", nullptr))
+    {
+        DWORD dwOwner = 0;
+        f.bKovaDialogOpen = ::IsWindowVisible(hDlg) && ::GetWindowThreadProcessId(hDlg, &dwOwner) && dwOwner == dwPid;
+    }
 
     // Windows 7 and later; Wine exports a stub that answers E_NOTIMPL.
     using PFN_GETRECT = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
@@ -210,11 +258,12 @@ void ProbeWindows(DiagFacts& f)
         f.strLocaleName = WideToUtf8(szName);
 }
 
-void ProbeEmsc(DiagFacts& f)
+void ProbeEmsc(DiagFacts& f, const std::string& strKovaExe)
 {
-    const std::vector<EmscCandidate> candidates = EmscCandidates();
+    const std::string strFolder = strKovaExe.substr(0, strKovaExe.find_last_of("\\/") + 1);
+    const std::vector<EmscCandidate> candidates = EmscCandidates(strFolder);
     CEmscAccess emsc;
-    const EmscLoad eLoad = emsc.Load();
+    const EmscLoad eLoad = emsc.Load(EmscLookup::TrustedFolders, strFolder);
     const size_t nLoaded = eLoad == EmscLoad::NotFound ? candidates.size() : emsc.CandidateIndex();
     for (size_t i = 0; i < candidates.size(); ++i)
     {
@@ -246,14 +295,14 @@ DiagFacts ProbeDiagnostics()
 {
     DiagFacts f;
     f.strToolVersion = KOVA_VERSION_STRING;
-    ProbeKovaExe(f);
+    ProbeKovaWindow(f);
+    const std::string strKovaExe = ProbeKovaExe(f);
     f.registryVersion = RegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA", "Version");
     if (f.registryVersion)
         f.registryVersion = AnsiToUtf8(*f.registryVersion);
     ProbeSemaphore(f);
-    ProbeKovaWindow(f);
     ProbeWindows(f);
-    ProbeEmsc(f);
+    ProbeEmsc(f, strKovaExe);
     return f;
 }
 

@@ -9,10 +9,15 @@ namespace {
 
 // The words of each state, in the order of its enum: the JSON value, and the text's where
 // it differs.
-const char* const kSourceKeys[] = { "", "beside_kovactl", "run_entry" };
-const char* const kSourceTexts[] = { "", "beside kovactl", "Run entry" };
+const char* const kSourceKeys[] = { "", "beside_kovactl", "run_entry", "running", "install_location" };
+const char* const kSourceTexts[] = { "", "beside kovactl", "Run entry", "the running Kova",
+                                     "install location" };
+// Whose folder EMSC.dll was looked for in, by the same source.
+const char* const kFolderOwners[] = { "kovactl's folder (no Kova.exe found)", "Kova's folder (beside kovactl)",
+                                      "the installed Kova's folder", "the running Kova's folder",
+                                      "the installed Kova's folder" };
 const char* const kSemaphoreKeys[] = { "not_present", "free", "held", "no_access" };
-const char* const kSemaphoreTexts[] = { "not present", "free", "held by a pop-up", "no access" };
+const char* const kSemaphoreTexts[] = { "not present", "free", "taken", "no access" };
 const char* const kTrayKeys[] = { "not_running", "present", "absent", "not_reported" };
 const char* const kTrayTexts[] = { "not asked (Kova is not running)", "present", "absent",
                                    "not reported by the system" };
@@ -190,7 +195,7 @@ const char* DescribeRadio(bool bFitted, bool bOn)
 std::string DiagText(const DiagFacts& f)
 {
     std::string str = "Kova diagnostics, kovactl " + f.strToolVersion + "\n\nKova\n";
-    Line(str, "Kova.exe", f.strKovaExe.empty() ? "not found (neither beside kovactl nor in the Run entry)"
+    Line(str, "Kova.exe", f.strKovaExe.empty() ? "not found (not running, not installed, not beside kovactl)"
                                                : f.strKovaExe + " (" + Word(kSourceTexts, f.eKovaSource) + ")");
     if (!f.strKovaExe.empty())
         Line(str, "File version", f.kovaFileVersion.value_or("none"));
@@ -199,7 +204,12 @@ std::string DiagText(const DiagFacts& f)
     Line(str, "Running", f.kovaPid ? "yes, process " + std::to_string(*f.kovaPid) : "no");
     const bool bNoAccess = f.eSemaphore == DiagSemaphore::NoAccess;
     const std::string strError = bNoAccess ? " (error " + std::to_string(f.dwSemaphoreError) + ")" : "";
-    Line(str, "Dorn_Semaphore", Word(kSemaphoreTexts, f.eSemaphore) + strError);
+    // Only what is known: a pop-up of Kova's holds it, or someone else does.
+    const std::string strHolder = f.eSemaphore != DiagSemaphore::Held ? ""
+                                  : !f.kovaPid                      ? "; Kova is not running"
+                                  : f.bKovaDialogOpen               ? "; a Kova pop-up is open"
+                                                                    : "; Kova shows no pop-up";
+    Line(str, "Dorn_Semaphore", Word(kSemaphoreTexts, f.eSemaphore) + strHolder + strError);
     Line(str, "Tray icon", Word(kTrayTexts, f.eTray));
 
     str += "\nWindows\n";
@@ -210,6 +220,7 @@ std::string DiagText(const DiagFacts& f)
 
     str += "\nEMSC.dll\n";
     const DiagCandidate* pLoaded = LoadedLibrary(f);
+    Line(str, "Looked in", Word(kFolderOwners, f.eKovaSource) + ", then the system folders");
     Line(str, "Library", pLoaded ? pLoaded->strPath + " (" + pLoaded->strFolder + ")" : "not found");
     for (const DiagCandidate& c : f.candidates)
         if (c.eState == DiagCandidateState::Unloadable || (!pLoaded && c.eState == DiagCandidateState::Missing))

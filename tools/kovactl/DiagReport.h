@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-// Where the Kova.exe whose version is shown was found.
-enum class DiagKovaSource { None, BesideKovactl, RunEntry };
+// Where the Kova.exe the report is about was found; its folder is where EMSC.dll is looked
+// for, as Kova itself looks.
+enum class DiagKovaSource { None, BesideKovactl, RunEntry, Running, InstallLocation };
 // "Dorn_Semaphore" as a moment's try to take it found it.
 enum class DiagSemaphore { NotPresent, Free, Held, NoAccess };
 // Kova's tray icon as Shell_NotifyIconGetRect saw it.
@@ -34,6 +35,7 @@ struct DiagFacts {
     std::optional<std::string> kovaFileVersion;
     std::optional<std::string> registryVersion;   // HKLM\SOFTWARE\KOVA "Version"
     std::optional<uint32_t> kovaPid;              // set while Kova's window is there
+    bool bKovaDialogOpen = false;                 // with kovaPid: a dialog of Kova's is shown
     DiagSemaphore eSemaphore = DiagSemaphore::NotPresent;
     uint32_t dwSemaphoreError = 0;                // with NoAccess
     DiagTray eTray = DiagTray::NotRunning;
