@@ -300,6 +300,8 @@ void CMainFrame::ShowStatusDialog()
         return;
     g_bDialogShown = TRUE;
     g_frameHook.Remove();
+    // Before anything of ours is activated: the window the user types in tells the monitor.
+    const CPopupMonitorPin monitorInUse;
 
     switch (GetCurrentStatus())
     {

@@ -21,7 +21,8 @@ const POINT kSingleButtonAt = { 14, 44 };
 // The status line: centred on x, top at y, under the buttons of each background.
 const Gdiplus::PointF kStatusAtThree(128.0f, 169.0f);
 const Gdiplus::PointF kStatusAtOne(52.0f, 127.0f);
-// Tips of the three-button layout have two lines; the width makes the tip break at "\n".
+// Tips of the three-button layout have two lines; the width (96-dpi pixels) makes the tip
+// break at "\n".
 constexpr int kWideTipWidth = 260;
 
 } // namespace
@@ -57,8 +58,6 @@ void CKovaDlg::InitLayout()
     m_nCurrent = m_layout.nCurrent;
     m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &kStatusAtThree : &kStatusAtOne;
     LayOutControls();
-    if (m_layout.bWideTips)
-        m_toolTip.SetMaxTipWidth(kWideTipWidth);
     for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
     {
         if (!m_layout.auTipId[i])
@@ -81,6 +80,10 @@ void CKovaDlg::LayOutControls()
     SetBackground(m_layout.pszBackground);
     OnInitStep("init_change_background_setwindowrgn_place");
     SetButtonImages();
+    // The tip's text grows with the scale: its wrap width must too, or the lines break
+    // elsewhere.
+    if (m_layout.bWideTips)
+        m_toolTip.SetMaxTipWidth(Scaled(kWideTipWidth));
     if (m_nModeCount == 1)
     {
         HWND hSingle = m_btnWifi.m_hWnd;

@@ -13,3 +13,13 @@ bool RehookOpenPopup();
 // Prepares piece nStep (0, 1, ...) of what the first pop-up would load: the backgrounds
 // decoded and cut for the monitor in use, the caption's face, the tool tips' library. False once nothing is left.
 bool PreparePopups(int nStep);
+
+// While one lives, the pop-ups made open on the monitor in use when it was made. Made
+// before Kova activates anything of its own: the window the user types in counts then.
+class CPopupMonitorPin {
+public:
+    CPopupMonitorPin();
+    ~CPopupMonitorPin();
+    CPopupMonitorPin(const CPopupMonitorPin&) = delete;
+    CPopupMonitorPin& operator=(const CPopupMonitorPin&) = delete;
+};

@@ -1,6 +1,7 @@
 #include "dialogs/SkinPopup.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "dialogs/HelpLauncher.h"
@@ -14,6 +15,8 @@ namespace {
 
 // One pop-up at a time: the frame's guard sees to that.
 CSkinPopup* g_pOpenPopup = nullptr;
+// The monitor in use when the living CPopupMonitorPin was made.
+std::optional<PopupMonitorInfo> g_pinnedMonitor;
 
 // A system colour as GDI+ takes it: opaque, alpha first.
 Gdiplus::ARGB SystemArgb(int nIndex)
@@ -53,12 +56,12 @@ bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
     switch (eWhich)
     {
     case PopupMonitor::Foreground: {
-        // Our own frame is made the foreground window before a pop-up opens: it says
-        // nothing of where the user works.
+        // A window of our own (the frame, activated for a pop-up) says nothing of where the
+        // user works.
         const HWND hForeground = ::GetForegroundWindow();
         DWORD dwPid = 0;
         if (hForeground && ::GetWindowThreadProcessId(hForeground, &dwPid) && dwPid != ::GetCurrentProcessId())
-            hMonitor = ::MonitorFromWindow(hForeground, MONITOR_DEFAULTTONULL);
+            hMonitor = g_pfnMonitorFromWindow(hForeground, MONITOR_DEFAULTTONULL);
         break;
     }
     case PopupMonitor::Pointer: {
@@ -95,9 +98,21 @@ SkinCaptionStyle ScaledCaptionStyle(const std::wstring& strFamily, int nDpi)
 } // namespace
 
 PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor = &FindPopupMonitor;
+PFN_MONITORFROMWINDOW g_pfnMonitorFromWindow = &::MonitorFromWindow;
+
+CPopupMonitorPin::CPopupMonitorPin()
+{
+    g_pinnedMonitor = CSkinPopup::FindMonitor();
+}
+
+CPopupMonitorPin::~CPopupMonitorPin()
+{
+    g_pinnedMonitor.reset();
+}
 
 CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground)
-    : CTPDialog(nIDTemplate, pParentWnd, nullptr), m_pszBackground(pszBackground), m_monitor(FindMonitor())
+    : CTPDialog(nIDTemplate, pParentWnd, nullptr), m_pszBackground(pszBackground),
+      m_monitor(g_pinnedMonitor ? *g_pinnedMonitor : FindMonitor())
 {
     // The picture of the monitor's scale straight away: decoding the 1x one first would be
     // wasted there.
@@ -126,7 +141,7 @@ void CSkinPopup::SetBackground(const char* pszName)
     m_pszBackground = pszName;
     int nPct = 100;
     IStream* pStream = GetSkinPictureStream(pszName, GetDpi(), &nPct);
-    ChangeBackground(pStream, nPct);
+    ChangeBackground(pStream, nPct, m_bRescaling);
 }
 
 void CSkinPopup::SetButtonImage(CTPButton& rButton, const char* pszName)
@@ -324,15 +339,21 @@ void CSkinPopup::OnPaint()
 void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
 {
     // Dragged onto a monitor of another scale: built again at its DPI, where the system
-    // suggests.
+    // suggests. It stays shown and active throughout: hidden, it would hand the activation
+    // and the user's next keys to another program.
+    m_bRescaling = true;
     SetDpi(static_cast<int>(nDpiX));
     SetBackground(m_pszBackground);
     OnScaleChanged();
+    m_bRescaling = false;
     if (pSuggested)
         ::SetWindowPos(m_hWnd, nullptr, pSuggested->left, pSuggested->top, 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // The layout may have hidden the button that had the focus.
+    if (HWND hSelected = SelectedButton())
+        FocusControl(hSelected);
 }
 
 LRESULT CSkinPopup::OnFocusSelected(WPARAM, LPARAM)

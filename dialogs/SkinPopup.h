@@ -30,6 +30,9 @@ struct PopupMonitorInfo {
 };
 using PFN_FINDPOPUPMONITOR = bool (*)(PopupMonitor eWhich, PopupMonitorInfo& rInfo);
 extern PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor;
+// The finder's MonitorFromWindow, replaceable by tests.
+using PFN_MONITORFROMWINDOW = HMONITOR(WINAPI*)(HWND hWnd, DWORD dwFlags);
+extern PFN_MONITORFROMWINDOW g_pfnMonitorFromWindow;
 
 class CSkinPopup : public CTPDialog {
 public:
@@ -48,7 +51,8 @@ public:
     // String uID of the program, or strMissing when it has none.
     static std::wstring LoadResString(UINT uID, std::wstring strMissing = std::wstring());
     // Where a pop-up made now would open: the foreground window's monitor, else the
-    // pointer's, else the primary one.
+    // pointer's, else the primary one. A pop-up made while a CPopupMonitorPin lives opens
+    // where this said when the pin was made.
     static PopupMonitorInfo FindMonitor();
 
     // Ends the pop-up with nResult: tool tips off, hook given up, the window below activated.
@@ -128,4 +132,5 @@ private:
     ScanHook m_hook;
     bool m_bTracking = false;       // a hover and leave report of the window is asked for
     bool m_bInitialising = false;   // OnInitDialog runs: the window must not show yet
+    bool m_bRescaling = false;      // built again for a new DPI: the window stays shown
 };

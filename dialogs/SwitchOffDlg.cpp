@@ -7,7 +7,8 @@
 
 namespace {
 
-// Wide enough for one line of string 153, narrow enough that its line break takes effect.
+// Wide enough for one line of string 153, narrow enough that its line break takes effect
+// (96-dpi pixels).
 const int kTipWidth = 260;
 const Gdiplus::PointF kCaptionOrigin(52.0f, 127.0f);
 
@@ -23,7 +24,6 @@ CSwitchOffDlg::~CSwitchOffDlg() = default;
 
 void CSwitchOffDlg::OnInitPopup()
 {
-    m_toolTip.SetMaxTipWidth(kTipWidth);
     m_strTip = LoadResString(IDS_TIP_OFF);
     const RadioFlags flags = ReadRadioFlags(m_sysController);
     const NoticeLayout layout = ChooseNoticeLayout(flags.bWirelessExist, flags.bBluetoothExist);
@@ -38,6 +38,8 @@ void CSwitchOffDlg::OnInitPopup()
 
 void CSwitchOffDlg::OnScaleChanged()
 {
+    // At the scale of the text, so that the tip breaks where it does at 100 %.
+    m_toolTip.SetMaxTipWidth(Scaled(kTipWidth));
     // A picture that cannot be loaded leaves the button blank; the notice still says why.
     if (const SkinArchive* pArchive = GetSkinArchive())
         LoadControlSkin(&m_btnNotice, IDC_BTN_NOTICE, *pArchive, m_pszImageMap, "image/koff_main.pos.txt");

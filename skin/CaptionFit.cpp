@@ -21,7 +21,13 @@ size_t LongestFittingPrefix(size_t nLength, const std::function<bool(size_t)>& f
             --nMid;
         if (nMid < nLength && isTrail(nMid))
         {
-            nHigh = nMid - 1;   // only a split pair lies between: it cannot be taken
+            // Only a split pair lies above nLow: the prefix that takes it whole is the one
+            // left to try.
+            const size_t nPast = nMid + 1;
+            if (nPast <= nHigh && (nPast == nLength || !isTrail(nPast)) && fits(nPast))
+                nLow = nPast;
+            else
+                nHigh = nMid - 1;
             continue;
         }
         if (fits(nMid))

@@ -1,6 +1,7 @@
 #include "skin/DpiScale.h"
 
 #include <algorithm>
+#include <climits>
 
 int ClampDpi(int nDpi)
 {
@@ -11,7 +12,9 @@ int ScaleForDpi(int nValue, int nDpi)
 {
     const int64_t nScaled = static_cast<int64_t>(nValue) * ClampDpi(nDpi);
     const int64_t nHalf = DPI_BASE / 2;
-    return static_cast<int>(nScaled >= 0 ? (nScaled + nHalf) / DPI_BASE : (nScaled - nHalf) / DPI_BASE);
+    const int64_t nRounded = nScaled >= 0 ? (nScaled + nHalf) / DPI_BASE : (nScaled - nHalf) / DPI_BASE;
+    // Up to 5x an int's range: held to what an int can say rather than wrapped.
+    return static_cast<int>(std::clamp<int64_t>(nRounded, INT_MIN, INT_MAX));
 }
 
 std::vector<int> PictureScaleOrder(int nDpi)

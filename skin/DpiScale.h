@@ -12,7 +12,8 @@ constexpr int DPI_MAX = 480;   // 500 %, the most a display setting offers
 
 // A DPI outside 96..480 (zero, negative or absurd when a call fails or lies) is clamped.
 int ClampDpi(int nDpi);
-// nValue (96-dpi pixels) at nDpi, rounded half away from zero; computed in 64 bits.
+// nValue (96-dpi pixels) at nDpi, rounded half away from zero; computed in 64 bits and
+// clamped to the range of an int.
 int ScaleForDpi(int nValue, int nDpi);
 
 // The skin's picture scales, in percent: "image/x150/..." and so on beside the 1x members.

@@ -121,6 +121,11 @@ LayoutScan FindImageMapRecord(const char* pText, size_t cbText, int nId, ImageMa
 
 bool PlacementFromRecord(const PositionRecord& rRecord, ControlPlacement& rPlacement)
 {
+    // Where a control goes is scaled up to 5x for the display: a corner beyond any picture
+    // would wrap there.
+    const auto outside = [](int n) { return n < -LAYOUT_EXTENT_MAX || n > LAYOUT_EXTENT_MAX; };
+    if (outside(rRecord.nLeft) || outside(rRecord.nTop))
+        return false;
     if (rRecord.nRight < 0)
     {
         rPlacement = { rRecord.nLeft, rRecord.nTop, 0, 0, true };

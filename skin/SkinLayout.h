@@ -39,7 +39,7 @@ struct ControlPlacement {
 
 // The placement a record asks for: at (left, top), keeping the size when right < 0, else
 // sized right - left by bottom - top. False when that size, taken in 64 bits, is negative or
-// beyond LAYOUT_EXTENT_MAX.
+// beyond LAYOUT_EXTENT_MAX, or when left or top lies beyond +-LAYOUT_EXTENT_MAX.
 bool PlacementFromRecord(const PositionRecord& rRecord, ControlPlacement& rPlacement);
 
 enum class LayoutScan {

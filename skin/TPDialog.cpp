@@ -299,11 +299,13 @@ BOOL CTPDialog::OnInitDialog()
     return TRUE;
 }
 
-bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
+bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct, bool bStayShown)
 {
     // Still being initialised the window has not shown: hiding and sizing it is
-    // OnInitDialog's one SetWindowPos.
-    if (m_bSized)
+    // OnInitDialog's one SetWindowPos. Hiding the active window activates another, which
+    // then gets the user's next keys: a rescale keeps it shown.
+    const bool bHide = m_bSized && !bStayShown;
+    if (bHide)
         ::ShowWindow(m_hWnd, SW_HIDE);
     // The archive hands out one stream per member, so the same stream is the same picture:
     // the mode pop-up asks again for the one its constructor decoded.
@@ -323,8 +325,10 @@ bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct)
             dwm.pfnSetWindowAttribute(m_hWnd, DWMWA_NCRENDERING_POLICY, &dwPolicy, sizeof dwPolicy);
     }
     // Showing it again is the caller's business.
-    if (m_bSized)
+    if (bHide)
         ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_HIDEWINDOW);
+    else if (m_bSized)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
 }
 

@@ -36,7 +36,8 @@ public:
     // The stream the picture came from again decodes nothing and keeps the outline.
     // false after ending the dialog with -1 when the stream gives no picture.
     // nPicturePct: the scale the picture was drawn at; it is shown at the dialog's DPI.
-    bool ChangeBackground(IStream* pBackground, int nPicturePct = 100);
+    // bStayShown: a shown dialog stays shown (and active), as for a change of scale.
+    bool ChangeBackground(IStream* pBackground, int nPicturePct = 100, bool bStayShown = false);
 
     // The DPI the skin is shown at from the next picture, image and placement on (clamped).
     void SetDpi(int nDpi);

@@ -13,6 +13,8 @@
 PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon = &::Shell_NotifyIconW;
 PFN_REGGETVALUEA g_pfnRegGetValue = &::RegGetValueA;
 // user32 is loaded before any static initialiser of ours runs: it is linked in.
+PFN_GETDPIFORWINDOW g_pfnGetDpiForWindow =
+    kfw::ProcAs<PFN_GETDPIFORWINDOW>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow"));
 PFN_GETDPIFORSYSTEM g_pfnGetDpiForSystem =
     kfw::ProcAs<PFN_GETDPIFORSYSTEM>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForSystem"));
 PFN_GETSYSTEMMETRICSFORDPI g_pfnGetSystemMetricsForDpi = kfw::ProcAs<PFN_GETSYSTEMMETRICSFORDPI>(
@@ -77,12 +79,19 @@ TaskbarTheme ReadTaskbarTheme()
 
 UINT TrayDpi()
 {
-    // Windows gives a program without DPI awareness 96 here whatever the scale (hence the
-    // manifest); Wine 8 scales nothing and always reports the real DPI.
+    // The system DPI is read once per process by a per-monitor aware program: after a change
+    // of scale without signing out only the taskbar's own window tells the new one. Windows
+    // gives a program without DPI awareness 96 here whatever the scale (hence the manifest);
+    // Wine 8 scales nothing and always reports the real DPI.
     UINT uDpi = 0;
-    if (g_pfnGetDpiForSystem)
+    if (g_pfnGetDpiForWindow)
+    {
+        if (HWND hTaskbar = ::FindWindowA("Shell_TrayWnd", nullptr))
+            uDpi = g_pfnGetDpiForWindow(hTaskbar);
+    }
+    if (uDpi == 0 && g_pfnGetDpiForSystem)
         uDpi = g_pfnGetDpiForSystem();
-    else
+    if (uDpi == 0)
     {
         kfw::CWindowDC screen(nullptr);
         if (screen.Get())

@@ -22,13 +22,16 @@ using PFN_REGGETVALUEA = LSTATUS(WINAPI*)(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpV
                                           LPDWORD pdwType, PVOID pvData, LPDWORD pcbData);
 using PFN_GETDPIFORSYSTEM = UINT(WINAPI*)();
 using PFN_GETSYSTEMMETRICSFORDPI = int(WINAPI*)(int nIndex, UINT dpi);
+using PFN_GETDPIFORWINDOW = UINT(WINAPI*)(HWND hWnd);
 extern PFN_REGGETVALUEA g_pfnRegGetValue;                        // RegGetValueA
+extern PFN_GETDPIFORWINDOW g_pfnGetDpiForWindow;                 // GetDpiForWindow
 extern PFN_GETDPIFORSYSTEM g_pfnGetDpiForSystem;                 // GetDpiForSystem
 extern PFN_GETSYSTEMMETRICSFORDPI g_pfnGetSystemMetricsForDpi;   // GetSystemMetricsForDpi
 
 // The taskbar's theme now (HKCU ...\Themes\Personalize, SystemUsesLightTheme).
 TaskbarTheme ReadTaskbarTheme();
-// The primary monitor's DPI, 96..480, and the small-icon size the shell asks for there.
+// The DPI of the taskbar's monitor now, 96..480, and the small-icon size the shell asks
+// for there.
 UINT TrayDpi();
 SIZE TrayIconSize(UINT uDpi);
 

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "app/MainFrame.h"
+#include "dialogs/SkinPopup.h"
+#include "framework/GdiPlus.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 #include "radio/EmscCall.h"
 #include "res/resource.h"
+#include "skin/SkinArchive.h"
 #include "tools/emsc/EmscDev.h"
 #include "support/TestSupport.h"
 #include "tray/TrayTestSupport.h"
@@ -58,6 +61,34 @@ size_t CountShellCalls(DWORD dwMessage)
     for (const ShellCall& call : g_shellCalls)
         n += call.dwMessage == dwMessage;
     return n;
+}
+
+// The windows the pop-ups' monitor finder asked MonitorFromWindow about.
+std::vector<HWND> g_monitorAsked;
+HMONITOR WINAPI RecordingMonitorFromWindow(HWND hWnd, DWORD dwFlags)
+{
+    g_monitorAsked.push_back(hWnd);
+    return ::MonitorFromWindow(hWnd, dwFlags);
+}
+
+BOOL CALLBACK FindShownDialogProc(HWND hWnd, LPARAM lParam)
+{
+    DWORD dwPid = 0;
+    char szClass[16] = "";
+    ::GetWindowThreadProcessId(hWnd, &dwPid);
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (dwPid != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd) || lstrcmpA(szClass, "#32770") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
+// A pop-up of this process on the screen, or null.
+HWND ShownDialog()
+{
+    HWND hFound = nullptr;
+    ::EnumWindows(&FindShownDialogProc, reinterpret_cast<LPARAM>(&hFound));
+    return hFound;
 }
 
 // The application object's About command, counted, with what held when it came.
@@ -114,8 +145,22 @@ public:
     std::function<void()> m_fnWhileOpen;   // what arrives while the pop-up is "open"
     int m_nPopupsClosed = 0;
 
-    INT_PTR RunModeSelection() override { Record(true); return m_nModeResult; }
-    INT_PTR RunSwitchOffNotice() override { Record(false); return IDOK; }
+    bool m_bRealPopups = false;            // the pop-ups themselves instead of records
+
+    INT_PTR RunModeSelection() override
+    {
+        if (m_bRealPopups)
+            return CMainFrame::RunModeSelection();
+        Record(true);
+        return m_nModeResult;
+    }
+    INT_PTR RunSwitchOffNotice() override
+    {
+        if (m_bRealPopups)
+            return CMainFrame::RunSwitchOffNotice();
+        Record(false);
+        return IDOK;
+    }
     void OnEmscMissing() override { m_bEmscMissing = true; }
     void ClosePopup() override { ++m_nPopupsClosed; }
     TaskbarTheme Theme() const { return m_trayIcon.GetTaskbarTheme(); }
@@ -158,9 +203,10 @@ protected:
         m_pfnOldWts = std::exchange(g_pfnWTSRegisterSessionNotification, &FakeWtsRegister);
         SetLightTheme(0);
         kovatest::g_nRegReads = 0;
-        kovatest::g_uFakeDpi = 96;
+        kovatest::g_uFakeDpi = kovatest::g_uFakeTaskbarDpi = 96;
         g_pfnRegGetValue = &kovatest::FakeRegGetValue;
         g_pfnGetDpiForSystem = &kovatest::FakeDpiForSystem;
+        g_pfnGetDpiForWindow = &kovatest::FakeDpiForWindow;
         m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
 
         WNDCLASSA wc = {};
@@ -196,6 +242,7 @@ protected:
     PFN_SHELLNOTIFYICONW m_pfnOldShell = nullptr;
     PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
     kovatest::CLookSeams m_lookSeams;   // the scale and the theme put back
+    kovatest::CStandInTaskbar m_taskbar;
     kfw::TraceSink m_pfnOldSink = nullptr;
 };
 
@@ -328,6 +375,68 @@ TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
     EXPECT_EQ(nPrepared, 0);
     EXPECT_TRUE(Traced("No Wireless or Bluetooth Device Exist!!"));
     EXPECT_TRUE(Traced("[KOVA] No Device!"));
+}
+
+// The hot key is typed into another program's window: both pop-ups open on that window's
+// monitor, found before the frame activates itself.
+TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
+{
+    kfw::CGdiplusSession gdiplus;
+    ASSERT_TRUE(gdiplus.IsStarted());
+    SkinArchive archive;
+    ASSERT_TRUE(LoadSkinArchive(archive));
+    SetSkinArchive(&archive);
+    ASSERT_TRUE(kovatest::ParkPointer());
+    const std::string strReady = kovatest::UniqueName("fg-ready"), strQuit = kovatest::UniqueName("fg-quit");
+    kfw::CHandle hReady(::CreateEventA(nullptr, TRUE, FALSE, strReady.c_str()));
+    kfw::CHandle hQuit(::CreateEventA(nullptr, TRUE, FALSE, strQuit.c_str()));
+    kovatest::CProcessGuard other = kovatest::CProcessGuard::Start("kovatest_helper.exe",
+                                                                   "foreground-window " + strReady + " " + strQuit);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(kovatest::PumpUntil([&] { return ::WaitForSingleObject(hReady.Get(), 0) == WAIT_OBJECT_0; }));
+    const HWND hTypedIn = ::FindWindowA("KovaTestForeground", nullptr);
+    ASSERT_NE(hTypedIn, nullptr);
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(hTypedIn, MONITOR_DEFAULTTONEAREST), &mi));
+
+    Create();
+    m_frame.m_bRealPopups = true;
+    const auto pfnOld = std::exchange(g_pfnMonitorFromWindow, &RecordingMonitorFromWindow);
+    for (const uint8_t byStatus : { 0x1F, 0x0F })   // the mode pop-up, the notice
+    {
+        SCOPED_TRACE(static_cast<int>(byStatus));
+        SetStatus(byStatus);
+        ASSERT_TRUE(kovatest::PumpUntil([&] {
+            ::SetForegroundWindow(hTypedIn);
+            return ::GetForegroundWindow() == hTypedIn;
+        }));
+        g_monitorAsked.clear();
+        RECT rcShown = {};
+        std::thread user([&] {
+            HWND hDlg = nullptr;
+            const DWORD dwStart = ::GetTickCount();
+            while (!(hDlg = ShownDialog()) && ::GetTickCount() - dwStart < 5000)
+                ::Sleep(10);
+            if (!hDlg)
+                return;
+            ::GetWindowRect(hDlg, &rcShown);
+            ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+        user.join();
+        ASSERT_FALSE(g_monitorAsked.empty());
+        EXPECT_EQ(g_monitorAsked.front(), hTypedIn);
+        // Centred in that monitor's work area.
+        EXPECT_EQ(rcShown.left, mi.rcWork.left + (mi.rcWork.right - mi.rcWork.left - (rcShown.right - rcShown.left)) / 2);
+        EXPECT_EQ(rcShown.top, mi.rcWork.top + (mi.rcWork.bottom - mi.rcWork.top - (rcShown.bottom - rcShown.top)) / 2);
+        EXPECT_GT(rcShown.right, rcShown.left);
+    }
+    g_pfnMonitorFromWindow = pfnOld;
+    ::SetEvent(hQuit.Get());
+    other.Wait();
+    SetSkinArchive(nullptr);
+    ReleaseSkinArchive(archive);
 }
 
 TEST_F(MainFrameTest, KeysAreDroppedWhileSomeoneElseHoldsTheSemaphore)
@@ -604,7 +713,8 @@ TEST_F(MainFrameTest, ThemeAndScaleChangesLoadTheShownIconAgain)
     {
         SCOPED_TRACE(testing::Message() << "message 0x" << std::hex << r.uMsg << " " << r.wParam);
         SetLightTheme(r.byLight);
-        kovatest::g_uFakeDpi = r.uDpi;
+        // A change of scale without signing out: the system DPI stays as it was read first.
+        kovatest::g_uFakeTaskbarDpi = r.uDpi;
         SetStatus(0x1D);   // would change the tip if the state were read again
         const size_t nBefore = g_shellCalls.size();
         Send(r.uMsg, r.wParam, r.lParam);

@@ -63,6 +63,10 @@ public:
     std::atomic<HWND> m_hShown{ nullptr };
     int m_nShows = 0;
     RECT m_rcFirstShown = {};
+    std::atomic<int> m_nDeactivations{ 0 };
+    HWND Selected() const { return SelectedButton(); }
+    // The tool tip's wrap width; asked from any thread.
+    int TipWidth() const { return static_cast<int>(::SendMessageA(m_toolTip.m_hWnd, TTM_GETMAXTIPWIDTH, 0, 0)); }
 
     BEGIN_MSG_MAP(CProbeDlg)
         if (uMsg == WM_WINDOWPOSCHANGED && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW))
@@ -71,6 +75,8 @@ public:
                 ::GetWindowRect(m_hWnd, &m_rcFirstShown);
             m_hShown = m_hWnd;
         }
+        if (uMsg == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE)
+            ++m_nDeactivations;
         CHAIN_MSG_MAP(CKovaDlg)
     END_MSG_MAP()
 };
@@ -143,6 +149,7 @@ protected:
     kfw::CGdiplusSession m_gdiplus;
     SkinArchive m_archive;
     std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> m_hFrame;
+    std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> m_hOther;
 };
 
 TEST_F(KovaDlgWindow, ShowsOnceCentredStaysOnF1AndTheRefreshKeyClosesItThroughItsOwnHook)
@@ -286,14 +293,20 @@ TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
         g_bForegroundKnown = bForeground;
         CProbeDlg dlg;
         RECT rcOpened = {}, rcButton = {}, rcChanged = {};
+        int nTipOpened = 0, nTipChanged = 0;
         RunWithUser(dlg, [&](HWND hDlg) {
+            nTipOpened = dlg.TipWidth();
             ::GetWindowRect(hDlg, &rcOpened);
             ::GetWindowRect(::GetDlgItem(hDlg, IDC_BTN_WIFI), &rcButton);
             // Dragged onto a 192-dpi monitor: the system suggests where it goes.
             RECT rcSuggested = { 100, 50, 614, 452 };
             ::SendMessageA(hDlg, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rcSuggested));
             ::GetWindowRect(hDlg, &rcChanged);
+            nTipChanged = dlg.TipWidth();
         });
+        // The two-line tips wrap at 260 96-dpi pixels, at every scale.
+        EXPECT_EQ(nTipOpened, bForeground ? 260 : 390);
+        EXPECT_EQ(nTipChanged, 520);
         if (bForeground)
         {
             EXPECT_EQ(rcOpened.left, (1024 - 257) / 2);
@@ -313,6 +326,46 @@ TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
         EXPECT_EQ(rcChanged.bottom - rcChanged.top, 402);
     }
     g_pfnFindPopupMonitor = pfnOld;
+}
+
+// A change of scale leaves the open pop-up the active window with the focus on its
+// selection: another window that took the activation would get the user's next keys.
+TEST_F(KovaDlgWindow, StaysActiveWithTheFocusOnItsSelectionThroughAScaleChange)
+{
+    // A visible window of ours that a hidden pop-up would hand the activation to.
+    m_hOther.reset(::CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 10, 10, 50, 50, nullptr, nullptr,
+                                     ::GetModuleHandleA(nullptr), nullptr));
+    ASSERT_NE(m_hOther.get(), nullptr);
+    for (const int nLayout : { 0x1F, 0x15 })   // three buttons, WiFi only
+    {
+        ASSERT_TRUE(m_state.Set(static_cast<BYTE>(nLayout)));
+        CProbeDlg dlg;
+        GUITHREADINFO before = {}, after = {};
+        before.cbSize = after.cbSize = sizeof before;
+        HWND hForeground = nullptr, hSelected = nullptr;
+        int nDeactivated = -1;
+        RunWithUser(dlg, [&](HWND hDlg) {
+            const DWORD dwThread = ::GetWindowThreadProcessId(hDlg, nullptr);
+            WaitFor([&] {
+                return ::GetGUIThreadInfo(dwThread, &before) && before.hwndActive == hDlg
+                    && before.hwndFocus == dlg.Selected();
+            });
+            dlg.m_nDeactivations = 0;
+            RECT rcSuggested = { 100, 50, 614, 452 };
+            ::SendMessageA(hDlg, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rcSuggested));
+            WaitFor([&] { return ::GetForegroundWindow() != nullptr; });
+            hForeground = ::GetForegroundWindow();
+            ::GetGUIThreadInfo(dwThread, &after);
+            hSelected = dlg.Selected();
+            nDeactivated = dlg.m_nDeactivations;
+        });
+        EXPECT_EQ(before.hwndActive, dlg.m_hShown.load()) << nLayout;
+        EXPECT_EQ(nDeactivated, 0) << nLayout;
+        EXPECT_EQ(after.hwndActive, dlg.m_hShown.load()) << nLayout;
+        EXPECT_EQ(hForeground, dlg.m_hShown.load()) << nLayout;
+        EXPECT_EQ(after.hwndFocus, hSelected) << nLayout;
+    }
+    m_hOther.reset();
 }
 
 TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)

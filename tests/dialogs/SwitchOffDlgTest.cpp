@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "dialogs/SwitchOffDlg.h"
 #include "framework/GdiPlus.h"
@@ -150,4 +151,32 @@ TEST_F(SwitchOffDlgTest, HoveringThePictureShowsTheTwoLineTip)
     // some 400 pixels.
     EXPECT_GE(rcTip.bottom - rcTip.top, 2 * cyLine);
     EXPECT_LE(rcTip.right - rcTip.left, 260 + 16);
+}
+
+// The tip wraps at 260 96-dpi pixels on the monitor it opens on, and after a scale change.
+TEST_F(SwitchOffDlgTest, TheTipWrapsAtTheSameWidthAtEveryScale)
+{
+    static int s_nDpi = 96;
+    auto pfnOld = std::exchange(g_pfnFindPopupMonitor, [](PopupMonitor, PopupMonitorInfo& rInfo) {
+        rInfo = { { 0, 0, 1024, 740 }, s_nDpi };
+        return true;
+    });
+    for (const int nDpi : { 96, 144, 192 })
+    {
+        s_nDpi = nDpi;
+        int nOpened = 0, nChanged = 0;
+        CNoticeProbe dlg;
+        dlg.m_fnPoll = [&](CNoticeProbe& d) {
+            HWND hTip = ToolTipOf(d.m_hWnd);
+            nOpened = static_cast<int>(::SendMessageA(hTip, TTM_GETMAXTIPWIDTH, 0, 0));
+            RECT rcSuggested = { 0, 0, 400, 300 };
+            ::SendMessageA(d.m_hWnd, WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&rcSuggested));
+            nChanged = static_cast<int>(::SendMessageA(hTip, TTM_GETMAXTIPWIDTH, 0, 0));
+            return true;
+        };
+        EXPECT_EQ(dlg.DoModal(), kProbeDone);
+        EXPECT_EQ(nOpened, 260 * nDpi / 96) << nDpi;
+        EXPECT_EQ(nChanged, 325) << nDpi;
+    }
+    g_pfnFindPopupMonitor = pfnOld;
 }

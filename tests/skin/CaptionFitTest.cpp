@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "skin/CaptionFit.h"
 
@@ -32,6 +33,15 @@ TEST(CaptionFit, TakesTheLongestPrefixThatFitsWithoutSplittingAPair)
     for (const auto& row : rows)
         EXPECT_EQ(LongestFittingPrefix(text.size(), [&](size_t n) { return n <= row.nMax; }, isTrail), row.nLongest)
             << row.nMax;
+
+    // The pair after "abc": the search narrows onto its lead unit with the pair's end still
+    // to try.
+    const std::u16string later = u"abc\U0001F600def";
+    auto isLaterTrail = [&](size_t i) { return later[i] >= 0xDC00 && later[i] <= 0xDFFF; };
+    for (const auto& row : { std::pair<size_t, size_t>{ 4, 3 }, { 5, 5 }, { 6, 6 }, { 8, 8 } })
+        EXPECT_EQ(LongestFittingPrefix(later.size(), [&](size_t n) { return n <= row.first; }, isLaterTrail),
+                  row.second)
+            << row.first;
 }
 
 } // namespace

@@ -138,11 +138,14 @@ TEST(LayoutScanner, ABrokenRecordEndsTheScanWithoutReusingEarlierValues)
     }
 }
 
-TEST(LayoutScanner, PlacementKeepsOrSetsTheSizeAndRefusesSizesNoControlCanHave)
+TEST(LayoutScanner, PlacementKeepsOrSetsTheSizeAndRefusesSizesAndCornersNoControlCanHave)
 {
     struct Case { PositionRecord r; std::vector<int> place; };   // x, y, cx, cy, keep size; none: refused
     for (const Case& c : { Case{ { 1001, 14, 87, -1, -1 }, { 14, 87, 0, 0, 1 } },
-                           Case{ { 1, INT_MIN, INT_MAX, -1, INT_MIN }, { INT_MIN, INT_MAX, 0, 0, 1 } },
+                           Case{ { 1, -16384, 16384, -1, -1 }, { -16384, 16384, 0, 0, 1 } },
+                           // A corner beyond any picture would wrap once scaled for the display.
+                           Case{ { 1, INT_MIN, INT_MAX, -1, INT_MIN }, {} }, Case{ { 1, 16385, 0, -1, -1 }, {} },
+                           Case{ { 1, 0, -16385, 10, 10 }, {} },
                            Case{ { 1003, 10, 20, 110, 70 }, { 10, 20, 100, 50, 0 } },
                            Case{ { 1, -4, 5, 16380, 5 }, { -4, 5, 16384, 0, 0 } },
                            Case{ { 1, 0, 0, 16385, 1 }, {} }, Case{ { 1, 0, 50, 10, 10 }, {} },

@@ -10,6 +10,9 @@
 //   watch-scan CODE READY [TIMEOUT_MS]      low-level keyboard hook of our own: set READY,
 //                                           then wait for a key with scan code CODE (5000)
 //   move-pointer X Y                        the pointer to screen point (X, Y), as real input
+//   foreground-window READY QUIT            a visible window of class KovaTestForeground made
+//                                           the foreground window, then READY set; kept until
+//                                           QUIT is set (30 s at most)
 #include <windows.h>
 
 #include <stdio.h>
@@ -159,12 +162,45 @@ int MovePointerCmd(int argc, char** argv)
     return kovatest::MovePointer(pt) ? kDone : kTimedOut;
 }
 
+int ForegroundWindowCmd(int argc, char** argv)
+{
+    if (argc != 2)
+        return Usage("foreground-window READY QUIT");
+    kfw::CHandle hReady(::OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[0]));
+    kfw::CHandle hQuit(::OpenEventA(SYNCHRONIZE, FALSE, argv[1]));
+    if (!hReady || !hQuit)
+        return Fail("OpenEvent");
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ::DefWindowProcA;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KovaTestForeground";
+    ::RegisterClassA(&wc);
+    const HWND hWnd = ::CreateWindowExA(0, wc.lpszClassName, "typing here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                                        300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!hWnd)
+        return Fail("CreateWindowEx");
+    ::SetForegroundWindow(hWnd);
+    ::SetEvent(hReady.Get());
+    const DWORD dwStart = ::GetTickCount();
+    HANDLE hWait = hQuit.Get();
+    while (::MsgWaitForMultipleObjects(1, &hWait, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0)
+    {
+        if (::GetTickCount() - dwStart > 30000)
+            return kTimedOut;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+    }
+    ::DestroyWindow(hWnd);
+    return kDone;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return Usage("usage: kovatest_helper set-event|hold-events|send-scan|watch-scan|move-pointer ...");
+        return Usage("usage: kovatest_helper set-event|hold-events|send-scan|watch-scan|move-pointer|foreground-window ...");
     const std::string strCmd = argv[1];
     if (strCmd == "set-event")
         return SetEventCmd(argc - 2, argv + 2);
@@ -176,5 +212,7 @@ int main(int argc, char** argv)
         return WatchScanCmd(argc - 2, argv + 2);
     if (strCmd == "move-pointer")
         return MovePointerCmd(argc - 2, argv + 2);
+    if (strCmd == "foreground-window")
+        return ForegroundWindowCmd(argc - 2, argv + 2);
     return Usage(("unknown command: " + strCmd).c_str());
 }

@@ -382,34 +382,43 @@ IconLook LookOf(UINT uID, int cx, int cy)
 
 } // namespace
 
-TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheSystemDpi)
+TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheTaskbarsDpi)
 {
     CLookSeams seams;
-    // Wine 8 has both calls; the e2e tests rely on them being bound.
+    CStandInTaskbar taskbar;
+    ASSERT_NE(taskbar.Get(), nullptr);
+    // Wine 8 has the calls; the e2e tests rely on them being bound.
     ASSERT_NE(seams.m_pfnDpi, nullptr);
+    ASSERT_NE(seams.m_pfnWindowDpi, nullptr);
     ASSERT_NE(seams.m_pfnMetrics, nullptr);
     const int cxSys = ::GetSystemMetrics(SM_CXSMICON), cySys = ::GetSystemMetrics(SM_CYSMICON);
     kfw::CWindowDC screen(nullptr);
     const int nScreenDpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
+    const int nSystemDpi = static_cast<int>(FakeDpiForSystem());   // what it said first, for good
     const struct {
         const char* pszWhat;
+        PFN_GETDPIFORWINDOW pfnWindowDpi;
         PFN_GETDPIFORSYSTEM pfnDpi;
-        UINT uDpi;
+        UINT uTaskbarDpi;
         PFN_GETSYSTEMMETRICSFORDPI pfnMetrics;
         int cx, cy;
     } rows[] = {
-        { "96", &FakeDpiForSystem, 96, &FakeMetricsForDpi, 16, 12 },
-        { "144", &FakeDpiForSystem, 144, &FakeMetricsForDpi, 24, 18 },
-        { "the system's metrics at 144", &FakeDpiForSystem, 144, seams.m_pfnMetrics, 24, 24 },
-        { "without the DPI metrics call", &FakeDpiForSystem, 144, nullptr, cxSys, cySys },
-        { "without GetDpiForSystem: the screen's", nullptr, 0, &FakeMetricsForDpi, nScreenDpi / 6, nScreenDpi / 8 },
+        { "96", &FakeDpiForWindow, &FakeDpiForSystem, 96, &FakeMetricsForDpi, 16, 12 },
+        { "144", &FakeDpiForWindow, &FakeDpiForSystem, 144, &FakeMetricsForDpi, 24, 18 },
+        { "the system's metrics at 144", &FakeDpiForWindow, &FakeDpiForSystem, 144, seams.m_pfnMetrics, 24, 24 },
+        { "without the DPI metrics call", &FakeDpiForWindow, &FakeDpiForSystem, 144, nullptr, cxSys, cySys },
+        { "without GetDpiForWindow: the system's", nullptr, &FakeDpiForSystem, 144, &FakeMetricsForDpi,
+          nSystemDpi / 6, nSystemDpi / 8 },
+        { "without either: the screen's", nullptr, nullptr, 144, &FakeMetricsForDpi, nScreenDpi / 6, nScreenDpi / 8 },
     };
     for (const auto& r : rows)
     {
         SCOPED_TRACE(r.pszWhat);
+        g_pfnGetDpiForWindow = r.pfnWindowDpi;
         g_pfnGetDpiForSystem = r.pfnDpi;
         g_pfnGetSystemMetricsForDpi = r.pfnMetrics;
-        g_uFakeDpi = r.uDpi;
+        g_uFakeTaskbarDpi = r.uTaskbarDpi;
+        g_hDpiAsked = nullptr;
         CTrayIcon tray(IDR_TEST_TRAY);
         m_shell.m_calls.clear();
         ASSERT_TRUE(tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD));
@@ -418,7 +427,12 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheSystemDpi)
         ASSERT_TRUE(ReadIcon(m_shell.m_calls[0].nid.hIcon, look));
         EXPECT_EQ(look.cx, r.cx);
         EXPECT_EQ(look.cy, r.cy);
+        if (r.pfnWindowDpi)
+        {
+            EXPECT_EQ(g_hDpiAsked, ::FindWindowA("Shell_TrayWnd", nullptr));
+        }
     }
+    g_pfnGetDpiForWindow = seams.m_pfnWindowDpi;
     // As bound at start, at the test's 96 DPI: the 16-pixel picture itself, unscaled.
     g_pfnGetDpiForSystem = seams.m_pfnDpi;
     g_pfnGetSystemMetricsForDpi = seams.m_pfnMetrics;

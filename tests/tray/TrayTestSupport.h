@@ -156,12 +156,54 @@ inline bool ReadIcon(HICON hicon, IconLook& rLook)
                        DIB_RGB_COLORS) == bm.bmHeight;
 }
 
-// The scale as a test wants it: a DPI, and metrics whose width and height differ.
+// The scale as a test wants it: the system's DPI, which like Windows' is read once per
+// process (the first call's g_uFakeDpi stays), the taskbar monitor's, which follows
+// g_uFakeTaskbarDpi at every call, and metrics whose width and height differ.
 inline UINT g_uFakeDpi = 96;
+inline UINT g_uFakeTaskbarDpi = 96;
+inline HWND g_hDpiAsked = nullptr;   // the window FakeDpiForWindow was last asked about
 inline UINT WINAPI FakeDpiForSystem()
 {
-    return g_uFakeDpi;
+    static const UINT s_uDpi = g_uFakeDpi;
+    return s_uDpi;
 }
+// The taskbar's monitor at g_uFakeTaskbarDpi, any other window at the system's; 0 for no
+// window, as Windows answers.
+inline UINT WINAPI FakeDpiForWindow(HWND hWnd)
+{
+    g_hDpiAsked = hWnd;
+    char szClass[32] = "";
+    if (!::IsWindow(hWnd) || !::GetClassNameA(hWnd, szClass, sizeof szClass))
+        return 0;
+    return lstrcmpA(szClass, "Shell_TrayWnd") == 0 ? g_uFakeTaskbarDpi : FakeDpiForSystem();
+}
+// A taskbar for FindWindow when the shell shows none (Wine without a virtual desktop).
+class CStandInTaskbar {
+public:
+    CStandInTaskbar()
+    {
+        if (::FindWindowA("Shell_TrayWnd", nullptr))
+            return;
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "Shell_TrayWnd";
+        ::RegisterClassA(&wc);
+        m_hWnd = ::CreateWindowExA(0, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance,
+                                   nullptr);
+    }
+    ~CStandInTaskbar()
+    {
+        if (m_hWnd)
+            ::DestroyWindow(m_hWnd);
+    }
+    CStandInTaskbar(const CStandInTaskbar&) = delete;
+    CStandInTaskbar& operator=(const CStandInTaskbar&) = delete;
+    HWND Get() const { return m_hWnd ? m_hWnd : ::FindWindowA("Shell_TrayWnd", nullptr); }
+
+private:
+    HWND m_hWnd = nullptr;
+};
 inline int WINAPI FakeMetricsForDpi(int nIndex, UINT uDpi)
 {
     return static_cast<int>(nIndex == SM_CXSMICON ? uDpi / 6 : uDpi / 8);
@@ -199,12 +241,14 @@ public:
     ~CLookSeams()
     {
         g_pfnGetDpiForSystem = m_pfnDpi;
+        g_pfnGetDpiForWindow = m_pfnWindowDpi;
         g_pfnGetSystemMetricsForDpi = m_pfnMetrics;
         g_pfnRegGetValue = m_pfnReg;
     }
     CLookSeams(const CLookSeams&) = delete;
     CLookSeams& operator=(const CLookSeams&) = delete;
     const PFN_GETDPIFORSYSTEM m_pfnDpi = g_pfnGetDpiForSystem;
+    const PFN_GETDPIFORWINDOW m_pfnWindowDpi = g_pfnGetDpiForWindow;
     const PFN_GETSYSTEMMETRICSFORDPI m_pfnMetrics = g_pfnGetSystemMetricsForDpi;
     const PFN_REGGETVALUEA m_pfnReg = g_pfnRegGetValue;
 };
