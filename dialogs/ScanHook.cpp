@@ -3,7 +3,6 @@
 #include <atomic>
 #include <utility>
 
-#include "dialogs/HookWatch.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "res/KovaNames.h"
@@ -31,7 +30,6 @@ struct CInputState {
     bool bDropped = false;          // hHook was unhooked behind our back (test seam)
     HINSTANCE hMod = nullptr;
     HWND hWndSink = nullptr;
-    HookWatch watch;
 } g_input;
 
 LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam)
@@ -42,27 +40,13 @@ LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam)
     const HWND hWndTarget = g_hWndTarget.load();
     if (pKey && hWndTarget)
         ::PostMessageA(hWndTarget, WM_SCANCODE_EVENT, pKey->flags, static_cast<LPARAM>(pKey->scanCode));
-    g_input.watch.OnHookKey();
     // Never swallows a key: the hot keys stay visible to every other application.
     return ::CallNextHookEx(g_input.hHook.Get(), nCode, wParam, lParam);
-}
-
-// Raw input sees the keys the hook should have seen; it comes to the sink window only
-// while a hook is in place, so an idle Kova still wakes for nothing.
-void WatchRawKeys(bool bOn)
-{
-    RAWINPUTDEVICE device = {};
-    device.usUsagePage = 0x01;   // generic desktop
-    device.usUsage = 0x06;       // keyboard
-    device.dwFlags = bOn ? RIDEV_INPUTSINK : RIDEV_REMOVE;
-    device.hwndTarget = bOn ? g_input.hWndSink : nullptr;
-    ::RegisterRawInputDevices(&device, 1, sizeof device);
 }
 
 BOOL Unhook()
 {
     g_bInstalled.store(false);
-    g_input.watch.Reset();
     if (std::exchange(g_input.bDropped, false))
     {
         g_input.hHook.Release();
@@ -82,33 +66,10 @@ BOOL Hook()
     {
         kfw::TraceFormat("BOOL ScanHook::Install(HWND hWndTarget, HINSTANCE hMod): SetWindowsHookExA failed (error %lu)",
                          ::GetLastError());
-        WatchRawKeys(false);
         return FALSE;
     }
-    WatchRawKeys(true);
     g_bInstalled.store(true);
     return TRUE;
-}
-
-void OnRawInput(HRAWINPUT hInput)
-{
-    RAWINPUT input;
-    UINT cbInput = sizeof input;
-    if (!g_input.hHook ||
-        ::GetRawInputData(hInput, RID_INPUT, &input, &cbInput, sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1) ||
-        input.header.dwType != RIM_TYPEKEYBOARD || input.data.keyboard.MakeCode == 0 ||
-        input.data.keyboard.MakeCode == KEYBOARD_OVERRUN_MAKE_CODE)
-        return;
-    const HookKey key = { input.data.keyboard.MakeCode, HookFlagsFromRaw(input.data.keyboard.Flags) };
-    if (!g_input.watch.OnRawKey(key))
-        return;
-    kfw::TraceLine("ScanHook: the keyboard hook missed keys that raw input saw; installing it again");
-    Hook();
-    // The keys it missed still count: the hot key that showed the loss opens its pop-up.
-    if (const HWND hWndTarget = g_hWndTarget.load())
-        for (size_t i = 0; i < g_input.watch.MissedCount(); ++i)
-            ::PostMessageA(hWndTarget, WM_SCANCODE_EVENT, g_input.watch.Missed()[i].uFlags,
-                           static_cast<LPARAM>(g_input.watch.Missed()[i].uScanCode));
 }
 
 LRESULT CALLBACK SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -121,20 +82,15 @@ LRESULT CALLBACK SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_HOOK_REINSTALL:
         return g_input.hHook ? Hook() : FALSE;
     case WM_HOOK_REMOVE:
-        WatchRawKeys(false);
         return Unhook();
     case WM_HOOK_DROP:
         if (g_input.hHook && !g_input.bDropped)
             g_input.bDropped = ::UnhookWindowsHookEx(g_input.hHook.Get()) != FALSE;
         return 0;
     case WM_HOOK_QUIT:
-        WatchRawKeys(false);
         Unhook();
         ::DestroyWindow(hWnd);
         return 0;
-    case WM_INPUT:
-        OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
-        break;   // the system cleans up after DefWindowProc
     case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;
@@ -152,10 +108,9 @@ DWORD WINAPI InputThreadProc(void* pReady)
     wc.hInstance = hInstance;
     wc.lpszClassName = kSinkClass;
     ::RegisterClassA(&wc);
-    // A hidden top-level window, not a message-only one: Wine sends raw input only to
-    // the former.
-    g_input.hWndSink = ::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kSinkClass, "", WS_POPUP, 0, 0,
-                                         0, 0, nullptr, nullptr, hInstance, nullptr);
+    // Message-only: it takes requests and nothing else.
+    g_input.hWndSink = ::CreateWindowExA(0, kSinkClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, hInstance,
+                                         nullptr);
     ::SetEvent(static_cast<HANDLE>(pReady));
     if (!g_input.hWndSink)
         return 1;

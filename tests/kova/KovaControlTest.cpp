@@ -234,9 +234,12 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
         SCOPED_TRACE(way.pszHow);
         CKova kova;
         ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
-        if (!hSemaphore)
-            hSemaphore.Reset(::OpenSemaphoreA(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, "Dorn_Semaphore"));
-        ASSERT_TRUE(hSemaphore);
+        // The icon shows a moment before the semaphore is made.
+        ASSERT_TRUE(PumpUntil([&] {
+            if (!hSemaphore)
+                hSemaphore.Reset(::OpenSemaphoreA(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, "Dorn_Semaphore"));
+            return hSemaphore.IsValid();
+        }));
         ASSERT_TRUE(SendScan("0x04 ext"));
         ASSERT_TRUE(SendScan("0x04 ext up"));
         HWND hPopup = WaitForDialogOf(kova.Pid(), kWaitMs);
