@@ -124,7 +124,6 @@ BOOL CKovaApp::OnIdle(LONG lCount)
 
 int CKovaApp::ExitInstance()
 {
-    ScanHook::Shutdown();
     m_hCloseEvent.Reset();
     SetSkinArchive(nullptr);
     ReleaseSkinArchive(m_skinArchive);

@@ -2,18 +2,20 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 namespace kfw {
 namespace {
-TraceSink g_pfnSink = nullptr;
+// Lines come from the input and controller threads too.
+std::atomic<TraceSink> g_pfnSink{nullptr};
 }
 
 void TraceLine(const char* pszLine)
 {
-    if (g_pfnSink)
-        g_pfnSink(pszLine);
+    if (const TraceSink pfnSink = g_pfnSink.load())
+        pfnSink(pszLine);
     else
         ::OutputDebugStringA(pszLine);
 }
@@ -30,9 +32,7 @@ void TraceFormat(const char* pszFormat, ...)
 
 TraceSink SetTraceSink(TraceSink pfnSink)
 {
-    TraceSink pfnOld = g_pfnSink;
-    g_pfnSink = pfnSink;
-    return pfnOld;
+    return g_pfnSink.exchange(pfnSink);
 }
 
 } // namespace kfw

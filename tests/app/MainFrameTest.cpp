@@ -514,7 +514,7 @@ TEST_F(MainFrameTest, SessionLockTakesTheHookAwayUntilUnlockOrConsoleConnect)
     EXPECT_FALSE(g_bConsoleDisconnected);
 }
 
-TEST_F(MainFrameTest, ResumeAndDisplayChangePutADroppedHookBack)
+TEST_F(MainFrameTest, ADroppedHookComesBackAtResumeDisplayChangeAndTheKeysThatShowIt)
 {
     Create();
     const struct { UINT uMsg; WPARAM wParam; } events[] = {
@@ -534,6 +534,16 @@ TEST_F(MainFrameTest, ResumeAndDisplayChangePutADroppedHookBack)
             << "message 0x" << std::hex << e.uMsg << " " << e.wParam;
         ASSERT_EQ(0u, kovatest::RunHelper("send-scan 0x71 up"));
     }
+
+    // Dropped with nothing to tell: the hot key's press and release show it, and it opens
+    // its pop-up all the same.
+    ScanHook::DropForTest();
+    SetStatus(0x1F);
+    m_frame.m_popups.clear();
+    ASSERT_EQ(0u, kovatest::RunHelper("send-scan 0x04 ext"));
+    ASSERT_EQ(0u, kovatest::RunHelper("send-scan 0x04 ext up"));
+    EXPECT_TRUE(kovatest::PumpUntil([&] { return !m_frame.m_popups.empty(); }));
+    EXPECT_TRUE(ScanHook::IsInstalled());
 }
 
 TEST_F(MainFrameTest, TrayCallbackForeignIdIgnoredDoubleClickIsOption)

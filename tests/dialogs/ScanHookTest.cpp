@@ -153,3 +153,24 @@ TEST_F(ScanHookTest, RefusesATargetThatIsNotAWindow)
     ASSERT_TRUE(m_sentinel.Send("0x71"));
     EXPECT_EQ(1u, m_wndA.Count(WM_SCANCODE_EVENT));
 }
+
+// Windows drops a hook that kept input waiting, and says nothing. Raw input still sees the
+// keys: raw input two keys ahead of the hook puts it back, and the keys come after all, so the
+// hot key that showed the loss still opens its pop-up.
+TEST_F(ScanHookTest, AHookWindowsDroppedComesBackWithTheKeysItMissed)
+{
+    ScanHook hook;
+    ASSERT_TRUE(hook.Install(m_wndA, m_hMod));
+    ScanHook::DropForTest();
+    EXPECT_TRUE(ScanHook::IsInstalled());   // as far as anyone was told
+
+    ASSERT_TRUE(m_sentinel.Send("0x04 ext"));
+    ASSERT_TRUE(m_sentinel.Send("0x04 ext up"));
+    ASSERT_TRUE(PumpUntil([&] { return m_wndA.Count(WM_SCANCODE_EVENT) >= 2; })) << "the missed keys never came";
+    ASSERT_TRUE(m_sentinel.Send("0x71"));
+    ASSERT_TRUE(PumpUntil([&] { return m_wndA.Count(WM_SCANCODE_EVENT) >= 3; })) << "the hook is not back";
+
+    const std::vector<std::pair<LPARAM, WPARAM>> expected = {
+        {0x04, LLKHF_EXTENDED}, {0x04, LLKHF_EXTENDED | LLKHF_UP}, {0x71, 0}};
+    EXPECT_EQ(expected, ScanEvents(m_wndA));
+}

@@ -203,6 +203,27 @@ void Delay()
         ::Sleep(dwLeft < 10 ? dwLeft : 10);
 }
 
+// One field of the shared state, read or written under its lock; 1 when done.
+template <typename TField, typename TValue>
+int ReadField(TValue* pValue, TField SharedState::*pField)
+{
+    CStateAccess access;
+    if (!pValue || !access.Get())
+        return 0;
+    *pValue = static_cast<TValue>(access.Get()->*pField);
+    return 1;
+}
+
+template <typename TField, typename TValue>
+int WriteField(TField SharedState::*pField, TValue value)
+{
+    CStateAccess access;
+    if (!access.Get())
+        return 0;
+    access.Get()->*pField = static_cast<TField>(value);
+    return 1;
+}
+
 } // namespace
 
 // Read {0xBB} / 1 -> outBuffer[0] (outLength >= 1); write {0xBB, value} / 2. Anything else is
@@ -221,56 +242,32 @@ extern "C" int EMSC_CONVENTION EMSCEvaluate(EmscRequest request)
 
 extern "C" int __cdecl EmscDevGetStatus(uint8_t* pbyStatus)
 {
-    CStateAccess access;
-    if (!pbyStatus || !access.Get())
-        return 0;
-    *pbyStatus = access.Get()->byStatus;
-    return 1;
+    return ReadField(pbyStatus, &SharedState::byStatus);
 }
 
 extern "C" int __cdecl EmscDevSetStatus(uint8_t byStatus)
 {
-    CStateAccess access;
-    if (!access.Get())
-        return 0;
-    access.Get()->byStatus = byStatus;
-    return 1;
+    return WriteField(&SharedState::byStatus, byStatus);
 }
 
 extern "C" int __cdecl EmscDevGetFault(int* pbFault)
 {
-    CStateAccess access;
-    if (!pbFault || !access.Get())
-        return 0;
-    *pbFault = access.Get()->bFault ? 1 : 0;
-    return 1;
+    return ReadField(pbFault, &SharedState::bFault);
 }
 
 extern "C" int __cdecl EmscDevSetFault(int bFault)
 {
-    CStateAccess access;
-    if (!access.Get())
-        return 0;
-    access.Get()->bFault = bFault ? 1 : 0;
-    return 1;
+    return WriteField(&SharedState::bFault, bFault ? 1 : 0);
 }
 
 extern "C" int __cdecl EmscDevGetDelay(uint32_t* pdwDelayMs)
 {
-    CStateAccess access;
-    if (!pdwDelayMs || !access.Get())
-        return 0;
-    *pdwDelayMs = access.Get()->dwDelayMs;
-    return 1;
+    return ReadField(pdwDelayMs, &SharedState::dwDelayMs);
 }
 
 extern "C" int __cdecl EmscDevSetDelay(uint32_t dwDelayMs)
 {
-    CStateAccess access;
-    if (!access.Get())
-        return 0;
-    access.Get()->dwDelayMs = dwDelayMs;
-    return 1;
+    return WriteField(&SharedState::dwDelayMs, dwDelayMs);
 }
 
 extern "C" int __cdecl EmscDevReadLog(EmscDevLogEntry* pEntries, uint32_t nMax, uint32_t* pnCopied)
