@@ -10,12 +10,6 @@
 
 namespace {
 
-// Requests to the threads' windows, sent (and so answered) by the caller's thread.
-constexpr UINT WM_HOOK_INSTALL = WM_APP + 1;   // lParam: the module; TRUE when in place
-constexpr UINT WM_HOOK_REMOVE = WM_APP + 2;    // the unhook's result
-constexpr UINT WM_HOOK_REINSTALL = WM_APP + 3;  // as WM_HOOK_INSTALL, with the module it had
-constexpr UINT WM_HOOK_DROP = WM_APP + 4;
-constexpr UINT WM_THREAD_QUIT = WM_APP + 5;     // posted to either thread's window
 // Neither thread does anything slow, so a request past this means it is gone.
 constexpr DWORD REQUEST_TIMEOUT_MS = 2000;
 

@@ -17,8 +17,6 @@
 
 constexpr UINT_PTR ID_TIMER_AUTOCLOSE = 1;
 constexpr UINT AUTOCLOSE_MS = 4000;
-// Posted to itself at opening: the focus goes to the selected button.
-constexpr UINT WM_FOCUS_SELECTED = WM_APP + 0x66;
 // Room kept clear at each side of the caption's band, in 96-dpi pixels.
 constexpr float CAPTION_MARGIN = 4.0f;
 

@@ -4,6 +4,9 @@
 ;   KOVA_HELP  the help document kovaHelp.mht
 ;   KOVACTL    kovactl.exe, the console tool support asks for
 ;   KOVA_CLOSE kovaclose.dll, whose StartKovaAsUser starts Kova as the interactive user
+;   PUBLISHER  the maker, also the folder in Program Files that holds Kova's
+;   VERSION_KEY the key under HKLM that holds "Version"
+;   RUN_VALUE  the Run entry's value
 ;   OUTFILE    where the installer goes
 ; The installer speaks English, German, French, Spanish, Italian, Brazilian Portuguese, Japanese,
 ; Simplified Chinese and Korean: it asks which once (not when silent), and the uninstaller
@@ -21,17 +24,15 @@ ManifestDPIAware true
 !include FileFunc.nsh
 
 !define PRODUCT "Kova"
-!define PUBLISHER "Pravo"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kova"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
-!define VERSION_KEY "SOFTWARE\KOVA"
 ; The resident instance's window class, and the name of the mutex it holds until it ends.
 !define KOVA_CLASS "KovamodeClass"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 ; Kova opens its help from this fixed folder, so no directory page is offered.
-InstallDir "$PROGRAMFILES\Pravo\Kova"
+InstallDir "$PROGRAMFILES\${PUBLISHER}\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
 
 VIProductVersion "${VERSION}"
@@ -150,7 +151,7 @@ Section "Kova" SecMain
   ; The About box reads this value (at most 19 characters).
   WriteRegStr HKLM "${VERSION_KEY}" "Version" "${VERSION}"
   ; Every user's logon starts Kova.
-  WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Kova.exe"'
+  WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\Kova.exe"'
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -183,10 +184,10 @@ Section "Uninstall"
   Delete "$INSTDIR\Uninstall.exe"
   ; Only when empty: files someone else put there stay, and so do their folders.
   RMDir "$INSTDIR"
-  RMDir "$PROGRAMFILES\Pravo"
+  RMDir "$PROGRAMFILES\${PUBLISHER}"
 
   DeleteRegValue HKLM "${VERSION_KEY}" "Version"
   DeleteRegKey /ifempty HKLM "${VERSION_KEY}"
-  DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+  DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
   DeleteRegKey HKLM "${UNINST_KEY}"
 SectionEnd

@@ -15,7 +15,7 @@ UPDATE `File` SET `Version` = 'KovaExe' WHERE `File` = 'KovactlExe'
 -- The same version is detected inclusively at both ends (wixl drops IncludeMaximum;
 -- Attributes is part of the key, so the row is replaced).
 DELETE FROM `Upgrade` WHERE `ActionProperty` = 'KOVA_SAME_VERSION_FOUND'
-INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{B966AD55-E933-4F0B-ADAD-342E4D75F9C1}', '@VERSION@', '@VERSION@', 770, 'KOVA_SAME_VERSION_FOUND')
+INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{@UPGRADE_CODE@}', '@VERSION@', '@VERSION@', 770, 'KOVA_SAME_VERSION_FOUND')
 -- Over an NSIS installation: its uninstaller and its uninstall key go, so that only this
 -- package's entry shows in Add/Remove Programs. "-" removes the key with all its values.
 INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `FileName`, `DirProperty`, `InstallMode`) VALUES ('NsisUninstaller', 'NsisLeftovers', 'Uninstall.exe', 'INSTALLDIR', 1)

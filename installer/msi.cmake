@@ -1,8 +1,10 @@
 # cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DSQL=... -DVERSION=... -DKOVA_EXE=...
-#       -DKOVA_HELP=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DKOVACTL=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
+#       -DKOVA_HELP=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DKOVACTL=... -DPUBLISHER=... -DREG_KEY=...
+#       -DRUN_VALUE=... -DUPGRADE_CODE=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
 # Builds Kova.msi: wixl from WXS, then the rows of SQL that wixl cannot write (msibuild).
 cmake_minimum_required(VERSION 3.20)
-foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP KOVA_ICON KOVA_CLOSE KOVACTL STAGE OUTPUT)
+foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP KOVA_ICON KOVA_CLOSE KOVACTL PUBLISHER REG_KEY RUN_VALUE
+          UPGRADE_CODE STAGE OUTPUT)
   if(NOT DEFINED ${v} OR "${${v}}" STREQUAL "")
     message(FATAL_ERROR "msi.cmake: ${v} not given")
   endif()
@@ -20,7 +22,8 @@ endforeach()
 file(REMOVE "${OUTPUT}")
 execute_process(
   COMMAND "${WIXL}" -a x86 -D Version=${VERSION} -D KovaExe=Kova.exe -D KovaHelp=kovaHelp.mht
-          -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -D Kovactl=kovactl.exe
+          -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -D Kovactl=kovactl.exe -D Publisher=${PUBLISHER}
+          -D RegKey=${REG_KEY} -D RunValue=${RUN_VALUE} -D UpgradeCode=${UPGRADE_CODE}
           -o "${STAGE}/Kova.msi" "${WXS}"
   WORKING_DIRECTORY "${STAGE}"
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -32,6 +35,7 @@ endif()
 # Line by line, without CMake lists: a statement may hold semicolons.
 file(READ "${SQL}" sql)
 string(REPLACE "@VERSION@" "${VERSION}" sql "${sql}")
+string(REPLACE "@UPGRADE_CODE@" "${UPGRADE_CODE}" sql "${sql}")
 while(NOT sql STREQUAL "")
   string(FIND "${sql}" "\n" eol)
   if(eol EQUAL -1)

@@ -1,7 +1,5 @@
 #include "radio/RadioBits.h"
 
-static_assert(IOCTL_RADIO_NOTIFY == 0x22200C, "CTL_CODE(0x22, 0x803, METHOD_BUFFERED, FILE_ANY_ACCESS)");
-
 int StatusBit(uint8_t byStatus, uint8_t byMask)
 {
     return (byStatus & byMask) != 0 ? 1 : 0;
@@ -30,14 +28,6 @@ std::vector<RadioWrite> ModeCodeWrites(int nModeCode, bool bBothFitted)
     default:
         return {};
     }
-}
-
-void PackDeviceRequest(uint32_t a, uint32_t b, uint32_t c, uint8_t (&abyOut)[DEVICE_REQUEST_SIZE])
-{
-    const uint32_t adwWords[] = { a, b, c };
-    for (size_t i = 0; i < 3; ++i)
-        for (size_t j = 0; j < 4; ++j)
-            abyOut[i * 4 + j] = static_cast<uint8_t>(adwWords[i] >> (8 * j));
 }
 
 RadioFlags RadioFlagsFromStatus(uint8_t byStatus)

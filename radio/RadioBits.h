@@ -37,16 +37,6 @@ constexpr int MODE_BT_ONLY = 132;
 constexpr int MODE_BOTH_ON = 134;
 constexpr int MODE_WIFI_ONLY = 142;
 
-// CTL_CODE without <winioctl.h>, so this header stays platform-free.
-constexpr uint32_t DeviceControlCode(uint32_t uDeviceType, uint32_t uFunction, uint32_t uMethod, uint32_t uAccess)
-{
-    return (uDeviceType << 16) | (uAccess << 14) | (uFunction << 2) | uMethod;
-}
-
-// Device request: FILE_DEVICE_UNKNOWN, function 0x803, METHOD_BUFFERED, FILE_ANY_ACCESS.
-constexpr uint32_t IOCTL_RADIO_NOTIFY = DeviceControlCode(0x22u, 0x803u, 0u, 0u);
-constexpr size_t DEVICE_REQUEST_SIZE = 12;
-
 // 1 when any bit of byMask is set in byStatus, else 0.
 int StatusBit(uint8_t byStatus, uint8_t byMask);
 
@@ -64,5 +54,3 @@ struct RadioWrite {
 // The writes that realise a mode code, in order; empty for a value that is no mode.
 std::vector<RadioWrite> ModeCodeWrites(int nModeCode, bool bBothFitted);
 
-// Three 32-bit values as little-endian words, the input of IOCTL_RADIO_NOTIFY.
-void PackDeviceRequest(uint32_t a, uint32_t b, uint32_t c, uint8_t (&abyOut)[DEVICE_REQUEST_SIZE]);

@@ -98,20 +98,6 @@ BOOL SystemController::SetRadioBit(BYTE byMask, BOOL bOn)
     return TRUE;
 }
 
-BOOL SystemController::SendDeviceRequest(DWORD a, DWORD b, DWORD c)
-{
-    uint8_t abyBuffer[DEVICE_REQUEST_SIZE];
-    PackDeviceRequest(a, b, c, abyBuffer);
-    // Nothing opens a device into m_hDevice, so the request has nowhere to go; calling
-    // DeviceIoControl on INVALID_HANDLE_VALUE would only fail, so it is not made.
-    if (m_hDevice.IsValid()) {
-        DWORD dwReturned = 0;
-        ::DeviceIoControl(m_hDevice.Get(), IOCTL_RADIO_NOTIFY, abyBuffer, sizeof abyBuffer,
-                          abyBuffer, sizeof abyBuffer, &dwReturned, nullptr);
-    }
-    return TRUE;
-}
-
 void ApplyModeCode(SystemController& controller, int nModeCode, BOOL bBothFitted)
 {
     for (const RadioWrite& write : ModeCodeWrites(nModeCode, bBothFitted != FALSE)) {

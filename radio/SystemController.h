@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include "framework/Handles.h"
 #include "radio/RadioBits.h"
 
 class SystemController {
@@ -31,9 +30,6 @@ public:
     BOOL SetWirelessOn(BOOL bOn);
     BOOL SetBluetoothOn(BOOL bOn);
 
-    // IOCTL_RADIO_NOTIFY with {a, b, c}; no device is ever opened, so it goes nowhere.
-    BOOL SendDeviceRequest(DWORD a, DWORD b, DWORD c);
-
     // The status byte as last read by QueryWsBlStatus.
     BYTE returnECData;
 
@@ -48,8 +44,6 @@ private:
 
     int m_nLastReadResult = 0;
     bool m_bLastReadAnswered = false;
-
-    kfw::CFile m_hDevice;
 };
 
 // One fresh read of the status byte through controller, as its five flags.

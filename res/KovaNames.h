@@ -9,6 +9,15 @@ constexpr unsigned WM_CLOSE_REQUEST = 0x8078;    // WM_APP + 0x78: quit
 constexpr unsigned WM_MODE_CHANGED = 0x8082;     // WM_APP + 0x82: re-read the radios, refresh the tray
 constexpr unsigned WM_TRAY_CALLBACK = 0x4C4;     // WM_USER + 0xC4: wParam the icon id, lParam the mouse message
 
+// Private window messages within Kova.
+constexpr unsigned WM_FOCUS_SELECTED = 0x8066;   // WM_APP + 0x66, a pop-up to itself at opening: focus the selection
+// Requests to the keyboard hook's threads, sent (and so answered) by the caller's thread.
+constexpr unsigned WM_HOOK_INSTALL = 0x8001;     // WM_APP + 1, lParam the module: TRUE when in place
+constexpr unsigned WM_HOOK_REMOVE = 0x8002;      // the unhook's result
+constexpr unsigned WM_HOOK_REINSTALL = 0x8003;   // as WM_HOOK_INSTALL, with the module it had
+constexpr unsigned WM_HOOK_DROP = 0x8004;        // unhook behind the owner's back (tests)
+constexpr unsigned WM_THREAD_QUIT = 0x8005;      // posted to either thread's window
+
 // Flags of a key event as the low-level hook reports them (LLKHF_EXTENDED, LLKHF_UP).
 constexpr unsigned KEY_EXTENDED = 0x01;
 constexpr unsigned KEY_RELEASED = 0x80;
@@ -18,7 +27,6 @@ constexpr unsigned SCAN_RADIO_KEY = 0x04;   // with KEY_EXTENDED: opens the pop-
 constexpr unsigned SCAN_ENTER = 0x1C;       // main and keypad Enter
 constexpr unsigned SCAN_LEFT = 0x4B;        // arrow, or keypad 4
 constexpr unsigned SCAN_RIGHT = 0x4D;       // arrow, or keypad 6
-constexpr unsigned SCAN_DEVICE_KEY = 0x62;  // with KEY_EXTENDED: the device request
 constexpr unsigned SCAN_REFRESH = 0x71;     // re-read the radios; closes an open pop-up
 
 // The main frame's window class (also the single-instance mutex), by which peers find it.

@@ -62,11 +62,3 @@ TEST(RadioBits, ModeCodesGiveTheirWritesInOrder)
             << "code " << c.nCode << " both fitted " << c.bBothFitted;
 }
 
-TEST(RadioBits, DeviceRequestIsThreeLittleEndianWords)
-{
-    uint8_t abyBuffer[DEVICE_REQUEST_SIZE];
-    PackDeviceRequest(0x5946544E, 0, 0x01020304, abyBuffer);
-    const uint8_t abyExpected[DEVICE_REQUEST_SIZE] = { 'N', 'T', 'F', 'Y', 0, 0, 0, 0, 4, 3, 2, 1 };
-    EXPECT_EQ(std::memcmp(abyBuffer, abyExpected, sizeof abyBuffer), 0);
-    EXPECT_EQ(IOCTL_RADIO_NOTIFY, 0x22200Cu);
-}

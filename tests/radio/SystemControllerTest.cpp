@@ -323,14 +323,3 @@ TEST(SystemControllerNoLibrary, ModuleWithoutTheExportLeavesTheEntryPointNull)
     EXPECT_FALSE(BindEmscEntry(nullptr));
     EXPECT_EQ(g_pfnEMSCEvaluate, nullptr);
 }
-
-TEST(SystemControllerNoLibrary, DeviceRequestGoesNowhereAndSaysTrue)
-{
-    // No device is ever opened: the request must neither fail nor reach the EC.
-    g_fake = FakeEc();
-    g_pfnEMSCEvaluate = reinterpret_cast<PFN_EMSCEVALUATE>(&FakeCdecl);
-    SystemController controller;
-    EXPECT_EQ(controller.SendDeviceRequest(0x5946544E, 0, 0), TRUE);
-    EXPECT_TRUE(g_fake.requests.empty());
-    g_pfnEMSCEvaluate = nullptr;
-}
