@@ -3,6 +3,7 @@
 #include "app/SingleInstance.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Popups.h"
+#include "framework/DynCalls.h"
 #include "framework/Handles.h"
 
 namespace {
@@ -11,9 +12,7 @@ namespace {
 // a hang or a reboot: the logon entry starts it then.
 void RegisterForRestart()
 {
-    using PFN_REGISTERAPPLICATIONRESTART = HRESULT(WINAPI*)(PCWSTR, DWORD);
-    if (const auto pfnRegister = kfw::ProcAs<PFN_REGISTERAPPLICATIONRESTART>(
-            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "RegisterApplicationRestart")))
+    if (const auto pfnRegister = kfw::g_kernel32.pfnRegisterApplicationRestart)
         pfnRegister(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "dialogs/Popups.h"
+#include "framework/DynCalls.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 
@@ -86,9 +87,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
         ::SetTimer(m_hWnd, ID_TIMER_LOGON_RETRY, LOGON_RETRY_MS, nullptr);
     // A uiAccess build runs above the shell's integrity level: without this the shell's
     // restart announcement would never reach us. Windows 7 and later only.
-    using PFN_CHANGEWINDOWMESSAGEFILTEREX = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    if (const auto pfnFilter = kfw::ProcAs<PFN_CHANGEWINDOWMESSAGEFILTEREX>(
-            ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")))
+    if (const auto pfnFilter = kfw::g_user32.pfnChangeWindowMessageFilterEx)
         pfnFilter(m_hWnd, g_uTaskbarCreatedMsg, 1 /*MSGFLT_ALLOW*/, nullptr);
     InstallHook();
     return 0;

@@ -7,6 +7,7 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/ModeSelection.h"
 #include "dialogs/Popups.h"
+#include "framework/DynCalls.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
@@ -28,23 +29,16 @@ Gdiplus::ARGB SystemArgb(int nIndex)
 
 // The monitor's DPI as this process sees it. Only a per-monitor aware process is told each
 // monitor's own (shcore, Windows 8.1 on); any other sees the system's DPI on every monitor,
-// and the system scales its windows. Bound at the first call and kept.
+// and the system scales its windows.
 int MonitorDpi(HMONITOR hMonitor)
 {
-    using PFN_GETPROCESSDPIAWARENESS = HRESULT(WINAPI*)(HANDLE, int*);
-    using PFN_GETDPIFORMONITOR = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static kfw::CModule s_hShcore(::LoadLibraryA("shcore.dll"));
-    static const auto s_pfnAwareness = s_hShcore
-        ? kfw::ProcAs<PFN_GETPROCESSDPIAWARENESS>(::GetProcAddress(s_hShcore.Get(), "GetProcessDpiAwareness"))
-        : nullptr;
-    static const auto s_pfnGetDpi = s_hShcore
-        ? kfw::ProcAs<PFN_GETDPIFORMONITOR>(::GetProcAddress(s_hShcore.Get(), "GetDpiForMonitor"))
-        : nullptr;
+    const kfw::ShcoreCalls& shcore = kfw::Shcore();
     int nAwareness = 0;
     UINT uDpiX = 0, uDpiY = 0;
-    if (s_pfnAwareness && s_pfnGetDpi && SUCCEEDED(s_pfnAwareness(nullptr, &nAwareness))
+    if (shcore.pfnGetProcessDpiAwareness && shcore.pfnGetDpiForMonitor
+        && SUCCEEDED(shcore.pfnGetProcessDpiAwareness(nullptr, &nAwareness))
         && nAwareness == 2 /*PROCESS_PER_MONITOR_DPI_AWARE*/
-        && SUCCEEDED(s_pfnGetDpi(hMonitor, 0 /*MDT_EFFECTIVE_DPI*/, &uDpiX, &uDpiY)))
+        && SUCCEEDED(shcore.pfnGetDpiForMonitor(hMonitor, 0 /*MDT_EFFECTIVE_DPI*/, &uDpiX, &uDpiY)))
         return static_cast<int>(uDpiX);
     kfw::CWindowDC dc(nullptr);
     return dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSX) : DPI_BASE;

@@ -1,15 +1,12 @@
 #include "framework/ToolTipCtrl.h"
-#include "framework/Handles.h"
+#include "framework/DynCalls.h"
 
 BOOL CToolTipCtrl::InitCommonControls()
 {
     // Bound at first use, so that a program showing no tool tip never maps comctl32: the
-    // resident frame starts without it. By bare name, so the manifest's version 6 is loaded.
+    // resident frame starts without it.
     static const BOOL s_bInit = [] {
-        using PFN_INITCOMMONCONTROLSEX = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        HMODULE hComCtl = ::LoadLibraryA("comctl32.dll");
-        auto pfnInit = hComCtl ? kfw::ProcAs<PFN_INITCOMMONCONTROLSEX>(::GetProcAddress(hComCtl, "InitCommonControlsEx"))
-                               : nullptr;
+        const auto pfnInit = kfw::ComCtl32().pfnInitCommonControlsEx;
         INITCOMMONCONTROLSEX icc = { sizeof icc, ICC_WIN95_CLASSES };
         return pfnInit ? pfnInit(&icc) : FALSE;
     }();

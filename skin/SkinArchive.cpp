@@ -4,23 +4,21 @@
 #include <cstring>
 #include <utility>
 
+#include "framework/DynCalls.h"
+
 namespace {
 
 // ole32 is mapped at the first archive load, not at process start: the resident program
-// needs no COM until its skin is first wanted. It stays mapped, as an import would.
+// needs no COM until its skin is first wanted.
 HRESULT WINAPI CreateStreamOnHGlobalBound(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm)
 {
-    static const PFN_SKINCREATESTREAM s_pfnCreate = [] {
-        const HMODULE hOle32 = ::LoadLibraryA("ole32.dll");
-        return hOle32 ? kfw::ProcAs<PFN_SKINCREATESTREAM>(::GetProcAddress(hOle32, "CreateStreamOnHGlobal"))
-                      : nullptr;
-    }();
-    if (!s_pfnCreate)
+    const auto pfnCreate = kfw::Ole32().pfnCreateStreamOnHGlobal;
+    if (!pfnCreate)
     {
         *ppstm = nullptr;
         return E_NOTIMPL;
     }
-    return s_pfnCreate(hGlobal, fDeleteOnRelease, ppstm);
+    return pfnCreate(hGlobal, fDeleteOnRelease, ppstm);
 }
 
 } // namespace

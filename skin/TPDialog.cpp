@@ -17,13 +17,6 @@ static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148,
 
 using kfw::ProcAs;
 
-// Windows XP (not SP1) and older lack it; the processor then reads as x86 (0).
-PFN_GETNATIVESYSTEMINFO FindGetNativeSystemInfo()
-{
-    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
-    return hKernel ? ProcAs<PFN_GETNATIVESYSTEMINFO>(::GetProcAddress(hKernel, "GetNativeSystemInfo")) : nullptr;
-}
-
 // Unlocks bits locked by GdipBitmapLockBits at the end of the scope.
 class CScopedBitsLock {
 public:
@@ -145,34 +138,8 @@ void CutOutline(SkinPicture& rPicture)
 
 PFN_GETVERSIONEXA g_pfnGetVersionExA = &::GetVersionExA;
 PFN_GETSYSTEMMETRICS g_pfnGetSystemMetrics = &::GetSystemMetrics;
-PFN_GETNATIVESYSTEMINFO g_pfnGetNativeSystemInfo = FindGetNativeSystemInfo();
 PFN_EXTCREATEREGION g_pfnExtCreateRegion = &::ExtCreateRegion;
-PFN_BINDDWMAPI g_pfnBindDwmApi = &BindDwmApi;
-
-const DwmEntryPoints& BindDwmApi()
-{
-    // Loaded on the first Vista set-up and kept until the process ends; a system without
-    // dwmapi.dll gets null entries and the set-up does nothing.
-    static kfw::CModule s_hDwmApi;
-    static DwmEntryPoints s_entries = {};
-    static bool s_bBound = false;
-    if (!s_bBound)
-    {
-        s_bBound = true;
-        s_hDwmApi.Reset(::LoadLibraryA("dwmapi.dll"));
-        if (HMODULE h = s_hDwmApi.Get())
-        {
-            // DwmEnableComposition is exported by ordinal only.
-            s_entries.pfnEnableComposition =
-                ProcAs<decltype(s_entries.pfnEnableComposition)>(::GetProcAddress(h, MAKEINTRESOURCEA(102)));
-            s_entries.pfnSetWindowAttribute =
-                ProcAs<decltype(s_entries.pfnSetWindowAttribute)>(::GetProcAddress(h, "DwmSetWindowAttribute"));
-            s_entries.pfnEnableBlurBehindWindow =
-                ProcAs<decltype(s_entries.pfnEnableBlurBehindWindow)>(::GetProcAddress(h, "DwmEnableBlurBehindWindow"));
-        }
-    }
-    return s_entries;
-}
+PFN_BINDDWMAPI g_pfnBindDwmApi = &kfw::DwmApi;
 
 CTPDialog::CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground)
     : CDialog(nIDTemplate, pParentWnd)
@@ -277,7 +244,7 @@ BOOL CTPDialog::OnInitDialog()
     if (IsVistaWorkstationCode(GetOSVersionCode()))
     {
         // Results ignored: without composition the window is simply drawn without blur.
-        const DwmEntryPoints& dwm = g_pfnBindDwmApi();
+        const kfw::DwmApiCalls& dwm = g_pfnBindDwmApi();
         if (dwm.pfnEnableComposition)
             dwm.pfnEnableComposition(DWM_EC_ENABLECOMPOSITION);
         const DWORD dwPolicy = DWMNCRP_ENABLED;
@@ -319,7 +286,7 @@ bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct, bool bSt
     ApplyRegion();
     if (IsVistaWorkstationCode(GetOSVersionCode()))
     {
-        const DwmEntryPoints& dwm = g_pfnBindDwmApi();
+        const kfw::DwmApiCalls& dwm = g_pfnBindDwmApi();
         const DWORD dwPolicy = DWMNCRP_ENABLED;
         if (dwm.pfnSetWindowAttribute)
             dwm.pfnSetWindowAttribute(m_hWnd, DWMWA_NCRENDERING_POLICY, &dwPolicy, sizeof dwPolicy);
@@ -380,8 +347,8 @@ int CTPDialog::GetOSVersionCode()
             return -1;
     }
     SYSTEM_INFO si = {};
-    if (g_pfnGetNativeSystemInfo)
-        g_pfnGetNativeSystemInfo(&si);
+    if (kfw::g_kernel32.pfnGetNativeSystemInfo)
+        kfw::g_kernel32.pfnGetNativeSystemInfo(&si);
 
     OsVersionFacts facts = {};
     facts.dwPlatformId = osvi.dwPlatformId;

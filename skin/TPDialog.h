@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/Dialog.h"
+#include "framework/DynCalls.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 #include "skin/RegionRuns.h"
@@ -123,20 +124,11 @@ bool ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlp
 // Seams for tests: the calls of this file that leave the program's control.
 using PFN_GETVERSIONEXA = BOOL(WINAPI*)(LPOSVERSIONINFOA lpVersionInformation);
 using PFN_GETSYSTEMMETRICS = int(WINAPI*)(int nIndex);
-using PFN_GETNATIVESYSTEMINFO = void(WINAPI*)(LPSYSTEM_INFO lpSystemInfo);
 using PFN_EXTCREATEREGION = HRGN(WINAPI*)(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData);
 extern PFN_GETVERSIONEXA g_pfnGetVersionExA;              // GetVersionExA
 extern PFN_GETSYSTEMMETRICS g_pfnGetSystemMetrics;        // GetSystemMetrics
-extern PFN_GETNATIVESYSTEMINFO g_pfnGetNativeSystemInfo;  // kernel32's, null where it has none
 extern PFN_EXTCREATEREGION g_pfnExtCreateRegion;          // ExtCreateRegion
 
-// dwmapi.dll, bound late so that Kova starts where it is missing. Null entries are missing.
-struct DwmEntryPoints {
-    HRESULT(WINAPI* pfnEnableComposition)(UINT uCompositionAction);   // ordinal 102, no name
-    HRESULT(WINAPI* pfnSetWindowAttribute)(HWND hWnd, DWORD dwAttribute, LPCVOID pvAttribute, DWORD cbAttribute);
-    HRESULT(WINAPI* pfnEnableBlurBehindWindow)(HWND hWnd, const DWM_BLURBEHIND* pBlurBehind);
-};
-// Loads dwmapi.dll at the first call and keeps it for the process.
-const DwmEntryPoints& BindDwmApi();
-using PFN_BINDDWMAPI = const DwmEntryPoints& (*)();
-extern PFN_BINDDWMAPI g_pfnBindDwmApi;                    // BindDwmApi
+// The Vista set-up's dwmapi list, asked for at each set-up.
+using PFN_BINDDWMAPI = const kfw::DwmApiCalls& (*)();
+extern PFN_BINDDWMAPI g_pfnBindDwmApi;                    // kfw::DwmApi

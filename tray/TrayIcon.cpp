@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
@@ -12,13 +13,6 @@
 
 PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon = &::Shell_NotifyIconW;
 PFN_REGGETVALUEA g_pfnRegGetValue = &::RegGetValueA;
-// user32 is loaded before any static initialiser of ours runs: it is linked in.
-PFN_GETDPIFORWINDOW g_pfnGetDpiForWindow =
-    kfw::ProcAs<PFN_GETDPIFORWINDOW>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow"));
-PFN_GETDPIFORSYSTEM g_pfnGetDpiForSystem =
-    kfw::ProcAs<PFN_GETDPIFORSYSTEM>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForSystem"));
-PFN_GETSYSTEMMETRICSFORDPI g_pfnGetSystemMetricsForDpi = kfw::ProcAs<PFN_GETSYSTEMMETRICSFORDPI>(
-    ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi"));
 
 static_assert(TRAY_REG_DWORD == REG_DWORD, "the platform's value");
 static_assert(TRAY_EV_CONTEXTMENU == WM_CONTEXTMENU && TRAY_EV_MOUSEMOVE == WM_MOUSEMOVE &&
@@ -84,13 +78,13 @@ UINT TrayDpi()
     // gives a program without DPI awareness 96 here whatever the scale (hence the manifest);
     // Wine 8 scales nothing and always reports the real DPI.
     UINT uDpi = 0;
-    if (g_pfnGetDpiForWindow)
+    if (kfw::g_user32.pfnGetDpiForWindow)
     {
         if (HWND hTaskbar = ::FindWindowA("Shell_TrayWnd", nullptr))
-            uDpi = g_pfnGetDpiForWindow(hTaskbar);
+            uDpi = kfw::g_user32.pfnGetDpiForWindow(hTaskbar);
     }
-    if (uDpi == 0 && g_pfnGetDpiForSystem)
-        uDpi = g_pfnGetDpiForSystem();
+    if (uDpi == 0 && kfw::g_user32.pfnGetDpiForSystem)
+        uDpi = kfw::g_user32.pfnGetDpiForSystem();
     if (uDpi == 0)
     {
         kfw::CWindowDC screen(nullptr);
@@ -104,8 +98,8 @@ SIZE TrayIconSize(UINT uDpi)
 {
     // Without the DPI-aware call the process has a single DPI, the system's, and the plain
     // metrics are for it.
-    if (g_pfnGetSystemMetricsForDpi)
-        return { g_pfnGetSystemMetricsForDpi(SM_CXSMICON, uDpi), g_pfnGetSystemMetricsForDpi(SM_CYSMICON, uDpi) };
+    if (kfw::g_user32.pfnGetSystemMetricsForDpi)
+        return { kfw::g_user32.pfnGetSystemMetricsForDpi(SM_CXSMICON, uDpi), kfw::g_user32.pfnGetSystemMetricsForDpi(SM_CYSMICON, uDpi) };
     return { ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON) };
 }
 

@@ -20,13 +20,7 @@ extern PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon;   // Shell_NotifyIconW
 // looked up at start: null before Windows 10 1607, and then the older calls are used.
 using PFN_REGGETVALUEA = LSTATUS(WINAPI*)(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags,
                                           LPDWORD pdwType, PVOID pvData, LPDWORD pcbData);
-using PFN_GETDPIFORSYSTEM = UINT(WINAPI*)();
-using PFN_GETSYSTEMMETRICSFORDPI = int(WINAPI*)(int nIndex, UINT dpi);
-using PFN_GETDPIFORWINDOW = UINT(WINAPI*)(HWND hWnd);
 extern PFN_REGGETVALUEA g_pfnRegGetValue;                        // RegGetValueA
-extern PFN_GETDPIFORWINDOW g_pfnGetDpiForWindow;                 // GetDpiForWindow
-extern PFN_GETDPIFORSYSTEM g_pfnGetDpiForSystem;                 // GetDpiForSystem
-extern PFN_GETSYSTEMMETRICSFORDPI g_pfnGetSystemMetricsForDpi;   // GetSystemMetricsForDpi
 
 // The taskbar's theme now (HKCU ...\Themes\Personalize, SystemUsesLightTheme).
 TaskbarTheme ReadTaskbarTheme();

@@ -205,8 +205,8 @@ protected:
         kovatest::g_nRegReads = 0;
         kovatest::g_uFakeDpi = kovatest::g_uFakeTaskbarDpi = 96;
         g_pfnRegGetValue = &kovatest::FakeRegGetValue;
-        g_pfnGetDpiForSystem = &kovatest::FakeDpiForSystem;
-        g_pfnGetDpiForWindow = &kovatest::FakeDpiForWindow;
+        kfw::g_user32.pfnGetDpiForSystem = &kovatest::FakeDpiForSystem;
+        kfw::g_user32.pfnGetDpiForWindow = &kovatest::FakeDpiForWindow;
         m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
 
         WNDCLASSA wc = {};

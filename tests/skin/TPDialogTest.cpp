@@ -94,7 +94,7 @@ public:
 
 private:
     CSeam<PFN_GETVERSIONEXA> m_version{ g_pfnGetVersionExA, &FakeGetVersionExA };
-    CSeam<PFN_GETNATIVESYSTEMINFO> m_native{ g_pfnGetNativeSystemInfo, &FakeGetNativeSystemInfo };
+    CSeam<PFN_GETNATIVESYSTEMINFO> m_native{ kfw::g_kernel32.pfnGetNativeSystemInfo, &FakeGetNativeSystemInfo };
     CSeam<PFN_GETSYSTEMMETRICS> m_metrics{ g_pfnGetSystemMetrics, &FakeGetSystemMetrics };
 };
 
@@ -127,9 +127,9 @@ HRESULT WINAPI FakeEnableBlurBehindWindow(HWND hWnd, const DWM_BLURBEHIND* pBlur
                          + std::to_string(pBlur->fTransitionOnMaximized));
     return E_NOTIMPL;   // as Wine's
 }
-const DwmEntryPoints& FakeBindDwmApi()
+const kfw::DwmApiCalls& FakeBindDwmApi()
 {
-    static const DwmEntryPoints s_fake = { &FakeEnableComposition, &FakeSetWindowAttribute, &FakeEnableBlurBehindWindow };
+    static const kfw::DwmApiCalls s_fake = { &FakeEnableComposition, &FakeSetWindowAttribute, &FakeEnableBlurBehindWindow };
     g_dwmCalls.push_back("bind");
     return s_fake;
 }
@@ -281,7 +281,7 @@ TEST(SkinVersionCode, FallsBackToThePlainRecordThenGivesUp)
     {
         // No GetNativeSystemInfo: the processor reads as x86.
         CFakeVersion fake(kVistaX64);
-        CSeam<PFN_GETNATIVESYSTEMINFO> noNative(g_pfnGetNativeSystemInfo, nullptr);
+        CSeam<PFN_GETNATIVESYSTEMINFO> noNative(kfw::g_kernel32.pfnGetNativeSystemInfo, nullptr);
         EXPECT_EQ(CTPDialog::GetOSVersionCode(), 11);
     }
 }
@@ -504,7 +504,7 @@ TEST_F(SkinDialog, OtherWindowsVersionsNeverLoadDwmApi)
     EXPECT_EQ(::GetModuleHandleA("dwmapi"), nullptr);
 
     // The binding itself works where the library exists (Wine has one).
-    const DwmEntryPoints& dwm = BindDwmApi();
+    const kfw::DwmApiCalls& dwm = kfw::DwmApi();
     EXPECT_NE(::GetModuleHandleA("dwmapi"), nullptr);
     EXPECT_NE(dwm.pfnEnableComposition, nullptr);
     EXPECT_NE(dwm.pfnSetWindowAttribute, nullptr);

@@ -414,9 +414,9 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheTaskbarsDpi)
     for (const auto& r : rows)
     {
         SCOPED_TRACE(r.pszWhat);
-        g_pfnGetDpiForWindow = r.pfnWindowDpi;
-        g_pfnGetDpiForSystem = r.pfnDpi;
-        g_pfnGetSystemMetricsForDpi = r.pfnMetrics;
+        kfw::g_user32.pfnGetDpiForWindow = r.pfnWindowDpi;
+        kfw::g_user32.pfnGetDpiForSystem = r.pfnDpi;
+        kfw::g_user32.pfnGetSystemMetricsForDpi = r.pfnMetrics;
         g_uFakeTaskbarDpi = r.uTaskbarDpi;
         g_hDpiAsked = nullptr;
         CTrayIcon tray(IDR_TEST_TRAY);
@@ -432,10 +432,10 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheTaskbarsDpi)
             EXPECT_EQ(g_hDpiAsked, ::FindWindowA("Shell_TrayWnd", nullptr));
         }
     }
-    g_pfnGetDpiForWindow = seams.m_pfnWindowDpi;
+    kfw::g_user32.pfnGetDpiForWindow = seams.m_pfnWindowDpi;
     // As bound at start, at the test's 96 DPI: the 16-pixel picture itself, unscaled.
-    g_pfnGetDpiForSystem = seams.m_pfnDpi;
-    g_pfnGetSystemMetricsForDpi = seams.m_pfnMetrics;
+    kfw::g_user32.pfnGetDpiForSystem = seams.m_pfnDpi;
+    kfw::g_user32.pfnGetSystemMetricsForDpi = seams.m_pfnMetrics;
     ASSERT_EQ(seams.m_pfnDpi(), 96u);
     CTrayIcon tray(IDR_TEST_TRAY);
     ASSERT_TRUE(tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD));
@@ -512,7 +512,7 @@ TEST_F(TrayIconTest, TaskbarThemeIsReadFromTheUsersPersonalizeKey)
 TEST_F(TrayIconTest, LightTaskbarGetsTheLightTwinOrTheDarkPicture)
 {
     CLookSeams seams;
-    g_pfnGetDpiForSystem = &FakeDpiForSystem;
+    kfw::g_user32.pfnGetDpiForSystem = &FakeDpiForSystem;
     g_uFakeDpi = 96;
     const struct { TaskbarTheme eTheme; UINT uID; UINT uPicture; const char* pszTip; } rows[] = {
         { TaskbarTheme::Light, IDI_TEST_BOTH_ON, IDI_TEST_BOTH_ON_LIGHT, "Bluetooth and Wireless LAN are enabled." },

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "framework/Wnd.h"
 #include "tray/TrayIcon.h"
@@ -240,16 +241,16 @@ public:
     CLookSeams() = default;
     ~CLookSeams()
     {
-        g_pfnGetDpiForSystem = m_pfnDpi;
-        g_pfnGetDpiForWindow = m_pfnWindowDpi;
-        g_pfnGetSystemMetricsForDpi = m_pfnMetrics;
+        kfw::g_user32.pfnGetDpiForSystem = m_pfnDpi;
+        kfw::g_user32.pfnGetDpiForWindow = m_pfnWindowDpi;
+        kfw::g_user32.pfnGetSystemMetricsForDpi = m_pfnMetrics;
         g_pfnRegGetValue = m_pfnReg;
     }
     CLookSeams(const CLookSeams&) = delete;
     CLookSeams& operator=(const CLookSeams&) = delete;
-    const PFN_GETDPIFORSYSTEM m_pfnDpi = g_pfnGetDpiForSystem;
-    const PFN_GETDPIFORWINDOW m_pfnWindowDpi = g_pfnGetDpiForWindow;
-    const PFN_GETSYSTEMMETRICSFORDPI m_pfnMetrics = g_pfnGetSystemMetricsForDpi;
+    const PFN_GETDPIFORSYSTEM m_pfnDpi = kfw::g_user32.pfnGetDpiForSystem;
+    const PFN_GETDPIFORWINDOW m_pfnWindowDpi = kfw::g_user32.pfnGetDpiForWindow;
+    const PFN_GETSYSTEMMETRICSFORDPI m_pfnMetrics = kfw::g_user32.pfnGetSystemMetricsForDpi;
     const PFN_REGGETVALUEA m_pfnReg = g_pfnRegGetValue;
 };
 

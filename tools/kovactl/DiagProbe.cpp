@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "KovaVersion.h"
+#include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "radio/EmscAccess.h"
 #include "radio/EmscLoader.h"
@@ -49,13 +50,6 @@ std::wstring ToWide(UINT uCodePage, const std::string& str)
 std::string AnsiToUtf8(const std::string& str)
 {
     return WideToUtf8(ToWide(CP_ACP, str));
-}
-
-// An export of a system module that older Windows or Wine may lack; null then.
-template <class PFN>
-PFN Bind(HMODULE hModule, const char* pszName)
-{
-    return hModule ? kfw::ProcAs<PFN>(::GetProcAddress(hModule, pszName)) : nullptr;
 }
 
 bool FileExists(const std::string& strPath)
@@ -194,13 +188,7 @@ void ProbeKovaWindow(DiagFacts& f)
         f.bKovaDialogOpen = ::IsWindowVisible(hDlg) && ::GetWindowThreadProcessId(hDlg, &dwOwner) && dwOwner == dwPid;
     }
 
-    // Windows 7 and later; Wine exports a stub that answers E_NOTIMPL.
-    using PFN_GETRECT = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
-    char szShell[MAX_PATH] = "";
-    const UINT uLen = ::GetSystemDirectoryA(szShell, MAX_PATH);
-    const bool bFolder = uLen > 0 && uLen < MAX_PATH;
-    kfw::CModule hShell(bFolder ? ::LoadLibraryA((std::string(szShell, uLen) + "\\shell32.dll").c_str()) : nullptr);
-    auto pfnGetRect = Bind<PFN_GETRECT>(hShell.Get(), "Shell_NotifyIconGetRect");
+    const auto pfnGetRect = kfw::Shell32().pfnShellNotifyIconGetRect;
     NOTIFYICONIDENTIFIER nii = {};
     nii.cbSize = sizeof nii;
     nii.hWnd = hFrame;
@@ -213,10 +201,9 @@ void ProbeKovaWindow(DiagFacts& f)
 void ProbeWindows(DiagFacts& f)
 {
     // GetVersionEx answers what the manifest admits to; RtlGetVersion tells the truth.
-    using PFN_RTLGETVERSION = LONG(WINAPI*)(OSVERSIONINFOW*);
     OSVERSIONINFOW osvi = {};
     osvi.dwOSVersionInfoSize = sizeof osvi;
-    if (auto pfn = Bind<PFN_RTLGETVERSION>(::GetModuleHandleA("ntdll.dll"), "RtlGetVersion"); pfn && pfn(&osvi) == 0)
+    if (const auto pfn = kfw::g_ntdll.pfnRtlGetVersion; pfn && pfn(&osvi) == 0)
     {
         f.bWindowsVersionKnown = true;
         f.dwMajor = osvi.dwMajorVersion;
@@ -225,16 +212,13 @@ void ProbeWindows(DiagFacts& f)
     }
     // kovactl is 32-bit: under WOW64 the system is 64-bit; without the call it is older than
     // any 64-bit Windows.
-    using PFN_ISWOW64 = BOOL(WINAPI*)(HANDLE, PBOOL);
-    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
     BOOL bWow64 = FALSE;
-    if (auto pfn = Bind<PFN_ISWOW64>(hKernel, "IsWow64Process"))
+    if (const auto pfn = kfw::g_kernel32.pfnIsWow64Process)
         f.b64BitWindows = pfn(::GetCurrentProcess(), &bWow64) && bWow64;
 
     // An unaware process is told 96 whatever the scale, so the process says it is aware first;
     // it has no windows for that to change.
-    using PFN_SETAWARE = BOOL(WINAPI*)();
-    if (auto pfn = Bind<PFN_SETAWARE>(::GetModuleHandleA("user32.dll"), "SetProcessDPIAware"))
+    if (const auto pfn = kfw::g_user32.pfnSetProcessDPIAware)
         pfn();
     kfw::CWindowDC screen(nullptr);
     if (screen.Get())
@@ -251,9 +235,8 @@ void ProbeWindows(DiagFacts& f)
                        : DiagTheme::Dark;
 
     f.wUiLanguage = ::GetUserDefaultUILanguage();
-    using PFN_LCIDTONAME = int(WINAPI*)(LCID, LPWSTR, int, DWORD);
     wchar_t szName[LOCALE_NAME_MAX_LENGTH] = L"";
-    if (auto pfn = Bind<PFN_LCIDTONAME>(hKernel, "LCIDToLocaleName");
+    if (const auto pfn = kfw::g_kernel32.pfnLCIDToLocaleName;
         pfn && pfn(MAKELCID(f.wUiLanguage, SORT_DEFAULT), szName, LOCALE_NAME_MAX_LENGTH, 0) > 1)
         f.strLocaleName = WideToUtf8(szName);
 }
