@@ -15,8 +15,6 @@ namespace {
 static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148,
               "GetVersionExA is asked with the 156-byte record, then the 148-byte one");
 
-using kfw::ProcAs;
-
 // Unlocks bits locked by GdipBitmapLockBits at the end of the scope.
 class CScopedBitsLock {
 public:
