@@ -7,7 +7,7 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/ModeSelection.h"
 #include "dialogs/Popups.h"
-#include "framework/DynCalls.h"
+#include "framework/Dpi.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
@@ -25,23 +25,6 @@ Gdiplus::ARGB SystemArgb(int nIndex)
     const COLORREF cr = ::GetSysColor(nIndex);
     return 0xFF000000u | (static_cast<Gdiplus::ARGB>(GetRValue(cr)) << 16) | (static_cast<Gdiplus::ARGB>(GetGValue(cr)) << 8)
          | GetBValue(cr);
-}
-
-// The monitor's DPI as this process sees it. Only a per-monitor aware process is told each
-// monitor's own (shcore, Windows 8.1 on); any other sees the system's DPI on every monitor,
-// and the system scales its windows.
-int MonitorDpi(HMONITOR hMonitor)
-{
-    const kfw::ShcoreCalls& shcore = kfw::Shcore();
-    int nAwareness = 0;
-    UINT uDpiX = 0, uDpiY = 0;
-    if (shcore.pfnGetProcessDpiAwareness && shcore.pfnGetDpiForMonitor
-        && SUCCEEDED(shcore.pfnGetProcessDpiAwareness(nullptr, &nAwareness))
-        && nAwareness == 2 /*PROCESS_PER_MONITOR_DPI_AWARE*/
-        && SUCCEEDED(shcore.pfnGetDpiForMonitor(hMonitor, 0 /*MDT_EFFECTIVE_DPI*/, &uDpiX, &uDpiY)))
-        return static_cast<int>(uDpiX);
-    kfw::CWindowDC dc(nullptr);
-    return dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSX) : DPI_BASE;
 }
 
 bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
@@ -73,7 +56,7 @@ bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
     if (!hMonitor || !::GetMonitorInfoA(hMonitor, &mi))
         return false;
     rInfo.rcWork = { mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom };
-    rInfo.nDpi = MonitorDpi(hMonitor);
+    rInfo.nDpi = kfw::MonitorDpi(hMonitor);
     return true;
 }
 

@@ -11,7 +11,8 @@
 #include "dialogs/ScanHook.h"
 #include "framework/ToolTipCtrl.h"
 #include "res/KovaNames.h"
-#include "skin/DpiScale.h"
+#include "dialogs/PopupPlacement.h"
+#include "framework/DpiScale.h"
 #include "skin/TPButton.h"
 #include "skin/TPDialog.h"
 

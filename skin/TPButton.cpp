@@ -8,7 +8,7 @@
 #include <new>
 
 #include "skin/ButtonLogic.h"
-#include "skin/DpiScale.h"
+#include "skin/PictureScale.h"
 #include "skin/SkinPicture.h"
 
 PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo = &::SystemParametersInfoW;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "skin/DpiScale.h"
+#include "skin/PictureScale.h"
 #include "skin/OsVersion.h"
 #include "skin/SkinControls.h"
 #include "skin/SkinLayout.h"

@@ -5,11 +5,11 @@
 #include <cwchar>
 #include <utility>
 
+#include "framework/Dpi.h"
 #include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
-#include "skin/DpiScale.h"
 
 PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon = &::Shell_NotifyIconW;
 PFN_REGGETVALUEA g_pfnRegGetValue = &::RegGetValueA;
@@ -47,7 +47,7 @@ void LoadTip(NOTIFYICONDATAW& rNid, UINT uID)
 // scale is now, so each load is ours to destroy.
 HICON LoadTrayPicture(UINT uID, TaskbarTheme eTheme)
 {
-    const SIZE size = TrayIconSize(TrayDpi());
+    const SIZE size = TrayIconSize(static_cast<UINT>(kfw::TaskbarDpi()));
     auto load = [&](UINT u) {
         return static_cast<HICON>(
             ::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(u), IMAGE_ICON, size.cx, size.cy, 0));
@@ -69,29 +69,6 @@ TaskbarTheme ReadTaskbarTheme()
                                              R"(Software\Microsoft\Windows\CurrentVersion\Themes\Personalize)",
                                              "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
     return TaskbarThemeFromValue(lResult == ERROR_SUCCESS, dwType, abData, cbData);
-}
-
-UINT TrayDpi()
-{
-    // The system DPI is read once per process by a per-monitor aware program: after a change
-    // of scale without signing out only the taskbar's own window tells the new one. Windows
-    // gives a program without DPI awareness 96 here whatever the scale (hence the manifest);
-    // Wine 8 scales nothing and always reports the real DPI.
-    UINT uDpi = 0;
-    if (kfw::g_user32.pfnGetDpiForWindow)
-    {
-        if (HWND hTaskbar = ::FindWindowA("Shell_TrayWnd", nullptr))
-            uDpi = kfw::g_user32.pfnGetDpiForWindow(hTaskbar);
-    }
-    if (uDpi == 0 && kfw::g_user32.pfnGetDpiForSystem)
-        uDpi = kfw::g_user32.pfnGetDpiForSystem();
-    if (uDpi == 0)
-    {
-        kfw::CWindowDC screen(nullptr);
-        if (screen.Get())
-            uDpi = static_cast<UINT>(::GetDeviceCaps(screen.Get(), LOGPIXELSX));
-    }
-    return static_cast<UINT>(ClampDpi(static_cast<int>(std::min<UINT>(uDpi, DPI_MAX))));
 }
 
 SIZE TrayIconSize(UINT uDpi)

@@ -24,9 +24,7 @@ extern PFN_REGGETVALUEA g_pfnRegGetValue;                        // RegGetValueA
 
 // The taskbar's theme now (HKCU ...\Themes\Personalize, SystemUsesLightTheme).
 TaskbarTheme ReadTaskbarTheme();
-// The DPI of the taskbar's monitor now, 96..480, and the small-icon size the shell asks
-// for there.
-UINT TrayDpi();
+// The small-icon size the shell asks for at the taskbar's DPI (kfw::TaskbarDpi).
 SIZE TrayIconSize(UINT uDpi);
 
 // Run-time class name "CTrayIcon". Hidden while m_nid.hIcon is null, shown otherwise.

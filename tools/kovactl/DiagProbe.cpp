@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "KovaVersion.h"
+#include "framework/Dpi.h"
 #include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "radio/EmscAccess.h"
@@ -220,9 +221,7 @@ void ProbeWindows(DiagFacts& f)
     // it has no windows for that to change.
     if (const auto pfn = kfw::g_user32.pfnSetProcessDPIAware)
         pfn();
-    kfw::CWindowDC screen(nullptr);
-    if (screen.Get())
-        f.uDpi = static_cast<uint32_t>(::GetDeviceCaps(screen.Get(), LOGPIXELSX));
+    f.uDpi = static_cast<uint32_t>(kfw::ScreenDpi());
 
     // Read as the tray reads it, except that a missing value is said as such.
     unsigned char abData[8] = {};

@@ -1,21 +1,7 @@
-#include "skin/DpiScale.h"
+#include "skin/PictureScale.h"
 
-#include <algorithm>
-#include <climits>
-
-int ClampDpi(int nDpi)
-{
-    return std::clamp(nDpi, DPI_BASE, DPI_MAX);
-}
-
-int ScaleForDpi(int nValue, int nDpi)
-{
-    const int64_t nScaled = static_cast<int64_t>(nValue) * ClampDpi(nDpi);
-    const int64_t nHalf = DPI_BASE / 2;
-    const int64_t nRounded = nScaled >= 0 ? (nScaled + nHalf) / DPI_BASE : (nScaled - nHalf) / DPI_BASE;
-    // Up to 5x an int's range: held to what an int can say rather than wrapped.
-    return static_cast<int>(std::clamp<int64_t>(nRounded, INT_MIN, INT_MAX));
-}
+#include <cstdint>
+#include <iterator>
 
 std::vector<int> PictureScaleOrder(int nDpi)
 {
@@ -52,10 +38,4 @@ int UnscaledSize(int nPixels, int nScalePct)
     if (nScalePct <= 0)
         return nPixels;
     return static_cast<int>((static_cast<int64_t>(nPixels) * 100 + nScalePct / 2) / nScalePct);
-}
-
-void CentreIn(const ScreenRect& rcWork, int cx, int cy, int32_t& rx, int32_t& ry)
-{
-    rx = static_cast<int32_t>(rcWork.left + (static_cast<int64_t>(rcWork.right) - rcWork.left - cx) / 2);
-    ry = static_cast<int32_t>(rcWork.top + (static_cast<int64_t>(rcWork.bottom) - rcWork.top - cy) / 2);
 }
