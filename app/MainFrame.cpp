@@ -12,9 +12,6 @@
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 
-ScanHook g_frameHook;
-BOOL g_bDialogShown = FALSE;
-BOOL g_bConsoleDisconnected = FALSE;
 // Registered before the application starts, so the frame can match it in its map.
 const UINT g_uTaskbarCreatedMsg = ::RegisterWindowMessageA("TaskbarCreated");
 PFN_WTSREGISTERSESSIONNOTIFICATION g_pfnWTSRegisterSessionNotification = &::WTSRegisterSessionNotification;
@@ -183,15 +180,15 @@ BOOL CMainFrame::Refresh(DWORD dwMessage)
 void CMainFrame::InstallHook()
 {
     // An open pop-up keeps the keys; the frame takes them back when it closes.
-    if (!g_bDialogShown)
-        g_frameHook.Install(m_hWnd, AfxGetInstanceHandle());
+    if (!m_bDialogShown)
+        m_frameHook.Install(m_hWnd, AfxGetInstanceHandle());
 }
 
 void CMainFrame::RestoreHook()
 {
     m_bKeysHeldOff = false;
     // A pop-up left open across the lock gets its keys back; else the frame takes them.
-    if (!g_bDialogShown || !RehookOpenPopup())
+    if (!m_bDialogShown || !RehookOpenPopup())
         InstallHook();
 }
 
@@ -217,7 +214,7 @@ LRESULT CMainFrame::OnCloseRequest(WPARAM, LPARAM)
     }
     // Inside a pop-up's loop the frame must outlive the pop-up: it closes without a choice,
     // and the frame goes once ShowStatusDialog has unwound and the semaphore is given back.
-    if (g_bDialogShown)
+    if (m_bDialogShown)
     {
         m_bQuitPending = true;
         ClosePopup();
@@ -231,7 +228,7 @@ BOOL CMainFrame::OnCmdMsg(UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     // The About box would run its loop inside the pop-up's, and a pop-up that closed under
     // it would leave no hook until the box went: the pop-up closes first.
-    if (LOWORD(wParam) == ID_APP_ABOUT && g_bDialogShown)
+    if (LOWORD(wParam) == ID_APP_ABOUT && m_bDialogShown)
     {
         m_bAboutPending = true;
         ClosePopup();
@@ -291,10 +288,10 @@ void CMainFrame::OnOption()
 
 void CMainFrame::ShowStatusDialog()
 {
-    if (g_bDialogShown)
+    if (m_bDialogShown)
         return;
-    g_bDialogShown = TRUE;
-    g_frameHook.Remove();
+    m_bDialogShown = true;
+    m_frameHook.Remove();
     // Before anything of ours is activated: the window the user types in tells the monitor.
     const CPopupMonitorPin monitorInUse;
 
@@ -318,7 +315,7 @@ void CMainFrame::ShowStatusDialog()
     }
     // The pop-up has closed: our input goes back to being our own.
     m_appKit.DetachInput();
-    g_bDialogShown = FALSE;
+    m_bDialogShown = false;
 
     if (m_bQuitPending)
     {
@@ -356,18 +353,18 @@ void CMainFrame::OnSessionChange(UINT nSessionState, UINT)
     case WTS_CONSOLE_CONNECT:
         RestoreHook();
         Refresh(NIM_MODIFY);
-        g_bConsoleDisconnected = FALSE;
+        m_bConsoleDisconnected = false;
         break;
     case WTS_CONSOLE_DISCONNECT:
-        g_bConsoleDisconnected = TRUE;
+        m_bConsoleDisconnected = true;
         break;
     case WTS_SESSION_LOCK:
         // Whoever holds the hook, a pop-up included, loses it until unlock or connect.
         m_bKeysHeldOff = true;
-        g_frameHook.Remove();
+        m_frameHook.Remove();
         break;
     case WTS_SESSION_UNLOCK:
-        if (!g_bConsoleDisconnected)
+        if (!m_bConsoleDisconnected)
             RestoreHook();
         Refresh(NIM_MODIFY);
         break;
@@ -421,7 +418,7 @@ void CMainFrame::OnEndSession(BOOL bEnding, UINT)
     // be ended at any moment, so nothing of Kova may be left for others to see by then.
     if (!bEnding)
         return;
-    if (!g_bDialogShown)
+    if (!m_bDialogShown)
     {
         DestroyWindow();
         return;
@@ -440,7 +437,7 @@ void CMainFrame::ReleaseResidence()
         m_bSessionRegistered = false;
     }
     ::KillTimer(m_hWnd, ID_TIMER_LOGON_RETRY);
-    g_frameHook.Remove();
+    m_frameHook.Remove();
     m_trayIcon.SetIcon(0u, NIM_DELETE);
     // Bounded: with a call stuck inside the library it stays mapped and nothing waits.
     m_emsc.Unload();

@@ -18,9 +18,6 @@
 #include "res/resource.h"
 #include "tray/TrayIcon.h"
 
-extern ScanHook g_frameHook;
-extern BOOL g_bDialogShown;
-extern BOOL g_bConsoleDisconnected;
 extern const UINT g_uTaskbarCreatedMsg;
 
 // WTSRegisterSessionNotification, replaceable by tests.
@@ -55,6 +52,11 @@ public:
     void LoadEMSC();
 
     BOOL DestroyWindow() override;
+
+    // A pop-up of the frame's is open.
+    bool IsDialogShown() const { return m_bDialogShown; }
+    // The console was disconnected and has not been connected since.
+    bool IsConsoleDisconnected() const { return m_bConsoleDisconnected; }
 
     BEGIN_MSG_MAP(CMainFrame)
         ON_WM_CLOSE()
@@ -142,4 +144,7 @@ private:
     std::function<void()> m_fnPreparePopup;
     std::function<void(HWND)> m_fnWindowMade;
     bool m_bErrorBoxShown = false;   // one of the two error boxes runs its loop
+    ScanHook m_frameHook;
+    bool m_bDialogShown = false;
+    bool m_bConsoleDisconnected = false;
 };

@@ -3,10 +3,6 @@
 #include "dialogs/Popups.h"
 #include "skin/SkinArchive.h"
 
-int g_modeCodes[MODE_BUTTON_COUNT] = {};
-BOOL g_bKeyNavigation = FALSE;
-BOOL g_bMoveLeft = FALSE;
-
 namespace {
 
 // VK_SPACE and the space character: a message carrying it is never passed on.
@@ -53,7 +49,7 @@ void CKovaDlg::InitLayout()
 
     m_nSelected = m_layout.nSelected;
     for (int i = 0; i < m_layout.nModeCount; ++i)
-        g_modeCodes[i] = m_layout.anModeCodes[i];
+        m_anModeCodes[i] = m_layout.anModeCodes[i];
     m_nModeCount = m_layout.nModeCount;
     m_nCurrent = m_layout.nCurrent;
     m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &kStatusAtThree : &kStatusAtOne;
@@ -118,8 +114,8 @@ void CKovaDlg::UpdateSelection(BOOL bInitial)
     {
         if (m_layout.eLayout == ModeLayout::Three)
             SetButtonImages();
-        if (g_bKeyNavigation)
-            m_nSelected = StepSelection(m_nSelected, m_nModeCount, g_bMoveLeft != FALSE);
+        if (m_bKeyNavigation)
+            m_nSelected = StepSelection(m_nSelected, m_nModeCount, m_bMoveLeft);
     }
     if (m_layout.eLayout == ModeLayout::None)
         return;
@@ -164,7 +160,7 @@ void CKovaDlg::OnButton(UINT nID)
 {
     // The entry behind the button: on a one-radio machine the single button is entry 0.
     const int nEntry = ModeEntryForControl(m_layout.eLayout, nID);
-    g_bKeyNavigation = FALSE;
+    m_bKeyNavigation = false;
     if (nEntry >= 0)
         m_nSelected = nEntry;
     UpdateSelection(FALSE);
@@ -189,8 +185,8 @@ LRESULT CKovaDlg::OnScanCode(WPARAM wParam, LPARAM lParam)
         [[fallthrough]];
     case SCAN_LEFT:
     case SCAN_RIGHT:
-        g_bKeyNavigation = TRUE;
-        g_bMoveLeft = uScanCode == SCAN_LEFT;
+        m_bKeyNavigation = true;
+        m_bMoveLeft = uScanCode == SCAN_LEFT;
         UpdateSelection(FALSE);
         break;
     case SCAN_ENTER:
@@ -235,7 +231,7 @@ void CKovaDlg::ApplyModeCode()
 {
     if (!ShouldApplyMode(m_flags.bKillSwitchOn, m_nSelected, m_nCurrent, m_nModeCount))
         return;
-    ::ApplyModeCode(m_sysController, g_modeCodes[m_nSelected], m_flags.bBluetoothExist && m_flags.bWirelessExist);
+    ::ApplyModeCode(m_sysController, m_anModeCodes[m_nSelected], m_flags.bBluetoothExist && m_flags.bWirelessExist);
     NotifyMainFrame();
 }
 

@@ -12,13 +12,6 @@
 #include "res/resource.h"
 #include "skin/TPButton.h"
 
-// Mode code of each entry index; rewritten at every opening for the entries it uses.
-extern int g_modeCodes[MODE_BUTTON_COUNT];
-// TRUE after an arrow-key event, FALSE after a click: only key events move the selection.
-extern BOOL g_bKeyNavigation;
-// Direction of the last arrow-key event.
-extern BOOL g_bMoveLeft;
-
 class CKovaDlg : public CSkinPopup {
 public:
     explicit CKovaDlg(CWnd* pParent);
@@ -67,6 +60,11 @@ private:
     int m_nModeCount = 0;
     int m_nSelected = 0;
     int m_nCurrent = MODE_ENTRY_NONE;
+    // Mode code of each entry index, for the entries this opening uses.
+    int m_anModeCodes[MODE_BUTTON_COUNT] = {};
+    // Set by an arrow-key event, cleared by a click: only key events move the selection.
+    bool m_bKeyNavigation = false;
+    bool m_bMoveLeft = false;   // direction of the last arrow-key event
     RadioFlags m_flags;                  // as read at opening; not read again
     SystemController m_sysController;
     CTPButton m_btnBoth;

@@ -174,7 +174,7 @@ private:
             ::ReleaseSemaphore(hSem.Get(), 1, nullptr);
         // A nested request while a pop-up is open must not open a second one.
         ShowStatusDialog();
-        m_popups.push_back({ bMode, g_bDialogShown, ScanHook::IsInstalled(), !bFree });
+        m_popups.push_back({ bMode, IsDialogShown(), ScanHook::IsInstalled(), !bFree });
         if (m_fnWhileOpen)
             m_fnWhileOpen();
     }
@@ -360,7 +360,7 @@ TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
         EXPECT_TRUE(p.bDialogShown);
         EXPECT_FALSE(p.bHookInstalled);           // the pop-up gets the hook meanwhile
         EXPECT_TRUE(p.bSemaphoreHeld);            // other processes are held off
-        EXPECT_FALSE(g_bDialogShown);
+        EXPECT_FALSE(m_frame.IsDialogShown());
         EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
         EXPECT_TRUE(ScanHook::IsInstalled());
     }
@@ -511,7 +511,7 @@ TEST_F(MainFrameTest, SessionLockTakesTheHookAwayUntilUnlockOrConsoleConnect)
     Send(WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT);
     EXPECT_TRUE(ScanHook::IsInstalled());
     EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
-    EXPECT_FALSE(g_bConsoleDisconnected);
+    EXPECT_FALSE(m_frame.IsConsoleDisconnected());
 }
 
 TEST_F(MainFrameTest, ADroppedHookComesBackAtResumeDisplayChangeAndTheKeysThatShowIt)
