@@ -5,6 +5,7 @@
 #include "dialogs/Popups.h"
 #include "framework/DynCalls.h"
 #include "framework/Handles.h"
+#include "framework/ToolTipCtrl.h"
 
 namespace {
 
@@ -71,6 +72,13 @@ BOOL CKovaApp::InitInstance()
     if (!AfxRegisterClass(&wc))
         return FALSE;
 
+    // Once the tray icon shows, a piece per turn of the loop: a key or a click waits for one
+    // piece at most, and a pop-up opened before all are done makes the rest itself.
+    AddIdleTask(m_skinTask);
+    AddIdleTask(PopupBackgroundsTask());
+    AddIdleTask(CaptionFaceTask());
+    AddIdleTask(CToolTipCtrl::LibraryTask());
+
     m_pMainFrame = std::make_unique<CMainFrame>();
     m_pMainFrame->SetPopupPreparation([this] { StartSkin(); });
     m_pMainFrame->SetWindowMade([this](HWND hWnd) { m_eventWatcher.SetTarget(hWnd); });
@@ -107,18 +115,6 @@ void CKovaApp::StartSkin()
         }
     }
     SetSkinArchive(&m_skinArchive);
-}
-
-BOOL CKovaApp::OnIdle(LONG lCount)
-{
-    // Once the tray icon shows, a piece per turn of the loop: a key or a click waits for
-    // one piece at most, and a pop-up opened before all are done makes the rest itself.
-    if (lCount == 0)
-    {
-        StartSkin();
-        return TRUE;
-    }
-    return PreparePopups(static_cast<int>(lCount - 1));
 }
 
 int CKovaApp::ExitInstance()

@@ -21,7 +21,6 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
-    BOOL OnIdle(LONG lCount) override;
 
     BEGIN_MSG_MAP(CKovaApp)
         ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
@@ -36,6 +35,17 @@ private:
     // GDI+ and the skin archive: left out of start-up so that the tray icon shows first,
     // made at the first idle moment or by the first pop-up, whichever comes first.
     void StartSkin();
+
+    // The first idle moment starts the skin; the pop-ups' preparation follows.
+    struct CSkinTask : CIdleTask {
+        explicit CSkinTask(CKovaApp& rApp) : m_rApp(rApp) {}
+        bool DoPiece() override
+        {
+            m_rApp.StartSkin();
+            return false;
+        }
+        CKovaApp& m_rApp;
+    } m_skinTask{ *this };
 
     kfw::CHandle m_hAboutMutex;          // keeps a single About box open
     bool m_bAboutLocked = false;

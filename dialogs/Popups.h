@@ -4,15 +4,18 @@
 
 #include <windows.h>
 
+#include "framework/WinApp.h"
+
 INT_PTR RunModeSelectionDialog();
 INT_PTR RunSwitchOffNoticeDialog();
 // Ends the open pop-up without a choice; false when none is open.
 bool CloseOpenPopup();
 // The open pop-up takes the keys again (after a lock took them); false when none is open.
 bool RehookOpenPopup();
-// Prepares piece nStep (0, 1, ...) of what the first pop-up would load: the backgrounds
-// decoded and cut for the monitor in use, the caption's face, the tool tips' library. False once nothing is left.
-bool PreparePopups(int nStep);
+// Idle preparation of what the first pop-up would load: the two backgrounds decoded and cut
+// for the monitor in use, a piece each; the caption's face opened and its outlines read.
+CIdleTask& PopupBackgroundsTask();
+CIdleTask& CaptionFaceTask();
 
 // While one lives, the pop-ups made open on the monitor in use when it was made. Made
 // before Kova activates anything of its own: the window the user types in counts then.

@@ -391,35 +391,41 @@ bool RehookOpenPopup()
     return CSkinPopup::RehookOpen();
 }
 
-bool PreparePopups(int nStep)
+CIdleTask& PopupBackgroundsTask()
 {
-    switch (nStep)
-    {
-    case 0:
-        PrepareSkinBackground(kSkinBackgroundThree, CSkinPopup::FindMonitor().nDpi);
-        return true;
-    case 1:
-        PrepareSkinBackground(kSkinBackgroundOne, CSkinPopup::FindMonitor().nDpi);
-        return true;
-    case 2: {
+    struct CBackgroundsTask : CIdleTask {
+        bool DoPiece() override
+        {
+            const char* const apszNames[] = { kSkinBackgroundThree, kSkinBackgroundOne };
+            PrepareSkinBackground(apszNames[m_nDone], CSkinPopup::FindMonitor().nDpi);
+            return ++m_nDone < 2;
+        }
+        int m_nDone = 0;
+    };
+    static CBackgroundsTask s_task;
+    return s_task;
+}
+
+CIdleTask& CaptionFaceTask()
+{
+    struct CCaptionFaceTask : CIdleTask {
         // The caption's face opened and its outlines read once, off screen: the first of a
         // process costs more than any pop-up's own work.
-        const std::wstring strFamily = CSkinPopup::LoadResString(IDS_CAPTION_FONT);
-        const SkinCaptionStyle style = ScaledCaptionStyle(strFamily, ClampDpi(CSkinPopup::FindMonitor().nDpi));
-        const Gdiplus::PointF at(16.0f, 0.0f);
-        kfw::CMemDC dc(::CreateCompatibleDC(nullptr));
-        kfw::CBitmapH hBitmap(::CreateBitmap(32, 32, 1, 32, nullptr));
-        if (dc && hBitmap)
+        bool DoPiece() override
         {
-            kfw::CScopedSelect select(dc.Get(), hBitmap.Get());
-            DrawSkinCaption(dc.Get(), nullptr, 32, 32, L"Kova", &at, style);
+            const std::wstring strFamily = CSkinPopup::LoadResString(IDS_CAPTION_FONT);
+            const SkinCaptionStyle style = ScaledCaptionStyle(strFamily, ClampDpi(CSkinPopup::FindMonitor().nDpi));
+            const Gdiplus::PointF at(16.0f, 0.0f);
+            kfw::CMemDC dc(::CreateCompatibleDC(nullptr));
+            kfw::CBitmapH hBitmap(::CreateBitmap(32, 32, 1, 32, nullptr));
+            if (dc && hBitmap)
+            {
+                kfw::CScopedSelect select(dc.Get(), hBitmap.Get());
+                DrawSkinCaption(dc.Get(), nullptr, 32, 32, L"Kova", &at, style);
+            }
+            return false;
         }
-        return true;
-    }
-    case 3:
-        CToolTipCtrl::InitCommonControls();
-        return false;
-    default:
-        return false;
-    }
+    };
+    static CCaptionFaceTask s_task;
+    return s_task;
 }

@@ -13,6 +13,19 @@ BOOL CToolTipCtrl::InitCommonControls()
     return s_bInit;
 }
 
+CIdleTask& CToolTipCtrl::LibraryTask()
+{
+    struct CLibraryTask : CIdleTask {
+        bool DoPiece() override
+        {
+            InitCommonControls();
+            return false;
+        }
+    };
+    static CLibraryTask s_task;
+    return s_task;
+}
+
 BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
 {
     InitCommonControls();

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "framework/WinApp.h"
 #include "framework/Wnd.h"
 
 class CToolTipCtrl : public CWnd {
@@ -13,6 +14,8 @@ public:
     // Maps comctl32 and registers its classes, once per process: Create does it at the
     // first tool tip, or a program does it ahead of time.
     static BOOL InitCommonControls();
+    // Idle preparation: the tool tips' library mapped before the first pop-up wants it.
+    static CIdleTask& LibraryTask();
     // Registers pWnd as a window tool (TTF_IDISHWND), or the rectangle of the owner when
     // lpRectTool is given. No subclassing: the owner relays mouse messages.
     BOOL AddTool(CWnd* pWnd, LPCWSTR lpszText, LPCRECT lpRectTool = nullptr, UINT_PTR nIDTool = 0);

@@ -98,7 +98,9 @@ BOOL CWinApp::PumpMessage()
 
 BOOL CWinApp::OnIdle(LONG)
 {
-    return FALSE;
+    if (m_nIdleTask < m_idleTasks.size() && !m_idleTasks[m_nIdleTask]->DoPiece())
+        ++m_nIdleTask;
+    return m_nIdleTask < m_idleTasks.size();
 }
 
 int CWinApp::Run()

@@ -4,12 +4,22 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "framework/CommandLine.h"
 #include "framework/Wnd.h"
 
 // String resource that holds the application title when none is given.
 #define AFX_IDS_APP_TITLE 57344
+
+// Work the message loop does a piece at a time while its queue is empty (as WTL's
+// CIdleHandler), each piece after whatever came meanwhile.
+class CIdleTask {
+public:
+    virtual ~CIdleTask() = default;
+    // Does one piece; false once nothing is left.
+    virtual bool DoPiece() = 0;
+};
 
 class CWinApp : public CCmdTarget {
 public:
@@ -33,8 +43,11 @@ public:
     virtual BOOL PreTranslateMessage(MSG* pMsg);
     // Called by the message loop while its queue is empty, lCount counting the calls: TRUE
     // asks for another call. Unlike MFC's, once it says FALSE it is not called again, so
-    // idle work is done once and an idle program never runs it.
+    // idle work is done once and an idle program never runs it. By default one piece of
+    // the idle tasks, in the order they were added.
     virtual BOOL OnIdle(LONG lCount);
+    // Adds a task (not owned; it outlives the loop) after those already added.
+    void AddIdleTask(CIdleTask& rTask) { m_idleTasks.push_back(&rTask); }
 
     // Parses the process's own command line (__argv).
     void ParseCommandLine(CCommandLineInfo& rInfo);
@@ -44,6 +57,10 @@ public:
     BOOL PumpMessage();
 
     int m_nExitCode = 0;
+
+private:
+    std::vector<CIdleTask*> m_idleTasks;
+    size_t m_nIdleTask = 0;   // the first not yet finished
 };
 
 CWinApp* AfxGetApp();

@@ -15,6 +15,7 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/KovaDlg.h"
 #include "dialogs/Popups.h"
+#include "framework/ToolTipCtrl.h"
 #include "radio/EmscCall.h"
 #include "support/TestSupport.h"
 
@@ -392,9 +393,9 @@ TEST_F(KovaDlgWindow, PopupsPreparedAheadOpenWithoutCutting)
 {
     g_pfnRealExtCreateRegion = std::exchange(g_pfnExtCreateRegion, &CountingExtCreateRegion);
     g_nOutlinesCut = 0;
-    int nSteps = 1;
-    while (PreparePopups(nSteps - 1))
-        ++nSteps;
+    int nSteps = 0;
+    for (CIdleTask* pTask : { &PopupBackgroundsTask(), &CaptionFaceTask(), &CToolTipCtrl::LibraryTask() })
+        for (++nSteps; pTask->DoPiece(); ++nSteps) {}
     const int nCutAhead = std::exchange(g_nOutlinesCut, 0);
     {
         CProbeDlg dlg;
