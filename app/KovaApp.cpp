@@ -1,5 +1,7 @@
 #include "app/KovaApp.h"
 
+#include <utility>
+
 #include "app/SingleInstance.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/Popups.h"
@@ -100,20 +102,8 @@ void CKovaApp::StartSkin()
 {
     // A GDI+ that failed is tried again by the next pop-up.
     kfw::StartGdiplus(m_gdiplus);
-    if (m_pSkinData)
-        return;
-    // The archive stays in the module image; the table copies each member out of it.
-    if (HRSRC hRes = ::FindResourceA(m_hInstance, MAKEINTRESOURCEA(IDR_SKIN_TAR), "tar"))
-    {
-        m_hSkinResource = ::LoadResource(m_hInstance, hRes);
-        m_pSkinData = m_hSkinResource ? ::LockResource(m_hSkinResource) : nullptr;
-        if (m_pSkinData)
-        {
-            SkinArchive archive;
-            LoadSkinArchive(archive, m_pSkinData, ::SizeofResource(m_hInstance, hRes));
-            m_skinArchive = std::move(archive);
-        }
-    }
+    if (!std::exchange(m_bSkinLoaded, true))
+        LoadSkinArchive(m_skinArchive, m_hInstance);
     SetSkinArchive(&m_skinArchive);
 }
 

@@ -51,8 +51,7 @@ private:
     bool m_bAboutLocked = false;
     kfw::CHandle m_hCloseEvent;          // opened by the "Close" messenger
     std::optional<kfw::CGdiplusSession> m_gdiplus;
-    HGLOBAL m_hSkinResource = nullptr;   // the archive resource, part of the module image
-    const void* m_pSkinData = nullptr;
+    bool m_bSkinLoaded = false;          // once, whatever the archive said
     SkinArchive m_skinArchive;
     EventWatcher m_eventWatcher;
     std::unique_ptr<CMainFrame> m_pMainFrame;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "framework/Handles.h"
+#include "res/resource.h"
 #include "skin/TarWalk.h"
 
 struct SkinPicture;   // skin/SkinPicture.h
@@ -41,8 +42,9 @@ struct SkinArchiveEntry {
 // lookup by const char* go without building a string.
 using SkinArchive = std::map<std::string, SkinArchiveEntry, std::less<>>;
 
-// The resource that holds the archive: id 149, type "TAR" (type names match in any case).
-constexpr WORD SKIN_ARCHIVE_RESOURCE_ID = 149;
+// The resource that holds the archive: IDR_SKIN_TAR (149), type "TAR" (type names match in
+// any case).
+constexpr WORD SKIN_ARCHIVE_RESOURCE_ID = IDR_SKIN_TAR;
 constexpr const char* SKIN_ARCHIVE_RESOURCE_TYPE = "tar";
 
 // Fills rArchive (emptied first) from an archive in memory; reads nothing outside
