@@ -241,7 +241,7 @@ void EmitPaired(const std::string& strName, const char* pszA, const char* pszB, 
 
 int Startup(const Options& opt, std::string& rstrError)
 {
-    kovae2e::CRadioState state(0x1F);
+    kovatest::CEmscState state(0x1F);
     if (!state.IsReady())
         return FailCode(rstrError, "the development EMSC.dll could not be set up");
     CWindowWatch watch(opt.eDetect);
@@ -613,7 +613,7 @@ void EmitPolling(const std::string& strName, const Pixels& pixels)
 
 int Hotkey(const Options& opt, std::string& rstrError)
 {
-    kovae2e::CRadioState state(0x1F);
+    kovatest::CEmscState state(0x1F);
     if (!state.IsReady())
         return FailCode(rstrError, "the development EMSC.dll could not be set up");
     // A pointer resting on a pop-up holds it open and changes what it shows.
@@ -735,7 +735,7 @@ bool LearnAfterStart(const Program& program, WORD wHotScan, CWindowWatch& watch,
 
 int First(const Options& opt, std::string& rstrError)
 {
-    kovae2e::CRadioState state(0x1F);   // the three-button pop-up
+    kovatest::CEmscState state(0x1F);   // the three-button pop-up
     if (!state.IsReady())
         return FailCode(rstrError, "the development EMSC.dll could not be set up");
     kovatest::ParkPointer();
@@ -878,7 +878,7 @@ bool Hold(HANDLE hGo, const char* pszStage, const CRunning& running, std::string
 
 // Opens and closes Kova's pop-ups, every layout in turn, and takes the census at the
 // counts in checkpoints (each after that many pop-ups).
-bool CyclePopups(const CRunning& kova, kovae2e::CRadioState& state, const Options& opt,
+bool CyclePopups(const CRunning& kova, kovatest::CEmscState& state, const Options& opt,
                  const std::vector<int>& checkpoints, std::vector<kovatest::ProcessCensus>& rCensuses,
                  std::vector<double>& rShown, std::string& rstrError)
 {
@@ -915,7 +915,7 @@ int Footprint(const Options& opt, std::string& rstrError)
         if (!hGo)
             return FailCode(rstrError, "could not create the event " + opt.strHoldEvent);
     }
-    kovae2e::CRadioState state(0x1F);
+    kovatest::CEmscState state(0x1F);
     if (!state.IsReady())
         return FailCode(rstrError, "the development EMSC.dll could not be set up");
     kovatest::ParkPointer();
@@ -969,7 +969,7 @@ const DWORD kSlowCallMs = 1500;
 
 int KeyWait(const Options& opt, std::string& rstrError)
 {
-    kovae2e::CRadioState state(0x1F);
+    kovatest::CEmscState state(0x1F);
     if (!state.IsReady())
         return FailCode(rstrError, "the development EMSC.dll could not be set up");
     kovatest::ParkPointer();

@@ -7,34 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "framework/Handles.h"
-#include "tools/emsc/EmscDev.h"
+#include "support/EmscState.h"
 
 namespace kovadlgtest {
 
-// A temporary state file named in our environment (Kova.exe started from here inherits it),
-// and the library loaded into this process to steer it.
-class CEmscState {
-public:
-    explicit CEmscState(BYTE byInitial);
-    ~CEmscState();
-    CEmscState(const CEmscState&) = delete;
-    CEmscState& operator=(const CEmscState&) = delete;
-
-    bool IsReady() const { return m_bReady; }
-    HMODULE Module() const { return m_module.Get(); }
-    bool Set(BYTE byStatus);
-    BYTE Get();
-    std::vector<EmscDevLogEntry> Log();
-    bool ClearLog();
-
-private:
-    template <class T> T Proc(const char* pszName) const;
-
-    std::string m_strPath;
-    kfw::CModule m_module;
-    bool m_bReady = false;
-};
+using kovatest::CEmscState;
 
 // The bytes written to register 0xBB, in order.
 std::vector<int> WritesIn(const std::vector<EmscDevLogEntry>& log);

@@ -128,7 +128,7 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
         { 0x0A, "image/4bluetooth_off.bmp", "BT OFF", L"Z:\\tmp\\kova-notice-bt.png" },
         { 0x0F, "image/4alloff.bmp", "BT/WiFi OFF", L"Z:\\tmp\\kova-notice-both.png" },
     };
-    CRadioState state(rows[0].byStatus);
+    CEmscState state(rows[0].byStatus);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident());
@@ -172,7 +172,7 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
 
 TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
 {
-    CRadioState state(0x0F);
+    CEmscState state(0x0F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident());
@@ -224,7 +224,7 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
 
 TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
 {
-    CRadioState state(0x0F);
+    CEmscState state(0x0F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident());
@@ -257,7 +257,7 @@ TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
 
 TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
 {
-    CRadioState state(0x0F);
+    CEmscState state(0x0F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident());

@@ -21,7 +21,7 @@ void WaitForPopupToClose(CKova& kova)
 
 // Waits until Kova is back in its own loop after a pop-up, and shows that it still
 // follows the radios: the watcher's refresh is handled nowhere else.
-void RereadRadios(CKova& kova, CRadioState& state, BYTE byStatus, const wchar_t* pszTip, TrayIcon* pIcon)
+void RereadRadios(CKova& kova, CEmscState& state, BYTE byStatus, const wchar_t* pszTip, TrayIcon* pIcon)
 {
     ASSERT_TRUE(state.Set(byStatus));
     ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
@@ -38,7 +38,7 @@ bool SendTrayEvent(CKova& kova, UINT uMouseMsg, DWORD dwTimeoutMs)
 
 TEST(KovaMenu, RightClickOpensTheMenuEscLeavesItAndExitQuits)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon icon;
@@ -64,7 +64,7 @@ TEST(KovaMenu, RightClickOpensTheMenuEscLeavesItAndExitQuits)
 
 TEST(KovaMenu, DoubleClickAndOptionOpenThePopup)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon icon;
@@ -97,7 +97,7 @@ TEST(KovaMenu, DoubleClickAndOptionOpenThePopup)
 
 TEST(KovaMenu, NoPopupWithoutRadiosAndNeverTwoAtOnce)
 {
-    CRadioState state(0x00);
+    CEmscState state(0x00);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
@@ -134,7 +134,7 @@ bool SendScan(const char* pszArgs)
 
 TEST(KovaHotKeys, RefreshKeyAndPopupKey)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
@@ -177,7 +177,7 @@ std::wstring TitleOf(HWND hWnd)
 // that is still open, whose title (its status line) then follows the arrows again.
 TEST(KovaHotKeys, APopupOpenAcrossLockAndUnlockGetsItsKeysBack)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
@@ -217,7 +217,7 @@ HWND MessageBoxOf(DWORD dwPid)
 // hot key again.
 TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     kfw::CHandle hSemaphore;
     const struct {

@@ -20,7 +20,7 @@ DWORD RunSecondStart(const std::string& strArgs)
 
 TEST(KovaInstance, SecondStartsEndSilentlyAndOnlyCloseEndsTheResident)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova resident;
     TrayIcon icon;
@@ -57,7 +57,7 @@ TEST(KovaInstance, SecondStartsEndSilentlyAndOnlyCloseEndsTheResident)
 
 TEST(KovaInstance, OtherProgramsEndTheResident)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     const struct {
         const char* pszHow;

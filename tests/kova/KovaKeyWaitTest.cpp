@@ -13,7 +13,7 @@ constexpr double kMaxKeyWaitMs = 250.0;
 
 TEST(KovaKeys, TheDesktopsKeysNeverWaitForKova)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CTypingWindow typing;
     ASSERT_TRUE(typing.Get());

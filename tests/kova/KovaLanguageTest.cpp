@@ -133,7 +133,7 @@ TEST(KovaLanguage, TipCaptionNamesAndAboutLineComeInTheUsersLanguage)
         { "Kova.exe", wUiLanguage },
         { "KovaPseudo.exe", 0x0409 },   // every text 40 % longer and accented, whatever the language
     };
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     ASSERT_TRUE(ParkPointer());
     const kfw::CModule hKova(::LoadLibraryExA(BinPath("Kova.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
@@ -205,7 +205,7 @@ TEST(KovaLanguage, EveryLayoutNamesItsButtonsAndTheFocusFollowsTheSelection)
                 return control.text;
         return std::string("(none)");
     };
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     ASSERT_TRUE(ParkPointer());   // a button under the pointer would be selected by hovering
     CKova kova;

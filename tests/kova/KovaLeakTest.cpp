@@ -216,7 +216,7 @@ protected:
                                         << kind.nCycles << " more: " << DescribeCensus(after);
     }
 
-    CRadioState m_state;
+    CEmscState m_state;
     CKova m_kova;
 };
 

@@ -61,7 +61,7 @@ void ExpectStartsWithLibraryBeside(CTempFolder& folder, const char* pszCurrentDi
 
 TEST(KovaLibrary, MissingLibraryIsReportedAndNothingStarts)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CTempFolder folder;
     ASSERT_TRUE(folder.CopyFromBin("Kova.exe", "Kova.exe"));
@@ -74,7 +74,7 @@ TEST(KovaLibrary, MissingLibraryIsReportedAndNothingStarts)
 
 TEST(KovaLibrary, LibraryWithoutTheEntryPointCountsAsMissing)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CTempFolder folder;
     ASSERT_TRUE(folder.CopyFromBin("Kova.exe", "Kova.exe"));
@@ -88,7 +88,7 @@ TEST(KovaLibrary, LibraryWithoutTheEntryPointCountsAsMissing)
 
 TEST(KovaLibrary, PlantedLibraryIsNotLoaded)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CTempFolder program, planted;
     ASSERT_TRUE(program.CopyFromBin("Kova.exe", "Kova.exe"));
@@ -112,7 +112,7 @@ TEST(KovaLibrary, PlantedLibraryIsNotLoaded)
 // menu opens, and every way to end it does so in time with 0.
 TEST(KovaLibrary, LibraryThatDoesNotAnswerFreezesNothing)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     ASSERT_TRUE(state.SetDelay(EMSCDEV_DELAY_HANG));
     using End = bool (*)(CKova&, const TrayIcon&);

@@ -91,54 +91,6 @@ std::string Narrow(const std::wstring& str)
     return ToUtf8(str);
 }
 
-CRadioState::CRadioState(BYTE byInitial)
-{
-    char szFolder[MAX_PATH] = "";
-    char szFile[MAX_PATH] = "";
-    if (!::GetTempPathA(MAX_PATH, szFolder) || !::GetTempFileNameA(szFolder, "kst", 0, szFile))
-        return;
-    m_strPath = szFile;
-    // Before the library is loaded and before any Kova starts: both read it from here.
-    ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
-    m_module.Reset(::LoadLibraryA(BinPath("EMSC.dll").c_str()));
-    m_bReady = m_module && Set(byInitial);
-}
-
-CRadioState::~CRadioState()
-{
-    m_module.Reset();
-    ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, nullptr);
-    if (!m_strPath.empty())
-        ::DeleteFileA(m_strPath.c_str());
-}
-
-bool CRadioState::Set(BYTE byStatus)
-{
-    if (!m_module)
-        return false;
-    auto pfnSet = reinterpret_cast<PFN_EMSCDEVSETSTATUS>(
-        reinterpret_cast<void (*)(void)>(::GetProcAddress(m_module.Get(), EMSCDEV_SETSTATUS)));
-    return pfnSet && pfnSet(byStatus) == 1;
-}
-
-bool CRadioState::SetDelay(DWORD dwDelayMs)
-{
-    auto pfnSet = m_module ? reinterpret_cast<PFN_EMSCDEVSETDELAY>(reinterpret_cast<void (*)(void)>(
-                                 ::GetProcAddress(m_module.Get(), EMSCDEV_SETDELAY)))
-                           : nullptr;
-    return pfnSet && pfnSet(dwDelayMs) == 1;
-}
-
-BYTE CRadioState::Get()
-{
-    if (!m_module)
-        return 0;
-    auto pfnGet = reinterpret_cast<PFN_EMSCDEVGETSTATUS>(
-        reinterpret_cast<void (*)(void)>(::GetProcAddress(m_module.Get(), EMSCDEV_GETSTATUS)));
-    uint8_t byStatus = 0;
-    return pfnGet && pfnGet(&byStatus) == 1 ? byStatus : 0;
-}
-
 CKova::CKova(const std::string& strArgs) : m_process(CProcessGuard::Start("Kova.exe", strArgs))
 {
 }

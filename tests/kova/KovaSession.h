@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "support/EmscState.h"
 #include "support/TestSupport.h"
 #include "support/TrayObserver.h"
 
@@ -30,29 +31,6 @@ extern const wchar_t kTipBtOn[];
 extern const wchar_t kTipBtOff[];
 
 std::string Narrow(const std::wstring& str);
-
-// The development EMSC.dll's state, private to this test: a temporary state file named in
-// our environment, which every Kova and tool started from here inherits. The status byte
-// is set through the library loaded into this process.
-class CRadioState {
-public:
-    explicit CRadioState(BYTE byInitial);
-    ~CRadioState();
-    CRadioState(const CRadioState&) = delete;
-    CRadioState& operator=(const CRadioState&) = delete;
-
-    bool IsReady() const { return m_bReady; }
-    bool Set(BYTE byStatus);
-    // How long each EMSCEvaluate call takes from now on (EMSCDEV_DELAY_HANG: until set to 0).
-    bool SetDelay(DWORD dwDelayMs);
-    // The status byte now; 0 when it cannot be read.
-    BYTE Get();
-
-private:
-    std::string m_strPath;
-    kfw::CModule m_module;
-    bool m_bReady = false;
-};
 
 // One Kova.exe started by the test; terminated when it goes if it still runs.
 class CKova {

@@ -59,7 +59,7 @@ TEST(KovaTray, StartShowsTheIconAndTipOfTheRadioState)
         {0x0F, kTipBothOff},   // both on, but the switch is off
         {0x00, kTipBothOff},   // nothing fitted
     };
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CPictureBook book;
     for (const auto& c : cases)
@@ -87,7 +87,7 @@ TEST(KovaTray, StartShowsTheIconAndTipOfTheRadioState)
 
 TEST(KovaTray, NotifyEventRereadsTheStateIntoIconAndTip)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon first;
@@ -135,7 +135,7 @@ TEST(KovaTray, NotifyEventRereadsTheStateIntoIconAndTip)
 
 TEST(KovaTray, ShellRestartAddsTheIconAgainWithTheStateOfThatMoment)
 {
-    CRadioState state(0x1F);
+    CEmscState state(0x1F);
     ASSERT_TRUE(state.IsReady());
     CKova kova;
     TrayIcon before;

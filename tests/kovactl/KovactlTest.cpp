@@ -84,7 +84,7 @@ protected:
         return dwExit;
     }
 
-    CRadioState m_state{0x1F};
+    CEmscState m_state{0x1F};
     kfw::CModule m_library;
 };
 

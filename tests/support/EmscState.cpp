@@ -1,0 +1,71 @@
+#include "support/EmscState.h"
+
+#include "support/TestSupport.h"
+
+namespace kovatest {
+
+CEmscState::CEmscState(BYTE byInitial)
+{
+    char szFolder[MAX_PATH] = "";
+    char szFile[MAX_PATH] = "";
+    if (!::GetTempPathA(MAX_PATH, szFolder) || !::GetTempFileNameA(szFolder, "kst", 0, szFile))
+        return;
+    m_strPath = szFile;
+    // Before the library is loaded: it names its file from the environment on every call.
+    ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
+    m_module.Reset(::LoadLibraryA(BinPath("EMSC.dll").c_str()));
+    m_bReady = m_module && Set(byInitial) && ClearLog();
+}
+
+CEmscState::~CEmscState()
+{
+    m_module.Reset();
+    ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, nullptr);
+    if (!m_strPath.empty())
+        ::DeleteFileA(m_strPath.c_str());
+}
+
+template <class T>
+T CEmscState::Proc(const char* pszName) const
+{
+    return m_module ? reinterpret_cast<T>(reinterpret_cast<void (*)()>(::GetProcAddress(m_module.Get(), pszName)))
+                    : nullptr;
+}
+
+bool CEmscState::Set(BYTE byStatus)
+{
+    auto pfn = Proc<PFN_EMSCDEVSETSTATUS>(EMSCDEV_SETSTATUS);
+    return pfn && pfn(byStatus) == 1;
+}
+
+BYTE CEmscState::Get()
+{
+    uint8_t by = 0;
+    auto pfn = Proc<PFN_EMSCDEVGETSTATUS>(EMSCDEV_GETSTATUS);
+    return pfn && pfn(&by) == 1 ? by : 0;
+}
+
+std::vector<EmscDevLogEntry> CEmscState::Log()
+{
+    std::vector<EmscDevLogEntry> entries(EMSCDEV_LOG_CAPACITY);
+    uint32_t nCopied = 0;
+    auto pfn = Proc<PFN_EMSCDEVREADLOG>(EMSCDEV_READLOG);
+    if (!pfn || pfn(entries.data(), EMSCDEV_LOG_CAPACITY, &nCopied) != 1)
+        nCopied = 0;
+    entries.resize(nCopied);
+    return entries;
+}
+
+bool CEmscState::SetDelay(DWORD dwDelayMs)
+{
+    auto pfn = Proc<PFN_EMSCDEVSETDELAY>(EMSCDEV_SETDELAY);
+    return pfn && pfn(dwDelayMs) == 1;
+}
+
+bool CEmscState::ClearLog()
+{
+    auto pfn = Proc<PFN_EMSCDEVCLEARLOG>(EMSCDEV_CLEARLOG);
+    return pfn && pfn() == 1;
+}
+
+} // namespace kovatest

@@ -1,0 +1,42 @@
+// The development EMSC.dll's state, private to one test: a temporary state file named in our
+// environment, which every Kova and tool started from here inherits, steered through the
+// library loaded into this process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Handles.h"
+#include "tools/emsc/EmscDev.h"
+
+namespace kovatest {
+
+class CEmscState {
+public:
+    // The status byte set and the request log cleared.
+    explicit CEmscState(BYTE byInitial);
+    ~CEmscState();
+    CEmscState(const CEmscState&) = delete;
+    CEmscState& operator=(const CEmscState&) = delete;
+
+    bool IsReady() const { return m_bReady; }
+    HMODULE Module() const { return m_module.Get(); }
+    bool Set(BYTE byStatus);
+    // The status byte now; 0 when it cannot be read.
+    BYTE Get();
+    // How long each EMSCEvaluate call takes from now on (EMSCDEV_DELAY_HANG: until set to 0).
+    bool SetDelay(DWORD dwDelayMs);
+    std::vector<EmscDevLogEntry> Log();
+    bool ClearLog();
+
+private:
+    template <class T> T Proc(const char* pszName) const;
+
+    std::string m_strPath;
+    kfw::CModule m_module;
+    bool m_bReady = false;
+};
+
+} // namespace kovatest
