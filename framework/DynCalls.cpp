@@ -13,77 +13,75 @@ void Bind(HMODULE hModule, const char* pszName, PFN& rpfn)
     rpfn = hModule ? ProcAs<PFN>(::GetProcAddress(hModule, pszName)) : nullptr;
 }
 
+// A DLL's list, bound in hModule (null: every entry null).
+template <class TCalls, class FnBind>
+TCalls BindAll(HMODULE hModule, FnBind fnBind)
+{
+    TCalls calls = {};
+    fnBind(hModule, calls);
+    return calls;
+}
+
+// The list of a DLL mapped at its first use and kept for the process, as an import would be.
+template <class TCalls, class FnBind>
+TCalls MapAndBind(const char* pszDll, FnBind fnBind)
+{
+    return BindAll<TCalls>(::LoadLibraryA(pszDll), fnBind);
+}
+
 } // namespace
 
-Kernel32Calls g_kernel32 = [] {
-    Kernel32Calls calls = {};
-    const HMODULE hModule = ::GetModuleHandleA("kernel32.dll");
-    Bind(hModule, "RegisterApplicationRestart", calls.pfnRegisterApplicationRestart);
-    Bind(hModule, "GetNativeSystemInfo", calls.pfnGetNativeSystemInfo);
-    Bind(hModule, "IsWow64Process", calls.pfnIsWow64Process);
-    Bind(hModule, "LCIDToLocaleName", calls.pfnLCIDToLocaleName);
-    return calls;
-}();
+Kernel32Calls g_kernel32 = BindAll<Kernel32Calls>(::GetModuleHandleA("kernel32.dll"), [](HMODULE h, Kernel32Calls& c) {
+    Bind(h, "RegisterApplicationRestart", c.pfnRegisterApplicationRestart);
+    Bind(h, "GetNativeSystemInfo", c.pfnGetNativeSystemInfo);
+    Bind(h, "IsWow64Process", c.pfnIsWow64Process);
+    Bind(h, "LCIDToLocaleName", c.pfnLCIDToLocaleName);
+});
 
-User32Calls g_user32 = [] {
-    User32Calls calls = {};
-    const HMODULE hModule = ::GetModuleHandleA("user32.dll");
-    Bind(hModule, "ChangeWindowMessageFilterEx", calls.pfnChangeWindowMessageFilterEx);
-    Bind(hModule, "GetDpiForWindow", calls.pfnGetDpiForWindow);
-    Bind(hModule, "GetDpiForSystem", calls.pfnGetDpiForSystem);
-    Bind(hModule, "GetSystemMetricsForDpi", calls.pfnGetSystemMetricsForDpi);
-    Bind(hModule, "SetProcessDPIAware", calls.pfnSetProcessDPIAware);
-    return calls;
-}();
+User32Calls g_user32 = BindAll<User32Calls>(::GetModuleHandleA("user32.dll"), [](HMODULE h, User32Calls& c) {
+    Bind(h, "ChangeWindowMessageFilterEx", c.pfnChangeWindowMessageFilterEx);
+    Bind(h, "GetDpiForWindow", c.pfnGetDpiForWindow);
+    Bind(h, "GetDpiForSystem", c.pfnGetDpiForSystem);
+    Bind(h, "GetSystemMetricsForDpi", c.pfnGetSystemMetricsForDpi);
+    Bind(h, "SetProcessDPIAware", c.pfnSetProcessDPIAware);
+});
 
-NtdllCalls g_ntdll = [] {
-    NtdllCalls calls = {};
-    Bind(::GetModuleHandleA("ntdll.dll"), "RtlGetVersion", calls.pfnRtlGetVersion);
-    return calls;
-}();
+NtdllCalls g_ntdll = BindAll<NtdllCalls>(::GetModuleHandleA("ntdll.dll"), [](HMODULE h, NtdllCalls& c) {
+    Bind(h, "RtlGetVersion", c.pfnRtlGetVersion);
+});
 
 const ShcoreCalls& Shcore()
 {
-    static const ShcoreCalls s_calls = [] {
-        ShcoreCalls calls = {};
-        const HMODULE hModule = ::LoadLibraryA("shcore.dll");
-        Bind(hModule, "GetProcessDpiAwareness", calls.pfnGetProcessDpiAwareness);
-        Bind(hModule, "GetDpiForMonitor", calls.pfnGetDpiForMonitor);
-        return calls;
-    }();
+    static const auto s_calls = MapAndBind<ShcoreCalls>("shcore.dll", [](HMODULE h, ShcoreCalls& c) {
+        Bind(h, "GetProcessDpiAwareness", c.pfnGetProcessDpiAwareness);
+        Bind(h, "GetDpiForMonitor", c.pfnGetDpiForMonitor);
+    });
     return s_calls;
 }
 
 const Ole32Calls& Ole32()
 {
-    static const Ole32Calls s_calls = [] {
-        Ole32Calls calls = {};
-        Bind(::LoadLibraryA("ole32.dll"), "CreateStreamOnHGlobal", calls.pfnCreateStreamOnHGlobal);
-        return calls;
-    }();
+    static const auto s_calls = MapAndBind<Ole32Calls>("ole32.dll", [](HMODULE h, Ole32Calls& c) {
+        Bind(h, "CreateStreamOnHGlobal", c.pfnCreateStreamOnHGlobal);
+    });
     return s_calls;
 }
 
 const ComCtl32Calls& ComCtl32()
 {
-    static const ComCtl32Calls s_calls = [] {
-        ComCtl32Calls calls = {};
-        Bind(::LoadLibraryA("comctl32.dll"), "InitCommonControlsEx", calls.pfnInitCommonControlsEx);
-        return calls;
-    }();
+    static const auto s_calls = MapAndBind<ComCtl32Calls>("comctl32.dll", [](HMODULE h, ComCtl32Calls& c) {
+        Bind(h, "InitCommonControlsEx", c.pfnInitCommonControlsEx);
+    });
     return s_calls;
 }
 
 const DwmApiCalls& DwmApi()
 {
-    static const DwmApiCalls s_calls = [] {
-        DwmApiCalls calls = {};
-        const HMODULE hModule = ::LoadLibraryA("dwmapi.dll");
-        Bind(hModule, MAKEINTRESOURCEA(102), calls.pfnEnableComposition);
-        Bind(hModule, "DwmSetWindowAttribute", calls.pfnSetWindowAttribute);
-        Bind(hModule, "DwmEnableBlurBehindWindow", calls.pfnEnableBlurBehindWindow);
-        return calls;
-    }();
+    static const auto s_calls = MapAndBind<DwmApiCalls>("dwmapi.dll", [](HMODULE h, DwmApiCalls& c) {
+        Bind(h, MAKEINTRESOURCEA(102), c.pfnEnableComposition);
+        Bind(h, "DwmSetWindowAttribute", c.pfnSetWindowAttribute);
+        Bind(h, "DwmEnableBlurBehindWindow", c.pfnEnableBlurBehindWindow);
+    });
     return s_calls;
 }
 
