@@ -35,6 +35,7 @@ CKovaApp::~CKovaApp()
     m_pMainFrame.reset();
     ScanHook::Shutdown();
     m_eventWatcher.Stop();
+    m_skinPictures.Clear();
     ReleaseSkinArchive(m_skinArchive);
     m_gdiplus.reset();
 }
@@ -104,13 +105,14 @@ void CKovaApp::StartSkin()
     kfw::StartGdiplus(m_gdiplus);
     if (!std::exchange(m_bSkinLoaded, true))
         LoadSkinArchive(m_skinArchive, m_hInstance);
-    SetSkinArchive(&m_skinArchive);
+    SetSkinArchive(&m_skinArchive, &m_skinPictures);
 }
 
 int CKovaApp::ExitInstance()
 {
     m_hCloseEvent.Reset();
     SetSkinArchive(nullptr);
+    m_skinPictures.Clear();
     ReleaseSkinArchive(m_skinArchive);
     return 0;
 }

@@ -12,7 +12,7 @@
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
-#include "skin/SkinArchive.h"
+#include "skin/PictureStore.h"
 
 class CKovaApp : public CWinApp {
 public:
@@ -53,6 +53,7 @@ private:
     std::optional<kfw::CGdiplusSession> m_gdiplus;
     bool m_bSkinLoaded = false;          // once, whatever the archive said
     SkinArchive m_skinArchive;
+    CSkinPictureStore m_skinPictures;   // emptied before the archive is released
     EventWatcher m_eventWatcher;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

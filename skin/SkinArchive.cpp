@@ -29,6 +29,7 @@ PFN_SKINCREATESTREAM g_pfnSkinCreateStream = &CreateStreamOnHGlobalBound;
 namespace {
 
 const SkinArchive* g_pSkinArchive = nullptr;
+CSkinPictureStore* g_pSkinPictures = nullptr;
 
 // ReadTarMember's copy: block, stream, lock, bytes. Any failure leaves the entry without
 // stream and bytes; the header is filed all the same.
@@ -72,8 +73,7 @@ SkinArchiveEntry::SkinArchiveEntry(SkinArchiveEntry&& other) noexcept
     : hMemory(std::move(other.hMemory)),
       pStream(std::move(other.pStream)),
       pbyBytes(std::exchange(other.pbyBytes, nullptr)),
-      cbBytes(std::exchange(other.cbBytes, 0)),
-      pPicture(std::move(other.pPicture))
+      cbBytes(std::exchange(other.cbBytes, 0))
 {
     std::memcpy(abyHeader, other.abyHeader, TAR_BLOCK_SIZE);
 }
@@ -89,16 +89,13 @@ SkinArchiveEntry& SkinArchiveEntry::operator=(SkinArchiveEntry&& other) noexcept
         pStream = std::move(other.pStream);
         pbyBytes = std::exchange(other.pbyBytes, nullptr);
         cbBytes = std::exchange(other.cbBytes, 0);
-        pPicture = std::move(other.pPicture);
     }
     return *this;
 }
 
 void SkinArchiveEntry::Release() noexcept
 {
-    // The picture first: GDI+ may still read its stream. Then the stream: it refers to the
-    // block. Then the lock taken at load, then the block.
-    pPicture.reset();
+    // The stream first: it refers to the block. Then the lock taken at load, then the block.
     pStream.Reset();
     if (pbyBytes)
         ::GlobalUnlock(hMemory.Get());
@@ -165,9 +162,15 @@ void ReleaseSkinArchive(SkinArchive& rArchive)
     rArchive.clear();
 }
 
-void SetSkinArchive(const SkinArchive* pArchive)
+void SetSkinArchive(const SkinArchive* pArchive, CSkinPictureStore* pPictures)
 {
     g_pSkinArchive = pArchive;
+    g_pSkinPictures = pArchive ? pPictures : nullptr;
+}
+
+CSkinPictureStore* GetSkinPictureStore()
+{
+    return g_pSkinPictures;
 }
 
 const SkinArchive* GetSkinArchive()

@@ -8,14 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 
 #include "framework/Handles.h"
 #include "res/resource.h"
 #include "skin/TarWalk.h"
 
-struct SkinPicture;   // skin/SkinPicture.h
+class CSkinPictureStore;   // skin/PictureStore.h
 
 // One member held in memory. Move-only; owns its block and its stream.
 struct SkinArchiveEntry {
@@ -26,7 +25,7 @@ struct SkinArchiveEntry {
     SkinArchiveEntry(const SkinArchiveEntry&) = delete;
     SkinArchiveEntry& operator=(const SkinArchiveEntry&) = delete;
 
-    // Releases the decoded picture, the stream, unlocks and frees the block; the header stays.
+    // Releases the stream, unlocks and frees the block; the header stays.
     void Release() noexcept;
 
     uint8_t abyHeader[TAR_BLOCK_SIZE] = {};  // the member's header block, byte for byte
@@ -34,8 +33,6 @@ struct SkinArchiveEntry {
     kfw::CComPtr<IStream> pStream;           // over hMemory, not deleting it; null without data
     const uint8_t* pbyBytes = nullptr;       // hMemory locked for the entry's life; null without data
     uint32_t cbBytes = 0;                    // bytes at pbyBytes (0 whenever pbyBytes is null)
-    // The member as the last window that showed it decoded it, kept for the next one.
-    mutable std::shared_ptr<SkinPicture> pPicture;
 };
 
 // Exact, byte-wise keys (std::string compares as unsigned bytes); std::less<> lets a
@@ -64,9 +61,11 @@ const SkinArchiveEntry* FindSkinEntry(const SkinArchive& rArchive, const char* p
 void ReleaseSkinArchive(SkinArchive& rArchive);
 
 // The application's table, reachable from any window: set at start-up after loading, reset
-// to null before it is released. The lookups below return null while none is set.
-void SetSkinArchive(const SkinArchive* pArchive);
+// to null before it is released. The lookups below return null while none is set. Its
+// pictures are kept in pPictures; none are kept without one.
+void SetSkinArchive(const SkinArchive* pArchive, CSkinPictureStore* pPictures = nullptr);
 const SkinArchive* GetSkinArchive();
+CSkinPictureStore* GetSkinPictureStore();
 IStream* GetSkinStream(const char* pszName);
 const SkinArchiveEntry* FindSkinEntry(const char* pszName);
 // The entry of the application's table whose stream pStream is, or null.

@@ -220,7 +220,7 @@ void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT 
     DrawSkinCaption(dc.Get(), pBackground, nWidth, nHeight, pszCaption, pOrigin, rStyle);
 }
 
-SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, const SkinPicture& rPicture, LPCWSTR pszCaption,
+SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, SkinPicture& rPicture, LPCWSTR pszCaption,
                                      const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle)
 {
     const int cx = rPicture.nWidth, cy = rPicture.nHeight;

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "framework/GdiPlus.h"
-#include "skin/SkinPicture.h"
+#include "skin/PictureStore.h"
 
 // How the caption is drawn: em size in pixels (13 at 96 dpi), the band it must fit (0: no
 // limit, neither wrapped nor shortened), the family (null: "Times New Roman") and the colour.
@@ -39,5 +39,5 @@ Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nW
 // once and kept, the least recently painted one dropped.
 constexpr size_t SKIN_KEPT_CAPTIONS = 4;
 enum class SkinCaptionPaint { Copied, Drawn, Failed };
-SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, const SkinPicture& rPicture, LPCWSTR pszCaption,
+SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, SkinPicture& rPicture, LPCWSTR pszCaption,
                                      const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle = SkinCaptionStyle());

@@ -9,7 +9,7 @@
 
 #include "skin/ButtonLogic.h"
 #include "skin/PictureScale.h"
-#include "skin/SkinPicture.h"
+#include "skin/PictureStore.h"
 
 PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo = &::SystemParametersInfoW;
 
@@ -121,7 +121,7 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
 
     // A still strip shown before is drawn from where it is kept, not decoded again: no
     // button changes its strip, and all draw on the one UI thread.
-    m_pStill = FindSkinPicture(pStream, 0);
+    m_pStill = FindSkinStill(pStream);
 
     // GDI+ keeps reading from the stream for as long as the bitmap lives (every frame
     // change of a GIF decodes again). The archive hands out one stream per member, so two

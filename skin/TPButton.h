@@ -13,7 +13,7 @@
 #include "framework/Button.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
-#include "skin/SkinPicture.h"
+#include "skin/PictureStore.h"
 
 // The accessibility settings read, replaceable by tests.
 using PFN_SYSTEMPARAMETERSINFOW = BOOL(WINAPI*)(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);

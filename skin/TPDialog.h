@@ -7,17 +7,14 @@
 #include <objidl.h>
 #include <dwmapi.h>
 
-#include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "framework/Dialog.h"
 #include "framework/DynCalls.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
-#include "skin/RegionRuns.h"
+#include "skin/PictureStore.h"
 #include "skin/SkinArchive.h"
-#include "skin/SkinPicture.h"
 
 class CTPDialog : public CDialog {
 public:
@@ -54,9 +51,11 @@ public:
 
     // The version code of the running Windows (see OsVersionCode); -1 when it cannot be read.
     static int GetOSVersionCode();
-    // The region of the pixels of pImage whose alpha differs from byKeyAlpha, built from
-    // one-pixel-high runs; null when pImage has no pixels to read or no record can be made.
-    static kfw::CRgnH CreateRegionFromImage(Gdiplus::GpImage* pImage, BYTE byKeyAlpha);
+    // The outline of pImage (see CreateSkinOutline).
+    static kfw::CRgnH CreateRegionFromImage(Gdiplus::GpImage* pImage, BYTE byKeyAlpha)
+    {
+        return CreateSkinOutline(pImage, byKeyAlpha);
+    }
 
     Gdiplus::GpImage* GetBackground() const { return m_pBackground ? m_pBackground->image.Get() : nullptr; }
     int GetBackgroundWidth() const { return m_nWidth; }
@@ -94,6 +93,10 @@ protected:
     void LoadBackground(IStream* pBackground, int nPicturePct);
 
 private:
+    // The picture's part of initialisation, for the first showing (with the Vista set-up's
+    // composition and blur) and for a change of picture: the dialog base, the outline, the
+    // frame rendering. False after ending the dialog with -1.
+    bool ApplyBackground(bool bFirst);
     // Cuts the window to the picture's outline, once per picture; keeps the old shape when
     // no region is made.
     void ApplyRegion();
@@ -104,30 +107,11 @@ private:
     bool m_bSized = false;                    // OnInitDialog has sized and placed the window
 };
 
-// The stream of skin picture pszName (its 1x member name) for nDpi: the nearest scale at or
-// above it, else the next one the archive holds; *pnPct gets the scale found. Null when none.
-IStream* GetSkinPictureStream(const SkinArchive& rArchive, const char* pszName, int nDpi, int* pnPct);
-IStream* GetSkinPictureStream(const char* pszName, int nDpi, int* pnPct);
-// Decodes background pszName of the application's archive for nDpi and cuts its outline,
-// unless that is kept already, so that the pop-up showing it first finds both ready. False
-// when there is no such picture or it does not decode.
-bool PrepareSkinBackground(const char* pszName, int nDpi);
-
-// The alpha of every pixel of pImage, row by row, into rAlpha (resized to width x height).
-// ReadImageAlphaLocked locks the bits once (false when the image is no bitmap or cannot be
-// locked); ReadImageAlphaPerPixel reads pixel by pixel, and a pixel that cannot be read
-// counts as the one before it (opaque black before any). Both are false for a side beyond
-// REGION_SIDE_MAX.
-bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
-bool ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
-
 // Seams for tests: the calls of this file that leave the program's control.
 using PFN_GETVERSIONEXA = BOOL(WINAPI*)(LPOSVERSIONINFOA lpVersionInformation);
 using PFN_GETSYSTEMMETRICS = int(WINAPI*)(int nIndex);
-using PFN_EXTCREATEREGION = HRGN(WINAPI*)(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData);
 extern PFN_GETVERSIONEXA g_pfnGetVersionExA;              // GetVersionExA
 extern PFN_GETSYSTEMMETRICS g_pfnGetSystemMetrics;        // GetSystemMetrics
-extern PFN_EXTCREATEREGION g_pfnExtCreateRegion;          // ExtCreateRegion
 
 // The Vista set-up's dwmapi list, asked for at each set-up.
 using PFN_BINDDWMAPI = const kfw::DwmApiCalls& (*)();

@@ -657,6 +657,7 @@ MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatu
 CMicroContext::~CMicroContext()
 {
     SetSkinArchive(nullptr);
+    m_pictures.Clear();
     ReleaseSkinArchive(m_archive);
     m_emsc.Unload();
     if (!m_strStateFile.empty())
@@ -678,7 +679,7 @@ bool CMicroContext::Open(std::string& rstrError)
         rstrError = "the skin archive (resource 149 \"tar\") cannot be loaded from this program";
         return false;
     }
-    SetSkinArchive(&m_archive);
+    SetSkinArchive(&m_archive, &m_pictures);
 
     // A status file of our own, named before the library is loaded: it reads the name from
     // the environment on every call.

@@ -12,7 +12,7 @@
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 #include "radio/EmscAccess.h"
-#include "skin/SkinArchive.h"
+#include "skin/PictureStore.h"
 
 // What every piece shares: GDI+, the skin archive loaded from this program's resource as
 // Kova loads it at start-up, and the development EMSC.dll from this program's folder with a
@@ -35,6 +35,7 @@ public:
 private:
     kfw::CGdiplusSession m_gdiplus;
     SkinArchive m_archive;
+    CSkinPictureStore m_pictures;
     std::string m_strStateFile;
     CEmscAccess m_emsc;
 };

@@ -14,7 +14,7 @@
 #include "framework/WinApp.h"
 #include "radio/EmscCall.h"
 #include "res/resource.h"
-#include "skin/SkinArchive.h"
+#include "skin/PictureStore.h"
 #include "tools/emsc/EmscDev.h"
 #include "support/TestSupport.h"
 #include "tray/TrayTestSupport.h"
@@ -384,8 +384,9 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
     kfw::CGdiplusSession gdiplus;
     ASSERT_TRUE(gdiplus.IsStarted());
     SkinArchive archive;
+    CSkinPictureStore pictures;
     ASSERT_TRUE(LoadSkinArchive(archive));
-    SetSkinArchive(&archive);
+    SetSkinArchive(&archive, &pictures);
     ASSERT_TRUE(kovatest::ParkPointer());
     const std::string strReady = kovatest::UniqueName("fg-ready"), strQuit = kovatest::UniqueName("fg-quit");
     kfw::CHandle hReady(::CreateEventA(nullptr, TRUE, FALSE, strReady.c_str()));
@@ -436,6 +437,7 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
     ::SetEvent(hQuit.Get());
     other.Wait();
     SetSkinArchive(nullptr);
+    pictures.Clear();
     ReleaseSkinArchive(archive);
 }
 

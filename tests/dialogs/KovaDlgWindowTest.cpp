@@ -101,7 +101,7 @@ protected:
         ASSERT_TRUE(m_gdiplus.IsStarted());
         ASSERT_TRUE(m_state.IsReady());
         ASSERT_TRUE(LoadSkinArchive(m_archive));
-        SetSkinArchive(&m_archive);
+        SetSkinArchive(&m_archive, &m_pictures);
         ASSERT_TRUE(BindEmscEntry(m_state.Module()));
         g_pState = &m_state;
         g_writesAtNotice.clear();
@@ -122,6 +122,7 @@ protected:
         m_hFrame.reset();
         BindEmscEntry(nullptr);
         SetSkinArchive(nullptr);
+        m_pictures.Clear();
         ReleaseSkinArchive(m_archive);
         g_pState = nullptr;
     }
@@ -149,6 +150,7 @@ protected:
     CEmscState m_state{ 0x1F };
     kfw::CGdiplusSession m_gdiplus;
     SkinArchive m_archive;
+    CSkinPictureStore m_pictures;
     std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> m_hFrame;
     std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> m_hOther;
 };

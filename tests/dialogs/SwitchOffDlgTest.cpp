@@ -10,7 +10,7 @@
 
 #include "dialogs/SwitchOffDlg.h"
 #include "framework/GdiPlus.h"
-#include "skin/SkinArchive.h"
+#include "skin/PictureStore.h"
 #include "support/TestSupport.h"
 
 using namespace kovatest;
@@ -71,19 +71,21 @@ protected:
     {
         ASSERT_TRUE(m_gdiplus.IsStarted());
         ASSERT_TRUE(LoadSkinArchive(m_archive));
-        SetSkinArchive(&m_archive);
+        SetSkinArchive(&m_archive, &m_pictures);
         kovatest::MovePointer(kParked);
     }
     void TearDown() override
     {
         ScanHook().Remove();
         SetSkinArchive(nullptr);
+        m_pictures.Clear();
         ReleaseSkinArchive(m_archive);
         kovatest::MovePointer(kParked);
     }
 
     kfw::CGdiplusSession m_gdiplus;
     SkinArchive m_archive;
+    CSkinPictureStore m_pictures;
 };
 
 struct ToolTipSearch {
