@@ -28,7 +28,6 @@ public:
 
     void OnAppAbout();
 
-    CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     SkinArchive& GetSkinArchive() { return m_skinArchive; }
 
 private:

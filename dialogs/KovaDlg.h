@@ -23,9 +23,6 @@ public:
 
     // What the pop-up shows, for tests.
     int GetSelected() const { return m_nSelected; }
-    int GetCurrent() const { return m_nCurrent; }
-    int GetModeCount() const { return m_nModeCount; }
-    const std::wstring& GetStatus() const { return m_strCaption; }
 
     BEGIN_MSG_MAP(CKovaDlg)
         ON_CONTROL(BN_CLICKED, IDC_BTN_BOTH, OnBtn1)

@@ -46,10 +46,12 @@ private:
     Type m_h;
 };
 
-struct KernelHandleTraits {
-    using Type = HANDLE;
+// A handle kind whose null is nullptr, given back by pfnClose.
+template <class T, auto pfnClose>
+struct NullHandleTraits {
+    using Type = T;
     static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::CloseHandle(h); }
+    static void Close(Type h) noexcept { pfnClose(h); }
 };
 // Files and a few other APIs report failure as INVALID_HANDLE_VALUE rather than null.
 struct FileHandleTraits {
@@ -57,55 +59,22 @@ struct FileHandleTraits {
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) noexcept { ::CloseHandle(h); }
 };
-struct IconTraits {
-    using Type = HICON;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DestroyIcon(h); }
-};
-struct MenuTraits {
-    using Type = HMENU;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DestroyMenu(h); }
-};
-struct HookTraits {
-    using Type = HHOOK;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::UnhookWindowsHookEx(h); }
-};
-struct ModuleTraits {
-    using Type = HMODULE;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::FreeLibrary(h); }
-};
-struct RegKeyTraits {
-    using Type = HKEY;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::RegCloseKey(h); }
-};
-struct GlobalTraits {
-    using Type = HGLOBAL;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::GlobalFree(h); }
-};
-template <class T>
-struct GdiObjectTraits {
-    using Type = T;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-struct DcTraits {
-    using Type = HDC;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
 
-using CHandle   = UniqueHandle<KernelHandleTraits>;
+using CHandle   = UniqueHandle<NullHandleTraits<HANDLE, &::CloseHandle>>;
 using CFile     = UniqueHandle<FileHandleTraits>;
-using CIcon     = UniqueHandle<IconTraits>;
-using CMenuH    = UniqueHandle<MenuTraits>;
-using CHookH    = UniqueHandle<HookTraits>;
-using CModule   = UniqueHandle<ModuleTraits>;
-using CRegKey   = UniqueHandle<RegKeyTraits>;
+using CIcon     = UniqueHandle<NullHandleTraits<HICON, &::DestroyIcon>>;
+using CMenuH    = UniqueHandle<NullHandleTraits<HMENU, &::DestroyMenu>>;
+using CHookH    = UniqueHandle<NullHandleTraits<HHOOK, &::UnhookWindowsHookEx>>;
+using CModule   = UniqueHandle<NullHandleTraits<HMODULE, &::FreeLibrary>>;
+using CRegKey   = UniqueHandle<NullHandleTraits<HKEY, &::RegCloseKey>>;
+using CGlobal   = UniqueHandle<NullHandleTraits<HGLOBAL, &::GlobalFree>>;
+using CGdiObj   = UniqueHandle<NullHandleTraits<HGDIOBJ, &::DeleteObject>>;
+using CBitmapH  = UniqueHandle<NullHandleTraits<HBITMAP, &::DeleteObject>>;
+using CBrushH   = UniqueHandle<NullHandleTraits<HBRUSH, &::DeleteObject>>;
+using CFontH    = UniqueHandle<NullHandleTraits<HFONT, &::DeleteObject>>;
+// A region given to SetWindowRgn belongs to the window: Release() it, never Reset().
+using CRgnH     = UniqueHandle<NullHandleTraits<HRGN, &::DeleteObject>>;
+using CMemDC    = UniqueHandle<NullHandleTraits<HDC, &::DeleteDC>>;
 
 // A procedure found by GetProcAddress, as the type it has. void (*)() converts to any
 // function pointer without a cast-function-type warning.
@@ -114,14 +83,6 @@ T ProcAs(FARPROC pfn)
 {
     return reinterpret_cast<T>(reinterpret_cast<void (*)()>(pfn));
 }
-using CGlobal   = UniqueHandle<GlobalTraits>;
-using CGdiObj   = UniqueHandle<GdiObjectTraits<HGDIOBJ>>;
-using CBitmapH  = UniqueHandle<GdiObjectTraits<HBITMAP>>;
-using CBrushH   = UniqueHandle<GdiObjectTraits<HBRUSH>>;
-using CFontH    = UniqueHandle<GdiObjectTraits<HFONT>>;
-// A region given to SetWindowRgn belongs to the window: Release() it, never Reset().
-using CRgnH     = UniqueHandle<GdiObjectTraits<HRGN>>;
-using CMemDC    = UniqueHandle<DcTraits>;
 
 // Selects an object into a DC for one scope and puts the previous one back.
 class CScopedSelect {

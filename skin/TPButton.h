@@ -8,11 +8,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "framework/Button.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "skin/ButtonLogic.h"
 #include "skin/PictureStore.h"
 
 // The accessibility settings read, replaceable by tests.
@@ -25,7 +27,7 @@ bool HighContrastOn();
 // Run-time class name "CTPButton": the layout loader recognises it with dynamic_cast.
 class CTPButton : public CButton {
 public:
-    CTPButton();
+    CTPButton() = default;
     // Called when the owning dialog object goes; stops an animation still running.
     ~CTPButton() override;
 
@@ -50,9 +52,7 @@ public:
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
 
     // What the button shows, for its owner and for tests.
-    int GetState() const { return m_nState; }
     DWORD GetPressParity() const { return m_dwPressParity; }
-    BYTE GetHighlight() const { return m_bHighlight; }
     int GetImageWidth() const { return m_nImageWidth; }
     int GetImageHeight() const { return m_nImageHeight; }
     int GetSliceWidth() const { return m_nSliceWidth; }
@@ -60,7 +60,6 @@ public:
     int GetDrawHeight() const { return m_nDrawHeight; }
     UINT GetFrameCount() const { return m_nFrameCount; }
     bool HasImage() const { return Image() != nullptr; }
-    bool IsAnimating() const { return static_cast<bool>(m_hAnimThread); }
 
     BEGIN_MSG_MAP(CTPButton)
         ON_WM_MOUSEMOVE()
@@ -97,17 +96,17 @@ private:
     void Invalidate();
     static DWORD WINAPI AnimationThread(LPVOID lpParameter);
 
-    DWORD m_dwPressParity;               // flips at every left-button press
-    int m_nState;                        // 0 normal, 1 hovered, 2 pressed
-    int m_nImageWidth;
-    int m_nImageHeight;
-    int m_nSliceWidth;
+    DWORD m_dwPressParity = 0;             // flips at every left-button press
+    int m_nState = TPBUTTON_NORMAL;      // 0 normal, 1 hovered, 2 pressed
+    int m_nImageWidth = 0;
+    int m_nImageHeight = 0;
+    int m_nSliceWidth = 0;
     kfw::CGdipBitmap m_pImage;                // decoded for this button (and animated here)...
     std::shared_ptr<SkinPicture> m_pStill;    // ...or a still strip shared from the picture store
     std::vector<uint32_t> m_adwFrameDelays;   // centiseconds, one per frame; empty: no animation
-    std::atomic<UINT> m_nFrameCount;
-    CRITICAL_SECTION m_csFrame;          // the image's active frame, between drawing and animation
-    BYTE m_bHighlight;
+    std::atomic<UINT> m_nFrameCount{ 0 };
+    std::mutex m_frameMutex;             // the image's active frame, between drawing and animation
+    BYTE m_bHighlight = 0;
     bool m_bHighContrast = false;
 
     kfw::CHandle m_hAnimThread;          // joined before the image or its delays go

@@ -31,11 +31,7 @@ struct SharedState {
     uint32_t dwDelayMs;   // EMSCDEV_DELAY_HANG: until set back to 0
 };
 
-struct ViewTraits {
-    using Type = void*;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type p) noexcept { ::UnmapViewOfFile(p); }
-};
+using CView = kfw::UniqueHandle<kfw::NullHandleTraits<void*, &::UnmapViewOfFile>>;
 
 // One mutex for every process and every state file: the lock is held for microseconds.
 const char MUTEX_NAME[] = "KovaEmscDevState";
@@ -47,7 +43,7 @@ SRWLOCK g_srwLock = SRWLOCK_INIT;
 char g_szMappedPath[MAX_PATH];
 kfw::CFile g_hFile;
 kfw::CHandle g_hMapping;
-kfw::UniqueHandle<ViewTraits> g_view;
+CView g_view;
 kfw::CHandle g_hMutex;
 
 bool StatePath(char (&szPath)[MAX_PATH])
@@ -81,7 +77,7 @@ bool MapState(const char* pszPath)
                                                sizeof(SharedState), nullptr));
     if (!hMapping)
         return false;
-    kfw::UniqueHandle<ViewTraits> view(::MapViewOfFile(hMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0,
+    CView view(::MapViewOfFile(hMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0,
                                                        sizeof(SharedState)));
     if (!view)
         return false;

@@ -38,17 +38,15 @@ int Failed(const char* pszWhat)
     return EXIT_FAILED;
 }
 
-bool ParseByte(const char* psz, uint8_t* pbyValue)
+// A whole number in nBase (0: with C's prefixes) from 0 to ulMax.
+bool ParseNumber(const char* psz, int nBase, unsigned long ulMax, unsigned long* pulValue)
 {
     if (!psz || !(psz[0] >= '0' && psz[0] <= '9'))
         return false;
     char* pszEnd = nullptr;
     errno = 0;
-    unsigned long ulValue = std::strtoul(psz, &pszEnd, 0);
-    if (errno != 0 || *pszEnd != '\0' || ulValue > 0xFF)
-        return false;
-    *pbyValue = static_cast<uint8_t>(ulValue);
-    return true;
+    *pulValue = std::strtoul(psz, &pszEnd, nBase);
+    return errno == 0 && *pszEnd == '\0' && *pulValue <= ulMax;
 }
 
 // The library beside this program, not whichever EMSC.dll the search path finds first.
@@ -65,10 +63,12 @@ kfw::CModule LoadLibraryBesideMe()
     return kfw::CModule(::LoadLibraryA(szPath));
 }
 
-template <class Pfn>
-Pfn Export(const kfw::CModule& module, const char* pszName)
+// Calls the library's export pszName with the arguments; false when it is missing or fails.
+template <class Pfn, class... Args>
+bool Call(const kfw::CModule& module, const char* pszName, Args... args)
 {
-    return reinterpret_cast<Pfn>(reinterpret_cast<void (*)()>(::GetProcAddress(module.Get(), pszName)));
+    const auto pfn = kfw::ProcAs<Pfn>(::GetProcAddress(module.Get(), pszName));
+    return pfn && pfn(args...);
 }
 
 void PrintEntry(const EmscDevLogEntry& entry)
@@ -86,16 +86,8 @@ void PrintEntry(const EmscDevLogEntry& entry)
 // Milliseconds in decimal, or "hang".
 bool ParseDelay(const char* psz, uint32_t* pdwDelayMs)
 {
-    if (std::strcmp(psz, "hang") == 0) {
-        *pdwDelayMs = EMSCDEV_DELAY_HANG;
-        return true;
-    }
-    if (!(psz[0] >= '0' && psz[0] <= '9'))
-        return false;
-    char* pszEnd = nullptr;
-    errno = 0;
-    const unsigned long ulValue = std::strtoul(psz, &pszEnd, 10);
-    if (errno != 0 || *pszEnd != '\0' || ulValue >= EMSCDEV_DELAY_HANG)
+    unsigned long ulValue = EMSCDEV_DELAY_HANG;
+    if (std::strcmp(psz, "hang") != 0 && !ParseNumber(psz, 10, EMSCDEV_DELAY_HANG - 1, &ulValue))
         return false;
     *pdwDelayMs = static_cast<uint32_t>(ulValue);
     return true;
@@ -125,8 +117,10 @@ int main(int argc, char** argv)
     if (bSet) {
         if (argc != 3)
             return Usage("set takes one byte");
-        if (!ParseByte(argv[2], &byStatus))
+        unsigned long ulStatus = 0;
+        if (!ParseNumber(argv[2], 0, 0xFF, &ulStatus))
             return Usage("the byte must be a number from 0 to 255");
+        byStatus = static_cast<uint8_t>(ulStatus);
     } else if (bFault) {
         if (argc > 3)
             return Usage("fault takes on or off");
@@ -153,34 +147,28 @@ int main(int argc, char** argv)
         return Failed("loading EMSC.dll beside emscdev.exe");
 
     if (bGet) {
-        auto pfnGet = Export<PFN_EMSCDEVGETSTATUS>(module, EMSCDEV_GETSTATUS);
-        if (!pfnGet || !pfnGet(&byStatus))
+        if (!Call<PFN_EMSCDEVGETSTATUS>(module, EMSCDEV_GETSTATUS, &byStatus))
             return Failed("reading the status byte");
         std::printf("0x%02x\n", byStatus);
     } else if (bSet) {
-        auto pfnSet = Export<PFN_EMSCDEVSETSTATUS>(module, EMSCDEV_SETSTATUS);
-        if (!pfnSet || !pfnSet(byStatus))
+        if (!Call<PFN_EMSCDEVSETSTATUS>(module, EMSCDEV_SETSTATUS, byStatus))
             return Failed("setting the status byte");
     } else if (bFault) {
         if (nFault >= 0) {
-            auto pfnSet = Export<PFN_EMSCDEVSETFAULT>(module, EMSCDEV_SETFAULT);
-            if (!pfnSet || !pfnSet(nFault))
+            if (!Call<PFN_EMSCDEVSETFAULT>(module, EMSCDEV_SETFAULT, nFault))
                 return Failed("switching the fault mode");
         } else {
-            auto pfnGetFault = Export<PFN_EMSCDEVGETFAULT>(module, EMSCDEV_GETFAULT);
             int bOn = 0;
-            if (!pfnGetFault || !pfnGetFault(&bOn))
+            if (!Call<PFN_EMSCDEVGETFAULT>(module, EMSCDEV_GETFAULT, &bOn))
                 return Failed("reading the fault mode");
             std::printf("%s\n", bOn ? "on" : "off");
         }
     } else if (bDelay) {
         if (bSetDelay) {
-            auto pfnSet = Export<PFN_EMSCDEVSETDELAY>(module, EMSCDEV_SETDELAY);
-            if (!pfnSet || !pfnSet(dwDelayMs))
+            if (!Call<PFN_EMSCDEVSETDELAY>(module, EMSCDEV_SETDELAY, dwDelayMs))
                 return Failed("setting the delay");
         } else {
-            auto pfnGetDelay = Export<PFN_EMSCDEVGETDELAY>(module, EMSCDEV_GETDELAY);
-            if (!pfnGetDelay || !pfnGetDelay(&dwDelayMs))
+            if (!Call<PFN_EMSCDEVGETDELAY>(module, EMSCDEV_GETDELAY, &dwDelayMs))
                 return Failed("reading the delay");
             if (dwDelayMs == EMSCDEV_DELAY_HANG)
                 std::puts("hang");
@@ -188,16 +176,14 @@ int main(int argc, char** argv)
                 std::printf("%u\n", static_cast<unsigned>(dwDelayMs));
         }
     } else if (bLog) {
-        auto pfnRead = Export<PFN_EMSCDEVREADLOG>(module, EMSCDEV_READLOG);
         EmscDevLogEntry aEntries[EMSCDEV_LOG_CAPACITY];
         uint32_t nCopied = 0;
-        if (!pfnRead || !pfnRead(aEntries, EMSCDEV_LOG_CAPACITY, &nCopied))
+        if (!Call<PFN_EMSCDEVREADLOG>(module, EMSCDEV_READLOG, aEntries, EMSCDEV_LOG_CAPACITY, &nCopied))
             return Failed("reading the log");
         for (uint32_t i = 0; i < nCopied; ++i)
             PrintEntry(aEntries[i]);
     } else {
-        auto pfnClear = Export<PFN_EMSCDEVCLEARLOG>(module, EMSCDEV_CLEARLOG);
-        if (!pfnClear || !pfnClear())
+        if (!Call<PFN_EMSCDEVCLEARLOG>(module, EMSCDEV_CLEARLOG))
             return Failed("clearing the log");
     }
     return 0;
