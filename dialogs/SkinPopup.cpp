@@ -329,8 +329,7 @@ void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     // The layout may have hidden the button that had the focus.
-    if (HWND hSelected = SelectedButton())
-        FocusControl(hSelected);
+    OnFocusSelected(0, 0);
 }
 
 LRESULT CSkinPopup::OnFocusSelected(WPARAM, LPARAM)

@@ -13,20 +13,14 @@ void Bind(HMODULE hModule, const char* pszName, PFN& rpfn)
     rpfn = hModule ? ProcAs<PFN>(::GetProcAddress(hModule, pszName)) : nullptr;
 }
 
-// A DLL's list, bound in hModule (null: every entry null).
+// A DLL's list, bound in hModule (null: every entry null). The DLLs not bound at start are
+// mapped at their first use and kept for the process, as an import would be.
 template <class TCalls, class FnBind>
 TCalls BindAll(HMODULE hModule, FnBind fnBind)
 {
     TCalls calls = {};
     fnBind(hModule, calls);
     return calls;
-}
-
-// The list of a DLL mapped at its first use and kept for the process, as an import would be.
-template <class TCalls, class FnBind>
-TCalls MapAndBind(const char* pszDll, FnBind fnBind)
-{
-    return BindAll<TCalls>(::LoadLibraryA(pszDll), fnBind);
 }
 
 } // namespace
@@ -52,7 +46,7 @@ NtdllCalls g_ntdll = BindAll<NtdllCalls>(::GetModuleHandleA("ntdll.dll"), [](HMO
 
 const ShcoreCalls& Shcore()
 {
-    static const auto s_calls = MapAndBind<ShcoreCalls>("shcore.dll", [](HMODULE h, ShcoreCalls& c) {
+    static const auto s_calls = BindAll<ShcoreCalls>(::LoadLibraryA("shcore.dll"), [](HMODULE h, ShcoreCalls& c) {
         Bind(h, "GetProcessDpiAwareness", c.pfnGetProcessDpiAwareness);
         Bind(h, "GetDpiForMonitor", c.pfnGetDpiForMonitor);
     });
@@ -61,7 +55,7 @@ const ShcoreCalls& Shcore()
 
 const Ole32Calls& Ole32()
 {
-    static const auto s_calls = MapAndBind<Ole32Calls>("ole32.dll", [](HMODULE h, Ole32Calls& c) {
+    static const auto s_calls = BindAll<Ole32Calls>(::LoadLibraryA("ole32.dll"), [](HMODULE h, Ole32Calls& c) {
         Bind(h, "CreateStreamOnHGlobal", c.pfnCreateStreamOnHGlobal);
     });
     return s_calls;
@@ -69,7 +63,7 @@ const Ole32Calls& Ole32()
 
 const ComCtl32Calls& ComCtl32()
 {
-    static const auto s_calls = MapAndBind<ComCtl32Calls>("comctl32.dll", [](HMODULE h, ComCtl32Calls& c) {
+    static const auto s_calls = BindAll<ComCtl32Calls>(::LoadLibraryA("comctl32.dll"), [](HMODULE h, ComCtl32Calls& c) {
         Bind(h, "InitCommonControlsEx", c.pfnInitCommonControlsEx);
     });
     return s_calls;
@@ -77,7 +71,7 @@ const ComCtl32Calls& ComCtl32()
 
 const DwmApiCalls& DwmApi()
 {
-    static const auto s_calls = MapAndBind<DwmApiCalls>("dwmapi.dll", [](HMODULE h, DwmApiCalls& c) {
+    static const auto s_calls = BindAll<DwmApiCalls>(::LoadLibraryA("dwmapi.dll"), [](HMODULE h, DwmApiCalls& c) {
         Bind(h, MAKEINTRESOURCEA(102), c.pfnEnableComposition);
         Bind(h, "DwmSetWindowAttribute", c.pfnSetWindowAttribute);
         Bind(h, "DwmEnableBlurBehindWindow", c.pfnEnableBlurBehindWindow);

@@ -1,10 +1,5 @@
 // The skin's pictures: decoded, resampled to the DPI they are shown at, outlined and kept,
-// so that a pop-up opened again shares them instead of decoding, resampling and cutting them
-// again. The store keeps one picture per member, at the DPI last asked for, so its memory is
-// bounded by the skin's pictures at one scale: the pop-ups' eight take about 0.8 MiB at
-// 96 dpi and 1.7 MiB at 144. A background its pop-up painted also keeps that painting and
-// its last few captions (skin/SkinCaption.h): at most about 0.4 MiB more at 96 dpi and
-// 0.85 MiB at 144.
+// one per member at the DPI last asked for (docs/ARCHITECTURE.md gives the memory it takes).
 #pragma once
 
 #include <windows.h>

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "skin/ButtonLogic.h"
@@ -44,13 +43,29 @@ const GUID kFrameDimensionTime = { 0x6aedbd6d, 0x3fb5, 0x418a,
 // PropertyTagFrameDelay: one 32-bit delay per frame, in hundredths of a second.
 constexpr PROPID kPropertyTagFrameDelay = 0x5100;
 
+class CCritSecLock {
+public:
+    explicit CCritSecLock(CRITICAL_SECTION& cs) noexcept : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
+    ~CCritSecLock() { ::LeaveCriticalSection(&m_cs); }
+    CCritSecLock(const CCritSecLock&) = delete;
+    CCritSecLock& operator=(const CCritSecLock&) = delete;
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
 } // namespace
+
+CTPButton::CTPButton()
+{
+    ::InitializeCriticalSection(&m_csFrame);
+}
 
 CTPButton::~CTPButton()
 {
     // Normally WM_DESTROY did this; an object that goes before its window, or never had
     // one, may still run an animation.
     ReleaseImage();
+    ::DeleteCriticalSection(&m_csFrame);
 }
 
 BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount, bool bSize)
@@ -244,7 +259,7 @@ DWORD WINAPI CTPButton::AnimationThread(LPVOID lpParameter)
     while (pThis->m_nFrameCount != 0)
     {
         {
-            const std::lock_guard<std::mutex> lock(pThis->m_frameMutex);
+            CCritSecLock lock(pThis->m_csFrame);
             gdip::GdipImageSelectActiveFrame(pThis->m_pImage.Get(), &kFrameDimensionTime, nIndex);
         }
         const DWORD dwDelay = AnimationFrameDelayMs(pThis->m_adwFrameDelays.data(),
@@ -280,7 +295,7 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
         if (!graphics)
             return;
         // Held for the whole draw, so the animation never changes frames in the middle of it.
-        const std::lock_guard<std::mutex> lock(m_frameMutex);
+        CCritSecLock lock(m_csFrame);
         Gdiplus::GpImage* const pImage = Image();
         if (!pImage)
             return;

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "framework/Button.h"
@@ -27,7 +26,7 @@ bool HighContrastOn();
 // Run-time class name "CTPButton": the layout loader recognises it with dynamic_cast.
 class CTPButton : public CButton {
 public:
-    CTPButton() = default;
+    CTPButton();
     // Called when the owning dialog object goes; stops an animation still running.
     ~CTPButton() override;
 
@@ -105,7 +104,7 @@ private:
     std::shared_ptr<SkinPicture> m_pStill;    // ...or a still strip shared from the picture store
     std::vector<uint32_t> m_adwFrameDelays;   // centiseconds, one per frame; empty: no animation
     std::atomic<UINT> m_nFrameCount{ 0 };
-    std::mutex m_frameMutex;             // the image's active frame, between drawing and animation
+    CRITICAL_SECTION m_csFrame{};        // the image's active frame, between drawing and animation
     BYTE m_bHighlight = 0;
     bool m_bHighContrast = false;
 
