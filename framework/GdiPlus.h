@@ -6,7 +6,8 @@
 #include <gdiplus.h>
 
 #include <optional>
-#include <utility>
+
+#include "framework/Handles.h"
 
 namespace kfw {
 
@@ -55,40 +56,17 @@ inline bool StartGdiplus(std::optional<CGdiplusSession>& rSession)
 }
 
 // Owner of one GDI+ object, released with its Free function.
-template <class T, class Base, GpStatus(WINGDIPAPI* Free)(Base*)>
-class CGdipObject {
-public:
-    CGdipObject() noexcept = default;
-    explicit CGdipObject(T* p) noexcept : m_p(p) {}
-    ~CGdipObject() { Reset(); }
-    CGdipObject(CGdipObject&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
-    CGdipObject& operator=(CGdipObject&& other) noexcept
-    {
-        if (this != &other) { Reset(); m_p = std::exchange(other.m_p, nullptr); }
-        return *this;
-    }
-    CGdipObject(const CGdipObject&) = delete;
-    CGdipObject& operator=(const CGdipObject&) = delete;
+template <class T, auto Free>
+using CGdipObject = UniqueHandle<NullHandleTraits<T*, Free>>;
 
-    T* Get() const noexcept { return m_p; }
-    explicit operator bool() const noexcept { return m_p != nullptr; }
-    // For the creation functions' out-parameter; releases what was held.
-    T** Put() noexcept { Reset(); return &m_p; }
-    T* Release() noexcept { return std::exchange(m_p, nullptr); }
-    void Reset() noexcept { if (m_p) { Free(m_p); m_p = nullptr; } }
-
-private:
-    T* m_p = nullptr;
-};
-
-using CGdipImage    = CGdipObject<Gdiplus::GpImage, Gdiplus::GpImage, &gdip::GdipDisposeImage>;
-using CGdipBitmap   = CGdipObject<Gdiplus::GpBitmap, Gdiplus::GpImage, &gdip::GdipDisposeImage>;
-using CGdipGraphics = CGdipObject<Gdiplus::GpGraphics, Gdiplus::GpGraphics, &gdip::GdipDeleteGraphics>;
-using CGdipPath     = CGdipObject<Gdiplus::GpPath, Gdiplus::GpPath, &gdip::GdipDeletePath>;
-using CGdipBrush    = CGdipObject<Gdiplus::GpBrush, Gdiplus::GpBrush, &gdip::GdipDeleteBrush>;
-using CGdipSolidFill = CGdipObject<Gdiplus::GpSolidFill, Gdiplus::GpBrush, &gdip::GdipDeleteBrush>;
-using CGdipPen      = CGdipObject<Gdiplus::GpPen, Gdiplus::GpPen, &gdip::GdipDeletePen>;
-using CGdipFontFamily = CGdipObject<Gdiplus::GpFontFamily, Gdiplus::GpFontFamily, &gdip::GdipDeleteFontFamily>;
-using CGdipStringFormat = CGdipObject<Gdiplus::GpStringFormat, Gdiplus::GpStringFormat, &gdip::GdipDeleteStringFormat>;
+using CGdipImage    = CGdipObject<Gdiplus::GpImage, &gdip::GdipDisposeImage>;
+using CGdipBitmap   = CGdipObject<Gdiplus::GpBitmap, &gdip::GdipDisposeImage>;
+using CGdipGraphics = CGdipObject<Gdiplus::GpGraphics, &gdip::GdipDeleteGraphics>;
+using CGdipPath     = CGdipObject<Gdiplus::GpPath, &gdip::GdipDeletePath>;
+using CGdipBrush    = CGdipObject<Gdiplus::GpBrush, &gdip::GdipDeleteBrush>;
+using CGdipSolidFill = CGdipObject<Gdiplus::GpSolidFill, &gdip::GdipDeleteBrush>;
+using CGdipPen      = CGdipObject<Gdiplus::GpPen, &gdip::GdipDeletePen>;
+using CGdipFontFamily = CGdipObject<Gdiplus::GpFontFamily, &gdip::GdipDeleteFontFamily>;
+using CGdipStringFormat = CGdipObject<Gdiplus::GpStringFormat, &gdip::GdipDeleteStringFormat>;
 
 } // namespace kfw

@@ -34,6 +34,12 @@ public:
 
     // Gives up ownership, e.g. when a region is handed to SetWindowRgn.
     Type Release() noexcept { return std::exchange(m_h, Traits::Invalid()); }
+    // For a creation function's out-parameter; releases what was held.
+    Type* Put() noexcept
+    {
+        Reset();
+        return &m_h;
+    }
 
     void Reset(Type h = Traits::Invalid()) noexcept
     {
