@@ -111,6 +111,13 @@ int ReadStatus(SystemController& controller)
     return EXIT_NO_ANSWER;
 }
 
+// The library loaded and a fresh read made: EXIT_OK, or the exit code after the error.
+int OpenAndRead(CEmscAccess& emsc, SystemController& controller)
+{
+    const int nErr = OpenEmsc(emsc);
+    return nErr ? nErr : ReadStatus(controller);
+}
+
 // Sets one of Kova's auto-reset events, creating it when Kova has not (then nobody waits
 // for it and the signal goes with this process, which is harmless).
 int SignalKova(const char* pszEvent)
@@ -140,10 +147,8 @@ const char* JsonBool(BOOL b)
 int CmdStatus(bool bJson)
 {
     CEmscAccess emsc;
-    if (const int nErr = OpenEmsc(emsc))
-        return nErr;
     SystemController controller;
-    if (const int nErr = ReadStatus(controller))
+    if (const int nErr = OpenAndRead(emsc, controller))
         return nErr;
     const BOOL bWlanFitted = controller.IsWirelessExist();
     const BOOL bWlanOn = controller.IsWirelessOn();
@@ -195,10 +200,8 @@ const ModeName kModes[] = {
 int CmdSet(const ModeName& mode)
 {
     CEmscAccess emsc;
-    if (const int nErr = OpenEmsc(emsc))
-        return nErr;
     SystemController controller;
-    if (const int nErr = ReadStatus(controller))
+    if (const int nErr = OpenAndRead(emsc, controller))
         return nErr;
     if (!controller.IsKillSwitchOn())
     {
