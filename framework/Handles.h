@@ -52,11 +52,11 @@ private:
     Type m_h;
 };
 
-// A handle kind whose null is nullptr, given back by pfnClose.
+// A handle kind whose null is the zero value (nullptr, 0), given back by pfnClose.
 template <class T, auto pfnClose>
 struct NullHandleTraits {
     using Type = T;
-    static Type Invalid() noexcept { return nullptr; }
+    static Type Invalid() noexcept { return Type{}; }
     static void Close(Type h) noexcept { pfnClose(h); }
 };
 // Files and a few other APIs report failure as INVALID_HANDLE_VALUE rather than null.
@@ -130,30 +130,18 @@ private:
     HDC m_hDC;
 };
 
-// Owning COM pointer (IStream and friends).
+// Owning COM pointer (IStream and friends): adopts the reference it is given.
 template <class T>
-class CComPtr {
+struct ComTraits {
+    using Type = T*;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type p) noexcept { p->Release(); }
+};
+template <class T>
+class CComPtr : public UniqueHandle<ComTraits<T>> {
 public:
-    CComPtr() noexcept = default;
-    explicit CComPtr(T* p) noexcept : m_p(p) {}   // adopts the reference
-    ~CComPtr() { Reset(); }
-    CComPtr(CComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
-    CComPtr& operator=(CComPtr&& other) noexcept
-    {
-        if (this != &other) { Reset(); m_p = std::exchange(other.m_p, nullptr); }
-        return *this;
-    }
-    CComPtr(const CComPtr&) = delete;
-    CComPtr& operator=(const CComPtr&) = delete;
-
-    T* Get() const noexcept { return m_p; }
-    T* operator->() const noexcept { return m_p; }
-    explicit operator bool() const noexcept { return m_p != nullptr; }
-    T** Put() noexcept { Reset(); return &m_p; }
-    void Reset() noexcept { if (m_p) { m_p->Release(); m_p = nullptr; } }
-
-private:
-    T* m_p = nullptr;
+    using UniqueHandle<ComTraits<T>>::UniqueHandle;
+    T* operator->() const noexcept { return this->Get(); }
 };
 
 } // namespace kfw

@@ -22,12 +22,7 @@ const DWORD kTimeoutMs = 15000;
 const DWORD kRetryMs = 100;
 const DWORD kRepeatMs = 500;
 
-struct MsiHandleTraits {
-    using Type = MSIHANDLE;
-    static Type Invalid() noexcept { return 0; }
-    static void Close(Type h) noexcept { ::MsiCloseHandle(h); }
-};
-using CMsiHandle = kfw::UniqueHandle<MsiHandleTraits>;
+using CMsiHandle = kfw::UniqueHandle<kfw::NullHandleTraits<MSIHANDLE, &::MsiCloseHandle>>;
 
 // A line in the installation's log (msiexec /l*v).
 void Log(MSIHANDLE hInstall, LPCWSTR pszAction, const std::wstring& strText)
