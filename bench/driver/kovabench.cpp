@@ -39,7 +39,7 @@
 #include "PixelFinal.h"
 #include "ScreenPoints.h"
 #include "WindowWatch.h"
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 #include "support/ProcessCensus.h"
 #include "support/TestSupport.h"
 #include "support/TrayObserver.h"

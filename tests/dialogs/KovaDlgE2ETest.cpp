@@ -18,17 +18,17 @@
 #include "res/KovaNames.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
-#include "skin/SkinDialogKit.h"
+#include "support/SkinDialogKit.h"
+#include "support/KovaSession.h"
 #include "support/TestSupport.h"
 #include "support/TrayObserver.h"
 
 using namespace kovatest;
 using namespace kovadlgtest;
+using namespace kovae2e;
 
 namespace {
 
-const DWORD kWaitMs = 10000;
-const UINT kTrayId = 128;
 const int kSlice = 75, kStripHeight = 64;
 const char* const kStrips[] = { "4wifiandbt", "4alloff", "4wifi", "4wifi_off", "4bluetooth", "4bluetooth_off" };
 const UINT kStatusIds[] = { IDS_WIFI_ON, IDS_BT_ON, IDS_CHANGE_BOTH, IDS_CHANGE_WIFI, IDS_CHANGE_BT,
@@ -46,60 +46,6 @@ const Layout kThree = { "image/W3x_map.png", 257, 201, { { 14, 87 }, { 91, 87 },
 const Layout kOne = { "image/W1x_map.png", 104, 156, { { 14, 44 } }, Gdiplus::PointF(52, 127),
                       { 4, 122, 100, 146 } };
 
-DWORD PidOf(HWND hWnd)
-{
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    return dwPid;
-}
-
-struct WindowSearch {
-    DWORD dwPid;
-    const char* pszClass;
-    bool bVisibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam)
-{
-    auto& r = *reinterpret_cast<WindowSearch*>(lParam);
-    char szClass[64] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof szClass);
-    if (lstrcmpiA(szClass, r.pszClass) == 0 && PidOf(hWnd) == r.dwPid && (!r.bVisibleOnly || ::IsWindowVisible(hWnd)))
-        r.found.push_back(hWnd);
-    return TRUE;
-}
-
-std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass, bool bVisibleOnly)
-{
-    WindowSearch search = { dwPid, pszClass, bVisibleOnly, {} };
-    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-bool SendScan(const std::string& strArgs)
-{
-    return RunHelper("send-scan " + strArgs, kWaitMs) == 0;
-}
-
-// A press and its release, as a key stroke arrives.
-bool Stroke(const std::string& strKey)
-{
-    const size_t nVk = strKey.find(" vk=");
-    const std::string strUp = nVk == std::string::npos ? strKey + " up"
-                                                       : strKey.substr(0, nVk) + " up" + strKey.substr(nVk);
-    return SendScan(strKey) && SendScan(strUp);
-}
-
-bool Click(int x, int y)
-{
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return kovatest::MovePointer({ x, y }) && ::SendInput(2, in, sizeof(INPUT)) == 2;
-}
-
 class KovaModePopup : public ::testing::Test {
 protected:
     void SetUp() override
@@ -115,11 +61,7 @@ protected:
             px.resize(4 * kSlice * kStripHeight);
             for (int y = 0; y < kStripHeight; ++y)
                 for (int x = 0; x < 4 * kSlice; ++x)
-                {
-                    Gdiplus::ARGB argb = 0;
-                    kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(image.Get()), x, y, &argb);
-                    px[y * 4 * kSlice + x] = argb & 0xFFFFFF;
-                }
+                    px[y * 4 * kSlice + x] = PixelOf(image.Get(), x, y) & 0xFFFFFF;
         }
         ASSERT_TRUE(kovatest::ParkPointer());
         m_kova = CProcessGuard::Start("Kova.exe", "");
@@ -386,7 +328,7 @@ TEST_F(KovaModePopup, HoverSelectsWithoutNewImagesAndClicksWrite)
     ASSERT_TRUE(m_state.ClearLog());
     hDlg = Open(kThree);
     ASSERT_NE(hDlg, nullptr);
-    ASSERT_TRUE(Click(pt.x + 14 + 37, pt.y + 87 + 32));
+    ASSERT_TRUE(ClickAt({ pt.x + 14 + 37, pt.y + 87 + 32 }));
     ASSERT_TRUE(WaitClosed());
     EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1E, 0x1F }));
     EXPECT_TRUE(WaitForTip(L"Bluetooth and Wireless LAN are enabled."));

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "framework/Handles.h"
-#include "kova/KovaSession.h"
-#include "res/ResTestUtil.h"
+#include "support/KovaSession.h"
+#include "support/ResTestUtil.h"
 #include "res/resource.h"
-#include "skin/SkinDialogKit.h"
+#include "support/SkinDialogKit.h"
 #include "skin/SkinArchive.h"
 #include "skin/SkinCaption.h"
 

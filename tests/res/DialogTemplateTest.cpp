@@ -1,6 +1,6 @@
 // The three dialog templates, parsed from the raw DLGTEMPLATE / DLGTEMPLATEEX bytes, and then
 // created for real to be sure Windows reads them the same way.
-#include "ResTestUtil.h"
+#include "support/ResTestUtil.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

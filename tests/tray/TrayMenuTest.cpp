@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TrayTestIds.h"
-#include "TrayTestSupport.h"
+#include "support/TrayTestSupport.h"
 #include "support/TestSupport.h"
 
 using kovatest::CNotifyWnd;
