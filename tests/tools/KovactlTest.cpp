@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 #include "radio/RadioBits.h"
 #include "tools/emsc/EmscDev.h"
 
