@@ -10,14 +10,14 @@
 #include "app/MainFrame.h"
 #include "dialogs/SkinPopup.h"
 #include "framework/GdiPlus.h"
-#include "support/TraceCapture.h"
 #include "framework/WinApp.h"
 #include "radio/EmscCall.h"
 #include "res/resource.h"
 #include "skin/SkinArchive.h"
-#include "tools/emsc/EmscDev.h"
 #include "support/TestSupport.h"
+#include "support/TraceCapture.h"
 #include "support/TrayTestSupport.h"
+#include "tools/emsc/EmscDev.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,8 @@
 #include "res/KovaNames.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
-#include "support/SkinDialogKit.h"
 #include "support/KovaSession.h"
+#include "support/SkinDialogKit.h"
 #include "support/TestSupport.h"
 #include "support/TrayObserver.h"
 
@@ -64,14 +65,9 @@ protected:
                     px[y * 4 * kSlice + x] = PixelOf(image.Get(), x, y) & 0xFFFFFF;
         }
         ASSERT_TRUE(kovatest::ParkPointer());
-        m_kova = CProcessGuard::Start("Kova.exe", "");
-        ASSERT_TRUE(m_kova);
-        ASSERT_TRUE(PumpUntil([&] {
-            const std::vector<HWND> frames = TopLevelOf(m_kova.Pid(), KOVA_WINDOW_CLASS, false);
-            m_hFrame = frames.empty() ? nullptr : frames[0];
-            return m_hFrame != nullptr;
-        }, kWaitMs));
-        ASSERT_TRUE(WaitForTrayIcon(CIconSelector::ByOwner(m_hFrame, kTrayId), kWaitMs));
+        m_kova.emplace();
+        ASSERT_TRUE(m_kova->WaitUntilResident()) << m_kova->Describe();
+        m_hFrame = m_kova->Frame();
     }
 
     // The look of a caption as Kova paints it on that background.
@@ -153,7 +149,7 @@ protected:
         return strLook;
     }
 
-    std::vector<HWND> Dialogs() { return TopLevelOf(m_kova.Pid(), "#32770", true); }
+    std::vector<HWND> Dialogs() { return DialogsOf(m_kova->Pid()); }
 
     // Opens the pop-up with the radio key (or the tray's double click, which is "&Option")
     // and checks that it sits centred, at the size of its background.
@@ -204,7 +200,7 @@ protected:
     SkinArchive m_archive;
     std::map<std::string, std::vector<uint32_t>> m_strips;
     std::map<std::string, std::unique_ptr<CCanvas>> m_captions;
-    CProcessGuard m_kova;
+    std::optional<CKova> m_kova;
     HWND m_hFrame = nullptr;
 };
 
@@ -386,19 +382,11 @@ TEST(KovaModePopupScale, OpensAtTheDisplayScale)
         SCOPED_TRACE(nDpi);
         kovatest::CDisplayScale scale(static_cast<DWORD>(nDpi));
         ASSERT_TRUE(scale.IsSet());
-        CProcessGuard kova = CProcessGuard::Start("Kova.exe", "");
-        HWND hFrame = nullptr;
-        ASSERT_TRUE(PumpUntil([&] {
-            const std::vector<HWND> frames = TopLevelOf(kova.Pid(), KOVA_WINDOW_CLASS, false);
-            return (hFrame = frames.empty() ? nullptr : frames[0]) != nullptr;
-        }, kWaitMs));
-        ASSERT_TRUE(WaitForTrayIcon(CIconSelector::ByOwner(hFrame, kTrayId), kWaitMs));
+        CKova kova;
+        ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
         ASSERT_TRUE(Stroke("0x04 ext"));
-        HWND hDlg = nullptr;
-        ASSERT_TRUE(PumpUntil([&] {
-            const std::vector<HWND> dialogs = TopLevelOf(kova.Pid(), "#32770", true);
-            return (hDlg = dialogs.empty() ? nullptr : dialogs[0]) != nullptr;
-        }, kWaitMs));
+        const HWND hDlg = WaitForDialogOf(kova.Pid(), kWaitMs);
+        ASSERT_NE(hDlg, nullptr);
         auto s = [nDpi](int n) { return (n * nDpi + 48) / 96; };
 
         RECT rc = {}, rcButton = {}, rcOutline = {};
@@ -445,8 +433,8 @@ TEST(KovaModePopupScale, OpensAtTheDisplayScale)
         EXPECT_LE(nBottom - nTop + 1, s(16));
 
         ASSERT_TRUE(Stroke("0x71"));
-        ASSERT_TRUE(PumpUntil([&] { return TopLevelOf(kova.Pid(), "#32770", true).empty(); }, kWaitMs));
-        ::PostMessageA(hFrame, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(WaitForNoDialogOf(kova.Pid(), kWaitMs));
+        ::PostMessageA(kova.Frame(), WM_CLOSE, 0, 0);
         EXPECT_EQ(kova.Wait(kWaitMs), 0u);
     }
 }

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "framework/GdiPlus.h"
-#include "support/KovaSession.h"
 #include "skin/SkinCaption.h"
+#include "support/KovaSession.h"
 #include "support/SkinDialogKit.h"
 
 using namespace kovatest;

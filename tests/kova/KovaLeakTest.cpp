@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "support/KovaSession.h"
 #include "res/resource.h"
+#include "support/KovaSession.h"
 #include "support/ProcessCensus.h"
 
 using namespace kovatest;

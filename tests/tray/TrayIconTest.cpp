@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "TrayTestIds.h"
-#include "support/TrayTestSupport.h"
 #include "framework/Handles.h"
-#include "support/TraceCapture.h"
 #include "support/TestSupport.h"
+#include "support/TraceCapture.h"
 #include "support/TrayObserver.h"
+#include "support/TrayTestSupport.h"
 
 using kovatest::CFakeShell;
 using kovatest::CNotifyWnd;
