@@ -11,11 +11,6 @@ CWindowWatch* g_pActiveWatch = nullptr;
 // How often a WinEvent wait walks the windows itself, in case an event never comes.
 const double kBackupWalkMs = 100;
 
-// Without a virtual desktop Wine 8 shows each icon as a child window of explorer's
-// standalone tray; newer Wine names the icon windows "__wine_tray_icon".
-const char* const kIconClasses[] = {"__winex11_tray_icon", "__wine_tray_icon"};
-const char* const kTrayClasses[] = {"__winex11_standalone_tray", "Shell_TrayWnd"};
-
 double TicksPerMs()
 {
     LARGE_INTEGER freq = {};
@@ -36,51 +31,6 @@ double NowMs()
 const char* DetectName(Detect eDetect)
 {
     return eDetect == Detect::WinEvent ? "winevent" : "poll";
-}
-
-DWORD PidOf(HWND hWnd)
-{
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    return dwPid;
-}
-
-bool HasClass(HWND hWnd, const char* pszClass)
-{
-    char szClass[64] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof szClass);
-    return lstrcmpiA(szClass, pszClass) == 0;
-}
-
-bool IsIconWindow(HWND hWnd)
-{
-    for (const char* pszClass : kIconClasses)
-        if (HasClass(hWnd, pszClass))
-            return true;
-    return false;
-}
-
-std::vector<HWND> IconWindows()
-{
-    std::vector<HWND> icons;
-    for (const char* pszTray : kTrayClasses)
-        for (HWND hTray = ::FindWindowExA(nullptr, nullptr, pszTray, nullptr); hTray;
-             hTray = ::FindWindowExA(nullptr, hTray, pszTray, nullptr))
-            for (const char* pszIcon : kIconClasses)
-                for (HWND hIcon = ::FindWindowExA(hTray, nullptr, pszIcon, nullptr); hIcon;
-                     hIcon = ::FindWindowExA(hTray, hIcon, pszIcon, nullptr))
-                    icons.push_back(hIcon);
-    return icons;
-}
-
-std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass)
-{
-    std::vector<HWND> found;
-    for (HWND hWnd = ::FindWindowExA(nullptr, nullptr, pszClass, nullptr); hWnd;
-         hWnd = ::FindWindowExA(nullptr, hWnd, pszClass, nullptr))
-        if (PidOf(hWnd) == dwPid)
-            found.push_back(hWnd);
-    return found;
 }
 
 bool IsShownCentred(HWND hWnd)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "support/TestSupport.h"
 
 namespace kovabench {
 
@@ -29,12 +30,7 @@ struct Sighting {
     bool bByEvent = false;
 };
 
-struct WinEventHookTraits {
-    using Type = HWINEVENTHOOK;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::UnhookWinEvent(h); }
-};
-using CWinEventHook = kfw::UniqueHandle<WinEventHookTraits>;
+using CWinEventHook = kfw::UniqueHandle<kfw::NullHandleTraits<HWINEVENTHOOK, &::UnhookWinEvent>>;
 
 // New windows of other processes. Wine 8 reports their creation (and focus) to an
 // out-of-context hook, but not their showing or moving: whether and where a window shows
@@ -77,14 +73,11 @@ private:
     int m_nMissed = 0;
 };
 
-DWORD PidOf(HWND hWnd);
-bool HasClass(HWND hWnd, const char* pszClass);
-// Explorer's window for one tray icon (Wine 8: a child of its tray window).
-bool IsIconWindow(HWND hWnd);
-// Every tray icon window now: a few FindWindowEx calls, cheap enough to poll.
-std::vector<HWND> IconWindows();
-// Top-level windows of the class and process, shown or not.
-std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass);
+using kovatest::HasClass;
+using kovatest::IconWindows;
+using kovatest::IsIconWindow;
+using kovatest::PidOf;
+using kovatest::TopLevelOf;
 // Visible, and in the middle of the screen, where Kova and the dialog baseline put pop-ups.
 bool IsShownCentred(HWND hWnd);
 

@@ -39,7 +39,7 @@
 #include "PixelFinal.h"
 #include "ScreenPoints.h"
 #include "WindowWatch.h"
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 #include "support/ProcessCensus.h"
 #include "support/TestSupport.h"
 #include "support/TrayObserver.h"
@@ -906,6 +906,18 @@ bool CyclePopups(const CRunning& kova, kovatest::CEmscState& state, const Option
     return true;
 }
 
+// Starts the program, takes its first census and lets the host look at it.
+bool StartForFootprint(CRunning& running, HANDLE hGo, kovatest::ProcessCensus& rStart, std::string& rstrError)
+{
+    const std::string strName = running.Info().pszName;
+    if (!running.CheckNoneRunning(rstrError) || !running.Launch(rstrError) || !running.WaitResident(rstrError) ||
+        !CensusOf(running, "footprint." + strName + ".start", rStart, rstrError))
+        return false;
+    Emit(CJsonLine().Str("name", "footprint." + strName + ".process").Int("pid", running.Pid())
+             .Str("exe", kovatest::BinPath(running.Info().pszExe)));
+    return Hold(hGo, (strName + "-started").c_str(), running, rstrError);
+}
+
 int Footprint(const Options& opt, std::string& rstrError)
 {
     kfw::CHandle hGo;
@@ -922,12 +934,7 @@ int Footprint(const Options& opt, std::string& rstrError)
 
     CRunning kova(kKova);
     kovatest::ProcessCensus start;
-    if (!kova.CheckNoneRunning(rstrError) || !kova.Launch(rstrError) || !kova.WaitResident(rstrError) ||
-        !CensusOf(kova, "footprint.kova.start", start, rstrError))
-        return kFailed;
-    Emit(CJsonLine().Str("name", "footprint.kova.process").Int("pid", kova.Pid())
-             .Str("exe", kovatest::BinPath("Kova.exe")));
-    if (!Hold(hGo.Get(), "kova-started", kova, rstrError))
+    if (!StartForFootprint(kova, hGo.Get(), start, rstrError))
         return kFailed;
 
     // Censuses after the same layout as the last pop-up, so that they compare: once every
@@ -952,12 +959,7 @@ int Footprint(const Options& opt, std::string& rstrError)
 
     CRunning baseline(kTrayBaseline);
     kovatest::ProcessCensus base;
-    if (!baseline.CheckNoneRunning(rstrError) || !baseline.Launch(rstrError) || !baseline.WaitResident(rstrError) ||
-        !CensusOf(baseline, "footprint.tray_baseline.start", base, rstrError))
-        return kFailed;
-    Emit(CJsonLine().Str("name", "footprint.tray_baseline.process").Int("pid", baseline.Pid())
-             .Str("exe", kovatest::BinPath(kTrayBaseline.pszExe)));
-    if (!Hold(hGo.Get(), "tray_baseline-started", baseline, rstrError) || !baseline.Stop(rstrError))
+    if (!StartForFootprint(baseline, hGo.Get(), base, rstrError) || !baseline.Stop(rstrError))
         return kFailed;
     return kDone;
 }

@@ -14,6 +14,7 @@
 #include "skin/SkinCaption.h"
 #include "skin/TPButton.h"
 #include "skin/TPDialog.h"
+#include "support/Canvas.h"
 #include "tools/emsc/EmscDev.h"
 
 namespace {
@@ -56,46 +57,9 @@ bool LoadResText(UINT uID, std::wstring& rstr, std::string& rstrError)
     return true;
 }
 
-// A 32-bit top-down DIB in a memory DC, filled with a colour of zero alpha, which no skin
-// picture draws.
-class CCanvas {
-public:
-    static constexpr uint32_t kFill = 0x00FF00FF;
-
-    CCanvas(int cx, int cy)
-        : m_nPixels(static_cast<size_t>(cx) * static_cast<size_t>(cy)), m_hDC(::CreateCompatibleDC(nullptr))
-    {
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-        bmi.bmiHeader.biWidth = cx;
-        bmi.bmiHeader.biHeight = -cy;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        void* pvBits = nullptr;
-        m_hBitmap.Reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0));
-        if (!m_hDC || !m_hBitmap || !pvBits)
-            return;
-        m_pBits = static_cast<uint32_t*>(pvBits);
-        m_select.emplace(m_hDC.Get(), m_hBitmap.Get());
-        std::fill(m_pBits, m_pBits + m_nPixels, kFill);
-    }
-
-    bool IsValid() const { return m_pBits != nullptr; }
-    HDC Get() const { return m_hDC.Get(); }
-    // Whether anything was drawn at all.
-    bool IsTouched() const
-    {
-        ::GdiFlush();
-        return std::any_of(m_pBits, m_pBits + m_nPixels, [](uint32_t px) { return px != kFill; });
-    }
-
-private:
-    size_t m_nPixels;
-    kfw::CMemDC m_hDC;
-    kfw::CBitmapH m_hBitmap;
-    std::optional<kfw::CScopedSelect> m_select;   // put back before the bitmap goes
-    uint32_t* m_pBits = nullptr;
-};
+// Filled with a colour no skin picture draws: whether anything was drawn at all.
+constexpr uint32_t kFill = 0x00FF00FF;
+bool IsTouched(const kovatest::CCanvas& canvas) { return canvas.ChangedFrom(kFill).cChanged > 0; }
 
 struct WindowDestroyer {
     void operator()(HWND hWnd) const { ::DestroyWindow(hWnd); }
@@ -300,7 +264,7 @@ MicroPiece CaptionPiece(const char* pszName, const char* pszMember, UINT uCaptio
     piece.fnTearDown = [state] { state->background.dialog.reset(); };
     piece.fnRep = [state, pOrigin](CRepTimer& rTimer, std::string& rstrError) {
         const PopupBackground& bg = state->background;
-        CCanvas canvas(bg.Width(), bg.Height());
+        kovatest::CCanvas canvas(bg.Width(), bg.Height(), kFill);
         if (!canvas.IsValid())
         {
             rstrError = "no memory DC";
@@ -309,9 +273,9 @@ MicroPiece CaptionPiece(const char* pszName, const char* pszMember, UINT uCaptio
         // PaintSkinCaption's work without BeginPaint: background, then the caption's path.
         rTimer.Start();
         const Gdiplus::GpStatus status =
-            DrawSkinCaption(canvas.Get(), bg.Image(), bg.Width(), bg.Height(), state->strCaption.c_str(), pOrigin);
+            DrawSkinCaption(canvas.DC(), bg.Image(), bg.Width(), bg.Height(), state->strCaption.c_str(), pOrigin);
         rTimer.Stop();
-        if (status == Gdiplus::Ok && canvas.IsTouched())
+        if (status == Gdiplus::Ok && IsTouched(canvas))
             return true;
         rstrError = "DrawSkinCaption failed, GDI+ status " + std::to_string(static_cast<int>(status));
         if (status == Gdiplus::FontFamilyNotFound)
@@ -398,7 +362,7 @@ MicroPiece ButtonDrawPiece()
     piece.fnRep = [fixture](CRepTimer& rTimer, std::string& rstrError) {
         CTPButton& button = (*fixture)->button;
         const int cx = button.GetSliceWidth(), cy = button.GetImageHeight();
-        CCanvas canvas(cx, cy);
+        kovatest::CCanvas canvas(cx, cy, kFill);
         if (!canvas.IsValid())
         {
             rstrError = "no memory DC";
@@ -410,12 +374,12 @@ MicroPiece ButtonDrawPiece()
         dis.CtlID = IDC_BTN_BOTH;
         dis.itemAction = ODA_DRAWENTIRE;
         dis.hwndItem = button.m_hWnd;
-        dis.hDC = canvas.Get();
+        dis.hDC = canvas.DC();
         dis.rcItem = RECT{ 0, 0, cx, cy };
         rTimer.Start();
         button.DrawItem(&dis);
         rTimer.Stop();
-        if (canvas.IsTouched())
+        if (IsTouched(canvas))
             return true;
         rstrError = "the button drew nothing";
         return false;

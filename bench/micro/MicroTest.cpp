@@ -21,24 +21,11 @@ namespace {
 
 TEST(MicroStats, SummariesAndTheirLines)
 {
-    struct Case {
-        std::vector<double> samples;
-        double dMedian, dMin, dMax;
-    };
-    const Case cases[] = {
-        { { 5.0 }, 5.0, 5.0, 5.0 },
-        { { 9.0, 1.0, 4.0 }, 4.0, 1.0, 9.0 },
-        { { 8.0, 2.0, 6.0, 4.0 }, 5.0, 2.0, 8.0 },   // even: the mean of the middle two
-        { { 3.0, 3.0, 100.0, 3.0, 3.0 }, 3.0, 3.0, 100.0 },
-    };
-    for (const Case& c : cases)
-    {
-        const MicroSummary s = Summarise(c.samples);
-        EXPECT_EQ(s.nReps, c.samples.size());
-        EXPECT_DOUBLE_EQ(s.dMedian, c.dMedian);
-        EXPECT_DOUBLE_EQ(s.dMin, c.dMin);
-        EXPECT_DOUBLE_EQ(s.dMax, c.dMax);
-    }
+    // The medians themselves are the driver's (BenchStats): here only that each figure lands
+    // in its field.
+    const MicroSummary sum = Summarise({ 8.0, 2.0, 6.0, 4.0 });
+    EXPECT_EQ(std::vector<double>({ double(sum.nReps), sum.dMedian, sum.dMin, sum.dMax }),
+              std::vector<double>({ 4.0, 5.0, 2.0, 8.0 }));
     EXPECT_EQ(Summarise({}).nReps, 0u);
 
     MicroSummary s;

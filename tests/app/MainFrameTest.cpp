@@ -10,14 +10,14 @@
 #include "app/MainFrame.h"
 #include "dialogs/SkinPopup.h"
 #include "framework/GdiPlus.h"
-#include "framework/Trace.h"
 #include "framework/WinApp.h"
 #include "radio/EmscCall.h"
 #include "res/resource.h"
 #include "skin/PictureStore.h"
-#include "tools/emsc/EmscDev.h"
 #include "support/TestSupport.h"
-#include "tray/TrayTestSupport.h"
+#include "support/TraceCapture.h"
+#include "support/TrayTestSupport.h"
+#include "tools/emsc/EmscDev.h"
 
 namespace {
 
@@ -27,7 +27,6 @@ struct ShellCall {
 };
 std::vector<ShellCall> g_shellCalls;
 std::vector<size_t> g_versionAfter;   // how many of g_shellCalls came before each version request
-std::vector<std::string> g_traceLines;
 int g_nAddFailures = 0;     // NIM_ADD requests the shell refuses before it takes one
 int g_nWtsFailures = 0;     // likewise for the session service
 int g_nWtsCalls = 0;
@@ -110,19 +109,6 @@ private:
     }
 };
 
-void RecordTrace(const char* pszLine)
-{
-    g_traceLines.emplace_back(pszLine);
-}
-
-bool Traced(const std::string& strLine)
-{
-    for (const std::string& s : g_traceLines)
-        if (s == strLine)
-            return true;
-    return false;
-}
-
 std::string LoadString(UINT uID)
 {
     char sz[256] = "";
@@ -197,7 +183,6 @@ protected:
 
         g_shellCalls.clear();
         g_versionAfter.clear();
-        g_traceLines.clear();
         g_nAddFailures = g_nWtsFailures = g_nWtsCalls = 0;
         m_pfnOldShell = std::exchange(g_pfnShellNotifyIcon, &FakeShellNotifyIcon);
         m_pfnOldWts = std::exchange(g_pfnWTSRegisterSessionNotification, &FakeWtsRegister);
@@ -207,7 +192,6 @@ protected:
         g_pfnRegGetValue = &kovatest::FakeRegGetValue;
         kfw::g_user32.pfnGetDpiForSystem = &kovatest::FakeDpiForSystem;
         kfw::g_user32.pfnGetDpiForWindow = &kovatest::FakeDpiForWindow;
-        m_pfnOldSink = kfw::SetTraceSink(&RecordTrace);
 
         WNDCLASSA wc = {};
         wc.lpfnWndProc = ::DefWindowProcA;
@@ -222,7 +206,6 @@ protected:
             m_frame.DestroyWindow();
         g_pfnShellNotifyIcon = m_pfnOldShell;
         g_pfnWTSRegisterSessionNotification = m_pfnOldWts;
-        kfw::SetTraceSink(m_pfnOldSink);
         m_hEmsc.Reset();
         ::DeleteFileA(m_strState.c_str());
     }
@@ -243,7 +226,7 @@ protected:
     PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
     kovatest::CLookSeams m_lookSeams;   // the scale and the theme put back
     kovatest::CStandInTaskbar m_taskbar;
-    kfw::TraceSink m_pfnOldSink = nullptr;
+    kovatest::CTraceCapture m_trace;
 };
 
 } // namespace
@@ -262,8 +245,8 @@ TEST_F(MainFrameTest, CreationAddsTheIconOfTheStateAndTheTipOfItsId)
     EXPECT_EQ(kovatest::TipOf(nid), "Bluetooth and Wireless LAN are enabled.");
     EXPECT_TRUE(ScanHook::IsInstalled());
     EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
-    EXPECT_TRUE(Traced("[KOVA] CMainFrame::GetCurrentStatus()"));
-    EXPECT_TRUE(Traced("void CMainFrame::UpdateTrayIcon(DWORD dwMessage)"));
+    EXPECT_TRUE(m_trace.Has("[KOVA] CMainFrame::GetCurrentStatus()"));
+    EXPECT_TRUE(m_trace.Has("void CMainFrame::UpdateTrayIcon(DWORD dwMessage)"));
     // Version 3 right after the add, and again after the add a shell restart asks for.
     EXPECT_EQ(g_versionAfter, std::vector<size_t>{ 1 });
     Send(g_uTaskbarCreatedMsg);
@@ -368,13 +351,13 @@ TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
     // No radio fitted: nothing opens, the two lines say why.
     SetStatus(0x00);
     m_frame.m_popups.clear();
-    g_traceLines.clear();
+    m_trace.Clear();
     nPrepared = 0;
     Send(WM_SCANCODE_EVENT, uExt, 0x04);
     EXPECT_TRUE(m_frame.m_popups.empty());
     EXPECT_EQ(nPrepared, 0);
-    EXPECT_TRUE(Traced("No Wireless or Bluetooth Device Exist!!"));
-    EXPECT_TRUE(Traced("[KOVA] No Device!"));
+    EXPECT_TRUE(m_trace.Has("No Wireless or Bluetooth Device Exist!!"));
+    EXPECT_TRUE(m_trace.Has("[KOVA] No Device!"));
 }
 
 // The hot key is typed into another program's window: both pop-ups open on that window's
@@ -416,10 +399,7 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
         RECT rcShown = {};
         std::thread user([&] {
             HWND hDlg = nullptr;
-            const DWORD dwStart = ::GetTickCount();
-            while (!(hDlg = ShownDialog()) && ::GetTickCount() - dwStart < 5000)
-                ::Sleep(10);
-            if (!hDlg)
+            if (!kovatest::WaitUntil([&] { return (hDlg = ShownDialog()) != nullptr; }))
                 return;
             ::GetWindowRect(hDlg, &rcShown);
             ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
@@ -467,22 +447,18 @@ TEST_F(MainFrameTest, ModeSelectionThatCannotBeCreatedIsReported)
     const DWORD dwPid = ::GetCurrentProcessId();
     // The message box runs its own loop; another thread reads and closes it.
     std::thread closer([&] {
-        for (int i = 0; i < 500; ++i)
-        {
-            HWND hBox = ::FindWindowA("#32770", "Kova");
-            DWORD dwOwnerPid = 0;
-            if (hBox && ::GetWindowThreadProcessId(hBox, &dwOwnerPid) && dwOwnerPid == dwPid)
-            {
-                char sz[128] = "";
-                ::GetDlgItemTextA(hBox, 0xFFFF, sz, sizeof sz);
-                strText = sz;
-                ::GetWindowTextA(hBox, sz, sizeof sz);
-                strCaption = sz;
-                ::PostMessageA(hBox, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            ::Sleep(20);
-        }
+        HWND hBox = nullptr;
+        if (!kovatest::WaitUntil([&] {
+                hBox = ::FindWindowA("#32770", "Kova");
+                return hBox && kovatest::PidOf(hBox) == dwPid;
+            }, 10000))
+            return;
+        char sz[128] = "";
+        ::GetDlgItemTextA(hBox, 0xFFFF, sz, sizeof sz);
+        strText = sz;
+        ::GetWindowTextA(hBox, sz, sizeof sz);
+        strCaption = sz;
+        ::PostMessageA(hBox, WM_COMMAND, IDOK, 0);
     });
     CWinApp app("Kova");
     Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);

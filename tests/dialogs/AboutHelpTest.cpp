@@ -9,8 +9,8 @@
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/HelpLauncher.h"
-#include "framework/Trace.h"
 #include "res/resource.h"
+#include "support/TraceCapture.h"
 
 namespace {
 
@@ -47,7 +47,6 @@ struct ShellRequest {
 };
 std::vector<ShellRequest> g_requests;
 HRESULT g_hrFolder = S_OK;
-std::vector<std::string> g_lines;
 
 HRESULT WINAPI FakeGetFolderPath(HWND, int nFolder, HANDLE, DWORD, LPSTR pszPath)
 {
@@ -86,7 +85,7 @@ TEST(HelpLauncher, OpensTheDocumentUnderProgramFilesOrNothing)
 {
     auto pfnOldFolder = std::exchange(g_pfnSHGetFolderPath, &FakeGetFolderPath);
     auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
-    auto pfnOldSink = kfw::SetTraceSink([](const char* psz) { g_lines.emplace_back(psz); });
+    kovatest::CTraceCapture trace;
 
     OpenHelpFile();
     ASSERT_EQ(g_requests.size(), 1u);
@@ -98,11 +97,10 @@ TEST(HelpLauncher, OpensTheDocumentUnderProgramFilesOrNothing)
     OpenHelpFile();
     ASSERT_EQ(g_requests.size(), 2u);
     EXPECT_EQ(g_requests[1].strFile, "");
-    EXPECT_EQ(g_lines, std::vector<std::string>{ "Can't get program files folder path!" });
+    EXPECT_EQ(trace.Lines(), std::vector<std::string>{ "Can't get program files folder path!" });
 
     g_pfnSHGetFolderPath = pfnOldFolder;
     g_pfnShellExecute = pfnOldExec;
-    kfw::SetTraceSink(pfnOldSink);
 }
 
 TEST(HelpLauncher, RealFolderLookUpNamesTheWinePrefixsProgramFiles)

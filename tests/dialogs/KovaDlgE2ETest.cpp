@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,17 +19,17 @@
 #include "res/KovaNames.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
-#include "skin/SkinDialogKit.h"
+#include "support/KovaSession.h"
+#include "support/SkinDialogKit.h"
 #include "support/TestSupport.h"
 #include "support/TrayObserver.h"
 
 using namespace kovatest;
 using namespace kovadlgtest;
+using namespace kovae2e;
 
 namespace {
 
-const DWORD kWaitMs = 10000;
-const UINT kTrayId = 128;
 const int kSlice = 75, kStripHeight = 64;
 const char* const kStrips[] = { "4wifiandbt", "4alloff", "4wifi", "4wifi_off", "4bluetooth", "4bluetooth_off" };
 const UINT kStatusIds[] = { IDS_WIFI_ON, IDS_BT_ON, IDS_CHANGE_BOTH, IDS_CHANGE_WIFI, IDS_CHANGE_BT,
@@ -46,60 +47,6 @@ const Layout kThree = { "image/W3x_map.png", 257, 201, { { 14, 87 }, { 91, 87 },
 const Layout kOne = { "image/W1x_map.png", 104, 156, { { 14, 44 } }, Gdiplus::PointF(52, 127),
                       { 4, 122, 100, 146 } };
 
-DWORD PidOf(HWND hWnd)
-{
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    return dwPid;
-}
-
-struct WindowSearch {
-    DWORD dwPid;
-    const char* pszClass;
-    bool bVisibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam)
-{
-    auto& r = *reinterpret_cast<WindowSearch*>(lParam);
-    char szClass[64] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof szClass);
-    if (lstrcmpiA(szClass, r.pszClass) == 0 && PidOf(hWnd) == r.dwPid && (!r.bVisibleOnly || ::IsWindowVisible(hWnd)))
-        r.found.push_back(hWnd);
-    return TRUE;
-}
-
-std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass, bool bVisibleOnly)
-{
-    WindowSearch search = { dwPid, pszClass, bVisibleOnly, {} };
-    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-bool SendScan(const std::string& strArgs)
-{
-    return RunHelper("send-scan " + strArgs, kWaitMs) == 0;
-}
-
-// A press and its release, as a key stroke arrives.
-bool Stroke(const std::string& strKey)
-{
-    const size_t nVk = strKey.find(" vk=");
-    const std::string strUp = nVk == std::string::npos ? strKey + " up"
-                                                       : strKey.substr(0, nVk) + " up" + strKey.substr(nVk);
-    return SendScan(strKey) && SendScan(strUp);
-}
-
-bool Click(int x, int y)
-{
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return kovatest::MovePointer({ x, y }) && ::SendInput(2, in, sizeof(INPUT)) == 2;
-}
-
 class KovaModePopup : public ::testing::Test {
 protected:
     void SetUp() override
@@ -115,21 +62,12 @@ protected:
             px.resize(4 * kSlice * kStripHeight);
             for (int y = 0; y < kStripHeight; ++y)
                 for (int x = 0; x < 4 * kSlice; ++x)
-                {
-                    Gdiplus::ARGB argb = 0;
-                    kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(image.Get()), x, y, &argb);
-                    px[y * 4 * kSlice + x] = argb & 0xFFFFFF;
-                }
+                    px[y * 4 * kSlice + x] = PixelOf(image.Get(), x, y) & 0xFFFFFF;
         }
         ASSERT_TRUE(kovatest::ParkPointer());
-        m_kova = CProcessGuard::Start("Kova.exe", "");
-        ASSERT_TRUE(m_kova);
-        ASSERT_TRUE(PumpUntil([&] {
-            const std::vector<HWND> frames = TopLevelOf(m_kova.Pid(), KOVA_WINDOW_CLASS, false);
-            m_hFrame = frames.empty() ? nullptr : frames[0];
-            return m_hFrame != nullptr;
-        }, kWaitMs));
-        ASSERT_TRUE(WaitForTrayIcon(CIconSelector::ByOwner(m_hFrame, kTrayId), kWaitMs));
+        m_kova.emplace();
+        ASSERT_TRUE(m_kova->WaitUntilResident()) << m_kova->Describe();
+        m_hFrame = m_kova->Frame();
     }
 
     // The look of a caption as Kova paints it on that background.
@@ -211,7 +149,7 @@ protected:
         return strLook;
     }
 
-    std::vector<HWND> Dialogs() { return TopLevelOf(m_kova.Pid(), "#32770", true); }
+    std::vector<HWND> Dialogs() { return DialogsOf(m_kova->Pid()); }
 
     // Opens the pop-up with the radio key (or the tray's double click, which is "&Option")
     // and checks that it sits centred, at the size of its background.
@@ -262,7 +200,7 @@ protected:
     SkinArchive m_archive;
     std::map<std::string, std::vector<uint32_t>> m_strips;
     std::map<std::string, std::unique_ptr<CCanvas>> m_captions;
-    CProcessGuard m_kova;
+    std::optional<CKova> m_kova;
     HWND m_hFrame = nullptr;
 };
 
@@ -386,7 +324,7 @@ TEST_F(KovaModePopup, HoverSelectsWithoutNewImagesAndClicksWrite)
     ASSERT_TRUE(m_state.ClearLog());
     hDlg = Open(kThree);
     ASSERT_NE(hDlg, nullptr);
-    ASSERT_TRUE(Click(pt.x + 14 + 37, pt.y + 87 + 32));
+    ASSERT_TRUE(ClickAt({ pt.x + 14 + 37, pt.y + 87 + 32 }));
     ASSERT_TRUE(WaitClosed());
     EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1E, 0x1F }));
     EXPECT_TRUE(WaitForTip(L"Bluetooth and Wireless LAN are enabled."));
@@ -444,19 +382,11 @@ TEST(KovaModePopupScale, OpensAtTheDisplayScale)
         SCOPED_TRACE(nDpi);
         kovatest::CDisplayScale scale(static_cast<DWORD>(nDpi));
         ASSERT_TRUE(scale.IsSet());
-        CProcessGuard kova = CProcessGuard::Start("Kova.exe", "");
-        HWND hFrame = nullptr;
-        ASSERT_TRUE(PumpUntil([&] {
-            const std::vector<HWND> frames = TopLevelOf(kova.Pid(), KOVA_WINDOW_CLASS, false);
-            return (hFrame = frames.empty() ? nullptr : frames[0]) != nullptr;
-        }, kWaitMs));
-        ASSERT_TRUE(WaitForTrayIcon(CIconSelector::ByOwner(hFrame, kTrayId), kWaitMs));
+        CKova kova;
+        ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
         ASSERT_TRUE(Stroke("0x04 ext"));
-        HWND hDlg = nullptr;
-        ASSERT_TRUE(PumpUntil([&] {
-            const std::vector<HWND> dialogs = TopLevelOf(kova.Pid(), "#32770", true);
-            return (hDlg = dialogs.empty() ? nullptr : dialogs[0]) != nullptr;
-        }, kWaitMs));
+        const HWND hDlg = WaitForDialogOf(kova.Pid(), kWaitMs);
+        ASSERT_NE(hDlg, nullptr);
         auto s = [nDpi](int n) { return (n * nDpi + 48) / 96; };
 
         RECT rc = {}, rcButton = {}, rcOutline = {};
@@ -503,8 +433,8 @@ TEST(KovaModePopupScale, OpensAtTheDisplayScale)
         EXPECT_LE(nBottom - nTop + 1, s(16));
 
         ASSERT_TRUE(Stroke("0x71"));
-        ASSERT_TRUE(PumpUntil([&] { return TopLevelOf(kova.Pid(), "#32770", true).empty(); }, kWaitMs));
-        ::PostMessageA(hFrame, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(WaitForNoDialogOf(kova.Pid(), kWaitMs));
+        ::PostMessageA(kova.Frame(), WM_CLOSE, 0, 0);
         EXPECT_EQ(kova.Wait(kWaitMs), 0u);
     }
 }

@@ -82,18 +82,6 @@ public:
     END_MSG_MAP()
 };
 
-bool WaitFor(const std::function<bool()>& pred, DWORD dwTimeoutMs = 5000)
-{
-    const DWORD dwStart = ::GetTickCount();
-    while (!pred())
-    {
-        if (::GetTickCount() - dwStart > dwTimeoutMs)
-            return false;
-        ::Sleep(10);
-    }
-    return true;
-}
-
 class KovaDlgWindow : public ::testing::Test {
 protected:
     void SetUp() override
@@ -133,7 +121,7 @@ protected:
     {
         std::thread user([&] {
             HWND hDlg = nullptr;
-            if (WaitFor([&] { return (hDlg = dlg.m_hShown) != nullptr; }))
+            if (kovatest::WaitUntil([&] { return (hDlg = dlg.m_hShown) != nullptr; }))
                 fnUser(hDlg);
             if (hDlg && ::IsWindow(hDlg))
                 ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
@@ -165,10 +153,10 @@ TEST_F(KovaDlgWindow, ShowsOnceCentredStaysOnF1AndTheRefreshKeyClosesItThroughIt
         bHookOurs = ScanHook::GetTarget() == hDlg && ScanHook::IsInstalled();
         kovatest::RunHelper("send-scan 0x3B vk=0x70");
         kovatest::RunHelper("send-scan 0x3B up vk=0x70");
-        WaitFor([] { return g_nHelpRequests > 0; });
+        kovatest::WaitUntil([] { return g_nHelpRequests > 0; });
         bOpenAfterHelp = ::IsWindowVisible(hDlg) != FALSE;
         kovatest::RunHelper("send-scan 0x71");
-        WaitFor([&] { return !::IsWindow(hDlg); });
+        kovatest::WaitUntil([&] { return !::IsWindow(hDlg); });
     });
     g_pfnShellExecute = pfnOldExec;
 
@@ -201,7 +189,7 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
         const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
             ::PostMessageA(hDlg, WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x4D);
             ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x1C);
-            WaitFor([&] { return !::IsWindow(hDlg); });
+            kovatest::WaitUntil([&] { return !::IsWindow(hDlg); });
         });
         EXPECT_EQ(nResult, IDOK);
         EXPECT_EQ(dlg.GetSelected(), 0) << "the step was not taken";
@@ -217,7 +205,7 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
     const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
         ::PostMessageA(hDlg, WM_SCANCODE_EVENT, LLKHF_ALTDOWN, 0x4B);
         ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x1C);
-        WaitFor([&] { return !::IsWindow(hDlg); });
+        kovatest::WaitUntil([&] { return !::IsWindow(hDlg); });
     });
     EXPECT_EQ(nResult, IDOK);
     EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1C, 0x1D }));
@@ -236,7 +224,7 @@ TEST_F(KovaDlgWindow, ClosesEvenWhenThePointerLeftUnreported)
         // What a pointer passing over sends; the pointer itself stays parked outside.
         ::PostMessageA(hDlg, WM_NCHITTEST, 0, 0);
         ::PostMessageA(::GetWindow(hDlg, GW_CHILD), WM_MOUSEMOVE, 0, 0);
-        bClosedBySelf = WaitFor([&] { return !::IsWindow(hDlg); }, AUTOCLOSE_MS + 4000);
+        bClosedBySelf = kovatest::WaitUntil([&] { return !::IsWindow(hDlg); }, AUTOCLOSE_MS + 4000);
     });
     EXPECT_TRUE(bClosedBySelf) << "the pop-up stayed open";
     EXPECT_EQ(nResult, IDOK);
@@ -253,7 +241,7 @@ TEST_F(KovaDlgWindow, TheSingleButtonsClickTurnsItsRadioOn)
         const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
             HWND hButton = ::GetDlgItem(hDlg, IDC_BTN_WIFI);
             ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BTN_WIFI, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
-            WaitFor([&] { return !::IsWindow(hDlg); });
+            kovatest::WaitUntil([&] { return !::IsWindow(hDlg); });
         });
         EXPECT_EQ(nResult, IDOK);
         // Only the fitted radio's bit changes: Bluetooth (bit 1) or WiFi (bit 0).
@@ -349,14 +337,14 @@ TEST_F(KovaDlgWindow, StaysActiveWithTheFocusOnItsSelectionThroughAScaleChange)
         int nDeactivated = -1;
         RunWithUser(dlg, [&](HWND hDlg) {
             const DWORD dwThread = ::GetWindowThreadProcessId(hDlg, nullptr);
-            WaitFor([&] {
+            kovatest::WaitUntil([&] {
                 return ::GetGUIThreadInfo(dwThread, &before) && before.hwndActive == hDlg
                     && before.hwndFocus == dlg.Selected();
             });
             dlg.m_nDeactivations = 0;
             RECT rcSuggested = { 100, 50, 614, 452 };
             ::SendMessageA(hDlg, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rcSuggested));
-            WaitFor([&] { return ::GetForegroundWindow() != nullptr; });
+            kovatest::WaitUntil([&] { return ::GetForegroundWindow() != nullptr; });
             hForeground = ::GetForegroundWindow();
             ::GetGUIThreadInfo(dwThread, &after);
             hSelected = dlg.Selected();

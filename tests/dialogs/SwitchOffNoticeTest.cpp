@@ -9,9 +9,9 @@
 #include <string>
 
 #include "framework/GdiPlus.h"
-#include "kova/KovaSession.h"
 #include "skin/SkinCaption.h"
-#include "skin/SkinDialogKit.h"
+#include "support/KovaSession.h"
+#include "support/SkinDialogKit.h"
 
 using namespace kovatest;
 using namespace kovae2e;
@@ -38,11 +38,6 @@ bool IsShown(HWND hNotice)
     return ::IsWindow(hNotice) && ::IsWindowVisible(hNotice);
 }
 
-bool WaitClosed(HWND hNotice, DWORD dwTimeoutMs)
-{
-    return PumpUntil([&] { return !IsShown(hNotice); }, dwTimeoutMs);
-}
-
 void PointAt(HWND hNotice, POINT pt)
 {
     ::ClientToScreen(hNotice, &pt);
@@ -63,22 +58,6 @@ protected:
     void TearDown() override { kovatest::MovePointer(kParked); }
 };
 
-std::unique_ptr<CCanvas> CaptureScreen()
-{
-    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    auto pShot = std::make_unique<CCanvas>(cx, cy, 0);
-    kfw::CWindowDC screen(nullptr);
-    ::BitBlt(pShot->DC(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
-    return pShot;
-}
-
-uint32_t PixelOf(Gdiplus::GpImage* pImage, int x, int y)
-{
-    Gdiplus::ARGB argb = 0;
-    kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(pImage), x, y, &argb);
-    return argb;
-}
-
 struct Look {
     int cPictureWrong = 0;   // pixels of the picture unlike the strip's normal slice
     int cCaptionWrong = 0;   // opaque pixels of the caption band unlike the expected painting
@@ -98,14 +77,6 @@ Look LookAt(const CCanvas& shot, Gdiplus::GpImage* pStrip, Gdiplus::GpImage* pBa
             if ((PixelOf(pBackground, x, y) >> 24) == 0xFF)
                 look.cCaptionWrong += shot.At(kNoticeRect.left + x, kNoticeRect.top + y) != expected.At(x, y);
     return look;
-}
-
-bool SavePng(HBITMAP hBitmap, const wchar_t* pszPath)
-{
-    static const CLSID kPngEncoder = { 0x557CF406, 0x1A04, 0x11D3, { 0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E } };
-    kfw::CGdipBitmap bitmap;
-    return kfw::gdip::GdipCreateBitmapFromHBITMAP(hBitmap, nullptr, bitmap.Put()) == Gdiplus::Ok &&
-           kfw::gdip::GdipSaveImageToFile(bitmap.Get(), pszPath, &kPngEncoder, nullptr) == Gdiplus::Ok;
 }
 
 } // namespace
@@ -166,7 +137,7 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
 
         ASSERT_TRUE(Scan("0x1C"));
         ASSERT_TRUE(Scan("0x1C up"));
-        ASSERT_TRUE(WaitClosed(hNotice, kWaitMs));
+        ASSERT_TRUE(kovatest::WaitGone(hNotice, kWaitMs));
     }
 }
 
@@ -188,7 +159,7 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
     HWND hNotice = WaitForDialogOf(kova.Pid(), kWaitMs);
     ASSERT_NE(hNotice, nullptr) << "no notice from \"&Option\"";
     ULONGLONG ullShown = Now();
-    ASSERT_TRUE(WaitClosed(hNotice, kCloseWaitMs)) << "still open after 15 s";
+    ASSERT_TRUE(kovatest::WaitGone(hNotice, kCloseWaitMs)) << "still open after 15 s";
     EXPECT_GE(Now() - ullShown, kNotBeforeMs);
 
     // The pointer moving over the background and the picture for 6 s keeps it open.
@@ -213,12 +184,12 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
     // Moved onto the picture and resting there: it is still over the notice.
     PointAt(hNotice, kOnBackground[0]);
     PointAt(hNotice, kOnPicture);
-    EXPECT_FALSE(WaitClosed(hNotice, 5000)) << "closed under the pointer resting on the picture";
+    EXPECT_FALSE(kovatest::WaitGone(hNotice, 5000)) << "closed under the pointer resting on the picture";
 
     // Straight from the picture out: 4 s later it goes.
     kovatest::MovePointer(kParked);
     const ULONGLONG ullLeft = Now();
-    ASSERT_TRUE(WaitClosed(hNotice, kCloseWaitMs)) << "still open 15 s after the pointer left";
+    ASSERT_TRUE(kovatest::WaitGone(hNotice, kCloseWaitMs)) << "still open 15 s after the pointer left";
     EXPECT_GE(Now() - ullLeft, kNotBeforeMs);
 }
 
@@ -241,18 +212,14 @@ TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
     ASSERT_TRUE(kova.WaitForIcon(kTipWlanOff));
     EXPECT_TRUE(IsShown(hNotice)) << "closed by the release of Enter";
     ASSERT_TRUE(Scan("0x1C"));
-    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "Enter did not close it";
+    EXPECT_TRUE(kovatest::WaitGone(hNotice, kWaitMs)) << "Enter did not close it";
     ASSERT_TRUE(Scan("0x1C up"));
 
     hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
     PointAt(hNotice, kOnPicture);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(::SendInput(2, inputs, sizeof(INPUT)), 2u);
-    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "a click on the picture did not close it";
+    ASSERT_TRUE(kovatest::ClickHere());
+    EXPECT_TRUE(kovatest::WaitGone(hNotice, kWaitMs)) << "a click on the picture did not close it";
 }
 
 TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
@@ -270,7 +237,7 @@ TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
     ASSERT_TRUE(state.Set(0x0A));
     ASSERT_TRUE(Scan("0x71 up"));
     EXPECT_TRUE(kova.WaitForIcon(kTipBtOff)) << "the release did not refresh the tray";
-    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "the release did not close it";
+    EXPECT_TRUE(kovatest::WaitGone(hNotice, kWaitMs)) << "the release did not close it";
 
     hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
@@ -278,6 +245,6 @@ TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
     ASSERT_TRUE(state.Set(0x05));
     ASSERT_TRUE(Scan("0x71"));
     EXPECT_TRUE(kova.WaitForIcon(kTipWlanOff)) << "the press did not refresh the tray";
-    EXPECT_TRUE(WaitClosed(hNotice, kWaitMs)) << "the press did not close it";
+    EXPECT_TRUE(kovatest::WaitGone(hNotice, kWaitMs)) << "the press did not close it";
     ASSERT_TRUE(Scan("0x71 up"));
 }

@@ -2,7 +2,7 @@
 // click, the hot keys, and the pop-up they open.
 #include <gtest/gtest.h>
 
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 
 using namespace kovatest;
 using namespace kovae2e;
@@ -126,12 +126,6 @@ TEST(KovaMenu, NoPopupWithoutRadiosAndNeverTwoAtOnce)
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
 }
 
-// One key event through the keyboard, from another process, by scan code.
-bool SendScan(const char* pszArgs)
-{
-    return RunHelper(std::string("send-scan ") + pszArgs, kWaitMs) == 0;
-}
-
 TEST(KovaHotKeys, RefreshKeyAndPopupKey)
 {
     CEmscState state(0x1F);
@@ -141,26 +135,22 @@ TEST(KovaHotKeys, RefreshKeyAndPopupKey)
 
     // The refresh key, plain or extended, re-reads the radios.
     ASSERT_TRUE(state.Set(0x1D));
-    ASSERT_TRUE(SendScan("0x71"));
-    ASSERT_TRUE(SendScan("0x71 up"));
+    ASSERT_TRUE(Stroke("0x71"));
     ASSERT_TRUE(kova.WaitForIcon(kTipWlanOn)) << "the refresh key was not seen";
     ASSERT_TRUE(state.Set(0x1E));
-    ASSERT_TRUE(SendScan("0x71 ext"));
-    ASSERT_TRUE(SendScan("0x71 ext up"));
+    ASSERT_TRUE(Stroke("0x71 ext"));
     ASSERT_TRUE(kova.WaitForIcon(kTipBtOn)) << "the extended refresh key was not seen";
 
     // The pop-up key needs the extended flag and a press. SendInput returns once the
     // low-level hooks have seen the key, so the refresh posted after the helper has ended
     // is handled after these keys: once its tip shows, a wrongly opened pop-up would be
     // there to see.
-    ASSERT_TRUE(SendScan("0x04"));
-    ASSERT_TRUE(SendScan("0x04 up"));
-    ASSERT_TRUE(SendScan("0x04 ext up"));
+    ASSERT_TRUE(Stroke("0x04"));
+    ASSERT_TRUE(Scan("0x04 ext up"));
     ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1F, kTipBothOn, nullptr));
     EXPECT_TRUE(DialogsOf(kova.Pid()).empty());
 
-    ASSERT_TRUE(SendScan("0x04 ext"));
-    ASSERT_TRUE(SendScan("0x04 ext up"));
+    ASSERT_TRUE(Stroke("0x04 ext"));
     ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "no pop-up from its key";
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
     ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1D, kTipWlanOn, nullptr));
@@ -189,8 +179,7 @@ TEST(KovaHotKeys, APopupOpenAcrossLockAndUnlockGetsItsKeysBack)
     // Sent, not posted: the unlock is handled before the arrow is typed.
     for (const WPARAM wEvent : { WTS_SESSION_LOCK, WTS_SESSION_UNLOCK })
         ASSERT_TRUE(::SendMessageTimeoutA(kova.Frame(), WM_WTSSESSION_CHANGE, wEvent, 0, SMTO_NORMAL, kWaitMs, nullptr));
-    ASSERT_TRUE(SendScan("0x4D"));
-    ASSERT_TRUE(SendScan("0x4D up"));
+    ASSERT_TRUE(Stroke("0x4D"));
     EXPECT_TRUE(PumpUntil([&] { return TitleOf(hPopup) != strBefore; })) << "the arrow did not move the selection";
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
     EXPECT_EQ(0x1F, state.Get()) << "closing by itself wrote a mode";
@@ -240,8 +229,7 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
                 hSemaphore.Reset(::OpenSemaphoreA(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, "Dorn_Semaphore"));
             return hSemaphore.IsValid();
         }));
-        ASSERT_TRUE(SendScan("0x04 ext"));
-        ASSERT_TRUE(SendScan("0x04 ext up"));
+        ASSERT_TRUE(Stroke("0x04 ext"));
         HWND hPopup = WaitForDialogOf(kova.Pid(), kWaitMs);
         ASSERT_NE(nullptr, hPopup) << "no pop-up from its key: the semaphore is still taken";
         // The pointer resting on the middle button holds the pop-up open and chooses another
@@ -269,11 +257,9 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
     ASSERT_TRUE(ParkPointer());
     CKova kova;
     ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
-    ASSERT_TRUE(SendScan("0x04 ext"));
-    ASSERT_TRUE(SendScan("0x04 ext up"));
+    ASSERT_TRUE(Stroke("0x04 ext"));
     ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "no pop-up from its key";
-    ASSERT_TRUE(SendScan("0x71"));
-    ASSERT_TRUE(SendScan("0x71 up"));
+    ASSERT_TRUE(Stroke("0x71"));
     ASSERT_TRUE(WaitForNoDialogOf(kova.Pid(), kWaitMs));
     ASSERT_TRUE(SignalFromAnotherProcess(kCloseEvent));
     EXPECT_EQ(0u, kova.Wait());

@@ -2,7 +2,7 @@
 // programs end the resident one.
 #include <gtest/gtest.h>
 
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 
 using namespace kovatest;
 using namespace kovae2e;

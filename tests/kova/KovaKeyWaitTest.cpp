@@ -2,7 +2,7 @@
 // arrives at once while Kova prepares its pop-ups after start, or waits on a slow EMSC.dll.
 #include <gtest/gtest.h>
 
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 
 using namespace kovatest;
 using namespace kovae2e;

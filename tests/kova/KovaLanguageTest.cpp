@@ -8,12 +8,12 @@
 #include <string>
 
 #include "framework/Handles.h"
-#include "kova/KovaSession.h"
-#include "res/ResTestUtil.h"
 #include "res/resource.h"
-#include "skin/SkinDialogKit.h"
 #include "skin/SkinArchive.h"
 #include "skin/SkinCaption.h"
+#include "support/KovaSession.h"
+#include "support/ResTestUtil.h"
+#include "support/SkinDialogKit.h"
 
 using namespace kovatest;
 using namespace kovae2e;

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "kova/KovaSession.h"
 #include "res/resource.h"
+#include "support/KovaSession.h"
 #include "support/ProcessCensus.h"
 
 using namespace kovatest;
@@ -50,15 +50,6 @@ const char* NameOf(Close eClose)
     case Close::Timer: return "its timer";
     }
     return "?";
-}
-
-bool Click()
-{
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return ::SendInput(2, inputs, sizeof(INPUT)) == 2;
 }
 
 bool operator==(const ProcessCensus& a, const ProcessCensus& b)
@@ -138,8 +129,7 @@ protected:
         case Close::Click: {
             POINT pt = kOnNoticePicture;
             ASSERT_TRUE(::ClientToScreen(hDlg, &pt));
-            ASSERT_TRUE(MovePointer(pt));
-            ASSERT_TRUE(Click());
+            ASSERT_TRUE(ClickAt(pt));
             break;
         }
         case Close::Timer:

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 #include "tools/emsc/EmscDev.h"
 
 using namespace kovatest;

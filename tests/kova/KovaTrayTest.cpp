@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 
 using namespace kovatest;
 using namespace kovae2e;

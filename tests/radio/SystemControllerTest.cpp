@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "framework/Trace.h"
 #include "radio/EmscCall.h"
 #include "radio/RadioBits.h"
 #include "radio/SystemController.h"
 #include "StackMark.h"
+#include "support/TraceCapture.h"
 
 namespace {
 
@@ -52,8 +52,6 @@ int Serve(const EmscRequest& request)
 extern "C" int __cdecl FakeCdecl(EmscRequest request) { return Serve(request); }
 extern "C" int __stdcall FakeStdcall(EmscRequest request) { return Serve(request); }
 
-std::vector<std::string> g_lines;
-void CaptureLine(const char* pszLine) { g_lines.emplace_back(pszLine); }
 
 struct Convention {
     const char* pszName;
@@ -66,14 +64,11 @@ protected:
     void SetUp() override
     {
         g_fake = FakeEc();
-        g_lines.clear();
-        m_pfnOldSink = kfw::SetTraceSink(&CaptureLine);
         g_pfnEMSCEvaluate = GetParam().pfnEntry;
     }
     void TearDown() override
     {
         g_pfnEMSCEvaluate = nullptr;
-        kfw::SetTraceSink(m_pfnOldSink);
     }
 
     // The values written to register 0xBB, in order.
@@ -87,7 +82,7 @@ protected:
     }
 
     SystemController m_controller;
-    kfw::TraceSink m_pfnOldSink = nullptr;
+    kovatest::CTraceCapture m_trace;
 };
 
 struct Answers { BOOL bWlanOn, bBtOn, bWlanExist, bBtExist, bSwitchOn; };
@@ -156,12 +151,12 @@ TEST_P(SystemControllerTest, DebuggerLinesAreExact)
         "BOOL SystemController::IsBluetoothExist()",
         "BOOL SystemController::IsKillSwitchOn()",
     };
-    EXPECT_EQ(g_lines, expected);
+    EXPECT_EQ(m_trace.Lines(), expected);
 
     // A set writes no line of its own: only those of its fresh read.
-    g_lines.clear();
+    m_trace.Clear();
     m_controller.SetBluetoothOn(TRUE);
-    EXPECT_EQ(g_lines, (std::vector<std::string>{ "void SystemController::QueryWsBlStatus()",
+    EXPECT_EQ(m_trace.Lines(), (std::vector<std::string>{ "void SystemController::QueryWsBlStatus()",
                                                   "ECNRWD.returnECData is Hex(0xe4)" }));
 }
 
@@ -226,13 +221,13 @@ TEST_P(SystemControllerTest, ReadThatFillsNothingLeaves0x66)
     g_fake.byStatus = 0x1F;
     m_controller.QueryWsBlStatus();
     g_fake.bFault = true;
-    g_lines.clear();
+    m_trace.Clear();
     m_controller.QueryWsBlStatus();
     EXPECT_EQ(m_controller.returnECData, 0x66);
     // WLAN fitted and off, BT not fitted, switch off (bit 1 is set but means nothing then).
     ExpectAnswers(Ask(m_controller), { 0, 1, 1, 0, 0 }, 0x66);
-    ASSERT_GE(g_lines.size(), 2u);
-    EXPECT_EQ(g_lines[1], "ECNRWD.returnECData is Hex(0x66)");
+    ASSERT_GE(m_trace.Lines().size(), 2u);
+    EXPECT_EQ(m_trace.Lines()[1], "ECNRWD.returnECData is Hex(0x66)");
 }
 
 TEST_P(SystemControllerTest, ModeCodesWriteWhatTheFittedRadiosAllow)
@@ -303,7 +298,7 @@ TEST(SystemControllerNoLibrary, NullEntryPointIsNeverCalled)
 {
     g_fake = FakeEc();
     g_pfnEMSCEvaluate = nullptr;
-    kfw::TraceSink pfnOld = kfw::SetTraceSink(&CaptureLine);
+    kovatest::CTraceCapture trace;
     SystemController controller;
     controller.QueryWsBlStatus();
     EXPECT_EQ(controller.returnECData, 0x66);
@@ -311,7 +306,6 @@ TEST(SystemControllerNoLibrary, NullEntryPointIsNeverCalled)
     ApplyModeCode(controller, MODE_BOTH_ON, TRUE);
     uint8_t byRegister = EC_REG_RADIO_STATUS;
     EXPECT_EQ(EmscEvaluate(EmscRequest{ EC_CMD_WRITE, {}, &byRegister, 1, nullptr, 0 }), 0);
-    kfw::SetTraceSink(pfnOld);
 }
 
 TEST(SystemControllerNoLibrary, ModuleWithoutTheExportLeavesTheEntryPointNull)

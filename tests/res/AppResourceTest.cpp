@@ -1,6 +1,6 @@
 // The manifest and version resources, read from kova_res_probe.exe (linked like Kova.exe)
 // loaded as data: this test program itself carries no manifest.
-#include "ResTestUtil.h"
+#include "support/ResTestUtil.h"
 #include "KovaVersion.h"
 #include "res/resource.h"
 

@@ -1,6 +1,6 @@
 // The three dialog templates, parsed from the raw DLGTEMPLATE / DLGTEMPLATEEX bytes, and then
 // created for real to be sure Windows reads them the same way.
-#include "ResTestUtil.h"
+#include "support/ResTestUtil.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -87,12 +87,7 @@ TEST(ResourceDialogs, TemplatesHoldExactlyTheDescribedWindowsAndControls)
 
 INT_PTR CALLBACK NullDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-struct WindowTraits {
-    using Type = HWND;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DestroyWindow(h); }
-};
-using CWindowH = kfw::UniqueHandle<WindowTraits>;
+using CWindowH = kfw::UniqueHandle<kfw::NullHandleTraits<HWND, &::DestroyWindow>>;
 
 TEST(ResourceDialogs, TemplatesCreateRealDialogsWithTheirControls)
 {

@@ -1,7 +1,7 @@
 // Icon groups: which sizes and bit depths each holds, what the stored images really are, and
 // that the tray pictures follow the colour rule (white marks on, red marks off; dark marks on in
 // the light-taskbar set) at every size they hold.
-#include "ResTestUtil.h"
+#include "support/ResTestUtil.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

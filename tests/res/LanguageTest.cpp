@@ -1,6 +1,6 @@
 // The menu, dialogs and strings per language, read as FindResourceExW finds them: every
 // language complete, shaped like English, in its own words; and the pseudo-language program.
-#include "ResTestUtil.h"
+#include "support/ResTestUtil.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

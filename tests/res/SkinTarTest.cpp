@@ -1,39 +1,39 @@
-// The embedded skin archive: its format, member order, the layout texts byte for byte, and the
-// pictures as GDI+ decodes them (sizes, pixel formats, the backgrounds' hard alpha outline).
-#include "ResTestUtil.h"
+// The embedded skin archive against its sources: the member list and layout texts as
+// res/skin holds them, read both by an independent walk (what we ship) and by the program's
+// own reader (what Kova reads); the pictures as GDI+ decodes them (sizes, pixel formats, the
+// backgrounds' hard alpha outline).
+#include "support/ResTestUtil.h"
 #include "res/resource.h"
+#include "skin/SkinArchive.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <sstream>
 
 namespace {
 
-const char* const kMemberOrder[] = {
-    "image/",
-    "image/1x_map.png",
-    "image/3x_map.png",
-    "image/4alloff.bmp",
-    "image/4bluetooth.bmp",
-    "image/4bluetooth_off.bmp",
-    "image/4wifi.bmp",
-    "image/4wifiandbt.bmp",
-    "image/4wifi_off.bmp",
-    "image/btonly_kon_main.txt",
-    "image/koff_main.pos.txt",
-    "image/kon_main.pos.txt",
-    "image/kon_main.txt",
-    "image/nall_main.txt",
-    "image/nbt_main.txt",
-    "image/nwl_main.txt",
-    "image/W1x_map.png",
-    "image/W2x_map.png",
-    "image/W3x_map.png",
-    "image/Wmap2.png",
-};
+// A file of the source tree, whole; empty when unreadable.
+std::string SourceFile(const std::string& strRelative)
+{
+    std::ifstream in(std::string(KOVA_SOURCE_DIR) + "/res/skin/" + strRelative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
-// High-DPI members follow the 1x ones, per scale: the two backgrounds, then the six strips.
+std::vector<std::string> MemberList()
+{
+    std::vector<std::string> names;
+    std::string strLine;
+    for (std::istringstream in(SourceFile("members.txt")); std::getline(in, strLine);)
+        if (!strLine.empty())
+            names.push_back(strLine.back() == '\r' ? strLine.substr(0, strLine.size() - 1) : strLine);
+    return names;
+}
+
+// The pictures drawn again per larger scale: the two backgrounds, then the six strips.
 const int kScales[] = {150, 200, 300};
 const char* const kScaledBases[] = {"W1x_map", "W3x_map", "4alloff", "4bluetooth", "4bluetooth_off",
                                     "4wifi", "4wifi_off", "4wifiandbt"};
@@ -55,23 +55,25 @@ protected:
         for (const restest::TarMember& m : m_members)
             m_byName[m.name] = m;
         ASSERT_TRUE(m_gdiplus.IsStarted());
+        ASSERT_TRUE(LoadSkinArchive(m_archive));
     }
+    void TearDown() override { ReleaseSkinArchive(m_archive); }
 
     restest::Bytes m_tar;
     std::vector<restest::TarMember> m_members;
     std::map<std::string, restest::TarMember> m_byName;
     kfw::CGdiplusSession m_gdiplus;
+    SkinArchive m_archive;
 };
 
 TEST_F(SkinTar, IsAGnuArchiveOfTheMembersInOrder)
 {
+    const std::vector<std::string> expected = MemberList();
+    ASSERT_GT(expected.size(), 20u);
     EXPECT_EQ(0u, m_tar.size % 10240) << "GNU tar pads to whole records";
-    std::vector<std::string> names, expected(std::begin(kMemberOrder), std::end(kMemberOrder));
+    std::vector<std::string> names, read;
     for (const restest::TarMember& m : m_members)
         names.push_back(m.name);
-    for (int scale : kScales)
-        for (const char* base : kScaledBases)
-            expected.push_back(Scaled(scale, base));
     EXPECT_EQ(expected, names);
     ASSERT_FALSE(m_members.empty());
     EXPECT_EQ('5', m_members[0].type);
@@ -80,26 +82,44 @@ TEST_F(SkinTar, IsAGnuArchiveOfTheMembersInOrder)
         EXPECT_EQ('0', m_members[i].type) << m_members[i].name;
         EXPECT_GT(m_members[i].size, 0u) << m_members[i].name;
     }
+
+    // The program's walk and table agree, member by member.
+    const TarWalkResult walk = WalkTar(m_tar.p, m_tar.size);
+    for (const TarMember& m : walk.members)
+        read.push_back(m.strName);
+    EXPECT_EQ(expected, read);
+    EXPECT_EQ(walk.eEnd, TarEnd::EndBlock);
+    ASSERT_EQ(m_archive.size(), expected.size());
+    for (const TarMember& m : walk.members) {
+        const SkinArchiveEntry* pEntry = FindSkinEntry(m_archive, m.strName.c_str());
+        ASSERT_NE(pEntry, nullptr) << m.strName;
+        EXPECT_EQ(pEntry->cbBytes, m.cbData) << m.strName;
+        EXPECT_EQ(GetSkinStream(m_archive, m.strName.c_str()) != nullptr, m.cbData != 0) << m.strName;
+    }
+    EXPECT_EQ(GetSkinStream(m_archive, "image/"), nullptr);
 }
 
 TEST_F(SkinTar, LayoutTextsAreByteExact)
 {
-    const std::pair<const char*, const char*> kTexts[] = {
-        {"image/kon_main.txt", "1001\timage/4wifiandbt.bmp\r\n1002\timage/4wifi.bmp\r\n1003\timage/4bluetooth.bmp"},
-        {"image/btonly_kon_main.txt",
-         "1001\timage/4wifiandbt.bmp\r\n1002\timage/4bluetooth.bmp\r\n1003\timage/4wifi.bmp"},
-        {"image/kon_main.pos.txt", "1001\t14\t87\t-1\t-1\r\n1002\t91\t87\t-1\t-1\r\n1003\t168\t87\t-1\t-1"},
-        {"image/koff_main.pos.txt", "1005\t14\t44\t-1\t-1"},
-        {"image/nall_main.txt", "1005\timage/4alloff.bmp"},
-        {"image/nbt_main.txt", "1005\timage/4bluetooth_off.bmp"},
-        {"image/nwl_main.txt", "1005\timage/4wifi_off.bmp"},
-    };
-    for (const auto& [name, text] : kTexts) {
+    int nTexts = 0;   // the layouts of three, one and no fitted radios
+    for (const std::string& name : MemberList()) {
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0)
+            continue;
+        ++nTexts;
+        SCOPED_TRACE(name);
+        const std::string text = SourceFile(name);
+        ASSERT_FALSE(text.empty());
         auto it = m_byName.find(name);
-        ASSERT_NE(m_byName.end(), it) << name;
-        EXPECT_EQ(std::string(text), std::string(reinterpret_cast<const char*>(it->second.data), it->second.size))
-            << name;
+        ASSERT_NE(m_byName.end(), it);
+        EXPECT_EQ(text, std::string(reinterpret_cast<const char*>(it->second.data), it->second.size));
+        const SkinArchiveEntry* pEntry = FindSkinEntry(m_archive, name.c_str());
+        ASSERT_NE(pEntry, nullptr);
+        uint32_t uSize = 0;
+        ASSERT_TRUE(ParseTarSize(pEntry->abyHeader, &uSize));
+        ASSERT_EQ(uSize, pEntry->cbBytes);
+        EXPECT_EQ(text, std::string(reinterpret_cast<const char*>(pEntry->pbyBytes), pEntry->cbBytes));
     }
+    EXPECT_EQ(nTexts, 7);
 }
 
 struct PictureCase {
@@ -169,6 +189,24 @@ TEST_F(SkinTar, PicturesHaveTheirFormatAndSize)
         EXPECT_EQ(c.width, width);
         EXPECT_EQ(c.height, height);
         EXPECT_EQ(c.png && c.alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, format);
+    }
+}
+
+// Through the program's streams, twice each: the second decode must see the member from its
+// first byte again.
+TEST_F(SkinTar, EveryPictureDecodesFromItsStreamAtItsSize)
+{
+    for (const PictureCase& c : k1xPictures) {
+        for (int nPass = 0; nPass < 2; ++nPass) {
+            kfw::CGdipBitmap bitmap;
+            ASSERT_EQ(kfw::gdip::GdipCreateBitmapFromStream(GetSkinStream(m_archive, c.name.c_str()), bitmap.Put()),
+                      Gdiplus::Ok) << c.name;
+            UINT cx = 0, cy = 0;
+            kfw::gdip::GdipGetImageWidth(bitmap.Get(), &cx);
+            kfw::gdip::GdipGetImageHeight(bitmap.Get(), &cy);
+            EXPECT_EQ(cx, c.width) << c.name;
+            EXPECT_EQ(cy, c.height) << c.name;
+        }
     }
 }
 

@@ -1,5 +1,5 @@
 // The string table and the tray menu, read back through the ANSI functions the program uses.
-#include "ResTestUtil.h"
+#include "support/ResTestUtil.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

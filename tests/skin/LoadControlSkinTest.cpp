@@ -1,6 +1,6 @@
 // The layout loader on real dialogs: images and places from the two layout files, read in
 // place from the archive's bytes.
-#include "SkinDialogKit.h"
+#include "support/SkinDialogKit.h"
 
 #include "TarBuilder.h"
 #include "skin/SkinControls.h"

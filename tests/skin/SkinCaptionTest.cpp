@@ -1,5 +1,5 @@
 // The pop-ups' caption painting, rendered into memory and read back pixel by pixel.
-#include "SkinDialogKit.h"
+#include "support/SkinDialogKit.h"
 
 #include "skin/SkinCaption.h"
 

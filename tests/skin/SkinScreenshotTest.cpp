@@ -1,7 +1,7 @@
 // A small radio-off notice put together from the pieces as the real one will be: template 127,
 // the single background, one image button through the layout files, the caption painted on
 // every WM_PAINT. Read back from the screen, and saved for people to look at.
-#include "SkinDialogKit.h"
+#include "support/SkinDialogKit.h"
 
 #include "skin/SkinCaption.h"
 #include "skin/TPButton.h"
@@ -60,24 +60,6 @@ private:
     const SkinArchive& m_rArchive;
 };
 
-// The screen's pixels right now.
-std::unique_ptr<CCanvas> Capture()
-{
-    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    auto pShot = std::make_unique<CCanvas>(cx, cy, 0);
-    kfw::CWindowDC screen(nullptr);
-    ::BitBlt(pShot->DC(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
-    return pShot;
-}
-
-bool SavePng(HBITMAP hBitmap, const wchar_t* pszPath)
-{
-    static const CLSID kPngEncoder = { 0x557CF406, 0x1A04, 0x11D3, { 0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E } };
-    kfw::CGdipBitmap bitmap;
-    return kfw::gdip::GdipCreateBitmapFromHBITMAP(hBitmap, nullptr, bitmap.Put()) == Gdiplus::Ok
-        && kfw::gdip::GdipSaveImageToFile(bitmap.Get(), pszPath, &kPngEncoder, nullptr) == Gdiplus::Ok;
-}
-
 } // namespace
 
 TEST_F(SkinDialogFixture, NoticeSampleShowsPictureButtonAndCaptionOnScreen)
@@ -85,11 +67,7 @@ TEST_F(SkinDialogFixture, NoticeSampleShowsPictureButtonAndCaptionOnScreen)
     kfw::CGdipImage strip = DecodeMember(m_archive, "image/4alloff.bmp");
     kfw::CGdipImage picture = DecodeMember(m_archive, "image/W1x_map.png");
     ASSERT_TRUE(strip && picture);
-    auto Pixel = [](Gdiplus::GpImage* pImage, int x, int y) {
-        Gdiplus::ARGB argb = 0;
-        kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(pImage), x, y, &argb);
-        return static_cast<uint32_t>(argb & 0xFFFFFF);
-    };
+    auto Pixel = [](Gdiplus::GpImage* pImage, int x, int y) { return PixelOf(pImage, x, y) & 0xFFFFFF; };
 
     CNoticeSample dlg(m_archive);
     std::unique_ptr<CCanvas> pShot;
@@ -98,7 +76,7 @@ TEST_F(SkinDialogFixture, NoticeSampleShowsPictureButtonAndCaptionOnScreen)
         EXPECT_TRUE(d.m_bSkinned);
         // Drawn once the caption's white shows below y 127 and the button's face at (14, 44).
         const bool bDrawn = PumpUntil([&] {
-            pShot = Capture();
+            pShot = CaptureScreen();
             cCaptionWhite = 0;
             for (int y = 127; y < 127 + 16; ++y)
                 for (int x = 0; x < 104; ++x)

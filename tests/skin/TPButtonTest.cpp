@@ -14,6 +14,7 @@
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 #include "skin/TPButton.h"
+#include "support/Canvas.h"
 #include "support/TestSupport.h"
 
 using kovatest::CCountingStream;
@@ -156,38 +157,15 @@ public:
     END_MSG_MAP()
 };
 
-// A 32-bit top-down DIB in a memory DC, filled with the sentinel.
-class CCanvas {
-public:
-    CCanvas(int cx, int cy) : m_cx(cx), m_hDC(::CreateCompatibleDC(nullptr))
-    {
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-        bmi.bmiHeader.biWidth = cx;
-        bmi.bmiHeader.biHeight = -cy;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        void* pBits = nullptr;
-        m_hBitmap.Reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0));
-        m_pBits = static_cast<uint32_t*>(pBits);
-        m_pSelect = std::make_unique<kfw::CScopedSelect>(m_hDC.Get(), m_hBitmap.Get());
-        for (int i = 0; m_pBits && i < cx * cy; ++i)
-            m_pBits[i] = RGB(GetBValue(kSentinel), GetGValue(kSentinel), GetRValue(kSentinel));
-    }
-    HDC Get() const { return m_hDC.Get(); }
-    COLORREF At(int x, int y) const
-    {
-        ::GdiFlush();
-        const uint32_t px = m_pBits[y * m_cx + x];
-        return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
-    }
+// Red and blue swapped: a COLORREF as a DIB holds it, and back.
+constexpr uint32_t SwapRB(uint32_t c) { return RGB(GetBValue(c), GetGValue(c), GetRValue(c)); }
 
-private:
-    int m_cx;
-    kfw::CMemDC m_hDC;
-    kfw::CBitmapH m_hBitmap;
-    std::unique_ptr<kfw::CScopedSelect> m_pSelect;
-    uint32_t* m_pBits = nullptr;
+// The shared canvas filled with the sentinel, read in COLORREFs.
+class CCanvas : public kovatest::CCanvas {
+public:
+    CCanvas(int cx, int cy) : kovatest::CCanvas(cx, cy, SwapRB(kSentinel)) {}
+    HDC Get() const { return DC(); }
+    COLORREF At(int x, int y) const { return SwapRB(kovatest::CCanvas::At(x, y)); }
 };
 
 // What the button shows now, drawn by the system button's own paint code (which asks the
@@ -212,21 +190,6 @@ SIZE WindowSize(HWND hWnd)
     RECT rc = {};
     ::GetWindowRect(hWnd, &rc);
     return SIZE{ rc.right - rc.left, rc.bottom - rc.top };
-}
-
-void SendMouse(DWORD dwFlags, POINT ptScreen = {})
-{
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = dwFlags;
-    if (dwFlags & MOUSEEVENTF_MOVE)
-    {
-        // Absolute coordinates span 0..65535 over the screen; aim into the pixel's middle.
-        in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
-        in.mi.dx = (ptScreen.x * 65536 + 32768) / ::GetSystemMetrics(SM_CXSCREEN);
-        in.mi.dy = (ptScreen.y * 65536 + 32768) / ::GetSystemMetrics(SM_CYSCREEN);
-    }
-    ::SendInput(1, &in, sizeof in);
 }
 
 POINT CentreOf(HWND hWnd)
@@ -390,25 +353,25 @@ TEST_F(TPButtonTest, HoverLeaveAndPressUnderRealMouse)
     ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
     const POINT ptIn = CentreOf(m_hFirst);
     const POINT ptOut = { ptIn.x + 200, ptIn.y + 60 };   // over the parent, off the button
-    SendMouse(MOUSEEVENTF_MOVE, ptOut);
+    kovatest::SendMouseAt(ptOut);
     kovatest::PumpPending();
     ASSERT_EQ(Shown(m_hFirst), kSlices[0]);
 
-    SendMouse(MOUSEEVENTF_MOVE, ptIn);
+    kovatest::SendMouseAt(ptIn);
     EXPECT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[1]; }, 3000)) << "hover";
-    SendMouse(MOUSEEVENTF_MOVE, ptOut);
+    kovatest::SendMouseAt(ptOut);
     EXPECT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[0]; }, 3000)) << "leave";
 
-    SendMouse(MOUSEEVENTF_MOVE, ptIn);
+    kovatest::SendMouseAt(ptIn);
     ASSERT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[1]; }, 3000));
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    kovatest::SendMouseButtons({ MOUSEEVENTF_LEFTDOWN });
     EXPECT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[2]; }, 3000)) << "press";
     // Moving while held changes nothing, even over the edge and back.
-    SendMouse(MOUSEEVENTF_MOVE, POINT{ ptIn.x + 3, ptIn.y + 2 });
+    kovatest::SendMouseAt(POINT{ ptIn.x + 3, ptIn.y + 2 });
     PumpUntil([] { return false; }, 150);
     EXPECT_EQ(Shown(m_hFirst), kSlices[2]) << "moved while held";
 
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    kovatest::SendMouseButtons({ MOUSEEVENTF_LEFTUP });
     EXPECT_TRUE(PumpUntil([&] { return m_parent.m_nClicked == 1; }, 3000));
     EXPECT_EQ(Shown(m_hFirst), kSlices[0]) << "released: normal until the next hover report";
     EXPECT_EQ(button.GetPressParity(), 1u);
@@ -418,17 +381,11 @@ TEST_F(TPButtonTest, DoubleClickNotifiesOnce)
 {
     CTPButton button;
     ASSERT_TRUE(button.AttachImage(IDC_FIRST, &m_parent, m_pStrip.Get(), 4));
-    SendMouse(MOUSEEVENTF_MOVE, CentreOf(m_hFirst));
+    kovatest::SendMouseAt(CentreOf(m_hFirst));
     ASSERT_TRUE(PumpUntil([&] { return Shown(m_hFirst) == kSlices[1]; }, 3000));
 
-    INPUT in[4] = {};
-    const DWORD adwFlags[4] = { MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP };
-    for (int i = 0; i < 4; ++i)
-    {
-        in[i].type = INPUT_MOUSE;
-        in[i].mi.dwFlags = adwFlags[i];
-    }
-    ASSERT_EQ(::SendInput(4, in, sizeof in[0]), 4u);
+    ASSERT_TRUE(kovatest::SendMouseButtons(
+        { MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP }));
     ASSERT_TRUE(PumpUntil([&] { return m_parent.m_nClicked >= 1; }, 3000));
     PumpUntil([&] { return m_parent.m_nClicked > 1 || m_parent.m_nDoubleClicked > 0; }, 300);
     EXPECT_EQ(m_parent.m_nClicked, 1);

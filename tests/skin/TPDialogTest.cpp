@@ -1,6 +1,6 @@
 // The skinned dialog base: the region data of its outline, the version code, the Vista
 // set-up through seams, and real dialogs under Wine (size, outline, erase, drag, new picture).
-#include "SkinDialogKit.h"
+#include "support/SkinDialogKit.h"
 
 #include <atomic>
 #include <sstream>
@@ -132,19 +132,6 @@ const kfw::DwmApiCalls& FakeBindDwmApi()
     static const kfw::DwmApiCalls s_fake = { &FakeEnableComposition, &FakeSetWindowAttribute, &FakeEnableBlurBehindWindow };
     g_dwmCalls.push_back("bind");
     return s_fake;
-}
-
-// --- Input --------------------------------------------------------------------------------
-
-void SendMouse(POINT ptScreen, DWORD dwFlags)
-{
-    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = (ptScreen.x * 65536 + cx - 1) / cx;
-    in.mi.dy = (ptScreen.y * 65536 + cy - 1) / cy;
-    in.mi.dwFlags = dwFlags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(1, &in, sizeof in);
 }
 
 } // namespace
@@ -366,17 +353,15 @@ TEST_F(SkinDialog, DragsByItsBackground)
         std::atomic<bool> bSent{ false };
         const DWORD dwUiThread = ::GetCurrentThreadId();
         std::thread input([&] {
-            SendMouse(pt, 0);
-            SendMouse(pt, MOUSEEVENTF_LEFTDOWN);
+            SendMouseAt(pt, 0);
+            SendMouseAt(pt, MOUSEEVENTF_LEFTDOWN);
             // The move loop starts from wherever the cursor is then: move only once it runs.
             GUITHREADINFO gti = {};
             gti.cbSize = sizeof gti;
-            const ULONGLONG ullEnd = ::GetTickCount64() + 5000;
-            while (!(::GetGUIThreadInfo(dwUiThread, &gti) && (gti.flags & GUI_INMOVESIZE)) && ::GetTickCount64() < ullEnd)
-                ::Sleep(5);
+            WaitUntil([&] { return ::GetGUIThreadInfo(dwUiThread, &gti) && (gti.flags & GUI_INMOVESIZE); });
             for (int i = 1; i <= 5; ++i)
-                SendMouse(POINT{ pt.x + ptDelta.x * i / 5, pt.y + ptDelta.y * i / 5 }, 0);
-            SendMouse(POINT{ pt.x + ptDelta.x, pt.y + ptDelta.y }, MOUSEEVENTF_LEFTUP);
+                SendMouseAt(POINT{ pt.x + ptDelta.x * i / 5, pt.y + ptDelta.y * i / 5 }, 0);
+            SendMouseAt(POINT{ pt.x + ptDelta.x, pt.y + ptDelta.y }, MOUSEEVENTF_LEFTUP);
             bSent = true;
         });
         // The system's move loop takes its starting point when it gets round to it, which

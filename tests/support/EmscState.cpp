@@ -4,17 +4,25 @@
 
 namespace kovatest {
 
+CEmscState::CEmscState() : m_bReady(MakeFile()) {}
+
 CEmscState::CEmscState(BYTE byInitial)
+{
+    if (!MakeFile())
+        return;
+    m_module.Reset(::LoadLibraryA(BinPath("EMSC.dll").c_str()));
+    m_bReady = m_module && Set(byInitial) && ClearLog();
+}
+
+bool CEmscState::MakeFile()
 {
     char szFolder[MAX_PATH] = "";
     char szFile[MAX_PATH] = "";
     if (!::GetTempPathA(MAX_PATH, szFolder) || !::GetTempFileNameA(szFolder, "kst", 0, szFile))
-        return;
+        return false;
     m_strPath = szFile;
     // Before the library is loaded: it names its file from the environment on every call.
-    ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
-    m_module.Reset(::LoadLibraryA(BinPath("EMSC.dll").c_str()));
-    m_bReady = m_module && Set(byInitial) && ClearLog();
+    return ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile) != FALSE;
 }
 
 CEmscState::~CEmscState()

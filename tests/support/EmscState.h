@@ -17,6 +17,8 @@ class CEmscState {
 public:
     // The status byte set and the request log cleared.
     explicit CEmscState(BYTE byInitial);
+    // Only the file, new (the library takes it for 0x1F): for a test that loads a library itself.
+    CEmscState();
     ~CEmscState();
     CEmscState(const CEmscState&) = delete;
     CEmscState& operator=(const CEmscState&) = delete;
@@ -33,6 +35,7 @@ public:
 
 private:
     template <class T> T Proc(const char* pszName) const;
+    bool MakeFile();
 
     std::string m_strPath;
     kfw::CModule m_module;

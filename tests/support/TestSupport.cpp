@@ -49,26 +49,136 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     }
 }
 
-bool MovePointer(POINT pt, DWORD dwTimeoutMs)
+bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
+{
+    const ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+    while (!pred())
+    {
+        if (::GetTickCount64() >= ullEnd)
+            return pred();
+        ::Sleep(5);
+    }
+    return true;
+}
+
+bool SendMouseAt(POINT pt, DWORD dwButtons)
 {
     INPUT input = {};
     input.type = INPUT_MOUSE;
+    // Absolute coordinates span 0..65535 over the screen.
     input.mi.dx = (pt.x * 65536 + 65535) / ::GetSystemMetrics(SM_CXSCREEN);
     input.mi.dy = (pt.y * 65536 + 65535) / ::GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    if (::SendInput(1, &input, sizeof input) != 1)
-        return false;
-    // Polled without pumping: callers may be inside a dialog's timer handler.
-    const DWORD dwStart = ::GetTickCount();
-    for (;;)
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | dwButtons;
+    return ::SendInput(1, &input, sizeof input) == 1;
+}
+
+bool SendMouseButtons(const std::vector<DWORD>& buttons)
+{
+    std::vector<INPUT> inputs(buttons.size());
+    for (size_t i = 0; i < buttons.size(); ++i)
     {
-        POINT ptNow = {};
-        if (::GetCursorPos(&ptNow) && ptNow.x == pt.x && ptNow.y == pt.y)
-            return true;
-        if (::GetTickCount() - dwStart > dwTimeoutMs)
-            return false;
-        ::Sleep(5);
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dwFlags = buttons[i];
     }
+    return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+bool ClickHere()
+{
+    return SendMouseButtons({ MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP });
+}
+
+bool ClickAt(POINT pt)
+{
+    return MovePointer(pt) && ClickHere();
+}
+
+DWORD PidOf(HWND hWnd)
+{
+    DWORD dwPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwPid);
+    return dwPid;
+}
+
+bool HasClass(HWND hWnd, const char* pszClass)
+{
+    char szClass[64] = "";
+    ::GetClassNameA(hWnd, szClass, sizeof szClass);
+    return lstrcmpiA(szClass, pszClass) == 0;
+}
+
+namespace {
+
+// Lambdas are not stdcall on x86: one trampoline for every top-level walk.
+BOOL CALLBACK EnumTrampoline(HWND hWnd, LPARAM lParam)
+{
+    return (*reinterpret_cast<const std::function<bool(HWND)>*>(lParam))(hWnd) ? TRUE : FALSE;
+}
+
+// Without a virtual desktop Wine 8 shows each icon as a child window of explorer's
+// standalone tray; newer Wine names the icon windows "__wine_tray_icon".
+const char* const kIconClasses[] = {"__winex11_tray_icon", "__wine_tray_icon"};
+const char* const kTrayClasses[] = {"__winex11_standalone_tray", "Shell_TrayWnd"};
+
+} // namespace
+
+void ForEachTopLevel(const std::function<bool(HWND)>& fn)
+{
+    ::EnumWindows(EnumTrampoline, reinterpret_cast<LPARAM>(&fn));
+}
+
+std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass, bool bVisibleOnly)
+{
+    std::vector<HWND> found;
+    for (HWND hWnd = ::FindWindowExA(nullptr, nullptr, pszClass, nullptr); hWnd;
+         hWnd = ::FindWindowExA(nullptr, hWnd, pszClass, nullptr))
+        if (PidOf(hWnd) == dwPid && (!bVisibleOnly || ::IsWindowVisible(hWnd)))
+            found.push_back(hWnd);
+    return found;
+}
+
+bool IsIconWindow(HWND hWnd)
+{
+    for (const char* pszClass : kIconClasses)
+        if (HasClass(hWnd, pszClass))
+            return true;
+    return false;
+}
+
+std::vector<HWND> IconWindows()
+{
+    std::vector<HWND> icons;
+    for (const char* pszTray : kTrayClasses)
+        for (HWND hTray = ::FindWindowExA(nullptr, nullptr, pszTray, nullptr); hTray;
+             hTray = ::FindWindowExA(nullptr, hTray, pszTray, nullptr))
+            for (const char* pszIcon : kIconClasses)
+                for (HWND hIcon = ::FindWindowExA(hTray, nullptr, pszIcon, nullptr); hIcon;
+                     hIcon = ::FindWindowExA(hTray, hIcon, pszIcon, nullptr))
+                    icons.push_back(hIcon);
+    return icons;
+}
+
+HWND WaitForWindow(const char* pszClass, DWORD dwTimeoutMs, const char* pszTitle)
+{
+    HWND hWnd = nullptr;
+    PumpUntil([&] { return (hWnd = ::FindWindowA(pszClass, pszTitle)) != nullptr; }, dwTimeoutMs);
+    return hWnd;
+}
+
+bool WaitGone(HWND hWnd, DWORD dwTimeoutMs)
+{
+    return PumpUntil([&] { return !::IsWindow(hWnd) || !::IsWindowVisible(hWnd); }, dwTimeoutMs);
+}
+
+bool MovePointer(POINT pt, DWORD dwTimeoutMs)
+{
+    if (!SendMouseAt(pt))
+        return false;
+    // Callers may be inside a dialog's timer handler: no pumping.
+    return WaitUntil([&] {
+        POINT ptNow = {};
+        return ::GetCursorPos(&ptNow) && ptNow.x == pt.x && ptNow.y == pt.y;
+    }, dwTimeoutMs);
 }
 
 bool ParkPointer()

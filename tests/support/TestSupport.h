@@ -19,6 +19,9 @@ namespace kovatest {
 bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs = 5000);
 // Dispatches whatever is queued for this thread now.
 void PumpPending();
+// Tests pred() every few milliseconds without dispatching anything, until it holds or
+// dwTimeoutMs has passed: for threads without windows, and inside a dialog's handlers.
+bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs = 5000);
 
 // Starts build/bin/kovatest_helper.exe with the arguments; null on failure.
 kfw::CHandle StartHelper(const std::string& strArgs);
@@ -78,6 +81,30 @@ bool SendScanKey(WORD wScan, WORD wVk, DWORD dwFlags);
 bool StrokeScanKey(WORD wScan, WORD wVk);
 // Away from the screen's centre, where pop-ups open and a resting pointer holds them.
 bool ParkPointer();
+// One mouse event through SendInput, moved to pt as real input is, with button flags
+// (MOUSEEVENTF_LEFTDOWN ...) in dwButtons; it does not wait for the pointer.
+bool SendMouseAt(POINT pt, DWORD dwButtons = 0);
+// Button events where the pointer is, in order, in one SendInput.
+bool SendMouseButtons(const std::vector<DWORD>& buttons);
+// A left press and release where the pointer is; at pt after MovePointer.
+bool ClickHere();
+bool ClickAt(POINT pt);
+
+// Windows of any process.
+DWORD PidOf(HWND hWnd);
+bool HasClass(HWND hWnd, const char* pszClass);
+// Calls fn for each top-level window until it returns false.
+void ForEachTopLevel(const std::function<bool(HWND)>& fn);
+// Top-level windows of the class and process, all of them or the visible ones; a few
+// FindWindowEx calls, cheap enough to poll.
+std::vector<HWND> TopLevelOf(DWORD dwPid, const char* pszClass, bool bVisibleOnly = false);
+// Explorer's window for one tray icon (Wine 8: a child of its tray window), and all of them.
+bool IsIconWindow(HWND hWnd);
+std::vector<HWND> IconWindows();
+// A top-level window of the class (and title, if given), or null after the time-out.
+HWND WaitForWindow(const char* pszClass, DWORD dwTimeoutMs, const char* pszTitle = nullptr);
+// Pumps until the window is destroyed or hidden; false on time-out.
+bool WaitGone(HWND hWnd, DWORD dwTimeoutMs);
 
 // A foreground edit box of this process's own: keys typed through SendInput reach it, and
 // it times how long each takes, as another program on the desktop would feel it.

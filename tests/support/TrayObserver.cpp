@@ -13,52 +13,13 @@
 
 #include "framework/Handles.h"
 #include "support/TestSupport.h"
-#include "support/TestSupport.h"
 
 namespace kovatest {
 
 namespace {
 
-// Wine 8 draws the tray without a virtual desktop in a window of its X11 driver, one child
-// window per icon; newer Wine names the icon windows "__wine_tray_icon". A virtual desktop's
-// Shell_TrayWnd draws its icons itself, without windows: not covered here.
-const char* const kIconClasses[] = {"__winex11_tray_icon", "__wine_tray_icon"};
 const char kMenuClass[] = "#32768";
 const DWORD kSendTimeoutMs = 2000;
-
-bool HasClass(HWND hWnd, const char* pszClass)
-{
-    char szClass[64] = {};
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    return lstrcmpiA(szClass, pszClass) == 0;
-}
-
-bool IsIconWindow(HWND hWnd)
-{
-    for (const char* pszClass : kIconClasses)
-        if (HasClass(hWnd, pszClass))
-            return true;
-    return false;
-}
-
-// Lambdas are not stdcall on x86: one trampoline for every top-level walk.
-BOOL CALLBACK EnumTrampoline(HWND hWnd, LPARAM lParam)
-{
-    return (*reinterpret_cast<const std::function<bool(HWND)>*>(lParam))(hWnd) ? TRUE : FALSE;
-}
-
-// Calls fn for each top-level window until it returns false.
-void ForEachTopLevel(const std::function<bool(HWND)>& fn)
-{
-    ::EnumWindows(EnumTrampoline, reinterpret_cast<LPARAM>(&fn));
-}
-
-DWORD WindowPid(HWND hWnd)
-{
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    return dwPid;
-}
 
 std::string Hex(const void* p)
 {
@@ -140,7 +101,7 @@ bool ReadTips(DWORD dwPid, ExplorerProcess& rExplorer, std::string& rstrError)
 {
     std::vector<HWND> tooltips;
     ForEachTopLevel([&](HWND hWnd) {
-        if (WindowPid(hWnd) == dwPid && HasClass(hWnd, TOOLTIPS_CLASSA))
+        if (PidOf(hWnd) == dwPid && HasClass(hWnd, TOOLTIPS_CLASSA))
             tooltips.push_back(hWnd);
         return true;
     });
@@ -195,23 +156,6 @@ bool ReadTips(DWORD dwPid, ExplorerProcess& rExplorer, std::string& rstrError)
         }
     }
     return true;
-}
-
-struct IconFinder {
-    std::vector<HWND> icons;
-};
-
-BOOL CALLBACK CollectIcon(HWND hWnd, LPARAM lParam)
-{
-    if (IsIconWindow(hWnd))
-        reinterpret_cast<IconFinder*>(lParam)->icons.push_back(hWnd);
-    return TRUE;
-}
-
-BOOL CALLBACK CollectFromTopLevel(HWND hWnd, LPARAM lParam)
-{
-    ::EnumChildWindows(hWnd, CollectIcon, lParam);
-    return TRUE;
 }
 
 } // namespace
@@ -309,16 +253,13 @@ std::string CIconSelector::Describe() const
 bool ListTrayIcons(std::vector<TrayIcon>& rIcons, std::string* pstrError)
 {
     rIcons.clear();
-    IconFinder finder;
-    ::EnumWindows(CollectFromTopLevel, reinterpret_cast<LPARAM>(&finder));
-
     std::map<DWORD, ExplorerProcess> explorers;
     std::string strError;
-    for (HWND hWnd : finder.icons)
+    for (HWND hWnd : IconWindows())
     {
         TrayIcon icon;
         icon.hWnd = hWnd;
-        icon.dwPid = WindowPid(hWnd);
+        icon.dwPid = PidOf(hWnd);
         icon.bVisible = ::IsWindowVisible(hWnd) != FALSE;
         ::GetWindowRect(hWnd, &icon.rc);
 
@@ -517,29 +458,13 @@ bool ClickTrayIcon(const TrayIcon& icon, ClickKind kind, ClickMethod method, std
     }
     if (!MovePointer(ptScreen))
         return fail("the pointer did not get to the icon");
-    std::vector<INPUT> inputs;
-    auto add = [&](DWORD dwFlags) {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dwFlags = dwFlags;
-        inputs.push_back(in);
-    };
+    std::vector<DWORD> buttons;
     if (kind == ClickKind::Right)
-    {
-        add(MOUSEEVENTF_RIGHTDOWN);
-        add(MOUSEEVENTF_RIGHTUP);
-    }
+        buttons = {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP};
     else
-    {
-        const int nClicks = kind == ClickKind::Double ? 2 : 1;
-        for (int i = 0; i < nClicks; ++i)
-        {
-            add(MOUSEEVENTF_LEFTDOWN);
-            add(MOUSEEVENTF_LEFTUP);
-        }
-    }
-    const UINT uSent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    if (uSent != inputs.size())
+        for (int i = kind == ClickKind::Double ? 2 : 1; i > 0; --i)
+            buttons.insert(buttons.end(), {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    if (!SendMouseButtons(buttons))
         return fail("SendInput failed (error " + std::to_string(::GetLastError()) + ")");
     return true;
 }
@@ -550,7 +475,7 @@ bool FindPopupMenu(PopupMenu& rMenu, DWORD dwPid)
     ForEachTopLevel([&](HWND hWnd) {
         if (!::IsWindowVisible(hWnd) || !HasClass(hWnd, kMenuClass))
             return true;
-        const DWORD dwOwner = WindowPid(hWnd);
+        const DWORD dwOwner = PidOf(hWnd);
         if (dwPid && dwOwner != dwPid)
             return true;
         found.hWnd = hWnd;
@@ -647,13 +572,6 @@ bool SimulateShellRestart(HWND hOwner, UINT uID, DWORD dwTimeoutMs, std::string*
     if (!uTaskbarCreated || !::PostMessageA(HWND_BROADCAST, uTaskbarCreated, 0, 0))
         return fail("broadcasting TaskbarCreated failed (error " + std::to_string(::GetLastError()) + ")");
     return true;
-}
-
-HWND WaitForWindow(const char* pszClass, DWORD dwTimeoutMs, const char* pszTitle)
-{
-    HWND hWnd = nullptr;
-    PumpUntil([&] { return (hWnd = ::FindWindowA(pszClass, pszTitle)) != nullptr; }, dwTimeoutMs);
-    return hWnd;
 }
 
 } // namespace kovatest

@@ -91,7 +91,4 @@ bool PressKey(const std::string& strKey, std::string* pstrError = nullptr);
 // NIM_DELETE for hOwner/uID, checked gone) and "TaskbarCreated" is broadcast.
 bool SimulateShellRestart(HWND hOwner, UINT uID, DWORD dwTimeoutMs, std::string* pstrError = nullptr);
 
-// A top-level window of the class (and title, if given), or null after the time-out.
-HWND WaitForWindow(const char* pszClass, DWORD dwTimeoutMs, const char* pszTitle = nullptr);
-
 } // namespace kovatest

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "TrayTestIds.h"
-#include "TrayTestSupport.h"
 #include "framework/Handles.h"
-#include "framework/Trace.h"
 #include "support/TestSupport.h"
+#include "support/TraceCapture.h"
 #include "support/TrayObserver.h"
+#include "support/TrayTestSupport.h"
 
 using kovatest::CFakeShell;
 using kovatest::CNotifyWnd;
@@ -27,11 +27,6 @@ const std::string kLongString = [] {
     return str;
 }();
 
-std::vector<std::string> g_trace;
-void CaptureTrace(const char* pszLine)
-{
-    g_trace.push_back(pszLine);
-}
 
 std::wstring Wide(const char* pszUtf8)
 {
@@ -72,15 +67,12 @@ protected:
     {
         ASSERT_TRUE(m_wnd.GetSafeHwnd());
         ASSERT_TRUE(m_hOwnIcon);
-        g_trace.clear();
-        m_pfnOldSink = kfw::SetTraceSink(&CaptureTrace);
     }
-    void TearDown() override { kfw::SetTraceSink(m_pfnOldSink); }
 
     CNotifyWnd m_wnd;
     kfw::CIcon m_hOwnIcon;
     CFakeShell m_shell;
-    kfw::TraceSink m_pfnOldSink = nullptr;
+    kovatest::CTraceCapture m_trace;
 };
 
 } // namespace
@@ -283,13 +275,13 @@ TEST_F(TrayIconTest, CallbackNeedsBothWindowAndMessage)
     {
         SCOPED_TRACE(c.pszWhat);
         CTrayIcon tray(IDR_TEST_TRAY);
-        g_trace.clear();
+        m_trace.Clear();
         if (c.bCallSet)
             tray.SetNotificationWnd(c.bWnd ? &m_wnd : nullptr, c.uCbMsg);
-        EXPECT_EQ(g_trace.size(), c.nTraceLines);
+        EXPECT_EQ(m_trace.Lines().size(), c.nTraceLines);
         if (c.nTraceLines)
         {
-            EXPECT_EQ(g_trace[0], "void CTrayIcon::SetNotificationWnd(CWnd* pNotifyWnd, UINT uCbMsg)");
+            EXPECT_EQ(m_trace.Lines()[0], "void CTrayIcon::SetNotificationWnd(CWnd* pNotifyWnd, UINT uCbMsg)");
         }
         m_shell.m_calls.clear();
         ASSERT_TRUE(tray.SetIcon(m_hOwnIcon.Get(), nullptr, NIM_ADD));
@@ -310,7 +302,7 @@ TEST_F(TrayIconTest, WritesItsDebugLines)
 {
     CTrayIcon tray(IDR_TEST_TRAY);
     tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
-    g_trace.clear();
+    m_trace.Clear();
     tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD);
     tray.SetIcon(nullptr, nullptr, NIM_DELETE);
     tray.SetIcon(nullptr, nullptr, NIM_DELETE);   // returns early, after its line
@@ -322,7 +314,7 @@ TEST_F(TrayIconTest, WritesItsDebugLines)
         "BOOL CTrayIcon::SetIcon(HICON hicon, LPCSTR lpTip, DWORD dwMessage)",
         "LRESULT CTrayIcon::OnTrayNotification(WPARAM wID, LPARAM lEvent)",
     };
-    EXPECT_EQ(g_trace, expected);
+    EXPECT_EQ(m_trace.Lines(), expected);
 }
 
 // Wine's own Shell_NotifyIconA, seen from explorer's side.

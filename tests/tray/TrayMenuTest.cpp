@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "TrayTestIds.h"
-#include "TrayTestSupport.h"
 #include "support/TestSupport.h"
+#include "support/TrayTestSupport.h"
 
 using kovatest::CNotifyWnd;
 

@@ -9,57 +9,22 @@
 #include <vector>
 
 #include "framework/Handles.h"
-#include "framework/Trace.h"
-#include "radio/EmscAccess.h"
 #include "radio/EmscCall.h"
 #include "radio/RadioBits.h"
+#include "radio/StackMark.h"
 #include "radio/SystemController.h"
-#include "StackMark.h"
+#include "support/EmscState.h"
 #include "support/TestSupport.h"
+#include "support/TraceCapture.h"
 #include "tools/emsc/EmscDev.h"
 
 namespace {
-
-std::string ExeFolder()
-{
-    char szPath[MAX_PATH];
-    DWORD cch = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    std::string strPath(szPath, cch);
-    return strPath.substr(0, strPath.find_last_of('\\') + 1);
-}
-
-void DropLine(const char*) {}
 
 template <class Pfn>
 Pfn Export(HMODULE hModule, const char* pszName)
 {
     return reinterpret_cast<Pfn>(reinterpret_cast<void (*)(void)>(::GetProcAddress(hModule, pszName)));
 }
-
-// Gives each test its own state file, so tests and a developer's own session never meet.
-class CPrivateState {
-public:
-    CPrivateState()
-    {
-        char szFolder[MAX_PATH];
-        char szFile[MAX_PATH];
-        ::GetTempPathA(MAX_PATH, szFolder);
-        ::GetTempFileNameA(szFolder, "ems", 0, szFile);
-        m_strPath = szFile;
-        ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, szFile);
-    }
-    ~CPrivateState()
-    {
-        ::SetEnvironmentVariableA(EMSCDEV_STATE_ENV, nullptr);
-        ::DeleteFileA(m_strPath.c_str());
-    }
-    CPrivateState(const CPrivateState&) = delete;
-    CPrivateState& operator=(const CPrivateState&) = delete;
-    const std::string& Path() const { return m_strPath; }
-
-private:
-    std::string m_strPath;
-};
 
 // The library with its test exports resolved; bound as the process's entry point while alive.
 class CEmscLibrary {
@@ -118,14 +83,12 @@ class EmscLibraryTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        m_pfnOldSink = kfw::SetTraceSink(&DropLine);
-        ASSERT_TRUE(m_library.Complete()) << ExeFolder() + GetParam();
+        ASSERT_TRUE(m_library.Complete()) << kovatest::BinPath(GetParam());
     }
-    void TearDown() override { kfw::SetTraceSink(m_pfnOldSink); }
 
-    CPrivateState m_state;   // before the library: it reads the variable on each call
-    CEmscLibrary m_library{ ExeFolder() + GetParam() };
-    kfw::TraceSink m_pfnOldSink = nullptr;
+    kovatest::CEmscState m_state;   // before the library: it reads the variable on each call
+    CEmscLibrary m_library{ kovatest::BinPath(GetParam()) };
+    kovatest::CTraceCapture m_quiet;
 };
 
 } // namespace
@@ -294,15 +257,15 @@ INSTANTIATE_TEST_SUITE_P(Builds, EmscLibraryTest, ::testing::Values("EMSC.dll", 
 
 TEST(EmscState, KeptWhileNoProcessHoldsTheLibraryAndSharedByBothBuilds)
 {
-    CPrivateState state;
+    kovatest::CEmscState state;
     {
-        CEmscLibrary library(ExeFolder() + "EMSC.dll");
+        CEmscLibrary library(kovatest::BinPath("EMSC.dll"));
         ASSERT_TRUE(library.Complete());
         ASSERT_EQ(library.pfnSetStatus(0x2B), 1);
         ASSERT_EQ(library.pfnSetFault(1), 1);
     }
     {
-        CEmscLibrary library(ExeFolder() + "stdcall\\EMSC.dll");
+        CEmscLibrary library(kovatest::BinPath("stdcall\\EMSC.dll"));
         ASSERT_TRUE(library.Complete());
         EXPECT_EQ(library.Status(), 0x2B);
         int bFault = 0;
@@ -310,7 +273,7 @@ TEST(EmscState, KeptWhileNoProcessHoldsTheLibraryAndSharedByBothBuilds)
         EXPECT_EQ(bFault, 1);
         ASSERT_EQ(library.pfnSetStatus(0x0C), 1);
     }
-    CEmscLibrary library(ExeFolder() + "EMSC.dll");
+    CEmscLibrary library(kovatest::BinPath("EMSC.dll"));
     ASSERT_TRUE(library.Complete());
     EXPECT_EQ(library.Status(), 0x0C);
 }
@@ -322,62 +285,10 @@ struct ToolRun {
     std::string strOut;
 };
 
-// A console host may hold the child's output handle for a moment after the child ended.
-void DeleteWhenFree(const char* pszPath)
-{
-    const DWORD dwStart = ::GetTickCount();
-    while (!::DeleteFileA(pszPath) && ::GetLastError() == ERROR_SHARING_VIOLATION &&
-           ::GetTickCount() - dwStart < 2000)
-        ::Sleep(10);
-}
-
-// Runs emscdev.exe with stdout and stderr in a file; waits at most 30 s.
 ToolRun RunEmscdev(const std::string& strArgs)
 {
     ToolRun run;
-    char szFolder[MAX_PATH];
-    char szOutFile[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, szFolder);
-    ::GetTempFileNameA(szFolder, "edo", 0, szOutFile);
-    {
-        SECURITY_ATTRIBUTES sa = { sizeof sa, nullptr, TRUE };
-        kfw::CFile hOut(::CreateFileA(szOutFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        EXPECT_TRUE(hOut.IsValid());
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = nullptr;
-        si.hStdOutput = hOut.Get();
-        si.hStdError = hOut.Get();
-        std::string strCommand = "\"" + ExeFolder() + "emscdev.exe\" " + strArgs;
-        std::vector<char> command(strCommand.begin(), strCommand.end());
-        command.push_back('\0');
-        PROCESS_INFORMATION pi = {};
-        // No CREATE_NO_WINDOW: Wine then starts a console host that keeps the output file open.
-        if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                              nullptr, &si, &pi)) {
-            ADD_FAILURE() << "cannot start emscdev.exe, error " << ::GetLastError();
-            hOut.Reset();
-            DeleteWhenFree(szOutFile);
-            return run;
-        }
-        kfw::CHandle hProcess(pi.hProcess);
-        kfw::CHandle hThread(pi.hThread);
-        if (::WaitForSingleObject(hProcess.Get(), 30000) != WAIT_OBJECT_0) {
-            ::TerminateProcess(hProcess.Get(), 99);
-            ADD_FAILURE() << "emscdev " << strArgs << " did not end";
-        }
-        ::GetExitCodeProcess(hProcess.Get(), &run.dwExitCode);
-    }
-    kfw::CFile hIn(::CreateFileA(szOutFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    char szBuffer[4096];
-    DWORD cbRead = 0;
-    if (hIn && ::ReadFile(hIn.Get(), szBuffer, sizeof szBuffer, &cbRead, nullptr))
-        run.strOut.assign(szBuffer, cbRead);
-    hIn.Reset();
-    DeleteWhenFree(szOutFile);
+    run.dwExitCode = kovatest::RunProgram("emscdev.exe", strArgs, run.strOut, 30000);
     return run;
 }
 
@@ -385,18 +296,17 @@ ToolRun RunEmscdev(const std::string& strArgs)
 
 TEST(Emscdev, SharesTheStateWithARunningProcess)
 {
-    CPrivateState state;
-    CEmscLibrary library(ExeFolder() + "stdcall\\EMSC.dll");
+    kovatest::CEmscState state;
+    CEmscLibrary library(kovatest::BinPath("stdcall\\EMSC.dll"));
     ASSERT_TRUE(library.Complete());
 
     ToolRun set = RunEmscdev("set 0x2A");
     EXPECT_EQ(set.dwExitCode, 0u) << set.strOut;
     SystemController controller;
-    kfw::TraceSink pfnOld = kfw::SetTraceSink(&DropLine);
+    const kovatest::CTraceCapture quiet;
     controller.QueryWsBlStatus();
     EXPECT_EQ(controller.returnECData, 0x2A);
     controller.SetWirelessOn(TRUE);
-    kfw::SetTraceSink(pfnOld);
 
     ToolRun get = RunEmscdev("get");
     EXPECT_EQ(get.dwExitCode, 0u);
@@ -413,9 +323,7 @@ TEST(Emscdev, SharesTheStateWithARunningProcess)
     ToolRun fault = RunEmscdev("fault");
     EXPECT_EQ(fault.dwExitCode, 0u);
     EXPECT_EQ(fault.strOut.substr(0, 2), "on");
-    pfnOld = kfw::SetTraceSink(&DropLine);
     controller.QueryWsBlStatus();
-    kfw::SetTraceSink(pfnOld);
     EXPECT_EQ(controller.returnECData, 0x66);
     EXPECT_EQ(RunEmscdev("fault off").dwExitCode, 0u);
     int bFault = 1;
@@ -436,8 +344,8 @@ TEST(Emscdev, SharesTheStateWithARunningProcess)
 
 TEST(Emscdev, UsageErrorsExitWithTwoAndChangeNothing)
 {
-    CPrivateState state;
-    CEmscLibrary library(ExeFolder() + "EMSC.dll");
+    kovatest::CEmscState state;
+    CEmscLibrary library(kovatest::BinPath("EMSC.dll"));
     ASSERT_TRUE(library.Complete());
     ASSERT_EQ(library.pfnSetStatus(0x11), 1);
     const char* aszArgs[] = {
@@ -463,90 +371,4 @@ TEST(Emscdev, UsageErrorsExitWithTwoAndChangeNothing)
     EXPECT_EQ(library.Status(), 0xFF);
     EXPECT_EQ(RunEmscdev("set 037").dwExitCode, 0u);
     EXPECT_EQ(library.Status(), 037);
-}
-
-namespace {
-
-std::vector<std::string> g_lines;
-void KeepLine(const char* pszLine) { g_lines.emplace_back(pszLine); }
-size_t CountLines(const std::string& str) { return std::count(g_lines.begin(), g_lines.end(), str); }
-
-} // namespace
-
-// A slow library is waited for; one that does not return fails the read in time as an
-// unread byte, its late return writes nothing of the caller's, nothing else reaches it
-// meanwhile (each call that did would trace a time-out of its own), and the next read after
-// the release works. The development library holds no lock while it delays: another process
-// changes the state meanwhile.
-TEST(EmscController, CallThatDoesNotReturnFailsInTimeAndLetsNothingThrough)
-{
-    CPrivateState state;
-    CEmscLibrary library(ExeFolder() + "EMSC.dll");
-    ASSERT_TRUE(library.Complete());
-    ASSERT_EQ(library.pfnSetDelay(300), 1);
-    SystemController controller;
-    controller.QueryWsBlStatus();
-    EXPECT_TRUE(controller.LastReadAnswered());
-    ASSERT_EQ(library.pfnClearLog(), 1);
-    ASSERT_EQ(library.pfnSetDelay(EMSCDEV_DELAY_HANG), 1);
-    g_lines.clear();
-    kfw::TraceSink pfnOld = kfw::SetTraceSink(&KeepLine);
-
-    uint8_t byRegister = EC_REG_RADIO_STATUS;
-    uint8_t abyOut[2] = { STATUS_UNREAD, 0xCC };
-    bool bAnswered = true;
-    const DWORD dwStart = ::GetTickCount();
-    EXPECT_EQ(EmscEvaluate(EmscRequest{ EC_CMD_READ, {}, &byRegister, 1, abyOut, 1 }, &bAnswered), 0);
-    EXPECT_LT(::GetTickCount() - dwStart, 8000u);
-    EXPECT_FALSE(bAnswered);
-    EXPECT_TRUE(EmscCallPending());
-
-    controller.QueryWsBlStatus();
-    EXPECT_EQ(controller.returnECData, STATUS_UNREAD);
-    EXPECT_FALSE(controller.LastReadAnswered());
-    ApplyModeCode(controller, MODE_WIFI_ONLY, TRUE);
-    uint8_t abyWrite[2] = { EC_REG_RADIO_STATUS, 0x1D };
-    EXPECT_EQ(EmscEvaluate(EmscRequest{ EC_CMD_WRITE, {}, abyWrite, 2, nullptr, 0 }), 0);
-    EXPECT_EQ(CountLines("EMSCEvaluate did not return within 2000 ms"), 1u);
-    EXPECT_EQ(CountLines("EMSCEvaluate not called: an earlier call has not returned"), 4u);
-    EXPECT_EQ(RunEmscdev("set 0x2C").dwExitCode, 0u);
-
-    EXPECT_EQ(library.pfnSetDelay(0), 1);
-    EXPECT_TRUE(kovatest::PumpUntil([] { return !EmscCallPending(); }, 8000));
-    kfw::SetTraceSink(pfnOld);
-    EXPECT_EQ(abyOut[0], STATUS_UNREAD) << "written after the caller gave up";
-    EXPECT_EQ(abyOut[1], 0xCC);
-    EXPECT_EQ(library.Log().size(), 1u) << "only the call that hung reached the library";
-    EXPECT_EQ(library.Status(), 0x2C);
-
-    controller.QueryWsBlStatus();
-    EXPECT_TRUE(controller.LastReadAnswered());
-    EXPECT_EQ(controller.returnECData, 0x2C);
-}
-
-// Unloading with a call inside neither waits for it nor frees the code it runs in.
-TEST(EmscController, UnloadWithACallInsideLeavesTheLibraryMapped)
-{
-    CPrivateState state;
-    CEmscAccess emsc;
-    ASSERT_EQ(emsc.Load(), EmscLoad::Loaded);
-    EXPECT_EQ(emsc.CandidateIndex(), 0u) << "the program's folder comes first";
-    const HMODULE hModule = emsc.Module();
-    auto pfnSetDelay = Export<PFN_EMSCDEVSETDELAY>(hModule, EMSCDEV_SETDELAY);
-    ASSERT_TRUE(pfnSetDelay && pfnSetDelay(EMSCDEV_DELAY_HANG) == 1);
-    kfw::TraceSink pfnOld = kfw::SetTraceSink(&DropLine);
-    SystemController controller;
-    controller.QueryWsBlStatus();
-    EXPECT_FALSE(controller.LastReadAnswered());
-
-    emsc.Unload();   // a join or a free here would hang or crash the test
-    EXPECT_EQ(g_pfnEMSCEvaluate, nullptr);
-    EXPECT_EQ(::GetModuleHandleA("EMSC"), hModule);
-
-    // Once the call is back the library can go; the reference it kept is ours to drop.
-    EXPECT_EQ(pfnSetDelay(0), 1);
-    EXPECT_TRUE(kovatest::PumpUntil([] { return !EmscCallPending(); }, 8000));
-    kfw::SetTraceSink(pfnOld);
-    kfw::CModule(hModule).Reset();
-    EXPECT_EQ(::GetModuleHandleA("EMSC"), nullptr);
 }

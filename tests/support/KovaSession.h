@@ -64,7 +64,9 @@ private:
 bool SignalFromAnotherProcess(const char* pszEvent);
 
 // One key event through the keyboard, by scan code, from another process ("0x04 ext up").
-bool Scan(const char* pszArgs);
+bool Scan(const std::string& strArgs);
+// A press and its release ("0x01 vk=0x1B").
+bool Stroke(const std::string& strKey);
 // The radio hot key pressed and released; the pop-up it opens, or null on time-out.
 HWND OpenByHotKey(CKova& kova);
 

@@ -1,4 +1,4 @@
-#include "kova/KovaSession.h"
+#include "support/KovaSession.h"
 
 #include <functional>
 
@@ -23,42 +23,12 @@ namespace {
 
 const char kDialogClass[] = "#32770";
 
-DWORD PidOf(HWND hWnd)
-{
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwPid);
-    return dwPid;
-}
-
-bool IsClass(HWND hWnd, const char* pszClass)
-{
-    char szClass[64] = "";
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    return lstrcmpiA(szClass, pszClass) == 0;
-}
-
-BOOL CALLBACK EnumTopLevelProc(HWND hWnd, LPARAM lParam)
-{
-    return (*reinterpret_cast<const std::function<bool(HWND)>*>(lParam))(hWnd) ? TRUE : FALSE;
-}
-
-// Calls fn for each top-level window until it returns false.
-void ForEachTopLevel(const std::function<bool(HWND)>& fn)
-{
-    ::EnumWindows(EnumTopLevelProc, reinterpret_cast<LPARAM>(&fn));
-}
-
 // The frame of that process: FindWindowA alone could return another program's window of
 // the class, say one a failed test left behind.
 HWND FrameOf(DWORD dwPid)
 {
-    HWND hFound = nullptr;
-    ForEachTopLevel([&](HWND hWnd) {
-        if (IsClass(hWnd, kFrameClass) && PidOf(hWnd) == dwPid)
-            hFound = hWnd;
-        return hFound == nullptr;
-    });
-    return hFound;
+    const std::vector<HWND> frames = TopLevelOf(dwPid, kFrameClass);
+    return frames.empty() ? nullptr : frames.front();
 }
 
 // Deletes the folder's contents and the folder; false if anything stayed.
@@ -151,13 +121,7 @@ bool SignalFromAnotherProcess(const char* pszEvent)
 
 std::vector<HWND> DialogsOf(DWORD dwPid)
 {
-    std::vector<HWND> dialogs;
-    ForEachTopLevel([&](HWND hWnd) {
-        if (::IsWindowVisible(hWnd) && IsClass(hWnd, kDialogClass) && PidOf(hWnd) == dwPid)
-            dialogs.push_back(hWnd);
-        return true;
-    });
-    return dialogs;
+    return TopLevelOf(dwPid, kDialogClass, true);
 }
 
 HWND WaitForDialogOf(DWORD dwPid, DWORD dwTimeoutMs, const char* pszTitle)
@@ -190,7 +154,7 @@ std::vector<std::string> StaticTextsOf(HWND hDlg)
     std::vector<std::string> texts;
     for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
     {
-        if (!IsClass(hChild, "Static"))
+        if (!HasClass(hChild, "Static"))
             continue;
         char szText[512] = "";
         ::GetWindowTextA(hChild, szText, sizeof(szText));
@@ -264,9 +228,17 @@ CPathPrefix::~CPathPrefix()
     ::SetEnvironmentVariableA("PATH", m_bHadOld ? m_strOld.c_str() : nullptr);
 }
 
-bool Scan(const char* pszArgs)
+bool Scan(const std::string& strArgs)
 {
-    return kovatest::RunHelper(std::string("send-scan ") + pszArgs, kWaitMs) == 0;
+    return RunHelper("send-scan " + strArgs, kWaitMs) == 0;
+}
+
+bool Stroke(const std::string& strKey)
+{
+    const size_t nVk = strKey.find(" vk=");
+    const std::string strUp = nVk == std::string::npos ? strKey + " up"
+                                                       : strKey.substr(0, nVk) + " up" + strKey.substr(nVk);
+    return Scan(strKey) && Scan(strUp);
 }
 
 HWND OpenByHotKey(CKova& kova)

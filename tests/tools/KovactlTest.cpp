@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "kova/KovaSession.h"
 #include "radio/RadioBits.h"
+#include "support/KovaSession.h"
 #include "tools/emsc/EmscDev.h"
 
 using namespace kovatest;

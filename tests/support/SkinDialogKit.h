@@ -21,6 +21,7 @@
 #include "res/resource.h"
 #include "skin/SkinArchive.h"
 #include "skin/TPDialog.h"
+#include "support/Canvas.h"
 #include "support/TestSupport.h"
 
 namespace kovatest {
@@ -122,6 +123,33 @@ inline kfw::CGdipImage DecodeMember(const SkinArchive& rArchive, const char* psz
 }
 
 // A picture from ARGB values, row by row.
+// A pixel of a decoded picture, 0xAARRGGBB.
+inline uint32_t PixelOf(Gdiplus::GpImage* pImage, int x, int y)
+{
+    Gdiplus::ARGB argb = 0;
+    kfw::gdip::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(pImage), x, y, &argb);
+    return argb;
+}
+
+// The screen's pixels right now.
+inline std::unique_ptr<CCanvas> CaptureScreen()
+{
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    auto pShot = std::make_unique<CCanvas>(cx, cy, 0);
+    kfw::CWindowDC screen(nullptr);
+    ::BitBlt(pShot->DC(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
+    return pShot;
+}
+
+// A bitmap as a PNG file, for a person to look at.
+inline bool SavePng(HBITMAP hBitmap, const wchar_t* pszPath)
+{
+    static const CLSID kPngEncoder = { 0x557CF406, 0x1A04, 0x11D3, { 0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E } };
+    kfw::CGdipBitmap bitmap;
+    return kfw::gdip::GdipCreateBitmapFromHBITMAP(hBitmap, nullptr, bitmap.Put()) == Gdiplus::Ok &&
+           kfw::gdip::GdipSaveImageToFile(bitmap.Get(), pszPath, &kPngEncoder, nullptr) == Gdiplus::Ok;
+}
+
 inline kfw::CGdipImage ImageFromArgb(int nWidth, int nHeight, std::vector<Gdiplus::ARGB> pixels)
 {
     kfw::CGdipBitmap bitmap;
@@ -188,70 +216,6 @@ inline kfw::CRgnH WindowRegion(HWND hWnd)
         hRgn.Reset();
     return hRgn;
 }
-
-// A top-down 32-bit DIB selected into a memory DC, filled with one colour.
-class CCanvas {
-public:
-    CCanvas(int nWidth, int nHeight, uint32_t rgbFill) : m_nWidth(nWidth), m_nHeight(nHeight)
-    {
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader = { sizeof(BITMAPINFOHEADER), nWidth, -nHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
-        m_hBitmap.Reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_pBits), nullptr, 0));
-        m_hDC.Reset(::CreateCompatibleDC(nullptr));
-        m_hOld = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
-        std::fill_n(m_pBits, nWidth * nHeight, rgbFill);
-    }
-    ~CCanvas() { ::SelectObject(m_hDC.Get(), m_hOld); }
-    CCanvas(const CCanvas&) = delete;
-    CCanvas& operator=(const CCanvas&) = delete;
-
-    HDC DC() const { return m_hDC.Get(); }
-    HBITMAP Bitmap() const { return m_hBitmap.Get(); }
-    uint32_t At(int x, int y) const
-    {
-        ::GdiFlush();
-        return m_pBits[y * m_nWidth + x] & 0xFFFFFF;
-    }
-
-    // The box of the pixels that are not rgb, and how many there are.
-    struct Changes {
-        int nLeft = INT_MAX, nTop = INT_MAX, nRight = -1, nBottom = -1;
-        int cChanged = 0, cWhite = 0, cBlended = 0, cOffLine = 0;
-    };
-    // White pixels, and blends of white over rgb, are counted apart.
-    Changes ChangedFrom(uint32_t rgb) const
-    {
-        Changes ch;
-        for (int y = 0; y < m_nHeight; ++y)
-            for (int x = 0; x < m_nWidth; ++x)
-            {
-                const uint32_t px = At(x, y);
-                if (px == rgb)
-                    continue;
-                ++ch.cChanged;
-                ch.nLeft = std::min(ch.nLeft, x);
-                ch.nTop = std::min(ch.nTop, y);
-                ch.nRight = std::max(ch.nRight, x + 1);
-                ch.nBottom = std::max(ch.nBottom, y + 1);
-                if (px == 0xFFFFFF)
-                    ++ch.cWhite;
-                else
-                    ++ch.cBlended;
-                // White over the picture blends every channel up from the picture's.
-                for (int shift : { 0, 8, 16 })
-                    if (((px >> shift) & 0xFF) < ((rgb >> shift) & 0xFF))
-                        ++ch.cOffLine;
-            }
-        return ch;
-    }
-
-private:
-    int m_nWidth, m_nHeight;
-    uint32_t* m_pBits = nullptr;
-    kfw::CBitmapH m_hBitmap;
-    kfw::CMemDC m_hDC;
-    HGDIOBJ m_hOld = nullptr;
-};
 
 // Puts a seam back when the test ends.
 template <class T>
