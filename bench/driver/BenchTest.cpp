@@ -135,15 +135,17 @@ TEST(PixelFinal, FinalFromTheLastTimeTheLearnedPointsReachedTheirColours)
         std::vector<PixelFrame> frames;
         bool bFinal;
         double dFinalMs, dFirstChangeMs;
-        int nLeft;
+        int nLeft, nPartial, nForeign;
     };
     const Row rows[] = {
-        {"in one step", {{0, {0, 0, 0, 0}}, {12, {5, 6, 7, 0}}}, true, 12, 12, 0},
-        {"part first", {{0, {0, 0, 0, 0}}, {8, {5, 0, 0, 0}}, {20, {5, 6, 7, 1}}, {25, {5, 6, 7, 9}}}, true, 20, 8, 0},
+        {"in one step", {{0, {0, 0, 0, 0}}, {12, {5, 6, 7, 0}}}, true, 12, 12, 0, 0, 0},
+        {"part first", {{0, {0, 0, 0, 0}}, {8, {5, 0, 0, 0}}, {20, {5, 6, 7, 1}}, {25, {5, 6, 7, 9}}}, true, 20, 8, 0, 1, 0},
         {"reached, left, reached", {{0, {0, 0, 0, 0}}, {9, {5, 6, 7, 0}}, {11, {5, 1, 7, 0}}, {14, {5, 6, 7, 0}}},
-         true, 14, 9, 1},
-        {"never reached", {{0, {0, 0, 0, 0}}, {9, {5, 6, 1, 0}}}, false, NAN, 9, 0},
-        {"a point that is not learned changing alone", {{0, {0, 0, 0, 0}}, {9, {0, 0, 0, 9}}}, false, NAN, NAN, 0},
+         true, 14, 9, 1, 0, 1},
+        {"black first, then part", {{0, {0, 0, 0, 0}}, {7, {8, 8, 8, 0}}, {9, {5, 0, 7, 0}}, {12, {5, 6, 7, 0}}},
+         true, 12, 7, 0, 1, 1},
+        {"never reached", {{0, {0, 0, 0, 0}}, {9, {5, 6, 1, 0}}}, false, NAN, 9, 0, 0, 1},
+        {"a point that is not learned changing alone", {{0, {0, 0, 0, 0}}, {9, {0, 0, 0, 9}}}, false, NAN, NAN, 0, 0, 0},
     };
     for (const Row& row : rows)
     {
@@ -152,6 +154,8 @@ TEST(PixelFinal, FinalFromTheLastTimeTheLearnedPointsReachedTheirColours)
         EXPECT_TRUE(Same(row.dFinalMs, timing.dFinalMs)) << row.pszCase << ": " << timing.dFinalMs;
         EXPECT_TRUE(Same(row.dFirstChangeMs, timing.dFirstChangeMs)) << row.pszCase << ": " << timing.dFirstChangeMs;
         EXPECT_EQ(row.nLeft, timing.nLeft) << row.pszCase;
+        EXPECT_EQ(row.nPartial, timing.nPartial) << row.pszCase;
+        EXPECT_EQ(row.nForeign, timing.nForeign) << row.pszCase;
     }
     EXPECT_TRUE(IsDesktop({0, 0, 0, 9}, final));
     EXPECT_FALSE(IsDesktop({0, 6, 0, 0}, final));

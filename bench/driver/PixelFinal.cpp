@@ -2,6 +2,8 @@
 
 #include <math.h>
 
+#include <algorithm>
+
 namespace kovabench {
 
 namespace {
@@ -61,6 +63,14 @@ FinalTiming TimeFinal(const std::vector<PixelFrame>& frames, const FinalColours&
                     break;
                 }
         const bool bFinal = IsFinal(frame.colours, final);
+        if (!bFinal && !isnan(timing.dFirstChangeMs))
+        {
+            const bool bForeign = std::any_of(final.points.begin(), final.points.end(), [&](size_t i) {
+                return i < frame.colours.size() && frame.colours[i] != final.desktop[i] &&
+                       frame.colours[i] != final.colours[i];
+            });
+            ++(bForeign ? timing.nForeign : timing.nPartial);
+        }
         if (bFinal && !bWasFinal)
             timing.dFinalMs = frame.dMs;
         else if (!bFinal && bWasFinal)

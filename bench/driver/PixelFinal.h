@@ -40,6 +40,12 @@ struct FinalTiming {
     double dFinalMs = 0;        // from when on, without a change since
     double dFirstChangeMs = 0;  // the first frame in which a learned point left the desktop's colour
     int nLeft = 0;              // times the final colours were reached and then left again
+    // Frames from the first change on that were not final: nPartial showed each learned
+    // point in its desktop or its final colour (part of the pop-up not drawn yet); nForeign
+    // showed one in a colour of neither (drawn first in another look: a fill, a background
+    // before its buttons, a button before its state).
+    int nPartial = 0;
+    int nForeign = 0;
 };
 FinalTiming TimeFinal(const std::vector<PixelFrame>& frames, const FinalColours& final);
 

@@ -224,6 +224,14 @@ def report(path):
     if left:
         out += ["Final pixels reached and then changed again within one opening (a pop-up drawn twice): " +
                 ", ".join(f"{k} Kova {l['kova']}, baseline {l['dialog_baseline']}" for k, l in left) + ".", ""]
+    for what, text in (("partial", "shown in parts (some of the box not drawn yet)"),
+                       ("foreign", "in a look it does not end with (a fill, a background before its buttons)")):
+        seen = [(k, by_name.get(f"{p}.{what}_frames")) for p, k in
+                [(f"hotkey.{k}", k) for k, _ in kinds] + [("first", "first")]]
+        seen = [(k, n) for k, n in seen if n]
+        if seen:
+            out += [f"Frames on the way to the final pixels, {text}, summed over the openings: " +
+                    ", ".join(f"{k} Kova {n['kova']}, baseline {n['dialog_baseline']}" for k, n in seen) + ".", ""]
     for key in ("hotkey.poll", "first.poll"):
         poll = by_name.get(key)
         if poll:

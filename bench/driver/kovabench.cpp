@@ -337,6 +337,8 @@ struct PopupTimes {
     double dFinalMs = NAN;         // its pixels on the screen final
     double dFirstChangeMs = NAN;   // its pixels first on the screen
     int nLeft = 0;                 // final colours reached and left again
+    int nPartial = 0;              // frames before the final one: part not drawn yet...
+    int nForeign = 0;              // ...or drawn in another look first
 };
 
 // Where a window is and how it looks, for a failure message.
@@ -539,6 +541,8 @@ bool OpenPopup(const CRunning& running, WORD wHotScan, CWindowWatch& watch, Pixe
     rTimes.dFinalMs = timing.dFinalMs - dPress;
     rTimes.dFirstChangeMs = timing.dFirstChangeMs - dPress;
     rTimes.nLeft = timing.nLeft;
+    rTimes.nPartial = timing.nPartial;
+    rTimes.nForeign = timing.nForeign;
     return true;
 }
 
@@ -575,7 +579,7 @@ bool TimePopup(const CRunning& running, WORD wHotScan, bool bEnterCloses, CWindo
 // Pixel-final figures of many openings, program by program.
 struct PopupSeries {
     std::vector<double> final, shown, made, firstChange;
-    int nLeft = 0;
+    int nLeft = 0, nPartial = 0, nForeign = 0;
     void Add(const PopupTimes& times)
     {
         final.push_back(times.dFinalMs);
@@ -583,6 +587,8 @@ struct PopupSeries {
         made.push_back(times.dMadeMs);
         firstChange.push_back(times.dFirstChangeMs);
         nLeft += times.nLeft;
+        nPartial += times.nPartial;
+        nForeign += times.nForeign;
     }
 };
 
@@ -599,6 +605,12 @@ void EmitPixelSeries(const std::string& strName, const char* pszB, const PopupSe
     // Final colours reached and left again within an opening: a pop-up drawn twice.
     Emit(CJsonLine().Str("name", strName + ".left_final").Str("unit", "count").Int("kova", kova.nLeft)
              .Int(pszB, base.nLeft));
+    // Frames seen on the way to the final pixels: the pop-up shown in parts, or in a look it
+    // does not end with.
+    Emit(CJsonLine().Str("name", strName + ".partial_frames").Str("unit", "count").Int("kova", kova.nPartial)
+             .Int(pszB, base.nPartial));
+    Emit(CJsonLine().Str("name", strName + ".foreign_frames").Str("unit", "count").Int("kova", kova.nForeign)
+             .Int(pszB, base.nForeign));
 }
 
 // What one poll costs on the still desktop, and the mean step between polls in timed
