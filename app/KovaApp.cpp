@@ -30,13 +30,11 @@ CKovaApp::CKovaApp()
 CKovaApp::~CKovaApp()
 {
     // Whatever start-up got to: the watcher is joined before its events go (member order),
-    // the table no longer answers lookups, GDI+ shuts down last.
-    SetSkinArchive(nullptr);
+    // the skin goes with no window left to show it, GDI+ shuts down last.
     m_pMainFrame.reset();
     ScanHook::Shutdown();
     m_eventWatcher.Stop();
-    m_skinPictures.Clear();
-    ReleaseSkinArchive(m_skinArchive);
+    ReleaseSkin();
     m_gdiplus.reset();
 }
 
@@ -111,10 +109,16 @@ void CKovaApp::StartSkin()
 int CKovaApp::ExitInstance()
 {
     m_hCloseEvent.Reset();
+    ReleaseSkin();
+    return 0;
+}
+
+void CKovaApp::ReleaseSkin()
+{
+    // No lookups from here; the pictures before the archive: GDI+ may still read their streams.
     SetSkinArchive(nullptr);
     m_skinPictures.Clear();
     ReleaseSkinArchive(m_skinArchive);
-    return 0;
 }
 
 void CKovaApp::OnAppAbout()

@@ -34,6 +34,8 @@ private:
     // GDI+ and the skin archive: left out of start-up so that the tray icon shows first,
     // made at the first idle moment or by the first pop-up, whichever comes first.
     void StartSkin();
+    // Ends the skin's lookups and gives back its pictures and archive; again does nothing.
+    void ReleaseSkin();
 
     // The first idle moment starts the skin; the pop-ups' preparation follows.
     struct CSkinTask : CIdleTask {
