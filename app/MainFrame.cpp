@@ -291,7 +291,6 @@ void CMainFrame::ShowStatusDialog()
     if (m_bDialogShown)
         return;
     m_bDialogShown = true;
-    m_frameHook.Remove();
     // Before anything of ours is activated: the window the user types in tells the monitor.
     const CPopupMonitorPin monitorInUse;
 

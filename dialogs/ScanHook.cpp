@@ -289,6 +289,8 @@ BOOL ScanHook::Install(HWND hWndTarget, HINSTANCE hMod)
     }
     // The target first: a hook already in place posts to the new window from the next key.
     g_hWndTarget.store(hWndTarget);
+    if (g_bInstalled.load())
+        return TRUE;
     if (!g_inputThread.Window() || !g_inputThread.Request(WM_HOOK_INSTALL, reinterpret_cast<LPARAM>(hMod)))
         return FALSE;
     // Without the watch the hook still works; only a drop would go unseen.

@@ -15,8 +15,10 @@ public:
     ScanHook(const ScanHook&) = delete;
     ScanHook& operator=(const ScanHook&) = delete;
 
-    // Makes hWndTarget the target and (re)installs the hook; TRUE when a hook is in place.
-    // Returns once it is. A target that is not a window is refused and changes nothing.
+    // Makes hWndTarget the target, installing the hook if none is in place; TRUE when one
+    // is. Returns once it is. A hook in place is only handed over: re-hooking would leave a
+    // moment in which keys reach no one. A target that is not a window is refused and
+    // changes nothing.
     BOOL Install(HWND hWndTarget, HINSTANCE hMod);
     // Unhooks; the result of UnhookWindowsHookEx (FALSE when none was installed).
     BOOL Remove();

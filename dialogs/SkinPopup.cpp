@@ -168,6 +168,9 @@ BOOL CSkinPopup::OnInitDialog()
     m_bInitialising = true;
     g_pOpenPopup = this;
     OnInitStep("create_dialog_and_buttons");
+    // Built again for a new DPI, it already holds the keys: whoever had them before stays.
+    if (const HWND hWndKeys = ScanHook::IsInstalled() ? ScanHook::GetTarget() : nullptr; hWndKeys != m_hWnd)
+        m_hWndKeysBefore = hWndKeys;
     m_hook.Install(m_hWnd, AfxGetInstanceHandle());
     OnInitStep("init_hook");
     RestartAutoClose();
@@ -184,7 +187,7 @@ BOOL CSkinPopup::OnInitDialog()
     {
         // Ended with -1: nothing will close us the ordinary way, so give the keys back now.
         StopAutoClose();
-        m_hook.Remove();
+        GiveKeysBack();
         return FALSE;
     }
     // A screen reader follows the focus: it starts on the selected button, once the dialog
@@ -232,11 +235,21 @@ BOOL CSkinPopup::PreTranslateMessage(MSG* pMsg)
     return CTPDialog::PreTranslateMessage(pMsg);
 }
 
+void CSkinPopup::GiveKeysBack()
+{
+    // Handed over in place, never unhooked and hooked again: a hot key typed as the pop-up
+    // closes still reaches the frame. A hook taken away meanwhile (a lock) stays away.
+    if (ScanHook::IsInstalled() && ::IsWindow(m_hWndKeysBefore) && m_hWndKeysBefore != m_hWnd)
+        m_hook.Install(m_hWndKeysBefore, AfxGetInstanceHandle());
+    else
+        m_hook.Remove();
+}
+
 void CSkinPopup::CloseDialog(int nResult)
 {
     if (m_toolTip.m_hWnd)
         m_toolTip.Activate(FALSE);
-    m_hook.Remove();
+    GiveKeysBack();
     ::SetActiveWindow(::GetWindow(m_hWnd, GW_HWNDNEXT));
     EndDialog(nResult);
 }

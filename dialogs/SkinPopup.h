@@ -125,10 +125,12 @@ protected:
 
 private:
     bool IsPointerOver() const;
+    void GiveKeysBack();
 
     const char* m_pszBackground;
     PopupMonitorInfo m_monitor;     // where it opens, found when it is made
     ScanHook m_hook;
+    HWND m_hWndKeysBefore = nullptr;    // had the keys before us, and gets them back
     bool m_bTracking = false;       // a hover and leave report of the window is asked for
     bool m_bInitialising = false;   // OnInitDialog runs: the window must not show yet
     bool m_bRescaling = false;      // built again for a new DPI: the window stays shown

@@ -341,7 +341,7 @@ TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
         const CTestFrame::Popup& p = m_frame.m_popups[0];
         EXPECT_EQ(p.bModeSelection, row.nPopup == 1);
         EXPECT_TRUE(p.bDialogShown);
-        EXPECT_FALSE(p.bHookInstalled);           // the pop-up gets the hook meanwhile
+        EXPECT_TRUE(p.bHookInstalled);            // handed to the pop-up in place, never gone
         EXPECT_TRUE(p.bSemaphoreHeld);            // other processes are held off
         EXPECT_FALSE(m_frame.IsDialogShown());
         EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);

@@ -143,6 +143,25 @@ protected:
     std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> m_hOther;
 };
 
+// The frame's hook is handed to the pop-up and back in place: a key typed as the pop-up
+// closes must never find no hook at all.
+TEST_F(KovaDlgWindow, TakesTheFramesHookAndGivesItBackWithoutUnhooking)
+{
+    ScanHook frameHook;
+    ASSERT_TRUE(frameHook.Install(m_hFrame.get(), ::GetModuleHandleA(nullptr)));
+    CProbeDlg dlg;
+    bool bHookOurs = false;
+    RunWithUser(dlg, [&](HWND hDlg) {
+        bHookOurs = ScanHook::GetTarget() == hDlg && ScanHook::IsInstalled();
+        kovatest::RunHelper("send-scan 0x71");
+        kovatest::WaitUntil([&] { return !::IsWindow(hDlg); });
+    });
+    EXPECT_TRUE(bHookOurs);
+    EXPECT_TRUE(ScanHook::IsInstalled());
+    EXPECT_EQ(ScanHook::GetTarget(), m_hFrame.get());
+    frameHook.Remove();
+}
+
 TEST_F(KovaDlgWindow, ShowsOnceCentredStaysOnF1AndTheRefreshKeyClosesItThroughItsOwnHook)
 {
     auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
