@@ -18,7 +18,7 @@ PFN_WTSREGISTERSESSIONNOTIFICATION g_pfnWTSRegisterSessionNotification = &::WTSR
 
 static_assert(WM_SCANCODE_EVENT == WM_APP + 0x64 && WM_CLOSE_REQUEST == WM_APP + 0x78 &&
               WM_MODE_CHANGED == WM_APP + 0x82 && WM_TRAY_CALLBACK == WM_USER + 0xC4 &&
-              WM_FOCUS_SELECTED == WM_APP + 0x66 && WM_HOOK_INSTALL == WM_APP + 1 &&
+              WM_HOOK_INSTALL == WM_APP + 1 &&
               KEY_EXTENDED == LLKHF_EXTENDED && KEY_RELEASED == LLKHF_UP, "the platform's values");
 
 namespace {

@@ -190,10 +190,14 @@ BOOL CSkinPopup::OnInitDialog()
         GiveKeysBack();
         return FALSE;
     }
-    // A screen reader follows the focus: it starts on the selected button, once the dialog
-    // manager has given it to the first one.
-    if (SelectedButton())
-        ::PostMessageW(m_hWnd, WM_FOCUS_SELECTED, 0, 0);
+    // A screen reader follows the focus: it starts on the selected button. Given here, before
+    // the window shows, so that the first paint already has it: FALSE keeps the dialog
+    // manager from moving it to the first button.
+    if (const HWND hSelected = SelectedButton())
+    {
+        FocusControl(hSelected);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -342,14 +346,13 @@ void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     // The layout may have hidden the button that had the focus.
-    OnFocusSelected(0, 0);
+    FocusSelected();
 }
 
-LRESULT CSkinPopup::OnFocusSelected(WPARAM, LPARAM)
+void CSkinPopup::FocusSelected()
 {
     if (HWND hSelected = SelectedButton())
         FocusControl(hSelected);
-    return 0;
 }
 
 void CSkinPopup::FocusControl(HWND hControl)

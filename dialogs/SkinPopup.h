@@ -69,7 +69,6 @@ public:
         ON_WM_NCHITTEST()
         ON_WM_HELP()
         ON_WM_WINDOWPOSCHANGING()
-        ON_MESSAGE(WM_FOCUS_SELECTED, OnFocusSelected)
         ON_WM_ERASEBKGND()
         ON_WM_PAINT()
         ON_WM_DPICHANGED()
@@ -102,7 +101,7 @@ protected:
     LRESULT OnNcHitTest(POINT point);
     BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     void OnWindowPosChanging(WINDOWPOS* pWindowPos);
-    LRESULT OnFocusSelected(WPARAM, LPARAM);
+    void FocusSelected();
     // Called by the base's OnInitDialog: centred in the monitor's work area.
     POINT InitialPlace() const override;
     LRESULT OnEraseBkgnd(HDC hDC);

@@ -10,7 +10,6 @@ constexpr unsigned WM_MODE_CHANGED = 0x8082;     // WM_APP + 0x82: re-read the r
 constexpr unsigned WM_TRAY_CALLBACK = 0x4C4;     // WM_USER + 0xC4: wParam the icon id, lParam the mouse message
 
 // Private window messages within Kova.
-constexpr unsigned WM_FOCUS_SELECTED = 0x8066;   // WM_APP + 0x66, a pop-up to itself at opening: focus the selection
 // Requests to the keyboard hook's threads, sent (and so answered) by the caller's thread.
 constexpr unsigned WM_HOOK_INSTALL = 0x8001;     // WM_APP + 1, lParam the module: TRUE when in place
 constexpr unsigned WM_HOOK_REMOVE = 0x8002;      // the unhook's result

@@ -46,12 +46,10 @@ public:
 
     BOOL OnInitDialog() override
     {
+        // FALSE may only mean that the pop-up set its own focus.
         const BOOL bResult = CKovaDlg::OnInitDialog();
-        if (bResult)
-        {
-            ::SetTimer(m_hWnd, kTimeoutTimer, kTimeoutMs, nullptr);
-            ::PostMessageA(m_hWnd, kMsgShown, 0, 0);
-        }
+        ::SetTimer(m_hWnd, kTimeoutTimer, kTimeoutMs, nullptr);
+        ::PostMessageA(m_hWnd, kMsgShown, 0, 0);
         return bResult;
     }
 

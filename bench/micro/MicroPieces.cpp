@@ -513,11 +513,10 @@ public:
         m_rStamps.tInitBegin = CRepTimer::Now();
         const BOOL bResult = TDialog::OnInitDialog();
         m_rStamps.tInitEnd = CRepTimer::Now();
-        if (bResult)
-        {
-            ::SetTimer(this->m_hWnd, kPopupTimeoutTimer, kPopupTimeoutMs, nullptr);
-            ::PostMessageA(this->m_hWnd, kMsgShown, 0, 0);
-        }
+        // FALSE may only mean that the pop-up set its own focus; one that ended itself
+        // returns from DoModal before these come.
+        ::SetTimer(this->m_hWnd, kPopupTimeoutTimer, kPopupTimeoutMs, nullptr);
+        ::PostMessageA(this->m_hWnd, kMsgShown, 0, 0);
         return bResult;
     }
 
