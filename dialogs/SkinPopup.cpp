@@ -328,6 +328,7 @@ void CSkinPopup::OnPaint()
         DrawKeptSkinCaption(dc.Get(), *m_pBackground, m_strCaption.c_str(), m_pCaptionAt ? &at : nullptr, style);
     else
         DrawSkinCaption(dc.Get(), nullptr, 0, 0, m_strCaption.c_str(), m_pCaptionAt ? &at : nullptr, style);
+    PaintButtonsInto(dc);
 }
 
 void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)

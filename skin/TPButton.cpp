@@ -26,13 +26,16 @@ namespace gdip = kfw::gdip;
 
 // The strip's own colours may hide which button is chosen; the system's highlight colour
 // cannot, whatever the theme. Drawn inside the button, so nothing around it changes.
-void DrawSelectionFrame(HDC hDC, int cx, int cy, int nDpi)
+void DrawSelectionFrame(HDC hDC, int x, int y, int cx, int cy, int nDpi)
 {
     const int n = std::min({ ScaleForDpi(2, nDpi), cx / 2, cy / 2 });
     HBRUSH hBrush = ::GetSysColorBrush(COLOR_HIGHLIGHT);   // the system's: never deleted
     const RECT sides[] = { { 0, 0, cx, n }, { 0, cy - n, cx, cy }, { 0, n, n, cy - n }, { cx - n, n, cx, cy - n } };
-    for (const RECT& rc : sides)
+    for (RECT rc : sides)
+    {
+        ::OffsetRect(&rc, x, y);
         ::FillRect(hDC, &rc, hBrush);
+    }
 }
 
 // The time dimension of a multi-frame image (GDI+'s FrameDimensionTime), spelt out so no
@@ -286,19 +289,27 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
         return;
     // The system button draws itself selected while held by the mouse or by the space bar;
     // the mouse handlers already set the pressed state, the keyboard does not.
-    m_nState = ButtonStateForDraw(m_nState, m_dwPressParity,
-                                  (lpDrawItemStruct->itemState & ODS_SELECTED) != 0);
+    DrawFace(lpDrawItemStruct->hDC, 0, 0, (lpDrawItemStruct->itemState & ODS_SELECTED) != 0);
+}
 
+BOOL CTPButton::DrawIntoParent(HDC hDC, int x, int y)
+{
+    return DrawFace(hDC, x, y, (::SendMessageW(m_hWnd, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0);
+}
+
+BOOL CTPButton::DrawFace(HDC hDC, int x, int y, bool bHeldBySystem)
+{
+    m_nState = ButtonStateForDraw(m_nState, m_dwPressParity, bHeldBySystem);
     {
         kfw::CGdipGraphics graphics;
-        gdip::GdipCreateFromHDC(lpDrawItemStruct->hDC, graphics.Put());
+        gdip::GdipCreateFromHDC(hDC, graphics.Put());
         if (!graphics)
-            return;
+            return FALSE;
         // Held for the whole draw, so the animation never changes frames in the middle of it.
         CCritSecLock lock(m_csFrame);
         Gdiplus::GpImage* const pImage = Image();
         if (!pImage)
-            return;
+            return FALSE;
         const int xSrc = ButtonSliceLeft(ButtonSliceForState(m_nState, m_bHighlight), m_nSliceWidth);
         // A strip of another scale is reduced (or, past the largest, enlarged) as it is drawn.
         if (m_nDrawWidth != m_nSliceWidth || m_nDrawHeight != m_nImageHeight)
@@ -306,12 +317,13 @@ void CTPButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
             gdip::GdipSetInterpolationMode(graphics.Get(), Gdiplus::InterpolationModeHighQualityBicubic);
             gdip::GdipSetPixelOffsetMode(graphics.Get(), Gdiplus::PixelOffsetModeHighQuality);
         }
-        gdip::GdipDrawImageRectRectI(graphics.Get(), pImage, 0, 0, m_nDrawWidth, m_nDrawHeight,
+        gdip::GdipDrawImageRectRectI(graphics.Get(), pImage, x, y, m_nDrawWidth, m_nDrawHeight,
                                      xSrc, 0, m_nSliceWidth, m_nImageHeight, Gdiplus::UnitPixel,
                                      nullptr, nullptr, nullptr);
     }   // GDI+ has drawn and let go of the DC
     if (m_bHighlight && m_bHighContrast)
-        DrawSelectionFrame(lpDrawItemStruct->hDC, m_nDrawWidth, m_nDrawHeight, m_nDpi);
+        DrawSelectionFrame(hDC, x, y, m_nDrawWidth, m_nDrawHeight, m_nDpi);
+    return TRUE;
 }
 
 LRESULT CTPButton::DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)

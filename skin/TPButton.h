@@ -49,6 +49,9 @@ public:
 
     // Called for each WM_DRAWITEM the parent reflects to this button.
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
+    // Draws the button's look into its parent's paint, its top left at (x, y); TRUE when
+    // drawn. The parent shows itself whole in one paint instead of its background first.
+    BOOL DrawIntoParent(HDC hDC, int x, int y);
 
     // What the button shows, for its owner and for tests.
     DWORD GetPressParity() const { return m_dwPressParity; }
@@ -86,6 +89,8 @@ protected:
 private:
     // The strip drawn: the button's own, or the shared still.
     Gdiplus::GpImage* Image() const { return m_pImage ? m_pImage.Get() : m_pStill ? m_pStill->image.Get() : nullptr; }
+    // The slice for the state, with the system's own press (mouse or space bar) taken in.
+    BOOL DrawFace(HDC hDC, int x, int y, bool bHeldBySystem);
     // Loads pStream as the image and starts its animation; false when no bitmap object.
     bool LoadImage(IStream* pStream, int nSliceCount);
     // Stops and joins the animation, then releases the image and its frame delays.

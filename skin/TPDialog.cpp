@@ -170,10 +170,33 @@ LRESULT CTPDialog::OnEraseBkgnd(HDC hDC)
 void CTPDialog::OnPaint()
 {
     kfw::CPaintDC dc(m_hWnd);
-    kfw::CGdipGraphics graphics;
-    if (m_pBackground && kfw::gdip::GdipCreateFromHDC(dc.Get(), graphics.Put()) == Gdiplus::Ok)
-        kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), m_pBackground->image.Get(), 0, 0, m_nWidth, m_nHeight, 0, 0,
-                                          m_nWidth, m_nHeight, Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
+    {
+        kfw::CGdipGraphics graphics;
+        if (m_pBackground && kfw::gdip::GdipCreateFromHDC(dc.Get(), graphics.Put()) == Gdiplus::Ok)
+            kfw::gdip::GdipDrawImageRectRectI(graphics.Get(), m_pBackground->image.Get(), 0, 0, m_nWidth, m_nHeight,
+                                              0, 0, m_nWidth, m_nHeight, Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
+    }
+    PaintButtonsInto(dc);
+}
+
+void CTPDialog::PaintButtonsInto(const kfw::CPaintDC& dc)
+{
+    const RECT& rcPaint = dc.Info().rcPaint;
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+    {
+        auto* pButton = dynamic_cast<CTPButton*>(CWnd::FromHandlePermanent(hChild));
+        if (!pButton || !::IsWindowVisible(hChild))
+            continue;
+        RECT rc = {};
+        ::GetWindowRect(hChild, &rc);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        RECT rcCovered = {};
+        if (!::IntersectRect(&rcCovered, &rc, &rcPaint) || !pButton->DrawIntoParent(dc.Get(), rc.left, rc.top))
+            continue;
+        // Drawn only in part (the paint clips to its own update): the button paints the rest.
+        if (::EqualRect(&rcCovered, &rc))
+            ::ValidateRect(hChild, nullptr);
+    }
 }
 
 void CTPDialog::OnLButtonDown(UINT, POINT)

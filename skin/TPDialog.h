@@ -82,6 +82,10 @@ protected:
     LRESULT OnEraseBkgnd(HDC hDC);
     void OnPaint();
     void OnLButtonDown(UINT nFlags, POINT point);
+    // Draws the skinned buttons into the dialog's own paint, after its picture: the window
+    // reaches the screen whole, never its picture first with its buttons to follow. A
+    // button drawn whole needs no paint of its own.
+    void PaintButtonsInto(const kfw::CPaintDC& dc);
 
     std::shared_ptr<SkinPicture> m_pBackground;   // null without a picture, and after WM_DESTROY
     HRGN m_hRgn = nullptr;           // last handed to the window, which owns it

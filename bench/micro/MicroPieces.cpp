@@ -497,7 +497,7 @@ struct PopupStamps {
     int64_t tShown = 0;
     int64_t tPainted = 0;
     int nPaints = 0;       // WM_PAINT of the dialog
-    int nDrawItems = 0;    // WM_DRAWITEM from its buttons
+    int nButtonsPainted = 0;   // shown buttons with nothing left to paint
     bool bVisible = false;
 };
 
@@ -536,8 +536,6 @@ protected:
     {
         if (uMsg == WM_PAINT)
             ++m_rStamps.nPaints;
-        else if (uMsg == WM_DRAWITEM)
-            ++m_rStamps.nDrawItems;
         return TDialog::WindowProc(uMsg, wParam, lParam);
     }
 
@@ -548,6 +546,9 @@ private:
         m_rStamps.bVisible = ::IsWindowVisible(this->m_hWnd) != FALSE;
         ::RedrawWindow(this->m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         m_rStamps.tPainted = CRepTimer::Now();
+        // Painted by the dialog's own paint or by themselves: either way none is left over.
+        for (HWND hChild = ::GetWindow(this->m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+            m_rStamps.nButtonsPainted += ::IsWindowVisible(hChild) && !::GetUpdateRect(hChild, nullptr, FALSE);
         ::KillTimer(this->m_hWnd, kPopupTimeoutTimer);
         this->EndDialog(IDOK);
         return 0;
@@ -596,11 +597,11 @@ MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatu
                       std::to_string(static_cast<long long>(nResult)) + ")";
             return false;
         }
-        if (!stamps.bVisible || stamps.nPaints < 1 || stamps.nDrawItems < nButtons)
+        if (!stamps.bVisible || stamps.nPaints < 1 || stamps.nButtonsPainted < nButtons)
         {
             rstrError = "the pop-up was " + std::string(stamps.bVisible ? "" : "not ") + "visible, painted " +
-                        std::to_string(stamps.nPaints) + " time(s) with " + std::to_string(stamps.nDrawItems) +
-                        " button draw(s); wanted at least 1 and " + std::to_string(nButtons);
+                        std::to_string(stamps.nPaints) + " time(s) with " + std::to_string(stamps.nButtonsPainted) +
+                        " button(s) painted; wanted at least 1 and " + std::to_string(nButtons);
             return false;
         }
         rTimer.SetSpan(tStart, stamps.tPainted);

@@ -111,6 +111,12 @@ TEST_F(LoadControlSkinTest, LineEndsAndSeparatorsReadTheSame)
         EXPECT_EQ(Placement(d.m_hWnd, both.m_hWnd), "75x64 at (14,87)");
         EXPECT_EQ(Placement(d.m_hWnd, wifi.m_hWnd), "75x64 at (91,87)");
         EXPECT_EQ(Placement(d.m_hWnd, bt.m_hWnd), "75x64 at (168,87)");
+        // The dialog's own paint draws its buttons: none is left to paint after it, so the
+        // screen never shows the picture first with the buttons to follow.
+        ::RedrawWindow(d.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        ::RedrawWindow(d.m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_NOCHILDREN);
+        for (const HWND hButton : { both.m_hWnd, wifi.m_hWnd, bt.m_hWnd })
+            EXPECT_FALSE(::GetUpdateRect(hButton, nullptr, FALSE));
     });
 }
 
