@@ -32,13 +32,13 @@ CKovaDlg::~CKovaDlg() = default;
 
 void CKovaDlg::OnInitPopup()
 {
-    ::SetActiveWindow(m_hWnd);
-    OnInitStep("init_activate");
     m_flags = ReadRadioFlags(m_sysController);
     OnInitStep("init_radio_read");
     InitLayout();
     UpdateSelection(TRUE);
     OnInitStep("init_status_invalidate");
+    ::SetActiveWindow(m_hWnd);
+    OnInitStep("init_activate");
 }
 
 void CKovaDlg::InitLayout()
