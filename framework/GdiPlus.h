@@ -69,4 +69,11 @@ using CGdipPen      = CGdipObject<Gdiplus::GpPen, &gdip::GdipDeletePen>;
 using CGdipFontFamily = CGdipObject<Gdiplus::GpFontFamily, &gdip::GdipDeleteFontFamily>;
 using CGdipStringFormat = CGdipObject<Gdiplus::GpStringFormat, &gdip::GdipDeleteStringFormat>;
 
+// The one release function that takes the object's address.
+inline GpStatus WINAPI DeletePrivateFontCollection(Gdiplus::GpFontCollection* pCollection)
+{
+    return gdip::GdipDeletePrivateFontCollection(&pCollection);
+}
+using CGdipPrivateFonts = CGdipObject<Gdiplus::GpFontCollection, &DeletePrivateFontCollection>;
+
 } // namespace kfw

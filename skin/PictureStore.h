@@ -12,6 +12,7 @@
 
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "skin/CaptionFaces.h"
 #include "skin/SkinArchive.h"
 
 struct SkinPaintCache;   // skin/SkinCaption.cpp
@@ -27,17 +28,23 @@ struct SkinPicture {
 };
 
 // The pictures of one archive's members, filed by member stream (the archive hands out one
-// stream per member). Owned beside the archive and emptied before it is released: GDI+ may
-// still read a picture's stream.
+// stream per member), and the faces their captions are drawn in. Owned beside the archive
+// and emptied before it is released: GDI+ may still read a picture's stream.
 class CSkinPictureStore {
 public:
     std::shared_ptr<SkinPicture> Find(const IStream* pStream, int nShownDpi) const;
     // Files pPicture for pStream, replacing the one filed before.
     void File(const IStream* pStream, std::shared_ptr<SkinPicture> pPicture) { m_pictures[pStream] = std::move(pPicture); }
-    void Clear() { m_pictures.clear(); }
+    CCaptionFaces& Faces() { return m_faces; }
+    void Clear()
+    {
+        m_pictures.clear();
+        m_faces.Clear();
+    }
 
 private:
     std::map<const IStream*, std::shared_ptr<SkinPicture>> m_pictures;
+    CCaptionFaces m_faces;
 };
 
 // Background pStream, drawn at nPicturePct, for showing at nDpi: the one kept when the stream

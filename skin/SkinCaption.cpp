@@ -31,6 +31,22 @@ private:
     Gdiplus::GpStatus m_status = Gdiplus::Ok;
 };
 
+// The family of the caption's face: kept by the application's store when there is one, else
+// made into rOwned for this drawing.
+Gdiplus::GpFontFamily* CaptionFamily(const SkinCaptionStyle& rStyle, kfw::CGdipFontFamily& rOwned)
+{
+    constexpr WCHAR kFallback[] = L"Times New Roman";
+    if (CSkinPictureStore* pStore = GetSkinPictureStore())
+    {
+        Gdiplus::GpFontFamily* pFamily = rStyle.pszFamily ? pStore->Faces().Find(rStyle.pszFamily) : nullptr;
+        return pFamily ? pFamily : pStore->Faces().Find(kFallback);
+    }
+    namespace gdip = kfw::gdip;
+    if (!rStyle.pszFamily || gdip::GdipCreateFontFamilyFromName(rStyle.pszFamily, nullptr, rOwned.Put()) != Gdiplus::Ok)
+        gdip::GdipCreateFontFamilyFromName(kFallback, nullptr, rOwned.Put());
+    return rOwned.Get();
+}
+
 // The caption's path at fEmSize, and its width; false when GDI+ made none.
 bool AddCaptionPath(CFirstFailure& rFailure, Gdiplus::GpPath* pPath, const std::wstring& strText,
                     Gdiplus::GpFontFamily* pFamily, Gdiplus::REAL fEmSize, const Gdiplus::PointF& origin,
@@ -66,9 +82,10 @@ Gdiplus::GpStatus DrawCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth
     failure << gdip::GdipDrawImageRectRectI(graphics.Get(), pBackground, 0, 0, nWidth, nHeight, 0, 0, nWidth, nHeight,
                                             Gdiplus::UnitPixel, nullptr, nullptr, nullptr);
 
-    kfw::CGdipFontFamily family;
-    if (!rStyle.pszFamily || gdip::GdipCreateFontFamilyFromName(rStyle.pszFamily, nullptr, family.Put()) != Gdiplus::Ok)
-        failure << gdip::GdipCreateFontFamilyFromName(L"Times New Roman", nullptr, family.Put());
+    kfw::CGdipFontFamily ownedFamily;
+    Gdiplus::GpFontFamily* pFamily = CaptionFamily(rStyle, ownedFamily);
+    if (!pFamily)
+        failure << Gdiplus::FontFamilyNotFound;
     kfw::CGdipSolidFill brush;
     failure << gdip::GdipCreateSolidFill(rStyle.argb, brush.Put());
     kfw::CGdipStringFormat format;
@@ -81,21 +98,21 @@ Gdiplus::GpStatus DrawCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth
     {
         const std::wstring strText = pszCaption;
         Gdiplus::REAL fWidth = 0.0f;
-        if (AddCaptionPath(failure, path.Get(), strText, family.Get(), rStyle.fEmSize, *pOrigin, format.Get(), &fWidth)
+        if (AddCaptionPath(failure, path.Get(), strText, pFamily, rStyle.fEmSize, *pOrigin, format.Get(), &fWidth)
             && rStyle.fBandWidth > 0.0f && fWidth > rStyle.fBandWidth)
         {
             const float fEm = FitCaptionEmSize(fWidth, rStyle.fEmSize, rStyle.fMinEmSize, rStyle.fBandWidth);
-            AddCaptionPath(failure, path.Get(), strText, family.Get(), fEm, *pOrigin, format.Get(), &fWidth);
+            AddCaptionPath(failure, path.Get(), strText, pFamily, fEm, *pOrigin, format.Get(), &fWidth);
             if (fWidth > rStyle.fBandWidth)
             {
                 auto fits = [&](size_t n) {
                     Gdiplus::REAL fCut = 0.0f;
-                    return AddCaptionPath(failure, path.Get(), strText.substr(0, n) + L"\u2026", family.Get(), fEm,
+                    return AddCaptionPath(failure, path.Get(), strText.substr(0, n) + L"\u2026", pFamily, fEm,
                                           *pOrigin, format.Get(), &fCut) && fCut <= rStyle.fBandWidth;
                 };
                 auto isTrail = [&](size_t i) { return strText[i] >= 0xDC00 && strText[i] <= 0xDFFF; };
                 const size_t n = LongestFittingPrefix(strText.size(), fits, isTrail);
-                AddCaptionPath(failure, path.Get(), strText.substr(0, n) + L"\u2026", family.Get(), fEm, *pOrigin,
+                AddCaptionPath(failure, path.Get(), strText.substr(0, n) + L"\u2026", pFamily, fEm, *pOrigin,
                                format.Get(), &fWidth);
             }
         }

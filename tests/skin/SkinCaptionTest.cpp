@@ -177,3 +177,26 @@ TEST_F(SkinCaption, APopupDrawsEachOfItsLastFourCaptionsOnceThenCopiesTheSamePix
         EXPECT_EQ(cDiffer, 0) << row.pszCaption;
     }
 }
+
+TEST_F(SkinCaption, TheApplicationKeepsItsFaceInACollectionOfItsOwnWithTheSamePixels)
+{
+    const Gdiplus::PointF origin(52.0f, 127.0f);
+    CCanvas installed(104, 156, 0), own(104, 156, 0);
+    DrawSkinCaption(installed.DC(), m_picture.Get(), 104, 156, L"Current Status : WiFi ON", &origin);
+    CSkinPictureStore store;
+    SetSkinArchive(&m_archive, &store);
+    EXPECT_EQ(DrawSkinCaption(own.DC(), m_picture.Get(), 104, 156, L"Current Status : WiFi ON", &origin), Gdiplus::Ok);
+    CCaptionFaces& faces = store.Faces();
+    EXPECT_NE(faces.Find(L"Times New Roman"), nullptr);
+    const int nOwn = faces.OwnFamilyCount();   // read out once, by the drawing
+    EXPECT_GT(nOwn, 0);
+    faces.Find(L"No Such Face Kova");          // another face stands in: not read out as this one
+    EXPECT_EQ(faces.OwnFamilyCount(), nOwn);
+    SetSkinArchive(nullptr);
+    store.Clear();
+    int cDiffer = 0;
+    for (int y = 0; y < 156; ++y)
+        for (int x = 0; x < 104; ++x)
+            cDiffer += own.At(x, y) != installed.At(x, y);
+    EXPECT_EQ(cDiffer, 0);
+}
