@@ -54,6 +54,10 @@ void CKovaDlg::InitLayout()
     m_nCurrent = m_layout.nCurrent;
     m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &kStatusAtThree : &kStatusAtOne;
     LayOutControls();
+}
+
+void CKovaDlg::OnAddTips()
+{
     for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
     {
         if (!m_layout.auTipId[i])
@@ -61,7 +65,15 @@ void CKovaDlg::InitLayout()
         m_strTip = LoadResString(m_layout.auTipId[i]);
         m_toolTip.AddTool(m_pButtons[i], m_strTip.c_str());
     }
-    OnInitStep("init_tooltips");
+    SetTipWidth();
+}
+
+void CKovaDlg::SetTipWidth()
+{
+    // The tip's text grows with the scale: its wrap width must too, or the lines break
+    // elsewhere.
+    if (m_layout.bWideTips && m_toolTip.m_hWnd)
+        m_toolTip.SetMaxTipWidth(Scaled(kWideTipWidth));
 }
 
 void CKovaDlg::LayOutControls()
@@ -76,10 +88,7 @@ void CKovaDlg::LayOutControls()
     SetBackground(m_layout.pszBackground);
     OnInitStep("init_change_background_setwindowrgn_place");
     SetButtonImages();
-    // The tip's text grows with the scale: its wrap width must too, or the lines break
-    // elsewhere.
-    if (m_layout.bWideTips)
-        m_toolTip.SetMaxTipWidth(Scaled(kWideTipWidth));
+    SetTipWidth();
     if (m_nModeCount == 1)
     {
         HWND hSingle = m_btnWifi.m_hWnd;

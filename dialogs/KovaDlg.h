@@ -37,6 +37,7 @@ protected:
     void OnInitPopup() override;
     // The buttons' strips and places again, at the new DPI.
     void OnScaleChanged() override;
+    void OnAddTips() override;
     HWND SelectedButton() const override;
 
     void OnBtn1() { OnButton(IDC_BTN_BOTH); }
@@ -47,6 +48,7 @@ protected:
 private:
     void OnButton(UINT nID);
     void InitLayout();
+    void SetTipWidth();
     // Strips, background and places of the chosen layout at the pop-up's DPI.
     void LayOutControls();
     void SetButtonImages();

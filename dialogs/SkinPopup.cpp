@@ -155,9 +155,6 @@ int CSkinPopup::OnCreate(LPCREATESTRUCTA)
     if (Default() == -1)
         return -1;
     OnInitStep("create_dialog_window");
-    // No subclassing of the tools: PreTranslateMessage relays the mouse to the tip.
-    m_toolTip.Create(this, 0);
-    OnInitStep("create_tooltip");
     return 0;
 }
 
@@ -228,6 +225,11 @@ BOOL CSkinPopup::PreTranslateMessage(MSG* pMsg)
     const bool bOurs = pMsg->hwnd && (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd));
     if (bOurs)
     {
+        // A tip shows only after the pointer rests on a tool, so it is made at the first move
+        // over the pop-up, not with every pop-up a key opens. No subclassing of the tools: the
+        // mouse is relayed from here.
+        if (pMsg->message == WM_MOUSEMOVE && !m_toolTip.m_hWnd && m_toolTip.Create(this, 0))
+            OnAddTips();
         if (m_toolTip.m_hWnd)
             m_toolTip.RelayEvent(pMsg);
         // A leave of a child counts too: the pointer can leave a child straight to the

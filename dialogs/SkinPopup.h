@@ -84,6 +84,9 @@ protected:
     // Called when the pop-up moved to a monitor of another DPI, after the background: give
     // the controls their images and places at GetDpi().
     virtual void OnScaleChanged() {}
+    // Called when the tip is made, at the pointer's first move over the pop-up: add the tools
+    // and set the wrap width at GetDpi().
+    virtual void OnAddTips() {}
     // The button the keyboard focus starts on; null: the dialog's first.
     virtual HWND SelectedButton() const { return nullptr; }
 
@@ -115,7 +118,7 @@ protected:
     // state before this returns.
     static void NotifyMainFrame();
 
-    CToolTipCtrl m_toolTip;
+    CToolTipCtrl m_toolTip;                         // made by the pointer's first move
     std::wstring m_strTip;
     std::wstring m_strCaption;                      // drawn by OnPaint...
     std::wstring m_strCaptionFont;                  // ...in this face (empty: the default)...

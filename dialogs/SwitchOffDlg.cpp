@@ -31,15 +31,26 @@ void CSwitchOffDlg::OnInitPopup()
     OnScaleChanged();
     m_strCaption = LoadResString(layout.uCaptionId, LoadResString(IDS_OFF_BOTH));
     ::SetWindowTextW(m_hWnd, m_strCaption.c_str());   // what a screen reader announces
+}
+
+void CSwitchOffDlg::OnAddTips()
+{
     // The tool is the picture's window, which is ours only once the layout has attached it.
     if (m_btnNotice.m_hWnd)
         m_toolTip.AddTool(&m_btnNotice, m_strTip.c_str());
+    SetTipWidth();
+}
+
+void CSwitchOffDlg::SetTipWidth()
+{
+    // At the scale of the text, so that the tip breaks where it does at 100 %.
+    if (m_toolTip.m_hWnd)
+        m_toolTip.SetMaxTipWidth(Scaled(kTipWidth));
 }
 
 void CSwitchOffDlg::OnScaleChanged()
 {
-    // At the scale of the text, so that the tip breaks where it does at 100 %.
-    m_toolTip.SetMaxTipWidth(Scaled(kTipWidth));
+    SetTipWidth();
     // A picture that cannot be loaded leaves the button blank; the notice still says why.
     if (const SkinArchive* pArchive = GetSkinArchive())
         LoadControlSkin(&m_btnNotice, IDC_BTN_NOTICE, *pArchive, m_pszImageMap, "image/koff_main.pos.txt");

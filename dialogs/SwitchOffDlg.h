@@ -26,9 +26,12 @@ protected:
     void OnInitPopup() override;
     // The picture's strip and place again, at the new DPI.
     void OnScaleChanged() override;
+    void OnAddTips() override;
     LRESULT OnScanCode(WPARAM wParam, LPARAM lParam);
 
 private:
+    void SetTipWidth();
+
     SystemController m_sysController;
     CTPButton m_btnNotice;
     const char* m_pszImageMap = nullptr;   // the picture of the fitted radios

@@ -280,7 +280,7 @@ TEST(MicroPieces, TheStepByStepPopUpCoversItsWholeSpan)
     ASSERT_GE(names.size(), 10u);
     EXPECT_EQ(names[1], "popup_mode_three_steps.construct");
     EXPECT_EQ(names.back(), "popup_mode_three_steps.close");
-    for (const char* pszStep : { ".create_tooltip", ".init_control_skins",
+    for (const char* pszStep : { ".create_dialog_window", ".init_control_skins",
                                  ".init_change_background_setwindowrgn_place",
                                  ".init_button_images", ".show", ".paint" })
         EXPECT_NE(std::find(names.begin(), names.end(), "popup_mode_three_steps" + std::string(pszStep)), names.end())

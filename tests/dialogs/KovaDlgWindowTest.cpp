@@ -66,8 +66,14 @@ public:
     RECT m_rcFirstShown = {};
     std::atomic<int> m_nDeactivations{ 0 };
     HWND Selected() const { return SelectedButton(); }
-    // The tool tip's wrap width; asked from any thread.
+    // The tool tip's wrap width; asked from any thread. The tip is made by the pointer's
+    // first move over the pop-up: 0 until then.
     int TipWidth() const { return static_cast<int>(::SendMessageA(m_toolTip.m_hWnd, TTM_GETMAXTIPWIDTH, 0, 0)); }
+    bool MoveOver()
+    {
+        ::PostMessageA(m_hWnd, WM_MOUSEMOVE, 0, 0);
+        return kovatest::WaitUntil([this] { return m_toolTip.m_hWnd != nullptr; });
+    }
 
     BEGIN_MSG_MAP(CProbeDlg)
         if (uMsg == WM_WINDOWPOSCHANGED && (reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW))
@@ -291,6 +297,8 @@ TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
         RECT rcOpened = {}, rcButton = {}, rcChanged = {};
         int nTipOpened = 0, nTipChanged = 0;
         RunWithUser(dlg, [&](HWND hDlg) {
+            EXPECT_EQ(dlg.TipWidth(), 0);   // no tip for a pop-up the pointer never crossed
+            EXPECT_TRUE(dlg.MoveOver());
             nTipOpened = dlg.TipWidth();
             ::GetWindowRect(hDlg, &rcOpened);
             ::GetWindowRect(::GetDlgItem(hDlg, IDC_BTN_WIFI), &rcButton);

@@ -169,7 +169,13 @@ TEST_F(SwitchOffDlgTest, TheTipWrapsAtTheSameWidthAtEveryScale)
         int nOpened = 0, nChanged = 0;
         CNoticeProbe dlg;
         dlg.m_fnPoll = [&](CNoticeProbe& d) {
+            // Made by the pointer's first move over the notice.
             HWND hTip = ToolTipOf(d.m_hWnd);
+            if (!hTip)
+            {
+                ::PostMessageA(d.m_hWnd, WM_MOUSEMOVE, 0, 0);
+                return false;
+            }
             nOpened = static_cast<int>(::SendMessageA(hTip, TTM_GETMAXTIPWIDTH, 0, 0));
             RECT rcSuggested = { 0, 0, 400, 300 };
             ::SendMessageA(d.m_hWnd, WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&rcSuggested));
