@@ -17,9 +17,6 @@ const POINT kSingleButtonAt = { 14, 44 };
 // The status line: centred on x, top at y, under the buttons of each background.
 const Gdiplus::PointF kStatusAtThree(128.0f, 169.0f);
 const Gdiplus::PointF kStatusAtOne(52.0f, 127.0f);
-// Tips of the three-button layout have two lines; the width (96-dpi pixels) makes the tip
-// break at "\n".
-constexpr int kWideTipWidth = 260;
 
 } // namespace
 
@@ -65,15 +62,12 @@ void CKovaDlg::OnAddTips()
         m_strTip = LoadResString(m_layout.auTipId[i]);
         m_toolTip.AddTool(m_pButtons[i], m_strTip.c_str());
     }
-    SetTipWidth();
 }
 
-void CKovaDlg::SetTipWidth()
+bool CKovaDlg::WrapsTips() const
 {
-    // The tip's text grows with the scale: its wrap width must too, or the lines break
-    // elsewhere.
-    if (m_layout.bWideTips && m_toolTip.m_hWnd)
-        m_toolTip.SetMaxTipWidth(Scaled(kWideTipWidth));
+    // The three-button layout's tips have two lines.
+    return m_layout.bWideTips;
 }
 
 void CKovaDlg::LayOutControls()
@@ -88,7 +82,6 @@ void CKovaDlg::LayOutControls()
     SetBackground(m_layout.pszBackground);
     OnInitStep("init_change_background_setwindowrgn_place");
     SetButtonImages();
-    SetTipWidth();
     if (m_nModeCount == 1)
     {
         HWND hSingle = m_btnWifi.m_hWnd;

@@ -38,6 +38,7 @@ protected:
     // The buttons' strips and places again, at the new DPI.
     void OnScaleChanged() override;
     void OnAddTips() override;
+    bool WrapsTips() const override;
     HWND SelectedButton() const override;
 
     void OnBtn1() { OnButton(IDC_BTN_BOTH); }
@@ -48,7 +49,6 @@ protected:
 private:
     void OnButton(UINT nID);
     void InitLayout();
-    void SetTipWidth();
     // Strips, background and places of the chosen layout at the pop-up's DPI.
     void LayOutControls();
     void SetButtonImages();

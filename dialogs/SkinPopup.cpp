@@ -229,7 +229,10 @@ BOOL CSkinPopup::PreTranslateMessage(MSG* pMsg)
         // over the pop-up, not with every pop-up a key opens. No subclassing of the tools: the
         // mouse is relayed from here.
         if (pMsg->message == WM_MOUSEMOVE && !m_toolTip.m_hWnd && m_toolTip.Create(this, 0))
+        {
             OnAddTips();
+            SetTipWidth();
+        }
         if (m_toolTip.m_hWnd)
             m_toolTip.RelayEvent(pMsg);
         // A leave of a child counts too: the pointer can leave a child straight to the
@@ -342,6 +345,7 @@ void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
     SetDpi(static_cast<int>(nDpiX));
     SetBackground(m_pszBackground);
     OnScaleChanged();
+    SetTipWidth();
     m_bRescaling = false;
     if (pSuggested)
         ::SetWindowPos(m_hWnd, nullptr, pSuggested->left, pSuggested->top, 0, 0,
@@ -350,6 +354,12 @@ void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     // The layout may have hidden the button that had the focus.
     FocusSelected();
+}
+
+void CSkinPopup::SetTipWidth()
+{
+    if (m_toolTip.m_hWnd && WrapsTips())
+        m_toolTip.SetMaxTipWidth(Scaled(TIP_WRAP_WIDTH));
 }
 
 void CSkinPopup::FocusSelected()

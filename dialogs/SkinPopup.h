@@ -20,6 +20,9 @@ constexpr UINT_PTR ID_TIMER_AUTOCLOSE = 1;
 constexpr UINT AUTOCLOSE_MS = 4000;
 // Room kept clear at each side of the caption's band, in 96-dpi pixels.
 constexpr float CAPTION_MARGIN = 4.0f;
+// A two-line tip's wrap width (96-dpi pixels): wide enough for either line of the longest
+// tip, narrow enough that its line break takes effect.
+constexpr int TIP_WRAP_WIDTH = 260;
 
 // A monitor a pop-up may open on: its work area and DPI. The finder fills rInfo and says
 // true when that monitor can be had; replaceable by tests.
@@ -84,9 +87,10 @@ protected:
     // Called when the pop-up moved to a monitor of another DPI, after the background: give
     // the controls their images and places at GetDpi().
     virtual void OnScaleChanged() {}
-    // Called when the tip is made, at the pointer's first move over the pop-up: add the tools
-    // and set the wrap width at GetDpi().
+    // Called when the tip is made, at the pointer's first move over the pop-up: add the tools.
     virtual void OnAddTips() {}
+    // Whether the tip wraps at TIP_WRAP_WIDTH, so that a two-line text breaks at its "\n".
+    virtual bool WrapsTips() const { return false; }
     // The button the keyboard focus starts on; null: the dialog's first.
     virtual HWND SelectedButton() const { return nullptr; }
 
@@ -112,6 +116,9 @@ protected:
     void OnDpiChanged(UINT nDpiX, UINT nDpiY, RECT* pSuggested);
 
     void FocusControl(HWND hControl);
+    // The tip's wrap width at GetDpi(), once it exists: the text grows with the scale, and
+    // its lines must break where they do at 100 %.
+    void SetTipWidth();
     void RestartAutoClose();
     void StopAutoClose();
     // Sends WM_MODE_CHANGED to the main frame, found by its class; the tray shows the new

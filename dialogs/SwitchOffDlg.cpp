@@ -7,9 +7,6 @@
 
 namespace {
 
-// Wide enough for one line of string 153, narrow enough that its line break takes effect
-// (96-dpi pixels).
-const int kTipWidth = 260;
 const Gdiplus::PointF kCaptionOrigin(52.0f, 127.0f);
 
 } // namespace
@@ -38,19 +35,10 @@ void CSwitchOffDlg::OnAddTips()
     // The tool is the picture's window, which is ours only once the layout has attached it.
     if (m_btnNotice.m_hWnd)
         m_toolTip.AddTool(&m_btnNotice, m_strTip.c_str());
-    SetTipWidth();
-}
-
-void CSwitchOffDlg::SetTipWidth()
-{
-    // At the scale of the text, so that the tip breaks where it does at 100 %.
-    if (m_toolTip.m_hWnd)
-        m_toolTip.SetMaxTipWidth(Scaled(kTipWidth));
 }
 
 void CSwitchOffDlg::OnScaleChanged()
 {
-    SetTipWidth();
     // A picture that cannot be loaded leaves the button blank; the notice still says why.
     if (const SkinArchive* pArchive = GetSkinArchive())
         LoadControlSkin(&m_btnNotice, IDC_BTN_NOTICE, *pArchive, m_pszImageMap, "image/koff_main.pos.txt");

@@ -27,11 +27,11 @@ protected:
     // The picture's strip and place again, at the new DPI.
     void OnScaleChanged() override;
     void OnAddTips() override;
+    // Its two-line tip.
+    bool WrapsTips() const override { return true; }
     LRESULT OnScanCode(WPARAM wParam, LPARAM lParam);
 
 private:
-    void SetTipWidth();
-
     SystemController m_sysController;
     CTPButton m_btnNotice;
     const char* m_pszImageMap = nullptr;   // the picture of the fitted radios

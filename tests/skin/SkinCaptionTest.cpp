@@ -170,11 +170,7 @@ TEST_F(SkinCaption, APopupDrawsEachOfItsLastFourCaptionsOnceThenCopiesTheSamePix
         CCanvas expected(104, 156, 0), kept(104, 156, kMagenta);
         DrawSkinCaption(expected.DC(), picture.image.Get(), 104, 156, row.pszCaption, &origin, row.rStyle);
         EXPECT_EQ(DrawKeptSkinCaption(kept.DC(), picture, row.pszCaption, &origin, row.rStyle), row.eWanted) << row.pszCaption;
-        int cDiffer = 0;
-        for (int y = 0; y < 156; ++y)
-            for (int x = 0; x < 104; ++x)
-                cDiffer += kept.At(x, y) != expected.At(x, y);
-        EXPECT_EQ(cDiffer, 0) << row.pszCaption;
+        EXPECT_EQ(kept.CountDiffering(expected), 0) << row.pszCaption;
     }
 }
 
@@ -194,9 +190,5 @@ TEST_F(SkinCaption, TheApplicationKeepsItsFaceInACollectionOfItsOwnWithTheSamePi
     EXPECT_EQ(faces.OwnFamilyCount(), nOwn);
     SetSkinArchive(nullptr);
     store.Clear();
-    int cDiffer = 0;
-    for (int y = 0; y < 156; ++y)
-        for (int x = 0; x < 104; ++x)
-            cDiffer += own.At(x, y) != installed.At(x, y);
-    EXPECT_EQ(cDiffer, 0);
+    EXPECT_EQ(own.CountDiffering(installed), 0);
 }

@@ -44,6 +44,16 @@ public:
         return m_pBits[y * m_nWidth + x] & 0xFFFFFF;
     }
 
+    // How many pixels differ from r's (same size).
+    int CountDiffering(const CCanvas& r) const
+    {
+        int cDiffer = 0;
+        for (int y = 0; y < m_nHeight; ++y)
+            for (int x = 0; x < m_nWidth; ++x)
+                cDiffer += At(x, y) != r.At(x, y);
+        return cDiffer;
+    }
+
     // The box of the pixels that are not rgb, and how many there are.
     struct Changes {
         int nLeft = INT_MAX, nTop = INT_MAX, nRight = -1, nBottom = -1;
