@@ -1,8 +1,10 @@
 #include "app/EventWatcher.h"
 
-#include "res/KovaNames.h"
+#include "framework/DynCalls.h"
 #include "framework/Trace.h"
+#include "res/KovaNames.h"
 
+#include <memory>
 #include <utility>
 
 namespace {
@@ -24,9 +26,9 @@ void PostPending(HWND hWnd, std::atomic<UINT>& ruPending)
 
 void EventWatcher::SetTarget(HWND hWndTarget)
 {
-    m_hWndTarget.store(hWndTarget);
+    m_pShared->hWndTarget.store(hWndTarget);
     if (hWndTarget)
-        PostPending(hWndTarget, m_uPending);
+        PostPending(hWndTarget, m_pShared->uPending);
 }
 
 EventWatcher::~EventWatcher()
@@ -64,52 +66,46 @@ HANDLE EventWatcher::Start()
         return nullptr;
     }
 
-    m_hNotifyEvent = std::move(hNotify);
-    m_hCloseEvent = std::move(hClose);
-    m_hStopEvent = std::move(hStop);
+    CShared& shared = *m_pShared;
+    shared.hNotifyEvent = std::move(hNotify);
+    shared.hCloseEvent = std::move(hClose);
+    shared.hStopEvent = std::move(hStop);
 
-    // Suspended first, so that the handle is stored before the thread runs.
-    DWORD dwThreadId = 0;
-    m_hThread.Reset(::CreateThread(nullptr, 0, &EventWatcher::ThreadProc, this, CREATE_SUSPENDED,
-                                   &dwThreadId));
+    auto pThreadRef = std::make_unique<std::shared_ptr<CShared>>(m_pShared);
+    m_hThread.Reset(::CreateThread(nullptr, 0, &EventWatcher::ThreadProc, pThreadRef.get(), 0, nullptr));
     if (!m_hThread)
     {
         kfw::TraceFormat("HANDLE EventWatcher::Start(): thread not created (error %lu)", ::GetLastError());
         Stop();
         return nullptr;
     }
-    if (::ResumeThread(m_hThread.Get()) == static_cast<DWORD>(-1))
-    {
-        // It never ran a line of code, so ending it here leaves nothing half done.
-        kfw::TraceFormat("HANDLE EventWatcher::Start(): thread not resumed (error %lu)", ::GetLastError());
-        ::TerminateThread(m_hThread.Get(), 1);
-        ::WaitForSingleObject(m_hThread.Get(), INFINITE);
-        m_hThread.Reset();
-        Stop();
-        return nullptr;
-    }
+    static_cast<void>(pThreadRef.release());   // the thread's own reference now
     return m_hThread.Get();
 }
 
 void EventWatcher::Stop()
 {
-    // The thread waits on these events: it must be gone before they are closed.
     if (m_hThread)
     {
-        ::SetEvent(m_hStopEvent.Get());
-        ::WaitForSingleObject(m_hThread.Get(), INFINITE);
+        ::SetEvent(m_pShared->hStopEvent.Get());
+        if (::WaitForSingleObject(m_hThread.Get(), STOP_JOIN_MS) != WAIT_OBJECT_0)
+            kfw::TraceLine("void EventWatcher::Stop(): the watcher did not end; it is left to the end of the process");
         m_hThread.Reset();
     }
-    m_hStopEvent.Reset();
-    m_hCloseEvent.Reset();
-    m_hNotifyEvent.Reset();
+    // A new set for a new start; a thread still running keeps the old one.
+    auto pFresh = std::make_shared<CShared>();
+    pFresh->hWndTarget.store(m_pShared->hWndTarget.load());
+    pFresh->uPending.store(m_pShared->uPending.load());
+    m_pShared = std::move(pFresh);
 }
 
 DWORD WINAPI EventWatcher::ThreadProc(LPVOID pParam)
 {
-    auto* pThis = static_cast<EventWatcher*>(pParam);
-    return WatchEvents(pThis->m_hStopEvent.Get(), pThis->m_hNotifyEvent.Get(),
-                       pThis->m_hCloseEvent.Get(), pThis->m_hWndTarget, &pThis->m_uPending);
+    const std::unique_ptr<std::shared_ptr<CShared>> pOwn(static_cast<std::shared_ptr<CShared>*>(pParam));
+    kfw::NameCurrentThread(L"Kova event watcher");
+    CShared& shared = **pOwn;
+    return WatchEvents(shared.hStopEvent.Get(), shared.hNotifyEvent.Get(), shared.hCloseEvent.Get(),
+                       shared.hWndTarget, &shared.uPending);
 }
 
 DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose, const std::atomic<HWND>& hWndTarget,

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 
 #include "framework/Handles.h"
 #include "res/KovaNames.h"
@@ -20,15 +21,17 @@ public:
     // Creates or opens both events and starts the watcher thread. Returns the thread
     // (borrowed: valid until Stop), the running one if already started, null on failure.
     HANDLE Start();
-    // Wakes the thread and waits for it to end, then releases the events. Safe when not
-    // started; may be called again.
+    // Wakes the thread and waits for it to end, at most STOP_JOIN_MS, then lets go of the
+    // events; a thread still running keeps them and its target until the process ends. Safe
+    // when not started; may be called again.
     void Stop();
+    static constexpr DWORD STOP_JOIN_MS = 2000;
 
     // The window that receives the messages, any thread. Signals that came while there was
     // none are kept, one of each kind, and posted to it when it is set.
     void SetTarget(HWND hWndTarget);
-    HWND GetTarget() const { return m_hWndTarget.load(); }
-    bool HasPending() const { return m_uPending.load() != 0; }
+    HWND GetTarget() const { return m_pShared->hWndTarget.load(); }
+    bool HasPending() const { return m_pShared->uPending.load() != 0; }
     HANDLE GetThread() const { return m_hThread.Get(); }
 
     // The thread's loop: posts WM_MODE_CHANGED for the notify event and WM_CLOSE_REQUEST
@@ -40,10 +43,14 @@ public:
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);
 
-    kfw::CHandle m_hNotifyEvent;
-    kfw::CHandle m_hCloseEvent;
-    kfw::CHandle m_hStopEvent;
+    // What the thread reads: its own reference keeps it for as long as it runs.
+    struct CShared {
+        kfw::CHandle hNotifyEvent;
+        kfw::CHandle hCloseEvent;
+        kfw::CHandle hStopEvent;
+        std::atomic<HWND> hWndTarget{nullptr};
+        std::atomic<UINT> uPending{0};   // PENDING_* bits
+    };
+    std::shared_ptr<CShared> m_pShared = std::make_shared<CShared>();
     kfw::CHandle m_hThread;
-    std::atomic<HWND> m_hWndTarget{nullptr};
-    std::atomic<UINT> m_uPending{0};   // PENDING_* bits
 };

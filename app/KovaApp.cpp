@@ -56,7 +56,8 @@ BOOL CKovaApp::InitInstance()
         return FALSE;
     }
 
-    // A second start ends silently; the mutex stays ours for the life of the process.
+    // A second start ends silently; the mutex stays ours until the frame gives back what
+    // other processes see.
     CSingleInstance singleInstance;
     if (!singleInstance.Create(KOVA_WINDOW_CLASS))
         return FALSE;
@@ -81,6 +82,7 @@ BOOL CKovaApp::InitInstance()
     AddIdleTask(CToolTipCtrl::LibraryTask());
 
     m_pMainFrame = std::make_unique<CMainFrame>();
+    m_pMainFrame->KeepInstance(std::move(singleInstance));
     m_pMainFrame->SetPopupPreparation([this] { StartSkin(); });
     m_pMainFrame->SetWindowMade([this](HWND hWnd) { m_eventWatcher.SetTarget(hWnd); });
     if (!m_pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr))
@@ -108,6 +110,10 @@ void CKovaApp::StartSkin()
 
 int CKovaApp::ExitInstance()
 {
+    // Every thread ends before the entry point returns, never in static destruction, whose
+    // order across files nobody decides.
+    ScanHook::Shutdown();
+    m_eventWatcher.Stop();
     m_hCloseEvent.Reset();
     ReleaseSkin();
     return 0;

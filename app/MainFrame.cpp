@@ -18,7 +18,6 @@ PFN_WTSREGISTERSESSIONNOTIFICATION g_pfnWTSRegisterSessionNotification = &::WTSR
 
 static_assert(WM_SCANCODE_EVENT == WM_APP + 0x64 && WM_CLOSE_REQUEST == WM_APP + 0x78 &&
               WM_MODE_CHANGED == WM_APP + 0x82 && WM_TRAY_CALLBACK == WM_USER + 0xC4 &&
-              WM_HOOK_INSTALL == WM_APP + 1 &&
               KEY_EXTENDED == LLKHF_EXTENDED && KEY_RELEASED == LLKHF_UP, "the platform's values");
 
 namespace {
@@ -187,9 +186,14 @@ void CMainFrame::InstallHook()
 void CMainFrame::RestoreHook()
 {
     m_bKeysHeldOff = false;
+    const bool bWasInPlace = ScanHook::IsInstalled() != FALSE;
     // A pop-up left open across the lock gets its keys back; else the frame takes them.
     if (!m_bDialogShown || !RehookOpenPopup())
         InstallHook();
+    // A hook kept across a disconnect is only handed over, and Windows may have dropped it
+    // while the session was away: a new one goes in its place, as at resume.
+    if (bWasInPlace)
+        ScanHook::Reinstall();
 }
 
 void CMainFrame::OnClose()
@@ -445,6 +449,7 @@ void CMainFrame::ReleaseResidence()
     if (std::exchange(m_bSemaphoreHeld, false))
         ::ReleaseSemaphore(m_hSemaphore.Get(), 1, nullptr);
     m_hSemaphore.Reset();
+    m_instance.Release();
 }
 
 BOOL CMainFrame::DestroyWindow()

@@ -9,6 +9,7 @@
 
 #include "app/AppKit.h"
 #include "app/DisplayState.h"
+#include "app/SingleInstance.h"
 #include "dialogs/ScanHook.h"
 #include "framework/FrameWnd.h"
 #include "framework/Handles.h"
@@ -50,6 +51,8 @@ public:
     void SetWindowMade(std::function<void(HWND)> fnMade) { m_fnWindowMade = std::move(fnMade); }
     // Loads EMSC.dll and resolves its entry point; ends the process when it cannot.
     void LoadEMSC();
+    // The single-instance mutex, given back with the rest of what other processes see.
+    void KeepInstance(CSingleInstance instance) { m_instance = std::move(instance); }
 
     BOOL DestroyWindow() override;
 
@@ -119,7 +122,7 @@ protected:
 private:
     BOOL Refresh(DWORD dwMessage);
     // Gives back what other processes see of Kova: session notifications, hook, icon,
-    // library and the semaphore's unit. Safe to call again.
+    // library, the semaphore's unit and the single-instance name. Safe to call again.
     void ReleaseResidence();
     void PreparePopup();
     void InstallHook();
@@ -145,6 +148,7 @@ private:
     std::function<void(HWND)> m_fnWindowMade;
     bool m_bErrorBoxShown = false;   // one of the two error boxes runs its loop
     ScanHook m_frameHook;
+    CSingleInstance m_instance;
     bool m_bDialogShown = false;
     bool m_bConsoleDisconnected = false;
 };

@@ -2,8 +2,15 @@
 
 BOOL CSingleInstance::Create(LPCSTR lpszName)
 {
-    // Never closed: the mutex holds the name for as long as this process runs.
-    // cppcheck-suppress publicAllocationError
-    m_hMutex = ::CreateMutexA(nullptr, TRUE, lpszName);
-    return m_hMutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    m_hMutex.Reset(::CreateMutexA(nullptr, TRUE, lpszName));
+    m_bOwned = m_hMutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
+    return m_bOwned;
+}
+
+void CSingleInstance::Release()
+{
+    if (m_bOwned)
+        ::ReleaseMutex(m_hMutex.Get());
+    m_bOwned = false;
+    m_hMutex.Reset();
 }

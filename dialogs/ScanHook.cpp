@@ -1,12 +1,18 @@
 #include "dialogs/ScanHook.h"
 
+#include <ntsecapi.h>
+
 #include <atomic>
+#include <memory>
 #include <utility>
 
 #include "dialogs/HookWatch.h"
+#include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "res/KovaNames.h"
+
+PFN_SETWINDOWSHOOKEXA g_pfnSetWindowsHookExA = &::SetWindowsHookExA;
 
 namespace {
 
@@ -16,105 +22,189 @@ constexpr DWORD REQUEST_TIMEOUT_MS = 2000;
 const char kSinkClass[] = "KovaInputSink";
 const char kWatchClass[] = "KovaKeyWatch";
 
-// Read by the hook procedure and the watch thread, written by the callers' thread.
-std::atomic<HWND> g_hWndTarget{nullptr};
-std::atomic<bool> g_bInstalled{false};
-// Written by the input thread: the keys the hook has counted, and the hook in place: its
-// number, the count at its install and the time of it.
-std::atomic<uint32_t> g_nHookKeys{0};
-std::atomic<uint32_t> g_nInstalls{0};
-std::atomic<uint32_t> g_nKeysAtInstall{0};
-std::atomic<DWORD> g_dwInstalledAt{0};
+// The threads' control messages. Any program can send a window a message, and the watch's
+// window, being top-level, also gets every broadcast: a request counts only with this
+// process's secret in wParam, which no other process knows.
+const UINT g_uRequestMsg = ::RegisterWindowMessageA("KovaKeyPathRequest");
+const UINT g_uQuitMsg = ::RegisterWindowMessageA("KovaKeyPathQuit");
 
-// Touched by the input thread only.
-struct CInputState {
-    kfw::CHookH hHook;
-    bool bDropped = false;          // hHook was unhooked behind our back (test seam)
-    HINSTANCE hMod = nullptr;
-} g_input;
-
-// Touched by the watch thread only.
-struct CWatchState {
-    HookWatch watch;
-    uint32_t nInstallsSeen = 0;
-} g_watch;
-
-// Keys that both the hook and raw input report: a packet of characters or a key without a
-// scan code may reach only one of them.
-bool Counts(uint32_t uScanCode, uint32_t uVirtualKey)
+DWORD MakeSecret()
 {
-    return uScanCode != 0 && uVirtualKey != VK_PACKET;
+    DWORD dwSecret = 0;
+    if (!::RtlGenRandom(&dwSecret, sizeof dwSecret) || dwSecret == 0)
+    {
+        LARGE_INTEGER liNow = {};
+        ::QueryPerformanceCounter(&liNow);
+        dwSecret = (liNow.LowPart * 2654435761u) ^ (::GetCurrentProcessId() << 16) ^ ::GetTickCount() ^ 1u;
+    }
+    return dwSecret;
+}
+const DWORD g_dwSecret = MakeSecret();
+
+// What the hook procedure, the input thread and the watch share. Made once and never
+// destroyed: a thread that outlives its bounded stop at exit still finds it.
+struct CKeyPath {
+    // Written by the callers' and the input thread, read by all.
+    std::atomic<HWND> hWndTarget{ nullptr };
+    std::atomic<bool> bInstalled{ false };
+    HookLedger ledger;
+
+    // Requests' contents, written by the sender before it sends.
+    std::atomic<HINSTANCE> hModRequested{ nullptr };
+    std::atomic<bool> bSettleQueued{ false };   // the watch's request is on its way
+    HookWatch::Owed settleOwed = {};
+    uint32_t nSettleCursor = 0;
+
+    // The input thread's only.
+    kfw::CHookH hHook;
+    HINSTANCE hMod = nullptr;
+    LateCallFilter lateCalls;
+    int nDepth = 0;               // inside our own procedure: the old hook's call of a swap
+    bool bSwapped = false;        // a new hook replaced a live one: its first event may come twice
+    KBDLLHOOKSTRUCT lastEvent = {};
+
+    // The watch thread's only.
+    HookWatch watch;
+};
+
+CKeyPath& Path()
+{
+    static CKeyPath& s_path = *new CKeyPath;   // never deleted, as said above
+    return s_path;
+}
+
+// A request is sent with its operation alone; what it carries waits in the key path. A
+// request that timed out still arrives later, so it may point at nothing of the sender's.
+enum Op : LPARAM { OP_INSTALL = 1, OP_REMOVE, OP_REINSTALL, OP_SETTLE };
+
+bool IsDuplicateOfLast(const KBDLLHOOKSTRUCT& key, const KBDLLHOOKSTRUCT& last)
+{
+    return key.scanCode == last.scanCode && key.vkCode == last.vkCode && key.flags == last.flags &&
+           key.time == last.time && key.dwExtraInfo == last.dwExtraInfo;
+}
+
+void Deliver(CKeyPath& path, const KBDLLHOOKSTRUCT& event)
+{
+    // A swap leaves a moment in which both hooks are in the chain; if Windows called both
+    // one after the other, the event would come twice, each time alike to the last bit.
+    if (std::exchange(path.bSwapped, false) && IsDuplicateOfLast(event, path.lastEvent))
+        return;
+    path.lastEvent = event;
+
+    const TimedKey key = { { event.scanCode, event.flags & (LLKHF_EXTENDED | LLKHF_UP) }, event.time };
+    const bool bMatchable = IsHookKeyMatchable(event.scanCode, event.vkCode);
+    // A call Windows gave up on, coming late, for a key the watch already delivered.
+    if (bMatchable && path.lateCalls.IsLateTwin(key))
+    {
+        path.ledger.Add(key, false);
+        return;
+    }
+    path.ledger.Add(key, bMatchable);
+    // Every event, press and release (auto-repeat included), goes to the target; what a
+    // scan code means is for the receiving window to decide.
+    if (const HWND hWndTarget = path.hWndTarget.load())
+        ::PostMessageA(hWndTarget, WM_SCANCODE_EVENT, event.flags, static_cast<LPARAM>(event.scanCode));
 }
 
 LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
-    // Every event, press and release (auto-repeat included), goes to the target; what a
-    // scan code means is for the receiving window to decide.
-    const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    const HWND hWndTarget = g_hWndTarget.load();
-    if (pKey && hWndTarget)
-        ::PostMessageA(hWndTarget, WM_SCANCODE_EVENT, pKey->flags, static_cast<LPARAM>(pKey->scanCode));
-    if (pKey && Counts(pKey->scanCode, pKey->vkCode))
-        ++g_nHookKeys;
+    // As the hook contract says: anything but an action goes straight on.
+    if (nCode < 0)
+        return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+    CKeyPath& path = Path();
+    // While a new hook and the old one are both in the chain, the old one is called from
+    // inside the new one's CallNextHookEx, for the event just delivered.
+    if (lParam && path.nDepth == 0)
+        Deliver(path, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
+    ++path.nDepth;
     // Never swallows a key: the hot keys stay visible to every other application.
-    return ::CallNextHookEx(g_input.hHook.Get(), nCode, wParam, lParam);
+    const LRESULT lResult = ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+    --path.nDepth;
+    return lResult;
 }
 
-BOOL Unhook()
+BOOL Unhook(CKeyPath& path)
 {
-    g_bInstalled.store(false);
-    if (std::exchange(g_input.bDropped, false))
-    {
-        g_input.hHook.Release();
-        return TRUE;
-    }
-    const HHOOK hHook = g_input.hHook.Release();
+    path.bInstalled.store(false);
+    // A hook Windows dropped fails here; forgotten all the same, as it cannot be retried.
+    const HHOOK hHook = path.hHook.Release();
     return hHook ? ::UnhookWindowsHookEx(hHook) : FALSE;
 }
 
-BOOL Hook()
+// A new hook, put in place before the one in place goes: a live hook misses no key, and the
+// hook counts as installed throughout. TRUE when a hook is in place afterwards.
+BOOL Hook(CKeyPath& path)
 {
-    if (g_input.hHook)
-        Unhook();
     // Thread id 0: every thread of the desktop; the procedure runs on this thread.
-    g_input.hHook.Reset(::SetWindowsHookExA(WH_KEYBOARD_LL, &HookProc, g_input.hMod, 0));
-    if (!g_input.hHook)
+    kfw::CHookH hNew(g_pfnSetWindowsHookExA(WH_KEYBOARD_LL, &HookProc, path.hMod, 0));
+    if (!hNew)
     {
         kfw::TraceFormat("BOOL ScanHook::Install(HWND hWndTarget, HINSTANCE hMod): SetWindowsHookExA failed (error %lu)",
                          ::GetLastError());
-        return FALSE;
+        return path.hHook.IsValid();
     }
-    g_nKeysAtInstall.store(g_nHookKeys.load());
-    g_dwInstalledAt.store(::GetTickCount());
-    ++g_nInstalls;
-    g_bInstalled.store(true);
+    if (!path.hHook)
+        path.ledger.MarkFresh(::GetTickCount());
+    path.bSwapped = path.hHook.IsValid();
+    path.hHook = std::move(hNew);
+    path.bInstalled.store(true);
     return TRUE;
+}
+
+// The watch found the hook lost: the keys it missed go first, then a new hook, so that
+// they reach the target before any key the new one delivers, in the order they were typed.
+// The ledger's size once the hook is back.
+uint32_t Settle(CKeyPath& path)
+{
+    HookWatch::Owed missed = {};
+    if (!path.bSettleQueued.load(std::memory_order_acquire))
+        return path.ledger.Written();
+    SettleOwed(path.ledger, path.nSettleCursor, path.settleOwed, missed);
+    path.bSettleQueued.store(false, std::memory_order_release);
+    const HWND hWndTarget = path.hWndTarget.load();
+    if (path.hHook && hWndTarget)
+    {
+        for (size_t i = 0; i < missed.nKeys; ++i)
+            ::PostMessageA(hWndTarget, WM_SCANCODE_EVENT, missed.aKeys[i].key.uFlags,
+                           static_cast<LPARAM>(missed.aKeys[i].key.uScanCode));
+        path.lateCalls.Expect(missed);
+        Hook(path);
+    }
+    return path.ledger.Written();
 }
 
 LRESULT CALLBACK SinkProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    switch (uMsg)
+    CKeyPath& path = Path();
+    if (uMsg == g_uRequestMsg && wParam == g_dwSecret)
     {
-    case WM_HOOK_INSTALL:
-        g_input.hMod = reinterpret_cast<HINSTANCE>(lParam);
-        return Hook();
-    case WM_HOOK_REINSTALL:
-        return g_input.hHook ? Hook() : FALSE;
-    case WM_HOOK_REMOVE:
-        return Unhook();
-    case WM_HOOK_DROP:
-        if (g_input.hHook && !g_input.bDropped)
-            g_input.bDropped = ::UnhookWindowsHookEx(g_input.hHook.Get()) != FALSE;
-        return 0;
-    case WM_THREAD_QUIT:
-        Unhook();
+        switch (lParam)
+        {
+        case OP_INSTALL:
+            path.hMod = path.hModRequested.load();
+            return path.hHook ? TRUE : Hook(path);
+        case OP_REINSTALL:
+            return path.hHook ? Hook(path) : FALSE;
+        case OP_REMOVE:
+            return Unhook(path);
+        case OP_SETTLE:
+            return static_cast<LRESULT>(Settle(path));
+        default:
+            return 0;
+        }
+    }
+    if (uMsg == g_uQuitMsg && wParam == g_dwSecret)
+    {
+        Unhook(path);
         ::DestroyWindow(hWnd);
         return 0;
-    case WM_DESTROY:
+    }
+    if (uMsg == WM_CLOSE)
+        return 0;   // only our own quit ends the thread, and the hook with it
+    if (uMsg == WM_DESTROY)
+    {
         ::PostQuitMessage(0);
         return 0;
-    default:
-        break;
     }
     return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
@@ -123,14 +213,20 @@ void OnRawInput(HRAWINPUT hInput, DWORD dwTime);
 
 LRESULT CALLBACK WatchProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    switch (uMsg)
+    if (uMsg == WM_INPUT)
     {
-    case WM_INPUT:
         OnRawInput(reinterpret_cast<HRAWINPUT>(lParam), static_cast<DWORD>(::GetMessageTime()));
-        break;   // the system cleans up after DefWindowProc
-    case WM_THREAD_QUIT:
+        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);   // the system cleans up after it
+    }
+    if (uMsg == g_uQuitMsg && wParam == g_dwSecret)
+    {
         ::DestroyWindow(hWnd);
         return 0;
+    }
+    switch (uMsg)
+    {
+    case WM_CLOSE:
+        return 0;   // only our own quit ends the watch
     case WM_DESTROY:
     {
         RAWINPUTDEVICE device = { 0x01, 0x06, RIDEV_REMOVE, nullptr };
@@ -139,9 +235,8 @@ LRESULT CALLBACK WatchProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     default:
-        break;
+        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
-    return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
 HWND MakeWindow(const char* pszClass, WNDPROC pfnProc, DWORD dwExStyle, DWORD dwStyle, HWND hWndParent)
@@ -173,10 +268,14 @@ HWND MakeWatch()
 }
 
 // A thread that runs one window and its message loop: started by the first request, ended
-// at exit.
+// at exit. What the thread reads is its own (shared), so one that outlives Stop reads
+// nothing freed.
 class CWindowThread {
 public:
-    CWindowThread(const char* pszName, HWND (*pfnMake)()) : m_pszName(pszName), m_pfnMake(pfnMake) {}
+    CWindowThread(const char* pszName, PCWSTR pszThreadName, HWND (*pfnMake)(), int nPriority)
+        : m_pszName(pszName), m_pShared(std::make_shared<CShared>(pszThreadName, pfnMake, nPriority))
+    {
+    }
     ~CWindowThread() { Stop(); }
     CWindowThread(const CWindowThread&) = delete;
     CWindowThread& operator=(const CWindowThread&) = delete;
@@ -185,50 +284,77 @@ public:
     HWND Window()
     {
         if (m_hThread)
-            return m_hWnd.load();
-        m_hReady.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-        if (!m_hReady)
+            return m_pShared->hWnd.load();
+        m_pShared->hReady.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (!m_pShared->hReady)
             return nullptr;
-        m_hThread.Reset(::CreateThread(nullptr, 0, &Run, this, 0, nullptr));
+        auto pThreadRef = std::make_unique<std::shared_ptr<CShared>>(m_pShared);
+        m_hThread.Reset(::CreateThread(nullptr, 0, &Run, pThreadRef.get(), 0, nullptr));
         if (!m_hThread)
         {
             kfw::TraceFormat("ScanHook: the %s thread was not created (error %lu)", m_pszName, ::GetLastError());
             return nullptr;
         }
+        static_cast<void>(pThreadRef.release());   // the thread's own reference now
         // The thread signals once its window exists, or could not be made.
-        const HANDLE ahWait[] = { m_hReady.Get(), m_hThread.Get() };
+        const HANDLE ahWait[] = { m_pShared->hReady.Get(), m_hThread.Get() };
         ::WaitForMultipleObjects(2, ahWait, FALSE, REQUEST_TIMEOUT_MS);
-        return m_hWnd.load();
+        return m_pShared->hWnd.load();
     }
 
-    // The request's answer, or 0 when the thread does not run or does not answer.
-    LRESULT Request(UINT uMsg, LPARAM lParam = 0) const
+    // Runs the request on the thread; false when the thread does not run or does not answer.
+    // SMTO_BLOCK: the caller handles no message of its own meanwhile, so no handler of the
+    // caller's (the end of the session, say) runs inside another.
+    bool Request(Op eOp, LRESULT& rlResult) const
     {
         DWORD_PTR dwResult = 0;
-        const HWND hWnd = m_hWnd.load();
-        if (!hWnd || !::SendMessageTimeoutA(hWnd, uMsg, 0, lParam, SMTO_NORMAL, REQUEST_TIMEOUT_MS, &dwResult))
-            return 0;
-        return static_cast<LRESULT>(dwResult);
+        const HWND hWnd = m_pShared->hWnd.load();
+        if (!hWnd || !::SendMessageTimeoutA(hWnd, g_uRequestMsg, g_dwSecret, eOp, SMTO_BLOCK, REQUEST_TIMEOUT_MS,
+                                            &dwResult))
+            return false;
+        rlResult = static_cast<LRESULT>(dwResult);
+        return true;
+    }
+    // The request's answer, 0 when there is none.
+    LRESULT Request(Op eOp) const
+    {
+        LRESULT lResult = 0;
+        return Request(eOp, lResult) ? lResult : 0;
     }
 
+    // The rule for a thread that does not end in time: it is left to the end of the process,
+    // which ends it; everything it reads stays.
     void Stop()
     {
         if (!m_hThread)
             return;
-        if (const HWND hWnd = m_hWnd.exchange(nullptr))
-            ::PostMessageA(hWnd, WM_THREAD_QUIT, 0, 0);
+        if (const HWND hWnd = m_pShared->hWnd.exchange(nullptr))
+            ::PostMessageA(hWnd, g_uQuitMsg, g_dwSecret, 0);
         if (::WaitForSingleObject(m_hThread.Get(), REQUEST_TIMEOUT_MS) != WAIT_OBJECT_0)
-            kfw::TraceFormat("ScanHook: the %s thread did not end", m_pszName);
+            kfw::TraceFormat("ScanHook: the %s thread did not end; it is left to the end of the process", m_pszName);
         m_hThread.Reset();
+        m_pShared = std::make_shared<CShared>(m_pShared->pszThreadName, m_pShared->pfnMake, m_pShared->nPriority);
     }
 
 private:
-    static DWORD WINAPI Run(void* pThis)
+    struct CShared {
+        CShared(PCWSTR pszName, HWND (*pfn)(), int nPri) : pszThreadName(pszName), pfnMake(pfn), nPriority(nPri) {}
+        PCWSTR pszThreadName;
+        HWND (*pfnMake)();
+        int nPriority;
+        kfw::CHandle hReady;
+        std::atomic<HWND> hWnd{ nullptr };
+    };
+
+    static DWORD WINAPI Run(void* pvShared)
     {
-        auto& self = *static_cast<CWindowThread*>(pThis);
-        const HWND hWnd = self.m_pfnMake();
-        self.m_hWnd.store(hWnd);
-        ::SetEvent(self.m_hReady.Get());
+        const std::unique_ptr<std::shared_ptr<CShared>> pOwn(static_cast<std::shared_ptr<CShared>*>(pvShared));
+        CShared& shared = **pOwn;
+        kfw::NameCurrentThread(shared.pszThreadName);
+        ::SetThreadPriority(::GetCurrentThread(), shared.nPriority);
+        const HWND hWnd = shared.pfnMake();
+        shared.hWnd.store(hWnd);
+        ::SetEvent(shared.hReady.Get());
         if (!hWnd)
             return 1;
         MSG msg;
@@ -238,42 +364,83 @@ private:
     }
 
     const char* m_pszName;
-    HWND (*m_pfnMake)();
+    std::shared_ptr<CShared> m_pShared;
     kfw::CHandle m_hThread;
-    kfw::CHandle m_hReady;
-    std::atomic<HWND> m_hWnd{nullptr};
 };
 
+// The input thread runs above normal: Windows drops a hook whose thread it finds starved.
 // The watch thread ends first: it makes requests to the input thread.
-CWindowThread g_inputThread("input", &MakeSink);
-CWindowThread g_watchThread("key watch", &MakeWatch);
+CWindowThread g_inputThread("input", L"Kova input", &MakeSink, THREAD_PRIORITY_ABOVE_NORMAL);
+CWindowThread g_watchThread("key watch", L"Kova key watch", &MakeWatch, THREAD_PRIORITY_NORMAL);
+
+// Windows calls no hook of ours for keys typed into a window of a higher integrity level
+// (an elevated program's); were raw input to come meanwhile, those keys are not ours.
+bool ForegroundIsAboveUs()
+{
+    const HWND hWnd = ::GetForegroundWindow();
+    DWORD dwPid = 0;
+    if (!hWnd || !::GetWindowThreadProcessId(hWnd, &dwPid) || dwPid == ::GetCurrentProcessId())
+        return false;
+    constexpr DWORD QUERY_LIMITED = 0x1000;   // PROCESS_QUERY_LIMITED_INFORMATION
+    kfw::CHandle hProcess(::OpenProcess(QUERY_LIMITED, FALSE, dwPid));
+    kfw::CHandle hToken;
+    if (!hProcess || !::OpenProcessToken(hProcess.Get(), TOKEN_QUERY, hToken.Put()))
+        return ::GetLastError() == ERROR_ACCESS_DENIED;
+    kfw::CHandle hOwnToken;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, hOwnToken.Put()))
+        return false;
+    const auto Level = [](HANDLE hTok) -> DWORD {
+        alignas(TOKEN_MANDATORY_LABEL) BYTE abyLabel[64] = {};
+        DWORD cb = 0;
+        if (!::GetTokenInformation(hTok, TokenIntegrityLevel, abyLabel, sizeof abyLabel, &cb))
+            return 0;
+        const PSID pSid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(abyLabel)->Label.Sid;
+        return *::GetSidSubAuthority(pSid, *::GetSidSubAuthorityCount(pSid) - 1u);
+    };
+    return Level(hToken.Get()) > Level(hOwnToken.Get());
+}
 
 void OnRawInput(HRAWINPUT hInput, DWORD dwTime)
 {
-    // Keys typed before the hook in place was installed are not keys it missed.
-    if (!g_bInstalled.load() || static_cast<LONG>(dwTime - g_dwInstalledAt.load()) < 0)
-        return;
+    CKeyPath& path = Path();
     RAWINPUT input;
     UINT cbInput = sizeof input;
     if (::GetRawInputData(hInput, RID_INPUT, &input, &cbInput, sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1) ||
-        input.header.dwType != RIM_TYPEKEYBOARD || input.data.keyboard.MakeCode == KEYBOARD_OVERRUN_MAKE_CODE ||
-        !Counts(input.data.keyboard.MakeCode, input.data.keyboard.VKey))
+        input.header.dwType != RIM_TYPEKEYBOARD)
         return;
-    const uint32_t nInstalls = g_nInstalls.load();
-    if (nInstalls != g_watch.nInstallsSeen)
+    const RAWKEYBOARD& raw = input.data.keyboard;
+    if (!IsRawKeyMatchable(raw.MakeCode, raw.Flags, raw.VKey))
+        return;
+    // Keys typed while no hook is in place are owed by none.
+    if (!path.bInstalled.load())
     {
-        g_watch.nInstallsSeen = nInstalls;
-        g_watch.watch.Reset(g_nKeysAtInstall.load());
-    }
-    const HookKey key = { input.data.keyboard.MakeCode, HookFlagsFromRaw(input.data.keyboard.Flags) };
-    if (!g_watch.watch.OnRawKey(key, g_nHookKeys.load()))
+        path.watch.Forget(path.ledger.Written());
         return;
-    kfw::TraceLine("ScanHook: the keyboard hook missed keys that raw input saw; installing it again");
-    g_inputThread.Request(WM_HOOK_REINSTALL);
-    // The keys it missed still count: the hot key that showed the loss opens its pop-up.
-    if (const HWND hWndTarget = g_hWndTarget.load())
-        for (const HookKey& missed : g_watch.watch.Missed())
-            ::PostMessageA(hWndTarget, WM_SCANCODE_EVENT, missed.uFlags, static_cast<LPARAM>(missed.uScanCode));
+    }
+    const TimedKey key = { { raw.MakeCode, HookFlagsFromRaw(raw.Flags) }, dwTime };
+    if (path.watch.OnRawKey(key, path.ledger) != HookWatch::Verdict::Lost)
+        return;
+    if (ForegroundIsAboveUs())
+    {
+        path.watch.Settled(path.ledger.Written());
+        return;
+    }
+    // A request that timed out is still on its way: the input thread is stuck, and another
+    // would change nothing.
+    if (path.bSettleQueued.load())
+    {
+        path.watch.Forget(path.ledger.Written());
+        return;
+    }
+    kfw::TraceLine("ScanHook: the keyboard hook is not called any more; the keys it missed go first, then it is installed again");
+    path.settleOwed = path.watch.Pending();
+    path.nSettleCursor = path.watch.Cursor();
+    path.bSettleQueued.store(true, std::memory_order_release);
+    LRESULT lCursor = 0;
+    if (g_inputThread.Request(OP_SETTLE, lCursor))
+        path.watch.Settled(static_cast<uint32_t>(lCursor));
+    else
+        path.watch.Forget(path.ledger.Written());
 }
 
 } // namespace
@@ -287,11 +454,13 @@ BOOL ScanHook::Install(HWND hWndTarget, HINSTANCE hMod)
         ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
+    CKeyPath& path = Path();
     // The target first: a hook already in place posts to the new window from the next key.
-    g_hWndTarget.store(hWndTarget);
-    if (g_bInstalled.load())
+    path.hWndTarget.store(hWndTarget);
+    if (path.bInstalled.load())
         return TRUE;
-    if (!g_inputThread.Window() || !g_inputThread.Request(WM_HOOK_INSTALL, reinterpret_cast<LPARAM>(hMod)))
+    path.hModRequested.store(hMod);
+    if (!g_inputThread.Window() || !g_inputThread.Request(OP_INSTALL))
         return FALSE;
     // Without the watch the hook still works; only a drop would go unseen.
     g_watchThread.Window();
@@ -300,36 +469,29 @@ BOOL ScanHook::Install(HWND hWndTarget, HINSTANCE hMod)
 
 BOOL ScanHook::Remove()
 {
-    // The handle is forgotten whatever the unhook says: a hook that cannot be removed
-    // cannot be retried either.
-    return g_inputThread.Request(WM_HOOK_REMOVE) != 0;
+    return g_inputThread.Request(OP_REMOVE) != 0;
 }
 
 BOOL ScanHook::IsInstalled()
 {
-    return g_bInstalled.load();
+    return Path().bInstalled.load();
 }
 
 HWND ScanHook::GetTarget()
 {
-    return g_hWndTarget.load();
+    return Path().hWndTarget.load();
 }
 
 BOOL ScanHook::Reinstall()
 {
     if (!IsInstalled() || !::IsWindow(GetTarget()))
         return FALSE;
-    return g_inputThread.Request(WM_HOOK_REINSTALL) != 0;
+    return g_inputThread.Request(OP_REINSTALL) != 0;
 }
 
 void ScanHook::Shutdown()
 {
     g_watchThread.Stop();
     g_inputThread.Stop();
-    g_bInstalled.store(false);
-}
-
-void ScanHook::DropForTest()
-{
-    g_inputThread.Request(WM_HOOK_DROP);
+    Path().bInstalled.store(false);
 }

@@ -3,10 +3,16 @@
 //
 // The hook belongs to an input thread of its own. Windows holds every key of the desktop
 // until the thread that owns a low-level hook has answered, and drops a hook that keeps it
-// waiting; so no slow work of Kova may ever run on that thread.
+// waiting; so no slow work of Kova may ever run on that thread. A key-watch thread matches
+// raw keyboard input against the hook's calls and delivers, exactly once, what a dropped
+// hook missed.
 #pragma once
 
 #include <windows.h>
+
+// SetWindowsHookExA, replaceable by tests (a fake must hook for real, as Windows would).
+using PFN_SETWINDOWSHOOKEXA = HHOOK(WINAPI*)(int idHook, HOOKPROC lpfn, HINSTANCE hMod, DWORD dwThreadId);
+extern PFN_SETWINDOWSHOOKEXA g_pfnSetWindowsHookExA;
 
 class ScanHook {
 public:
@@ -25,12 +31,11 @@ public:
 
     static BOOL IsInstalled();
     static HWND GetTarget();
-    // Puts a hook that is in place in place again (remove, install), for its target:
-    // Windows may have dropped it without a word. FALSE when none is in place afterwards.
+    // Puts a new hook in place of the one in place, for its target: Windows may have dropped
+    // it without a word. The new one is hooked before the old one goes, so a live hook misses
+    // nothing and IsInstalled stays TRUE throughout. FALSE when none is in place.
     static BOOL Reinstall();
-    // Ends the input thread, the hook with it; bounded in time. Called at exit.
+    // Ends both threads, the hook with them; bounded in time. Called before the program's
+    // entry point returns.
     static void Shutdown();
-    // Unhooks behind ScanHook's back, as Windows does with a hook that timed out: for
-    // tests of the recovery only.
-    static void DropForTest();
 };

@@ -30,6 +30,7 @@ Kernel32Calls g_kernel32 = BindAll<Kernel32Calls>(::GetModuleHandleA("kernel32.d
     Bind(h, "GetNativeSystemInfo", c.pfnGetNativeSystemInfo);
     Bind(h, "IsWow64Process", c.pfnIsWow64Process);
     Bind(h, "LCIDToLocaleName", c.pfnLCIDToLocaleName);
+    Bind(h, "SetThreadDescription", c.pfnSetThreadDescription);
 });
 
 User32Calls g_user32 = BindAll<User32Calls>(::GetModuleHandleA("user32.dll"), [](HMODULE h, User32Calls& c) {
@@ -44,9 +45,31 @@ NtdllCalls g_ntdll = BindAll<NtdllCalls>(::GetModuleHandleA("ntdll.dll"), [](HMO
     Bind(h, "RtlGetVersion", c.pfnRtlGetVersion);
 });
 
+void NameCurrentThread(PCWSTR pszName)
+{
+    if (const auto pfnDescribe = g_kernel32.pfnSetThreadDescription)
+        pfnDescribe(::GetCurrentThread(), pszName);
+}
+
+HMODULE LoadSystemLibrary(const char* pszName)
+{
+    // The flag needs Windows 8, or 7 with KB2533623; without it the system folder's full path
+    // does the same.
+    constexpr DWORD LOAD_FROM_SYSTEM32 = 0x00000800;   // LOAD_LIBRARY_SEARCH_SYSTEM32
+    if (const HMODULE hModule = ::LoadLibraryExA(pszName, nullptr, LOAD_FROM_SYSTEM32))
+        return hModule;
+    if (::GetLastError() != ERROR_INVALID_PARAMETER)
+        return nullptr;
+    char szFolder[MAX_PATH] = "";
+    const UINT uLen = ::GetSystemDirectoryA(szFolder, MAX_PATH);
+    if (uLen == 0 || uLen >= MAX_PATH)
+        return nullptr;
+    return ::LoadLibraryA((std::string(szFolder, uLen) + "\\" + pszName).c_str());
+}
+
 const ShcoreCalls& Shcore()
 {
-    static const auto s_calls = BindAll<ShcoreCalls>(::LoadLibraryA("shcore.dll"), [](HMODULE h, ShcoreCalls& c) {
+    static const auto s_calls = BindAll<ShcoreCalls>(LoadSystemLibrary("shcore.dll"), [](HMODULE h, ShcoreCalls& c) {
         Bind(h, "GetProcessDpiAwareness", c.pfnGetProcessDpiAwareness);
         Bind(h, "GetDpiForMonitor", c.pfnGetDpiForMonitor);
     });
@@ -55,7 +78,7 @@ const ShcoreCalls& Shcore()
 
 const Ole32Calls& Ole32()
 {
-    static const auto s_calls = BindAll<Ole32Calls>(::LoadLibraryA("ole32.dll"), [](HMODULE h, Ole32Calls& c) {
+    static const auto s_calls = BindAll<Ole32Calls>(LoadSystemLibrary("ole32.dll"), [](HMODULE h, Ole32Calls& c) {
         Bind(h, "CreateStreamOnHGlobal", c.pfnCreateStreamOnHGlobal);
     });
     return s_calls;
@@ -71,7 +94,7 @@ const ComCtl32Calls& ComCtl32()
 
 const DwmApiCalls& DwmApi()
 {
-    static const auto s_calls = BindAll<DwmApiCalls>(::LoadLibraryA("dwmapi.dll"), [](HMODULE h, DwmApiCalls& c) {
+    static const auto s_calls = BindAll<DwmApiCalls>(LoadSystemLibrary("dwmapi.dll"), [](HMODULE h, DwmApiCalls& c) {
         Bind(h, MAKEINTRESOURCEA(102), c.pfnEnableComposition);
         Bind(h, "DwmSetWindowAttribute", c.pfnSetWindowAttribute);
         Bind(h, "DwmEnableBlurBehindWindow", c.pfnEnableBlurBehindWindow);
@@ -81,15 +104,9 @@ const DwmApiCalls& DwmApi()
 
 const Shell32Calls& Shell32()
 {
-    static const Shell32Calls s_calls = [] {
-        Shell32Calls calls = {};
-        char szFolder[MAX_PATH] = "";
-        const UINT uLen = ::GetSystemDirectoryA(szFolder, MAX_PATH);
-        if (uLen > 0 && uLen < MAX_PATH)
-            Bind(::LoadLibraryA((std::string(szFolder, uLen) + "\\shell32.dll").c_str()), "Shell_NotifyIconGetRect",
-                 calls.pfnShellNotifyIconGetRect);
-        return calls;
-    }();
+    static const auto s_calls = BindAll<Shell32Calls>(LoadSystemLibrary("shell32.dll"), [](HMODULE h, Shell32Calls& c) {
+        Bind(h, "Shell_NotifyIconGetRect", c.pfnShellNotifyIconGetRect);
+    });
     return s_calls;
 }
 

@@ -25,8 +25,16 @@ struct Kernel32Calls {
     BOOL(WINAPI* pfnIsWow64Process)(HANDLE hProcess, PBOOL pbWow64);
     // The diagnosis: without it the locale name is not reported.
     int(WINAPI* pfnLCIDToLocaleName)(LCID lcid, LPWSTR pszName, int cchName, DWORD dwFlags);
+    // Windows 10 1607 and later; without it a debugger shows the threads unnamed.
+    HRESULT(WINAPI* pfnSetThreadDescription)(HANDLE hThread, PCWSTR pszDescription);
 };
 extern Kernel32Calls g_kernel32;
+
+// Names the calling thread for debuggers and crash dumps, where the system can.
+void NameCurrentThread(PCWSTR pszName);
+// A DLL of the system folder, never one of the program's folder or the search path; null
+// when it cannot be loaded.
+HMODULE LoadSystemLibrary(const char* pszName);
 
 struct User32Calls {
     // Windows 7 and later; without it a uiAccess build misses the shell's restart notice.
@@ -47,7 +55,8 @@ struct NtdllCalls {
 };
 extern NtdllCalls g_ntdll;
 
-// The rest are mapped at their first use and kept for the process, as an import would be.
+// The rest are mapped at their first use, from the system folder, and kept for the process,
+// as an import would be.
 
 // Windows 8.1 and later; without them a pop-up takes the system's DPI on every monitor.
 struct ShcoreCalls {
@@ -76,7 +85,7 @@ struct DwmApiCalls {
 };
 const DwmApiCalls& DwmApi();
 
-// From the system folder, for kovactl, which does not link shell32. Windows 7 and later
+// For kovactl, which does not link shell32. Windows 7 and later
 // (Wine's answers E_NOTIMPL); without it the tray icon's place is not reported.
 struct Shell32Calls {
     HRESULT(WINAPI* pfnShellNotifyIconGetRect)(const NOTIFYICONIDENTIFIER* pIdentifier, RECT* pRect);

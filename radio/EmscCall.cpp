@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 
@@ -100,6 +101,7 @@ DWORD WINAPI ControllerThread(void* pvBlock)
 {
     const std::unique_ptr<std::shared_ptr<CCallBlock>> pOwn(static_cast<std::shared_ptr<CCallBlock>*>(pvBlock));
     CCallBlock& block = **pOwn;
+    kfw::NameCurrentThread(L"Kova EMSC calls");
     while (::WaitForSingleObject(block.hWake.Get(), INFINITE) == WAIT_OBJECT_0 && !block.bStop.load()) {
         const LONG nSequence = block.nPosted;
         block.nResult = EmscInvoke(block.pfnEntry, block.request);

@@ -9,14 +9,6 @@ constexpr unsigned WM_CLOSE_REQUEST = 0x8078;    // WM_APP + 0x78: quit
 constexpr unsigned WM_MODE_CHANGED = 0x8082;     // WM_APP + 0x82: re-read the radios, refresh the tray
 constexpr unsigned WM_TRAY_CALLBACK = 0x4C4;     // WM_USER + 0xC4: wParam the icon id, lParam the mouse message
 
-// Private window messages within Kova.
-// Requests to the keyboard hook's threads, sent (and so answered) by the caller's thread.
-constexpr unsigned WM_HOOK_INSTALL = 0x8001;     // WM_APP + 1, lParam the module: TRUE when in place
-constexpr unsigned WM_HOOK_REMOVE = 0x8002;      // the unhook's result
-constexpr unsigned WM_HOOK_REINSTALL = 0x8003;   // as WM_HOOK_INSTALL, with the module it had
-constexpr unsigned WM_HOOK_DROP = 0x8004;        // unhook behind the owner's back (tests)
-constexpr unsigned WM_THREAD_QUIT = 0x8005;      // posted to either thread's window
-
 // Flags of a key event as the low-level hook reports them (LLKHF_EXTENDED, LLKHF_UP).
 constexpr unsigned KEY_EXTENDED = 0x01;
 constexpr unsigned KEY_RELEASED = 0x80;

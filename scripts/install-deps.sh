@@ -32,5 +32,19 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${need[@]}"
+# A mirror in sync fails one index now and then ("File has unexpected size"): try again, and
+# go on with what the other indexes say.
+for try in 1 2 3; do
+    apt-get update -qq && break
+    echo "install-deps: apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 5))
+done
+# With one suite's i386 index stale, amd64 packages of that suite have no i386 twins: the
+# release's own suite then gives a matching set.
+if ! apt-get install -y -qq --no-install-recommends "${need[@]}"; then
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    if [ -z "$codename" ] || ! apt-get install -y -qq --no-install-recommends -t "$codename" "${need[@]}"; then
+        echo "install-deps: the packages could not be installed: ${need[*]}" >&2
+        exit 1
+    fi
+fi

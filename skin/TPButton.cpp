@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "framework/DynCalls.h"
 #include "skin/ButtonLogic.h"
 #include "skin/PictureScale.h"
 #include "skin/PictureStore.h"
@@ -257,6 +258,7 @@ void CTPButton::ReleaseImage()
 DWORD WINAPI CTPButton::AnimationThread(LPVOID lpParameter)
 {
     auto* pThis = static_cast<CTPButton*>(lpParameter);
+    kfw::NameCurrentThread(L"Kova button animation");
     const UINT nFrames = pThis->m_nFrameCount;
     UINT nIndex = 0;
     while (pThis->m_nFrameCount != 0)

@@ -14,6 +14,8 @@
 #include "radio/EmscCall.h"
 #include "res/resource.h"
 #include "skin/PictureStore.h"
+#include "support/EmscState.h"
+#include "support/HookDropSeam.h"
 #include "support/TestSupport.h"
 #include "support/TraceCapture.h"
 #include "support/TrayTestSupport.h"
@@ -164,6 +166,29 @@ private:
         if (m_fnWhileOpen)
             m_fnWhileOpen();
     }
+};
+
+// The skin the real pop-ups draw with, for one test; the pointer parked off them.
+class CSkinForPopups {
+public:
+    CSkinForPopups()
+    {
+        m_bReady = m_gdiplus.IsStarted() && LoadSkinArchive(m_archive) && kovatest::ParkPointer();
+        SetSkinArchive(&m_archive, &m_pictures);
+    }
+    ~CSkinForPopups()
+    {
+        SetSkinArchive(nullptr);
+        m_pictures.Clear();
+        ReleaseSkinArchive(m_archive);
+    }
+    bool IsReady() const { return m_bReady; }
+
+private:
+    kfw::CGdiplusSession m_gdiplus;
+    SkinArchive m_archive;
+    CSkinPictureStore m_pictures;
+    bool m_bReady = false;
 };
 
 class MainFrameTest : public ::testing::Test {
@@ -364,13 +389,8 @@ TEST_F(MainFrameTest, HotKeyOpensThePopupThatFitsTheSwitch)
 // monitor, found before the frame activates itself.
 TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
 {
-    kfw::CGdiplusSession gdiplus;
-    ASSERT_TRUE(gdiplus.IsStarted());
-    SkinArchive archive;
-    CSkinPictureStore pictures;
-    ASSERT_TRUE(LoadSkinArchive(archive));
-    SetSkinArchive(&archive, &pictures);
-    ASSERT_TRUE(kovatest::ParkPointer());
+    CSkinForPopups skin;
+    ASSERT_TRUE(skin.IsReady());
     const std::string strReady = kovatest::UniqueName("fg-ready"), strQuit = kovatest::UniqueName("fg-quit");
     kfw::CHandle hReady(::CreateEventA(nullptr, TRUE, FALSE, strReady.c_str()));
     kfw::CHandle hQuit(::CreateEventA(nullptr, TRUE, FALSE, strQuit.c_str()));
@@ -416,9 +436,6 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
     g_pfnMonitorFromWindow = pfnOld;
     ::SetEvent(hQuit.Get());
     other.Wait();
-    SetSkinArchive(nullptr);
-    pictures.Clear();
-    ReleaseSkinArchive(archive);
 }
 
 TEST_F(MainFrameTest, KeysAreDroppedWhileSomeoneElseHoldsTheSemaphore)
@@ -492,18 +509,23 @@ TEST_F(MainFrameTest, SessionLockTakesTheHookAwayUntilUnlockOrConsoleConnect)
     EXPECT_FALSE(m_frame.IsConsoleDisconnected());
 }
 
-TEST_F(MainFrameTest, ADroppedHookComesBackAtResumeDisplayChangeAndTheKeysThatShowIt)
+TEST_F(MainFrameTest, ADroppedHookComesBackAtResumeDisplayChangeConnectAndTheKeysThatShowIt)
 {
+    kovatest::CHookDropSeam seam;
     Create();
-    const struct { UINT uMsg; WPARAM wParam; } events[] = {
-        { WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC },
-        { WM_POWERBROADCAST, PBT_APMRESUMESUSPEND },
-        { WM_DISPLAYCHANGE, 32 },
+    const struct { UINT uMsg; WPARAM wParam; UINT uThen; } events[] = {
+        { WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0 },
+        { WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0 },
+        { WM_DISPLAYCHANGE, 32, 0 },
+        // The hook was kept across the disconnect, and is handed back at the connect.
+        { WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT },
     };
     for (const auto& e : events)
     {
-        ScanHook::DropForTest();
+        kovatest::CHookDropSeam::Drop();
         Send(e.uMsg, e.wParam);
+        if (e.uThen)
+            Send(WM_WTSSESSION_CHANGE, e.uThen);
         // One key is too few for raw input to call the hook lost: only a hook put back
         // sees it.
         const size_t nBefore = CountShellCalls(NIM_MODIFY);
@@ -515,13 +537,52 @@ TEST_F(MainFrameTest, ADroppedHookComesBackAtResumeDisplayChangeAndTheKeysThatSh
 
     // Dropped with nothing to tell: the hot key's press and release show it, and it opens
     // its pop-up all the same.
-    ScanHook::DropForTest();
+    kovatest::CHookDropSeam::Drop();
     SetStatus(0x1F);
     m_frame.m_popups.clear();
     ASSERT_EQ(0u, kovatest::RunHelper("send-scan 0x04 ext"));
     ASSERT_EQ(0u, kovatest::RunHelper("send-scan 0x04 ext up"));
     EXPECT_TRUE(kovatest::PumpUntil([&] { return !m_frame.m_popups.empty(); }));
     EXPECT_TRUE(ScanHook::IsInstalled());
+}
+
+// Windows drops the hook while the mode pop-up holds the keys: Right, Right, Enter typed
+// then still step twice and choose, each key once.
+TEST_F(MainFrameTest, KeysThePopupsDroppedHookMissedComeOnceEachInTheirOrder)
+{
+    CSkinForPopups skin;
+    ASSERT_TRUE(skin.IsReady());
+    kovatest::CEmscState state(0x1E);   // Bluetooth only; the steps go to both, then WiFi only
+    ASSERT_TRUE(state.IsReady());
+    kovatest::CHookDropSeam seam;
+    Create();
+    m_frame.m_bRealPopups = true;
+    std::thread user([&] {
+        if (!kovatest::WaitUntil([&] { return ShownDialog() != nullptr; }))
+            return;
+        kovatest::CHookDropSeam::Drop();
+        for (const char* pszKey : { "0x4D ext", "0x4D ext up", "0x4D ext", "0x4D ext up", "0x1C", "0x1C up" })
+            kovatest::RunHelper(std::string("send-scan ") + pszKey);
+    });
+    Send(WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x04);
+    user.join();
+    EXPECT_EQ(kovatest::WritesIn(state.Log()), (std::vector<int>{ 0x1C, 0x1D }));
+    EXPECT_EQ(ScanHook::GetTarget(), m_frame.m_hWnd);
+}
+
+// A request to the input thread runs no other handler of the frame's inside it: the end of
+// the session, arriving meanwhile, waits until resume's handler is done with the tray.
+TEST_F(MainFrameTest, TheSessionsEndDuringAHookRequestWaitsForTheHandlerInProgress)
+{
+    kovatest::CHookDropSeam seam;
+    Create();
+    const HWND hWnd = m_frame.m_hWnd;
+    kovatest::CHookDropSeam::WhileHooking([hWnd] { ::SendNotifyMessageA(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); });
+    Send(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC);
+    kovatest::CHookDropSeam::WhileHooking(nullptr);
+    EXPECT_TRUE(::IsWindow(hWnd)) << "the frame was torn down inside the resume's handler";
+    EXPECT_TRUE(kovatest::PumpUntil([&] { return !::IsWindow(hWnd); }));
+    EXPECT_EQ(Last().dwMessage, DWORD(NIM_DELETE));
 }
 
 TEST_F(MainFrameTest, TrayCallbackForeignIdIgnoredDoubleClickIsOption)
@@ -552,11 +613,16 @@ TEST_F(MainFrameTest, ExitCloseAndTheSessionsEndTearEverythingDown)
         { WM_COMMAND, ID_APP_EXIT, 0 }, { WM_CLOSE, 0, 0 }, { WM_CLOSE_REQUEST, 0, 0 },
         { WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP }, { WM_ENDSESSION, TRUE, LPARAM(ENDSESSION_LOGOFF) },
     };
+    const std::string strInstance = kovatest::UniqueName("instance");
     for (const auto& way : ways)
     {
+        CSingleInstance instance;
+        ASSERT_TRUE(instance.Create(strInstance.c_str()));
+        m_frame.KeepInstance(std::move(instance));
         Create();
         HWND hWnd = m_frame.m_hWnd;
         Send(way.uMsg, way.wParam, way.lParam);
+        EXPECT_TRUE(CSingleInstance().Create(strInstance.c_str())) << "the next start took itself for a second one";
         EXPECT_FALSE(::IsWindow(hWnd)) << way.uMsg;
         EXPECT_EQ(m_frame.m_hWnd, nullptr);
         EXPECT_EQ(Last().dwMessage, DWORD(NIM_DELETE));

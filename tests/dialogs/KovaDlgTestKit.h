@@ -12,9 +12,7 @@
 namespace kovadlgtest {
 
 using kovatest::CEmscState;
-
-// The bytes written to register 0xBB, in order.
-std::vector<int> WritesIn(const std::vector<EmscDevLogEntry>& log);
+using kovatest::WritesIn;
 // Reads logged after the last write (after the start when nothing was written).
 int ReadsAfterLastWrite(const std::vector<EmscDevLogEntry>& log);
 

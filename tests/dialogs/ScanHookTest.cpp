@@ -6,6 +6,7 @@
 
 #include "res/KovaNames.h"
 #include "dialogs/ScanHook.h"
+#include "support/HookDropSeam.h"
 #include "support/TestSupport.h"
 
 using kovatest::CMessageLog;
@@ -159,9 +160,10 @@ TEST_F(ScanHookTest, RefusesATargetThatIsNotAWindow)
 // hot key that showed the loss still opens its pop-up.
 TEST_F(ScanHookTest, AHookWindowsDroppedComesBackWithTheKeysItMissed)
 {
+    kovatest::CHookDropSeam seam;
     ScanHook hook;
     ASSERT_TRUE(hook.Install(m_wndA, m_hMod));
-    ScanHook::DropForTest();
+    kovatest::CHookDropSeam::Drop();
     EXPECT_TRUE(ScanHook::IsInstalled());   // as far as anyone was told
 
     ASSERT_TRUE(m_sentinel.Send("0x04 ext"));
@@ -173,4 +175,70 @@ TEST_F(ScanHookTest, AHookWindowsDroppedComesBackWithTheKeysItMissed)
     const std::vector<std::pair<LPARAM, WPARAM>> expected = {
         {0x04, LLKHF_EXTENDED}, {0x04, LLKHF_EXTENDED | LLKHF_UP}, {0x71, 0}};
     EXPECT_EQ(expected, ScanEvents(m_wndA));
+}
+
+// A pop-up that opens or closes while the hook is put back reads who holds the keys: the
+// hook counts as installed, for the same target, at every moment of it; and the old hook
+// and the new one never both deliver a key.
+TEST_F(ScanHookTest, AReinstallKeepsTheHookInPlaceThroughoutAndDeliversEachKeyOnce)
+{
+    kovatest::CHookDropSeam seam;
+    ScanHook hook;
+    ASSERT_TRUE(hook.Install(m_wndA, m_hMod));
+    BOOL bInstalledWhile = FALSE;
+    HWND hWndWhile = nullptr;
+    kovatest::CHookDropSeam::WhileHooking([&] {
+        bInstalledWhile = ScanHook::IsInstalled();
+        hWndWhile = ScanHook::GetTarget();
+    });
+    EXPECT_TRUE(ScanHook::Reinstall());
+    kovatest::CHookDropSeam::WhileHooking(nullptr);
+    EXPECT_TRUE(bInstalledWhile);
+    EXPECT_EQ(m_wndA.GetSafeHwnd(), hWndWhile);
+
+    ASSERT_TRUE(m_sentinel.Send("0x71"));
+    EXPECT_EQ(1u, m_wndA.Count(WM_SCANCODE_EVENT));
+    EXPECT_TRUE(hook.Remove());
+    EXPECT_FALSE(hook.Remove()) << "the old hook was left in the chain";
+    ASSERT_TRUE(m_sentinel.Send("0x71"));
+    EXPECT_EQ(1u, m_wndA.Count(WM_SCANCODE_EVENT));
+}
+
+// The threads' windows take their requests from Kova alone: anyone can send a window a
+// message, and the watch's, being top-level, gets every broadcast.
+TEST_F(ScanHookTest, OtherProgramsCannotUnhookKovaOrEndItsThreads)
+{
+    ScanHook hook;
+    ASSERT_TRUE(hook.Install(m_wndA, m_hMod));
+    const HWND hSink = ::FindWindowExA(HWND_MESSAGE, nullptr, "KovaInputSink", nullptr);
+    const HWND hWatch = ::FindWindowA("KovaKeyWatch", nullptr);
+    ASSERT_TRUE(hSink && hWatch);
+    const UINT uRequest = ::RegisterWindowMessageA("KovaKeyPathRequest");
+    const UINT uQuit = ::RegisterWindowMessageA("KovaKeyPathQuit");
+    for (const HWND hWnd : { hSink, hWatch })
+    {
+        for (LPARAM lOp = 0; lOp < 6; ++lOp)
+            ::SendMessageA(hWnd, uRequest, 0x1234, lOp);
+        for (UINT uMsg = WM_APP + 1; uMsg <= WM_APP + 5; ++uMsg)
+            ::SendMessageA(hWnd, uMsg, 0, 0);
+        ::SendMessageA(hWnd, uQuit, 0, 0);
+        ::SendMessageA(hWnd, WM_CLOSE, 0, 0);
+    }
+    EXPECT_TRUE(::IsWindow(hSink) && ::IsWindow(hWatch));
+    EXPECT_TRUE(ScanHook::IsInstalled());
+    ASSERT_TRUE(m_sentinel.Send("0x71"));
+    EXPECT_EQ(1u, m_wndA.Count(WM_SCANCODE_EVENT));
+}
+
+// Anything but an action goes straight on, as the hook contract says: nothing is delivered.
+TEST_F(ScanHookTest, TheProcedurePassesOnWhatIsNotAnAction)
+{
+    kovatest::CHookDropSeam seam;
+    ScanHook hook;
+    ASSERT_TRUE(hook.Install(m_wndA, m_hMod));
+    KBDLLHOOKSTRUCT key = {};
+    key.scanCode = 0x71;
+    kovatest::CHookDropSeam::CallProcedure(-1, WM_KEYDOWN, reinterpret_cast<LPARAM>(&key));
+    kovatest::PumpPending();
+    EXPECT_EQ(0u, m_wndA.Count(WM_SCANCODE_EVENT));
 }

@@ -1,5 +1,6 @@
 #include "support/EmscState.h"
 
+#include "radio/RadioBits.h"
 #include "support/TestSupport.h"
 
 namespace kovatest {
@@ -74,6 +75,17 @@ bool CEmscState::ClearLog()
 {
     auto pfn = Proc<PFN_EMSCDEVCLEARLOG>(EMSCDEV_CLEARLOG);
     return pfn && pfn() == 1;
+}
+
+std::vector<int> WritesIn(const std::vector<EmscDevLogEntry>& log)
+{
+    std::vector<int> writes;
+    for (const EmscDevLogEntry& e : log)
+    {
+        if (e.command == EC_CMD_WRITE && e.cbInCopied >= 2 && e.abyIn[0] == EC_REG_RADIO_STATUS)
+            writes.push_back(e.abyIn[1]);
+    }
+    return writes;
 }
 
 } // namespace kovatest

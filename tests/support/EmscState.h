@@ -42,4 +42,7 @@ private:
     bool m_bReady = false;
 };
 
+// The bytes written to register 0xBB, in order.
+std::vector<int> WritesIn(const std::vector<EmscDevLogEntry>& log);
+
 } // namespace kovatest
