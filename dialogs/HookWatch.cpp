@@ -84,7 +84,7 @@ uint32_t HookLedger::FindTwin(const TimedKey& key, uint32_t nFrom, uint32_t nTo)
         nFrom = nTo - SIZE;
     for (uint32_t nSeq = nFrom; nSeq != nTo; ++nSeq)
     {
-        Record record;
+        Record record = {};
         if (Read(nSeq, record) && record.bMatchable && IsTwin(record.key, key))
             return nSeq;
     }
