@@ -59,7 +59,7 @@ struct CKeyPath {
     kfw::CHookH hHook;
     HINSTANCE hMod = nullptr;
     LateCallFilter lateCalls;
-    int nDepth = 0;               // inside our own procedure: the old hook's call of a swap
+    int nDepth = 0;               // calls of our procedure under way, nested in CallNextHookEx
     bool bSwapped = false;        // a new hook replaced a live one: its first event may come twice
     KBDLLHOOKSTRUCT lastEvent = {};
 
@@ -85,9 +85,14 @@ bool IsDuplicateOfLast(const KBDLLHOOKSTRUCT& key, const KBDLLHOOKSTRUCT& last)
 
 void Deliver(CKeyPath& path, const KBDLLHOOKSTRUCT& event)
 {
-    // A swap leaves a moment in which both hooks are in the chain; if Windows called both
-    // one after the other, the event would come twice, each time alike to the last bit.
-    if (std::exchange(path.bSwapped, false) && IsDuplicateOfLast(event, path.lastEvent))
+    // A swap leaves a moment in which both hooks are in the chain, and the old one is called
+    // for the event the new one just delivered: from inside the new one's CallNextHookEx, or
+    // right after it, alike to the last bit. Any other call that comes while we wait in
+    // CallNextHookEx (Windows gave up on a slow hook behind ours and went on) is a new event.
+    const bool bMaybeTwice = path.nDepth > 0 || path.bSwapped;
+    if (path.nDepth == 0)
+        path.bSwapped = false;
+    if (bMaybeTwice && IsDuplicateOfLast(event, path.lastEvent))
         return;
     path.lastEvent = event;
 
@@ -112,9 +117,7 @@ LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam)
     if (nCode < 0)
         return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
     CKeyPath& path = Path();
-    // While a new hook and the old one are both in the chain, the old one is called from
-    // inside the new one's CallNextHookEx, for the event just delivered.
-    if (lParam && path.nDepth == 0)
+    if (lParam)
         Deliver(path, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam));
     ++path.nDepth;
     // Never swallows a key: the hot keys stay visible to every other application.
