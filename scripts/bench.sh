@@ -6,24 +6,30 @@
 #   as soon as the tray icon shows;
 #   handles, GDI objects, windows and threads after start and after many pop-ups;
 #   working set, private bytes, threads, and CPU time and context switches while idle,
-#   read from Linux; the size of Kova.exe; the in-process measures of kovamicro.exe if built.
+#   read from Linux; what each key typed into another program costs with nothing resident,
+#   with the bare hook baseline and with Kova (its delay, and the resident's CPU time and
+#   context switches read from Linux); the size of Kova.exe; the in-process measures of
+#   kovamicro.exe if built.
 # Results: $KOVA_BUILD/bench/results.json (one JSON object a line, with every run's
 # figure), results.md and latency.png (the distributions); --publish copies the picture
 # to docs/performance-latency.png.
 #
-#   scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS] [--publish]    (15, 200, 30)
+#   scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS] [--keys N] [--publish]
+#                                                                     (15, 200, 30, 600)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/env.sh"
 
-runs=15 cycles=200 idle=30 publish=
+runs=15 cycles=200 idle=30 keys=600 publish=
 while [ $# -gt 0 ]; do
     case "$1" in
     --runs) runs=$2; shift 2 ;;
     --cycles) cycles=$2; shift 2 ;;
     --idle) idle=$2; shift 2 ;;
+    --keys) keys=$2; shift 2 ;;
     --publish) publish=1; shift ;;
-    *) echo "usage: scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS] [--publish]" >&2; exit 2 ;;
+    *) echo "usage: scripts/bench.sh [--runs N] [--cycles N] [--idle SECONDS] [--keys N] [--publish]" >&2
+       exit 2 ;;
     esac
 done
 started=$(date +%s)
@@ -65,43 +71,87 @@ run() {
 wine_version=$(wine --version 2>/dev/null || echo unknown)
 # The load average says whether something else shared the machine during the run.
 run_line='{"name":"bench.run","date":"%s","host":"%s","wine":"%s","cores":%s,"build":"%s",'
-run_line+='"runs":%s,"cycles":%s,"idle_seconds":%s,"load_before":"%s"}\n'
+run_line+='"runs":%s,"cycles":%s,"idle_seconds":%s,"keys":%s,"load_before":"%s"}\n'
 printf "$run_line" \
     "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "$(hostname)" "${wine_version#wine-}" "$(nproc)" "$KOVA_BUILD" \
-    "$runs" "$cycles" "$idle" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$results"
+    "$runs" "$cycles" "$idle" "$keys" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$results"
 
 run startup --runs "$runs"
 run hotkey --runs "$runs"
 run first --runs "$runs"
 run keywait --runs "$runs"
 
-# The footprint run stops at each stage until we have read the process from outside.
-echo "bench: footprint and idle figures" >&2
-go_event="KovaBenchGo.$$"
-wine "$bin/kovabench.exe" footprint --cycles "$cycles" --hold "$go_event" \
-    >"$out/footprint.json" 2>"$out/footprint.log" </dev/null &
-driver_pid=$!
-for stage in kova-started kova-cycled tray_baseline-started; do
-    line=
-    # Polled every 0.1 s: 2 minutes, and half a second per pop-up, for the driver to get there.
-    for _ in $(seq 1 $(( 1200 + cycles * 5 ))); do
-        line=$(grep -F "\"hold\":\"$stage\"" "$out/footprint.json" || true)
-        [ -n "$line" ] && break
-        kill -0 "$driver_pid" 2>/dev/null || break
-        sleep 0.1
+# field KEY JSON: one member of a JSON object, empty when it has none.
+field() { /usr/bin/python3 -c 'import json,sys; print(json.loads(sys.argv[2]).get(sys.argv[1], ""))' "$1" "$2"; }
+
+# held NAME HANDLER ARGS...: a driver scenario that stops at each {"hold":...} line it
+# prints until HANDLER STAGE LINE has read from outside what only the host can see.
+held() {
+    local name=$1 handler=$2; shift 2
+    local go_event="KovaBenchGo.$$.$name" seen=0 line stage deadline
+    echo "bench: $name, read from outside" >&2
+    wine "$bin/kovabench.exe" "$name" "$@" --hold "$go_event" >"$out/$name.json" 2>"$out/$name.log" </dev/null &
+    driver_pid=$!
+    # Polled every 0.1 s; each stage within the time-out of a whole scenario.
+    deadline=$(( $(date +%s) + 900 ))
+    while :; do
+        line=$(grep -F '"hold":' "$out/$name.json" | sed -n "$((seen + 1))p" || true)
+        if [ -z "$line" ]; then
+            kill -0 "$driver_pid" 2>/dev/null || break
+            [ "$(date +%s)" -lt "$deadline" ] ||
+                fail "kovabench $name made no progress for 900 s: $(tail -n 3 "$out/$name.log")"
+            sleep 0.1
+            continue
+        fi
+        stage=$(field hold "$line")
+        "$handler" "$stage" "$line"
+        wine "$bin/kovatest_helper.exe" set-event "$go_event" </dev/null >/dev/null 2>&1 ||
+            fail "could not let kovabench $name go on after $stage"
+        seen=$((seen + 1))
+        deadline=$(( $(date +%s) + 900 ))
     done
-    [ -n "$line" ] || fail "the footprint run did not reach $stage: $(tail -n 3 "$out/footprint.log")"
-    exe=$(/usr/bin/python3 -c 'import json,sys; print(json.loads(sys.argv[1])["exe"])' "$line")
-    program=$(/usr/bin/python3 -c 'import json,sys; print(json.loads(sys.argv[1])["program"])' "$line")
-    linux_pid=$($figures find-pid "$exe" "$WINEPREFIX") || fail "no Linux process for $exe"
-    $figures measure "$linux_pid" "$stage" "$idle" >>"$results" ||
-        fail "could not read process $linux_pid ($program)"
-    wine "$bin/kovatest_helper.exe" set-event "$go_event" </dev/null >/dev/null 2>&1 ||
-        fail "could not let the footprint run go on after $stage"
-done
-wait "$driver_pid" || fail "kovabench footprint failed: $(tail -n 3 "$out/footprint.log")"
-driver_pid=
-grep -v '"hold"' "$out/footprint.json" >>"$results"
+    wait "$driver_pid" || fail "kovabench $name failed: $(tail -n 3 "$out/$name.log")"
+    driver_pid=
+    grep -v '"hold"' "$out/$name.json" >>"$results"
+}
+
+# resident_pid LINE: the Linux pid of the program a hold line names.
+resident_pid() {
+    $figures find-pid "$(field exe "$1")" "$WINEPREFIX" || fail "no Linux process for $(field program "$1")"
+}
+
+# The footprint run stops after each start and after the pop-ups: memory, then the idle cost.
+footprint_hold() {
+    local pid
+    pid=$(resident_pid "$2") || exit 1
+    $figures measure "$pid" "$1" "$idle" >>"$results" || fail "could not read process $pid ($(field program "$2"))"
+}
+held footprint footprint_hold --cycles "$cycles"
+
+# The typing run stops before and after the keys of each case and round: the resident
+# program, if any, and the wine server, which serves every hook call and semaphore of theirs.
+wineserver_pid=$($figures find-server "$WINEPREFIX") || fail "no wine server for $WINEPREFIX"
+typing_hold() {
+    local label=${1%-*} when=${1##*-} who pid at_once
+    for who in resident wineserver; do
+        at_once=()
+        if [ "$who" = wineserver ]; then
+            pid=$wineserver_pid at_once=(--at-once)   # never quiet: read right after the resident
+        elif [ -n "$(field exe "$2")" ]; then
+            pid=$(resident_pid "$2") || exit 1
+        else
+            continue   # nothing resident
+        fi
+        if [ "$when" = start ]; then
+            $figures snapshot "$pid" "${at_once[@]}" >"$out/$label.$who.snapshot" || fail "could not read process $pid"
+        else
+            $figures spent "$pid" "$label.$who" "$out/$label.$who.snapshot" "$(field keys "$2")" "${at_once[@]}" \
+                >>"$results" || fail "could not read process $pid"
+        fi
+    done
+}
+held typing typing_hold --keys "$keys"
+$figures typing-cost "$results" >>"$results"
 
 for exe in Kova.exe tray_baseline.exe dialog_baseline.exe; do
     printf '{"name":"size.%s","unit":"bytes","value":%s}\n' "$exe" "$(stat -c %s "$bin/$exe")" >>"$results"

@@ -21,6 +21,16 @@ Summary Summarise(std::vector<double> values)
     return summary;
 }
 
+double Percentile(std::vector<double> values, double dFraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    // The product may land a hair above a whole rank: 0.07 * 100 is 7.000000000000001.
+    const double dRank = ceil(dFraction * static_cast<double>(values.size()) - 1e-9);
+    return values[std::min(values.size(), static_cast<size_t>(std::max(dRank, 1.0))) - 1];
+}
+
 PairSummary SummarisePairs(const std::vector<double>& a, const std::vector<double>& b)
 {
     const size_t nPairs = std::min(a.size(), b.size());

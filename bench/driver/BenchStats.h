@@ -16,6 +16,10 @@ struct Summary {
 // Median (the mean of the middle two for an even count), least and greatest.
 Summary Summarise(std::vector<double> values);
 
+// The least value at or above that fraction of the values, by nearest rank (0.95: the 95th
+// percentile); 0 for none.
+double Percentile(std::vector<double> values, double dFraction);
+
 // Runs measured in pairs: a[i] together with b[i].
 struct PairSummary {
     Summary a, b;

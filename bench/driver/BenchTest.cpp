@@ -53,6 +53,19 @@ TEST(BenchStats, MedianMinAndMax)
     EXPECT_EQ(0u, Summarise({}).nRuns);
 }
 
+TEST(BenchStats, PercentileByNearestRank)
+{
+    std::vector<double> hundred;
+    for (int i = 100; i >= 1; --i)
+        hundred.push_back(i);
+    const struct {
+        std::vector<double> values;
+        double dFraction, dExpected;
+    } rows[] = {{{}, 0.95, 0}, {{5}, 0.95, 5}, {{3, 1, 2}, 0.95, 3}, {hundred, 0.95, 95}, {hundred, 0.07, 7}};
+    for (const auto& row : rows)
+        EXPECT_DOUBLE_EQ(row.dExpected, Percentile(row.values, row.dFraction));
+}
+
 TEST(BenchStats, PairsGiveRunRatiosAndTheRatioOfMedians)
 {
     // Run by run: 2, 4, 3 (median 3); medians 20 over 5: 4. The unpaired last run is dropped.

@@ -2,8 +2,18 @@
 """What only the host sees of a Wine process, and the report of a benchmark run.
 
   host_figures.py find-pid EXE PREFIX        Linux pid of the Wine process running EXE
+  host_figures.py find-server PREFIX         Linux pid of the prefix's wine server
   host_figures.py measure PID LABEL SECONDS  memory, threads, then CPU time and context
                                              switches per thread over SECONDS idle seconds
+  host_figures.py snapshot PID [--at-once]   the counters of each thread, once the process
+                                             has settled: the start of a span of work
+  host_figures.py spent PID LABEL SNAPSHOT KEYS [--at-once]
+                                             CPU time and context switches per thread since
+                                             SNAPSHOT, once settled again: KEYS keys typed
+  --at-once: read without waiting for the process to settle (the wine server never does:
+  Wine's own services keep it busy for about 2 ms a second).
+  host_figures.py typing-cost RESULTS.json   the rounds of each typing case added up, per key,
+                                             and Kova against the bare hook baseline
   host_figures.py report RESULTS.json        the readable table of a run, in Markdown
   host_figures.py plot RESULTS.json PNG      the latency distributions, Kova against the
                                              baselines, as a picture (matplotlib)
@@ -33,8 +43,8 @@ def windows_to_linux(path):
     return path
 
 
-def find_pid(exe, prefix):
-    wanted = {exe.lower(), windows_to_linux(exe).lower()}
+def find_one(prefix, what, test):
+    """The one process of the prefix whose argv[0] passes test."""
     found = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -44,11 +54,21 @@ def find_pid(exe, prefix):
             env = read(f"/proc/{entry}/environ").split(b"\0")
         except OSError:
             continue
-        if argv0.lower() in wanted and f"WINEPREFIX={prefix}".encode() in env:
+        if test(argv0) and f"WINEPREFIX={prefix}".encode() in env:
             found.append(int(entry))
     if len(found) != 1:
-        sys.exit(f"host_figures: {len(found)} processes run {exe} in {prefix}")
+        sys.exit(f"host_figures: {len(found)} processes run {what} in {prefix}")
     return found[0]
+
+
+def find_pid(exe, prefix):
+    wanted = {exe.lower(), windows_to_linux(exe).lower()}
+    return find_one(prefix, exe, lambda argv0: argv0.lower() in wanted)
+
+
+def find_server(prefix):
+    # wineserver is a script that starts wineserver32 or wineserver64.
+    return find_one(prefix, "the wine server", lambda argv0: os.path.basename(argv0).startswith("wineserver"))
 
 
 def status_fields(path):
@@ -71,25 +91,65 @@ def memory(pid):
 
 
 def thread_counters(pid):
-    """tid -> (name, cpu ticks, voluntary and involuntary switches) of each thread."""
+    """tid -> [name, cpu ticks, voluntary and involuntary switches, run time ns] of each thread.
+    The ticks are whole clock ticks (10 ms); the run time comes from schedstat, to the
+    nanosecond, where the kernel keeps it, else from the ticks."""
+    ns_per_tick = 10**9 // os.sysconf("SC_CLK_TCK")
     threads = {}
     for tid in os.listdir(f"/proc/{pid}/task"):
         try:
             stat = read(f"/proc/{pid}/task/{tid}/stat").decode()
             status = status_fields(f"/proc/{pid}/task/{tid}/status")
+            schedstat = f"/proc/{pid}/task/{tid}/schedstat"
+            run_ns = int(read(schedstat).split()[0]) if os.path.exists(schedstat) else None
         except OSError:
             continue   # ended between the listing and the read
         # The name may hold spaces and parentheses: the fields follow the last ")".
         rest = stat[stat.rindex(")") + 2:].split()
-        threads[int(tid)] = (status.get("Name", "?"), int(rest[11]) + int(rest[12]),
-                             int(status["voluntary_ctxt_switches"]),
-                             int(status["nonvoluntary_ctxt_switches"]))
+        ticks = int(rest[11]) + int(rest[12])
+        threads[int(tid)] = [status.get("Name", "?"), ticks, int(status["voluntary_ctxt_switches"]),
+                             int(status["nonvoluntary_ctxt_switches"]),
+                             ticks * ns_per_tick if run_ns is None else run_ns]
     return threads
 
 
-def measure(pid, label, seconds):
+def thread_rows(pid, before, after):
+    """What each thread did between two readings."""
     ms_per_tick = 1000.0 / os.sysconf("SC_CLK_TCK")
-    emit = lambda obj: print(json.dumps(obj), flush=True)
+    rows = []
+    for tid in sorted(set(before) | set(after)):
+        b = before.get(tid)
+        a = after.get(tid)
+        base = b or [a[0], 0, 0, 0, 0]
+        last = a or b
+        rows.append(dict(tid=tid, name=last[0], main=tid == pid,
+                         state="new" if not b else "ended" if not a else "lived",
+                         cpu_ms=round((last[1] - base[1]) * ms_per_tick, 1),
+                         run_ms=round((last[4] - base[4]) / 1e6, 3),
+                         voluntary=last[2] - base[2], involuntary=last[3] - base[3]))
+    return rows
+
+
+def settled_counters(pid, at_once=False, quiet=0.2, limit=10.0):
+    """The counters once no thread has run for `quiet` seconds (at most `limit` seconds on),
+    and whether that came: work left over from before is no part of what is measured next."""
+    last = thread_counters(pid)
+    if at_once:
+        return last, False
+    deadline = time.monotonic() + limit
+    while True:
+        time.sleep(quiet)
+        now = thread_counters(pid)
+        if now == last or time.monotonic() >= deadline:
+            return now, now == last
+        last = now
+
+
+def emit(obj):
+    print(json.dumps(obj), flush=True)
+
+
+def measure(pid, label, seconds):
     emit(dict(name=f"host.{label}.memory", unit="KiB", pid_linux=pid, **memory(pid)))
     before = thread_counters(pid)
     emit(dict(name=f"host.{label}.threads", unit="count", value=len(before)))
@@ -98,21 +158,68 @@ def measure(pid, label, seconds):
     time.sleep(seconds)
     after = thread_counters(pid)
     elapsed = time.monotonic() - start
-    rows = []
-    for tid in sorted(set(before) | set(after)):
-        b = before.get(tid)
-        a = after.get(tid)
-        base = b or (a[0], 0, 0, 0)
-        last = a or b
-        rows.append(dict(tid=tid, name=last[0], main=tid == pid,
-                         state="new" if not b else "ended" if not a else "lived",
-                         cpu_ms=round((last[1] - base[1]) * ms_per_tick, 1),
-                         voluntary=last[2] - base[2], involuntary=last[3] - base[3]))
+    rows = thread_rows(pid, before, after)
     emit(dict(name=f"host.{label}.idle", unit="per window", seconds=round(elapsed, 1),
               cpu_ms=round(sum(r["cpu_ms"] for r in rows), 1),
               context_switches=sum(r["voluntary"] + r["involuntary"] for r in rows),
               threads=rows))
     emit(dict(name=f"host.{label}.memory_after_idle", unit="KiB", pid_linux=pid, **memory(pid)))
+
+
+def snapshot(pid, at_once):
+    counters, settled = settled_counters(pid, at_once)
+    emit(dict(pid_linux=pid, settled=settled, threads=counters))
+
+
+def spent(pid, label, path, keys, at_once):
+    """What the process did for the keys typed since the snapshot."""
+    start = json.load(open(path))
+    before = {int(tid): counters for tid, counters in start["threads"].items()}
+    after, settled = settled_counters(pid, at_once)
+    rows = thread_rows(pid, before, after)
+    emit(dict(name=f"host.{label}", unit="per span", pid_linux=pid, keys=keys,
+              settled=start["settled"] and settled, cpu_ms=round(sum(r["run_ms"] for r in rows), 3),
+              context_switches=sum(r["voluntary"] + r["involuntary"] for r in rows), threads=rows))
+
+
+TYPING_CASES = ("none", "dialog_baseline", "kova")
+
+
+def typing_cost(path):
+    """Per case and process, the rounds added up: CPU ms per 1000 keys and context switches
+    per key, of the process and of each thread (matched across rounds, each a new process, by
+    their order of creation); a thread woken is one with a switch for at least every other key."""
+    lines = [json.loads(l) for l in open(path) if l.strip().startswith("{")]
+    costs = {}
+    for case in TYPING_CASES:
+        for who in ("resident", "wineserver"):
+            rounds = [l for l in lines if l.get("name") == f"host.typing-{case}.{who}"]
+            if not rounds:
+                continue
+            keys = sum(r["keys"] for r in rounds)
+            threads = []
+            for r in rounds:
+                for i, t in enumerate(r["threads"]):
+                    if i == len(threads):
+                        threads.append(dict(order=i + 1, main=t["main"], run_ms=0.0, switches=0))
+                    threads[i]["run_ms"] += t["run_ms"]
+                    threads[i]["switches"] += t["voluntary"] + t["involuntary"]
+            per = [dict(order=t["order"], main=t["main"], cpu_ms_per_1000_keys=round(t["run_ms"] * 1000 / keys, 1),
+                        switches_per_key=round(t["switches"] / keys, 2)) for t in threads]
+            cost = dict(name=f"typing.cost.{case}.{who}", unit="per key", keys=keys, rounds=len(rounds),
+                        settled=all(r["settled"] for r in rounds),
+                        cpu_ms_per_1000_keys=round(sum(r["cpu_ms"] for r in rounds) * 1000 / keys, 1),
+                        switches_per_key=round(sum(r["context_switches"] for r in rounds) / keys, 2),
+                        threads_woken=sum(t["switches_per_key"] >= 0.5 for t in per), threads=per)
+            costs[(case, who)] = cost
+            emit(cost)
+    ratio = dict(name="typing.cost.ratio", unit="x")
+    for who in ("resident", "wineserver"):
+        kova, base = costs.get(("kova", who)), costs.get(("dialog_baseline", who))
+        for key in ("cpu_ms_per_1000_keys", "switches_per_key"):
+            if kova and base and base[key]:
+                ratio[f"{who}_{key}"] = round(kova[key] / base[key], 3)
+    emit(ratio)
 
 
 def fmt(value, digits=1):
@@ -257,6 +364,8 @@ def report(path):
             out += [f"{key}: windows found by the back-up walk (every 100 ms), not by their event: "
                     f"{missed.get('value', 0)} in timed runs, {missed.get('untimed', 0)} in untimed ones.", ""]
 
+    typing_section(by_name, out)
+
     census = [l for l in lines if l.get("name", "").startswith("footprint.") and "handles" in l]
     if census:
         user_key = "user_windows" if any("user_windows" in c for c in census) else "user"
@@ -276,7 +385,7 @@ def report(path):
     labels = []
     for h in hosts:
         label = h["name"].split(".")[1]
-        if label not in labels:
+        if label not in labels and f"host.{label}.memory" in by_name:
             labels.append(label)
     if labels:
         out += ["## Memory, threads and idle cost, read from Linux", "",
@@ -302,7 +411,7 @@ def report(path):
         out += [f"| {s['name'][len('size.'):]} | {s['value']} |" for s in sizes]
         out.append("")
 
-    known = ("bench.", "startup", "hotkey", "first", "footprint.", "host.", "size.")
+    known = ("bench.", "startup", "hotkey", "first", "footprint.", "host.", "size.", "typing.")
     others = [l for l in lines if "name" in l and not l["name"].startswith(known)]
     if others:
         out += ["## In-process measures (kovamicro)", "", "| name | unit | runs | median | min | max |",
@@ -339,11 +448,55 @@ def report(path):
             "descendants, message-only: Wine has no USER object count) and threads, each census taken once "
             "two in a row agree. Pop-ups cycle through the three layouts; censuses after the same layout "
             "compare.",
+            "- Typing: \"a\" (scan code 0x1E, which neither program acts on) typed into the driver's own "
+            "foreground edit box, one key (press, then release once the key-down came) every 20 ms: nothing "
+            "resident, dialog_baseline.exe (one thread, a bare hook), Kova, in three rounds of a third of the "
+            "keys each, every case once in each place of the order, each case after 20 untimed keys. The "
+            "delay runs from right before SendInput of the press until the box's WM_KEYDOWN. CPU time (run time "
+            "from schedstat) and context switches of each thread of the resident program from the last untimed "
+            "key to the last timed one, each reading taken once no thread has run for 0.2 s; of the wine server "
+            "over the same span, read at once (it is never quiet: Wine's services cost it about 2 ms a second, "
+            "which the case with nothing resident shows).",
             "- Memory and idle cost from Linux: VmRSS, Private_Clean + Private_Dirty of smaps_rollup, "
             "utime + stime and voluntary + involuntary context switches of every thread over the idle "
             "window, while the driver sleeps on an event.",
             ""]
     print("\n".join(out))
+
+
+def typing_section(by_name, out):
+    """Each key typed into another program: its delay, and what the resident program and the
+    wine server spend on it; Kova against the bare hook."""
+    cases = [("none", "nothing resident"), ("dialog_baseline", "bare hook baseline"), ("kova", "Kova")]
+    if not any(by_name.get(f"typing.{c}") for c, _ in cases):
+        return
+    out += ["## Typing: what a resident program adds to each key of another program", "",
+            "| resident | keys | delay ms: median | 95th percentile | max | CPU ms per 1000 keys | "
+            "context switches per key | threads woken | wine server CPU ms per 1000 keys |",
+            "|---|---|---|---|---|---|---|---|---|"]
+    for c, label in cases:
+        d = by_name.get(f"typing.{c}", {})
+        r = by_name.get(f"typing.cost.{c}.resident", {})
+        w = by_name.get(f"typing.cost.{c}.wineserver", {})
+        out.append(f"| {label} | {fmt(d.get('runs'))} | {fmt(d.get('median'), 3)} | {fmt(d.get('p95'), 3)} | "
+                   f"{fmt(d.get('max'), 2)} | {fmt(r.get('cpu_ms_per_1000_keys'))} | "
+                   f"{fmt(r.get('switches_per_key'), 2)} | {fmt(r.get('threads_woken'))} | "
+                   f"{fmt(w.get('cpu_ms_per_1000_keys'))} |")
+    d = by_name.get("typing.ratio", {})
+    r = by_name.get("typing.cost.ratio", {})
+    out += [f"| Kova / baseline | | {fmt(d.get('ratio_of_medians'), 2)}x | {fmt(d.get('ratio_of_p95'), 2)}x | | "
+            f"{fmt(r.get('resident_cpu_ms_per_1000_keys'), 2)}x | {fmt(r.get('resident_switches_per_key'), 2)}x | | "
+            f"{fmt(r.get('wineserver_cpu_ms_per_1000_keys'), 2)}x |", "",
+            f"Delay added to the median over nothing resident, Kova against the baseline: "
+            f"{fmt(d.get('ratio_of_added_medians'), 2)}x.", ""]
+    for c, label in cases:
+        res = by_name.get(f"typing.cost.{c}.resident")
+        if res:
+            per = ", ".join(f"{t['order']}{' (main)' if t['main'] else ''} {fmt(t['cpu_ms_per_1000_keys'])}/"
+                            f"{fmt(t['switches_per_key'], 2)}" for t in res["threads"])
+            unsettled = "" if res["settled"] else " (a reading was taken before the process was quiet)"
+            out += [f"{label}, each thread in the order it was made: CPU ms per 1000 keys / context switches per "
+                    f"key: {per}{unsettled}.", ""]
 
 
 def plot(path, png):
@@ -426,8 +579,16 @@ def plot(path, png):
 def main(argv):
     if len(argv) == 4 and argv[1] == "find-pid":
         print(find_pid(argv[2], argv[3]))
+    elif len(argv) == 3 and argv[1] == "find-server":
+        print(find_server(argv[2]))
     elif len(argv) == 5 and argv[1] == "measure":
         measure(int(argv[2]), argv[3], float(argv[4]))
+    elif len(argv) in (3, 4) and argv[1] == "snapshot" and argv[3:] in ([], ["--at-once"]):
+        snapshot(int(argv[2]), len(argv) == 4)
+    elif len(argv) in (6, 7) and argv[1] == "spent" and argv[6:] in ([], ["--at-once"]):
+        spent(int(argv[2]), argv[3], argv[4], int(argv[5]), len(argv) == 7)
+    elif len(argv) == 3 and argv[1] == "typing-cost":
+        typing_cost(argv[2])
     elif len(argv) == 3 and argv[1] == "report":
         report(argv[2])
     elif len(argv) == 4 and argv[1] == "plot":

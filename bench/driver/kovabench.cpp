@@ -19,6 +19,12 @@
 //   kovabench keywait [--runs N]
 //       how long a key typed into the driver's own window waits while Kova is inside a
 //       1.5 s EMSC.dll call, against dialog_baseline.exe resident (no slow work), in pairs
+//   kovabench typing [--keys N] [--hold EVENT]
+//       what a resident program costs each key typed into the driver's own window: N keys
+//       (600) with nothing resident, with dialog_baseline.exe, with Kova, in three rounds;
+//       the delay of each key's key-down. With --hold the host reads the resident's CPU time
+//       and context switches before and after the keys of each round ("typing-<program>-start",
+//       "-typed"): Wine's GetProcessTimes gives the caller's own times for another process.
 //   kovabench footprint [--cycles N] [--hold EVENT] [--detect winevent|poll]
 //       handles, GDI objects, windows and threads of Kova after start, once every layout
 //       has opened, half way and after N pop-ups, and of tray_baseline.exe. With --hold it prints a
@@ -32,6 +38,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +88,7 @@ const char kDialogClass[] = "#32770";
 struct Options {
     int nRuns = 15;
     int nCycles = 200;
+    int nKeys = 600;
     Detect eDetect = Detect::WinEvent;
     DWORD dwPollUs = 1000;
     std::string strHoldEvent;
@@ -133,6 +141,12 @@ public:
     {
         m_process = kovatest::CProcessGuard::Start(m_program.pszExe, m_program.pszArgs);
         return m_process ? true : Fail(rstrError, std::string("could not start ") + m_program.pszExe);
+    }
+
+    // Started, none running before, and resident.
+    bool Start(std::string& rstrError)
+    {
+        return CheckNoneRunning(rstrError) && Launch(rstrError) && WaitResident(rstrError);
     }
 
     // Its main window, its tray icon if it has one, and its thread idle.
@@ -220,17 +234,23 @@ bool TimeStart(const Program& program, CWindowWatch& watch, StartTimes& rTimes, 
     return running.AdoptIcon(seen.hWnd, rstrError) && running.WaitResident(rstrError) && running.Stop(rstrError);
 }
 
+// A timed figure: its statistics and what marked its end.
+CJsonLine TimedLine(const std::string& strName, const Summary& summary, const char* pszDetect)
+{
+    CJsonLine line;
+    line.Str("name", strName).Str("unit", "ms").Stats(summary).Str("detect", pszDetect);
+    return line;
+}
+
 void EmitPaired(const std::string& strName, const char* pszA, const char* pszB, const std::vector<double>& a,
                 const std::vector<double>& b, const char* pszDetect, double dRatioTarget, double dMedianTargetA = 0)
 {
     const PairSummary pair = SummarisePairs(a, b);
-    CJsonLine lineA;
-    lineA.Str("name", strName + "." + pszA).Str("unit", "ms").Stats(pair.a).Str("detect", pszDetect);
+    CJsonLine lineA = TimedLine(strName + "." + pszA, pair.a, pszDetect);
     if (dMedianTargetA > 0)
         lineA.Num("target", dMedianTargetA).Bool("met", pair.a.dMedian <= dMedianTargetA);
     Emit(lineA.Nums("samples", a));
-    Emit(CJsonLine().Str("name", strName + "." + pszB).Str("unit", "ms").Stats(pair.b).Str("detect", pszDetect)
-             .Nums("samples", b));
+    Emit(TimedLine(strName + "." + pszB, pair.b, pszDetect).Nums("samples", b));
     CJsonLine ratio;
     ratio.Str("name", strName + ".ratio").Str("unit", "x").Stats(pair.ratios).Num("ratio_of_medians",
                                                                                   pair.dRatioOfMedians);
@@ -867,13 +887,35 @@ bool CensusOf(const CRunning& running, const std::string& strName, kovatest::Pro
     return true;
 }
 
-// Lets the host read what only it can see, then waits for its go-ahead.
-bool Hold(HANDLE hGo, const char* pszStage, const CRunning& running, std::string& rstrError)
+// What a scenario the host may hold needs: the event it sets once it has read a stage (none
+// without --hold), the development EMSC.dll, the pointer parked.
+bool PrepareHeld(const Options& opt, const kovatest::CEmscState& state, kfw::CHandle& rhGo, std::string& rstrError)
+{
+    if (!opt.strHoldEvent.empty())
+    {
+        rhGo.Reset(::CreateEventA(nullptr, FALSE, FALSE, opt.strHoldEvent.c_str()));
+        if (!rhGo)
+            return Fail(rstrError, "could not create the event " + opt.strHoldEvent);
+    }
+    if (!state.IsReady())
+        return Fail(rstrError, "the development EMSC.dll could not be set up");
+    kovatest::ParkPointer();
+    return true;
+}
+
+// Lets the host read what only it can see (of the running program, if any; after nKeys keys
+// if given), then waits for its go-ahead.
+bool Hold(HANDLE hGo, const std::string& strStage, const CRunning* pRunning, std::string& rstrError, int nKeys = 0)
 {
     if (!hGo)
         return true;
-    Emit(CJsonLine().Str("hold", pszStage).Str("program", running.Info().pszName).Int("pid", running.Pid())
-             .Str("exe", kovatest::BinPath(running.Info().pszExe)));
+    CJsonLine line;
+    line.Str("hold", strStage).Str("program", pRunning ? pRunning->Info().pszName : "none");
+    if (pRunning)
+        line.Int("pid", pRunning->Pid()).Str("exe", kovatest::BinPath(pRunning->Info().pszExe));
+    if (nKeys)
+        line.Int("keys", nKeys);
+    Emit(line);
     // Asleep until then: the host is measuring how often processes wake.
     const double dEnd = NowMs() + 600000;
     for (double dNow = NowMs(); dNow < dEnd; dNow = NowMs())
@@ -886,7 +928,7 @@ bool Hold(HANDLE hGo, const char* pszStage, const CRunning& running, std::string
             break;
         PumpOnce(0);
     }
-    return Fail(rstrError, std::string("no go-ahead after ") + pszStage);
+    return Fail(rstrError, "no go-ahead after " + strStage);
 }
 
 // Opens and closes Kova's pop-ups, every layout in turn, and takes the census at the
@@ -923,27 +965,19 @@ bool CyclePopups(const CRunning& kova, kovatest::CEmscState& state, const Option
 bool StartForFootprint(CRunning& running, HANDLE hGo, kovatest::ProcessCensus& rStart, std::string& rstrError)
 {
     const std::string strName = running.Info().pszName;
-    if (!running.CheckNoneRunning(rstrError) || !running.Launch(rstrError) || !running.WaitResident(rstrError) ||
-        !CensusOf(running, "footprint." + strName + ".start", rStart, rstrError))
+    if (!running.Start(rstrError) || !CensusOf(running, "footprint." + strName + ".start", rStart, rstrError))
         return false;
     Emit(CJsonLine().Str("name", "footprint." + strName + ".process").Int("pid", running.Pid())
              .Str("exe", kovatest::BinPath(running.Info().pszExe)));
-    return Hold(hGo, (strName + "-started").c_str(), running, rstrError);
+    return Hold(hGo, strName + "-started", &running, rstrError);
 }
 
 int Footprint(const Options& opt, std::string& rstrError)
 {
-    kfw::CHandle hGo;
-    if (!opt.strHoldEvent.empty())
-    {
-        hGo.Reset(::CreateEventA(nullptr, FALSE, FALSE, opt.strHoldEvent.c_str()));
-        if (!hGo)
-            return FailCode(rstrError, "could not create the event " + opt.strHoldEvent);
-    }
     kovatest::CEmscState state(0x1F);
-    if (!state.IsReady())
-        return FailCode(rstrError, "the development EMSC.dll could not be set up");
-    kovatest::ParkPointer();
+    kfw::CHandle hGo;
+    if (!PrepareHeld(opt, state, hGo, rstrError))
+        return kFailed;
 
     CRunning kova(kKova);
     kovatest::ProcessCensus start;
@@ -967,7 +1001,7 @@ int Footprint(const Options& opt, std::string& rstrError)
         EmitCensus("footprint.kova.growth_from_" + std::to_string(checkpoints[i]) + "_to_" + strEnd,
                    Difference(censuses.back(), censuses[i]));
     Emit(CJsonLine().Str("name", "footprint.kova.popup_shown").Str("unit", "ms").Stats(Summarise(shown)));
-    if (!Hold(hGo.Get(), "kova-cycled", kova, rstrError) || !kova.Stop(rstrError))
+    if (!Hold(hGo.Get(), "kova-cycled", &kova, rstrError) || !kova.Stop(rstrError))
         return kFailed;
 
     CRunning baseline(kTrayBaseline);
@@ -993,7 +1027,7 @@ int KeyWait(const Options& opt, std::string& rstrError)
     std::vector<double> kova, base;
 
     CRunning running(kKova);
-    if (!running.CheckNoneRunning(rstrError) || !running.Launch(rstrError) || !running.WaitResident(rstrError))
+    if (!running.Start(rstrError))
         return kFailed;
     if (!state.SetDelay(kSlowCallMs))
         return FailCode(rstrError, "the development EMSC.dll took no delay");
@@ -1016,7 +1050,7 @@ int KeyWait(const Options& opt, std::string& rstrError)
         return kFailed;
 
     CRunning baseline(kDialogBaseline);
-    if (!baseline.CheckNoneRunning(rstrError) || !baseline.Launch(rstrError) || !baseline.WaitResident(rstrError))
+    if (!baseline.Start(rstrError))
         return kFailed;
     for (int i = 0; i < opt.nRuns; ++i)
     {
@@ -1032,6 +1066,95 @@ int KeyWait(const Options& opt, std::string& rstrError)
     return kDone;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Typing: what a resident program adds to every key typed into another program.
+
+// One key this often: faster than anyone types, yet far apart enough that a resident program
+// is done with a key, press and release, before the next comes; so each key wakes it as
+// typing does, never one wake-up for several keys.
+const double kKeyEveryMs = 20;
+// Untimed keys first in each case: what a program does once, after its start or at its
+// first keys, is no part of what typing costs.
+const int kWarmKeys = 20;
+// Nothing resident, the bare hook, Kova.
+const int kTypingCases = 3;
+
+const char* CaseName(const Program* pProgram)
+{
+    return pProgram ? pProgram->pszName : "none";
+}
+
+// nKeys keys into the typing window at that pace; the delay of each into pDelays if given.
+bool TypeKeys(kovatest::CTypingWindow& typing, int nKeys, std::vector<double>* pDelays, std::string& rstrError)
+{
+    ::SetForegroundWindow(typing.Get());
+    for (int i = 0; i < nKeys; ++i)
+    {
+        const double dNext = NowMs() + kKeyEveryMs;
+        const double dDelay = typing.Type();
+        if (dDelay < 0)
+            return Fail(rstrError, "a key never reached the driver's window");
+        if (pDelays)
+            pDelays->push_back(dDelay);
+        kovatest::PumpUntil([&] { return NowMs() >= dNext; }, static_cast<DWORD>(kKeyEveryMs) + 1000);
+    }
+    return true;
+}
+
+// One case: the program resident (null: nothing is), the warm keys, then the timed ones
+// between the host's two readings.
+bool TypeWith(const Program* pProgram, kovatest::CTypingWindow& typing, HANDLE hGo, int nKeys,
+              std::vector<double>& rDelays, std::string& rstrError)
+{
+    std::optional<CRunning> running;
+    if (pProgram && !running.emplace(*pProgram).Start(rstrError))
+        return false;
+    CRunning* const pRunning = running ? &*running : nullptr;
+    const std::string strStage = std::string("typing-") + CaseName(pProgram);
+    ::SetWindowTextA(typing.Get(), "");
+    return TypeKeys(typing, kWarmKeys, nullptr, rstrError) && Hold(hGo, strStage + "-start", pRunning, rstrError) &&
+           TypeKeys(typing, nKeys, &rDelays, rstrError) &&
+           Hold(hGo, strStage + "-typed", pRunning, rstrError, nKeys) && (!pRunning || pRunning->Stop(rstrError));
+}
+
+int Typing(const Options& opt, std::string& rstrError)
+{
+    kovatest::CEmscState state(0x1F);
+    kfw::CHandle hGo;
+    if (!PrepareHeld(opt, state, hGo, rstrError))
+        return kFailed;
+    kovatest::CTypingWindow typing;
+
+    // The baseline's hook acts only on its own key (scan code 0x05), Kova on 0x04 and 0x71:
+    // the typed "a" is nothing to either.
+    const Program* const apCases[kTypingCases] = {nullptr, &kDialogBaseline, &kKova};
+    std::vector<double> delays[kTypingCases];
+    // Each case once in each place of the order, a third of the keys a round: what else the
+    // machine does over the run weighs on all three alike.
+    for (int nRound = 0; nRound < kTypingCases; ++nRound)
+    {
+        const int nKeys = opt.nKeys * (nRound + 1) / kTypingCases - opt.nKeys * nRound / kTypingCases;
+        for (int nTurn = 0; nTurn < kTypingCases; ++nTurn)
+        {
+            const int nCase = (nRound + nTurn) % kTypingCases;
+            if (!TypeWith(apCases[nCase], typing, hGo.Get(), nKeys, delays[nCase], rstrError))
+                return FailCode(rstrError, std::string("typing with ") + CaseName(apCases[nCase]) + " resident: " +
+                                               rstrError);
+        }
+        Progress("typing: round " + std::to_string(nRound + 1) + "/" + std::to_string(kTypingCases));
+    }
+    for (int i = 0; i < kTypingCases; ++i)
+        Emit(TimedLine(std::string("typing.") + CaseName(apCases[i]), Summarise(delays[i]), "keydown")
+                 .Num("p95", Percentile(delays[i], 0.95)).Num("key_every_ms", kKeyEveryMs).Nums("samples", delays[i]));
+    const double dNone = Summarise(delays[0]).dMedian;
+    const double dBase = Summarise(delays[1]).dMedian, dKova = Summarise(delays[2]).dMedian;
+    // The added delay says what each resident costs; the plain one, what the user feels.
+    Emit(CJsonLine().Str("name", "typing.ratio").Str("unit", "x").Num("ratio_of_medians", dKova / dBase)
+             .Num("ratio_of_p95", Percentile(delays[2], 0.95) / Percentile(delays[1], 0.95))
+             .Num("ratio_of_added_medians", (dKova - dNone) / (dBase - dNone)));
+    return kDone;
+}
+
 int Usage(const char* pszWhy)
 {
     fprintf(stderr,
@@ -1039,6 +1162,7 @@ int Usage(const char* pszWhy)
             "usage: kovabench startup [--runs N] [--detect winevent|poll]\n"
             "       kovabench hotkey|first [--runs N] [--poll-us N] [--detect winevent|poll]\n"
             "       kovabench keywait [--runs N]\n"
+            "       kovabench typing [--keys N] [--hold EVENT]\n"
             "       kovabench footprint [--cycles N] [--hold EVENT] [--detect winevent|poll]\n",
             pszWhy);
     return kUsage;
@@ -1087,7 +1211,13 @@ int main(int argc, char** argv)
                 return Usage("--poll-us takes a number of microseconds up to 10000");
             opt.dwPollUs = static_cast<DWORD>(nPoll);
         }
-        else if (strArg == "--hold" && strCmd == "footprint")
+        else if (strArg == "--keys" && strCmd == "typing")
+        {
+            // Fewer keys than this leave the 95th percentile to a handful of them.
+            if (!ParseCount(pszValue, 100, opt.nKeys))
+                return Usage("--keys takes a number of 100 or more");
+        }
+        else if (strArg == "--hold" && (strCmd == "footprint" || strCmd == "typing"))
             opt.strHoldEvent = pszValue;
         else if (strArg == "--detect" && (strcmp(pszValue, "winevent") == 0 || strcmp(pszValue, "poll") == 0))
             opt.eDetect = strcmp(pszValue, "poll") == 0 ? Detect::Poll : Detect::WinEvent;
@@ -1107,6 +1237,8 @@ int main(int argc, char** argv)
         nCode = Footprint(opt, strError);
     else if (strCmd == "keywait")
         nCode = KeyWait(opt, strError);
+    else if (strCmd == "typing")
+        nCode = Typing(opt, strError);
     else
         return Usage(("unknown command " + strCmd).c_str());
     if (nCode != kDone)
