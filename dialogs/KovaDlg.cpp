@@ -1,6 +1,7 @@
 #include "dialogs/KovaDlg.h"
 
 #include "dialogs/Popups.h"
+#include "radio/PolicyRead.h"
 #include "skin/SkinArchive.h"
 
 namespace {
@@ -40,7 +41,8 @@ void CKovaDlg::OnInitPopup()
 
 void CKovaDlg::InitLayout()
 {
-    m_layout = ChooseModeLayout(m_flags);
+    // Read at each opening: a change of policy counts from the next pop-up on.
+    m_layout = ChooseModeLayout(m_flags, ReadRadioPolicy());
     if (m_layout.eLayout == ModeLayout::None)
         return;
 
@@ -82,6 +84,15 @@ void CKovaDlg::LayOutControls()
     SetBackground(m_layout.pszBackground);
     OnInitStep("init_change_background_setwindowrgn_place");
     SetButtonImages();
+    // A choice the organisation forbids is greyed and takes no pointer, and a screen reader
+    // hears why.
+    for (int i = 0; i < m_nModeCount; ++i)
+    {
+        const HWND hButton = m_pButtons[ModeButtonForEntry(m_layout.eLayout, i)]->m_hWnd;
+        ::EnableWindow(hButton, m_layout.abAvailable[i]);
+        if (!m_layout.abAvailable[i])
+            ::SetWindowTextW(hButton, LoadResString(IDS_POLICY_OFF).c_str());
+    }
     if (m_nModeCount == 1)
     {
         HWND hSingle = m_btnWifi.m_hWnd;
@@ -117,7 +128,7 @@ void CKovaDlg::UpdateSelection(BOOL bInitial)
         if (m_layout.eLayout == ModeLayout::Three)
             SetButtonImages();
         if (m_bKeyNavigation)
-            m_nSelected = StepSelection(m_nSelected, m_nModeCount, m_bMoveLeft);
+            m_nSelected = StepAvailable(m_nSelected, m_layout, m_bMoveLeft);
     }
     if (m_layout.eLayout == ModeLayout::None)
         return;
@@ -163,7 +174,7 @@ void CKovaDlg::OnButton(UINT nID)
     // The entry behind the button: on a one-radio machine the single button is entry 0.
     const int nEntry = ModeEntryForControl(m_layout.eLayout, nID);
     m_bKeyNavigation = false;
-    if (nEntry >= 0)
+    if (nEntry >= 0 && m_layout.abAvailable[nEntry])
         m_nSelected = nEntry;
     UpdateSelection(FALSE);
     ApplyModeCode();
@@ -217,7 +228,7 @@ BOOL CKovaDlg::PreTranslateMessage(MSG* pMsg)
     if (bOurs && pMsg->message == WM_MOUSEHOVER && m_layout.eLayout == ModeLayout::Three)
     {
         const int nEntry = ModeEntryForControl(m_layout.eLayout, static_cast<unsigned>(::GetDlgCtrlID(pMsg->hwnd)));
-        if (nEntry >= 0)
+        if (nEntry >= 0 && m_layout.abAvailable[nEntry])
         {
             m_strCaption = LoadResString(ModeStatusFor(m_layout.eLayout, m_flags, nEntry).uStringId);
             m_nSelected = nEntry;
@@ -231,7 +242,8 @@ BOOL CKovaDlg::PreTranslateMessage(MSG* pMsg)
 
 void CKovaDlg::ApplyModeCode()
 {
-    if (!ShouldApplyMode(m_flags.bKillSwitchOn, m_nSelected, m_nCurrent, m_nModeCount))
+    if (!ShouldApplyMode(m_flags.bKillSwitchOn, m_nSelected, m_nCurrent, m_nModeCount) ||
+        !m_layout.abAvailable[m_nSelected])
         return;
     ::ApplyModeCode(m_sysController, m_anModeCodes[m_nSelected], m_flags.bBluetoothExist && m_flags.bWirelessExist);
     NotifyMainFrame();

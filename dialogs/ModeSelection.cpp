@@ -33,7 +33,7 @@ ModeLayout ModeLayoutFor(const RadioFlags& flags)
     return ModeLayout::None;
 }
 
-ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags)
+ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags, const RadioPolicy& policy)
 {
     ModeLayoutChoice choice;
     choice.eLayout = ModeLayoutFor(flags);
@@ -85,7 +85,21 @@ ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags)
     case ModeLayout::None:
         break;
     }
+    for (int i = 0; i < choice.nModeCount; ++i)
+    {
+        choice.abAvailable[i] = ModeAllowedByPolicy(choice.anModeCodes[i], flags, policy);
+        if (!choice.abAvailable[i])
+            choice.auTipId[ModeButtonForEntry(choice.eLayout, i)] = IDS_POLICY_OFF;
+    }
+    // The selection starts on an entry that can be chosen, if one can.
+    if (choice.nSelected < choice.nModeCount && !choice.abAvailable[choice.nSelected])
+        choice.nSelected = StepAvailable(choice.nSelected, choice, false);
     return choice;
+}
+
+int ModeButtonForEntry(ModeLayout eLayout, int nEntry)
+{
+    return eLayout == ModeLayout::Three ? nEntry : 1;   // a single entry shows on 1002
 }
 
 ModeStatus ModeStatusFor(ModeLayout eLayout, const RadioFlags& flags, int nSelected)
@@ -143,6 +157,18 @@ int StepSelection(int nSelected, int nModeCount, bool bLeft)
     if (bLeft)
         return (nSelected > 0 && nSelected <= nModeCount - 1) ? nSelected - 1 : nModeCount - 1;
     return (nSelected >= 0 && nSelected < nModeCount - 1) ? nSelected + 1 : 0;
+}
+
+int StepAvailable(int nSelected, const ModeLayoutChoice& choice, bool bLeft)
+{
+    int nStep = nSelected;
+    for (int i = 0; i < choice.nModeCount; ++i)
+    {
+        nStep = StepSelection(nStep, choice.nModeCount, bLeft);
+        if (choice.abAvailable[nStep])
+            return nStep;
+    }
+    return nSelected;
 }
 
 bool ShouldApplyMode(bool bKillSwitchOn, int nSelected, int nCurrent, int nModeCount)

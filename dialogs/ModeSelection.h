@@ -4,6 +4,7 @@
 #pragma once
 
 #include "radio/RadioBits.h"
+#include "radio/RadioPolicy.h"
 
 // The current entry when no entry matches the radios; also the first index that is no entry.
 constexpr int MODE_ENTRY_NONE = 3;
@@ -33,9 +34,14 @@ struct ModeLayoutChoice {
     const char* apszImage[MODE_BUTTON_COUNT] = {};              // null: the layout file's strip stays
     unsigned auTipId[MODE_BUTTON_COUNT] = {};                   // 0: no tool tip
     bool bWideTips = false;                                     // 260-pixel tips, for the line break
+    // Per entry: false where choosing it would switch on a radio the organisation forbids.
+    // Such an entry is greyed, passed over, and never written; its tip says why.
+    bool abAvailable[MODE_BUTTON_COUNT] = {};
 };
 
-ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags);
+ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags, const RadioPolicy& policy = {});
+// The button (0-2, controls 1001-1003) that shows an entry of the layout.
+int ModeButtonForEntry(ModeLayout eLayout, int nEntry);
 
 // The status line for a selected (or hovered) entry, and the highlight of each button.
 struct ModeStatus {
@@ -52,6 +58,8 @@ int ModeEntryForControl(ModeLayout eLayout, unsigned uControlId);
 
 // One arrow-key step with wrap-around at both ends; unchanged when there is nothing to choose.
 int StepSelection(int nSelected, int nModeCount, bool bLeft);
+// The same step, passing over entries that are not available; unchanged when no other is.
+int StepAvailable(int nSelected, const ModeLayoutChoice& choice, bool bLeft);
 
 // A choice is written only with the switch on, for an existing entry that is not the current one.
 bool ShouldApplyMode(bool bKillSwitchOn, int nSelected, int nCurrent, int nModeCount);

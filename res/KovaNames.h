@@ -27,3 +27,13 @@ constexpr unsigned SCAN_REFRESH = 0x71;     // re-read the radios; closes an ope
 // Set by other processes: re-read the radio state / quit.
 #define KOVA_NOTIFY_EVENT_NAME "KovamodeNotifyEvent"
 #define KOVA_CLOSE_EVENT_NAME "KovamodeCloseEvent"
+
+// The organisation's policy, read never written. Kova's own: REG_DWORD values of this key
+// under HKLM (computer) and HKCU (user); 0 forbids switching that radio on.
+#define KOVA_POLICY_KEY "SOFTWARE\\Policies\\Pravo\\Kova"
+#define KOVA_POLICY_ALLOW_WIFI "AllowWiFi"
+#define KOVA_POLICY_ALLOW_BLUETOOTH "AllowBluetooth"
+// Windows' device policies (Policy CSP) under HKLM, with the same value names. The WiFi key
+// follows the Bluetooth key's pattern; no published source confirms it.
+#define KOVA_DEVICE_POLICY_BLUETOOTH_KEY "SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\Connectivity"
+#define KOVA_DEVICE_POLICY_WIFI_KEY "SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\Wifi"

@@ -56,3 +56,4 @@
 #define IDS_OFF_WIFI             158
 #define IDS_OFF_BT               159
 #define IDS_CAPTION_FONT         160
+#define IDS_POLICY_OFF           161

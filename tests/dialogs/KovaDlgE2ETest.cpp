@@ -20,6 +20,7 @@
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
 #include "support/KovaSession.h"
+#include "support/PolicySetting.h"
 #include "support/SkinDialogKit.h"
 #include "support/TestSupport.h"
 #include "support/TrayObserver.h"
@@ -297,6 +298,40 @@ TEST_F(KovaModePopup, KeysStepWithWrapAroundAndEnterWritesTheChosenMode)
     EXPECT_EQ(WritesIn(m_state.Log()), (std::vector<int>{ 0x1C, 0x1D }));
     EXPECT_TRUE(WaitForTip(L"Wireless LAN is enabled."));
     EXPECT_GE(ReadsAfterLastWrite(m_state.Log()), 1);
+}
+
+// With Bluetooth forbidden by the computer's policy and the radios on WiFi only, the choices
+// that would switch it on are greyed, named for why, and passed over; the policy taken away
+// while Kova runs counts from the next opening on.
+TEST_F(KovaModePopup, ChoicesThePolicyForbidsArePassedOverUntilItIsTakenAway)
+{
+    ASSERT_TRUE(m_state.Set(0x1D));
+    std::optional<CPolicySetting> policy(std::in_place, HKEY_LOCAL_MACHINE, KOVA_POLICY_ALLOW_BLUETOOTH, 0);
+    ASSERT_TRUE(policy->IsSet());
+    ASSERT_TRUE(m_state.ClearLog());
+    const auto Available = [](HWND hDlg) {
+        std::string str;
+        for (int nId : { IDC_BTN_BOTH, IDC_BTN_WIFI, IDC_BTN_BT })
+            str += ::IsWindowEnabled(::GetDlgItem(hDlg, nId)) ? '+' : '-';
+        return str;
+    };
+    HWND hDlg = Open(kThree);
+    ASSERT_NE(hDlg, nullptr);
+    EXPECT_EQ("-+-", Available(hDlg));
+    wchar_t szName[64] = L"";
+    ::SendMessageW(::GetDlgItem(hDlg, IDC_BTN_BT), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(szName));
+    EXPECT_STREQ(L"Turned off by your organisation", szName);
+    for (const char* pszKey : { "0x4D ext", "0x4D ext", "0x1C" })
+        ASSERT_TRUE(Stroke(pszKey));
+    ASSERT_TRUE(WaitClosed());
+    EXPECT_TRUE(WritesIn(m_state.Log()).empty());
+
+    policy.reset();
+    hDlg = Open(kThree);
+    ASSERT_NE(hDlg, nullptr);
+    EXPECT_EQ("+++", Available(hDlg));
+    ASSERT_TRUE(Stroke("0x01 vk=0x1B"));
+    ASSERT_TRUE(WaitClosed());
 }
 
 TEST_F(KovaModePopup, HoverSelectsWithoutNewImagesAndClicksWrite)

@@ -147,3 +147,33 @@ TEST(ModeApplyGuard, WritesOnlyWithTheSwitchOnForAnotherExistingEntry)
 }
 
 } // namespace
+
+// Which entries a policy leaves to choose, for each state of the radios: never one that
+// switches a forbidden radio on, always one that leaves a forbidden radio as it is. The
+// selection starts on, and steps over to, available entries only.
+TEST(ModePolicy, ChoicesThatSwitchAForbiddenRadioOnAreNotAvailable)
+{
+    const RadioPolicy none{}, noBt{ false, true }, noWifi{ true, false }, neither{ true, true };
+    const struct { uint8_t byStatus; RadioPolicy policy; const char* pszAvailable; int nSelected; int nRight; } cases[] = {
+        // both on, WiFi only, Bluetooth only: "+" available, "-" not.
+        { 0x1D, none, "+++", 1, 2 },    { 0x1D, noBt, "-+-", 1, 1 },     { 0x1E, noBt, "+++", 2, 0 },
+        { 0x1F, noBt, "+++", 0, 1 },    { 0x1E, noWifi, "--+", 2, 2 },   { 0x1C, neither, "---", 0, 0 },
+        { 0x1C, noBt, "-+-", 1, 1 },    { 0x1F, neither, "+++", 0, 1 },
+        { 0x19, noBt, "-", 0, 0 },      { 0x1A, noBt, "+", 0, 0 },       { 0x14, noBt, "+", 0, 0 },
+    };
+    for (const auto& c : cases)
+    {
+        const ModeLayoutChoice choice = ChooseModeLayout(RadioFlagsFromStatus(c.byStatus), c.policy);
+        std::string strAvailable;
+        for (int i = 0; i < choice.nModeCount; ++i)
+            strAvailable += choice.abAvailable[i] ? '+' : '-';
+        EXPECT_EQ(c.pszAvailable, strAvailable) << std::hex << int(c.byStatus);
+        EXPECT_EQ(c.nSelected, choice.nSelected) << std::hex << int(c.byStatus);
+        EXPECT_EQ(c.nRight, StepAvailable(choice.nSelected, choice, false)) << std::hex << int(c.byStatus);
+        for (int i = 0; i < choice.nModeCount; ++i)
+        {
+            const unsigned uTip = choice.auTipId[ModeButtonForEntry(choice.eLayout, i)];
+            EXPECT_EQ(!choice.abAvailable[i], uTip == unsigned(IDS_POLICY_OFF)) << i;
+        }
+    }
+}

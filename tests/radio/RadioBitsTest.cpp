@@ -62,3 +62,29 @@ TEST(RadioBits, ModeCodesGiveTheirWritesInOrder)
             << "code " << c.nCode << " both fitted " << c.bBothFitted;
 }
 
+
+#include "radio/RadioPolicy.h"
+
+// Each place's value, and which place decides: the first that forbids, in the order
+// computer, user, device.
+TEST(RadioPolicy, ZeroAnywhereForbidsAndTheFirstPlaceThatSaysSoDecides)
+{
+    using K = PolicyValue::Kind;
+    const PolicyValue absent{}, zero{ K::Dword, 0 }, one{ K::Dword, 1 }, two{ K::Dword, 2 }, seven{ K::Dword, 7 },
+        text{ K::OtherType, 0 };
+    const struct { PolicyValue a[POLICY_PLACE_COUNT]; bool bForbidden; int nDecidedBy; } cases[] = {
+        { { absent, absent, absent }, false, -1 }, { { one, two, seven }, false, -1 },
+        { { text, text, text }, false, -1 },       { { zero, absent, absent }, true, 0 },
+        { { one, zero, absent }, true, 1 },        { { absent, one, zero }, true, 2 },
+        { { zero, zero, zero }, true, 0 },         { { text, seven, zero }, true, 2 },
+    };
+    for (const auto& c : cases)
+    {
+        const RadioPolicyDecision decision = DecideRadioPolicy(c.a);
+        EXPECT_EQ(c.bForbidden, decision.bForbidden);
+        EXPECT_EQ(c.nDecidedBy, decision.nDecidedBy);
+    }
+    for (const auto& [value, bUnexpected] : { std::pair{ absent, false }, { zero, false }, { one, false }, { two, false },
+                                              { seven, true }, { text, true } })
+        EXPECT_EQ(bUnexpected, PolicyUnexpected(value)) << int(value.eKind) << " " << value.dwValue;
+}

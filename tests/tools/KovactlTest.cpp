@@ -9,6 +9,7 @@
 
 #include "radio/RadioBits.h"
 #include "support/KovaSession.h"
+#include "support/PolicySetting.h"
 #include "tools/emsc/EmscDev.h"
 
 using namespace kovatest;
@@ -17,7 +18,7 @@ using namespace kovae2e;
 namespace {
 
 // Exit codes of kovactl (its usage text lists them).
-const DWORD kOk = 0, kUsage = 1, kNoLibrary = 2, kNoEntry = 3, kSwitchOff = 4, kNotFitted = 5, kNoAnswer = 7;
+const DWORD kOk = 0, kUsage = 1, kNoLibrary = 2, kNoEntry = 3, kSwitchOff = 4, kNotFitted = 5, kNoAnswer = 7, kPolicy = 8;
 
 template <class PFN>
 PFN ExportOf(HMODULE hModule, const char* pszName)
@@ -96,18 +97,18 @@ TEST_F(KovactlTest, StatusReportsRadiosAndSwitchAsTextAndJson)
         const char* pszJson;
     } const cases[] = {
         {0x1F,
-         "WiFi:            fitted, on\nBluetooth:       fitted, on\nHardware switch: on\n",
+         "WiFi:            fitted, on\nBluetooth:       fitted, on\nHardware switch: on\nPolicy:          WiFi allowed, Bluetooth allowed\n",
          "{\"status\": 31, \"wifi\": {\"fitted\": true, \"on\": true}, "
-         "\"bluetooth\": {\"fitted\": true, \"on\": true}, \"switch\": \"on\"}\n"},
+         "\"bluetooth\": {\"fitted\": true, \"on\": true}, \"switch\": \"on\", \"policy\": {\"bluetooth\": \"allowed\", \"wifi\": \"allowed\"}}\n"},
         {0x14,
-         "WiFi:            fitted, off\nBluetooth:       not fitted\nHardware switch: on\n",
+         "WiFi:            fitted, off\nBluetooth:       not fitted\nHardware switch: on\nPolicy:          WiFi allowed, Bluetooth allowed\n",
          "{\"status\": 20, \"wifi\": {\"fitted\": true, \"on\": false}, "
-         "\"bluetooth\": {\"fitted\": false, \"on\": false}, \"switch\": \"on\"}\n"},
+         "\"bluetooth\": {\"fitted\": false, \"on\": false}, \"switch\": \"on\", \"policy\": {\"bluetooth\": \"allowed\", \"wifi\": \"allowed\"}}\n"},
         // An on bit without its module, bits 5-7 set, switch off: reported as the bits say.
         {0xEB,
-         "WiFi:            not fitted\nBluetooth:       fitted, on\nHardware switch: off (radios cut)\n",
+         "WiFi:            not fitted\nBluetooth:       fitted, on\nHardware switch: off (radios cut)\nPolicy:          WiFi allowed, Bluetooth allowed\n",
          "{\"status\": 235, \"wifi\": {\"fitted\": false, \"on\": true}, "
-         "\"bluetooth\": {\"fitted\": true, \"on\": true}, \"switch\": \"off\"}\n"},
+         "\"bluetooth\": {\"fitted\": true, \"on\": true}, \"switch\": \"off\", \"policy\": {\"bluetooth\": \"allowed\", \"wifi\": \"allowed\"}}\n"},
     };
     for (const Case& c : cases)
     {
@@ -182,6 +183,33 @@ TEST_F(KovactlTest, RefusalsAndBadArgumentsFailAndWriteNothing)
     }
 }
 
+// A radio the organisation's policy forbids is never switched on; one already on is left
+// alone, and switching one off stays the user's.
+TEST_F(KovactlTest, ThePolicyRefusesSwitchingAForbiddenRadioOnAndSaysWhich)
+{
+    kovatest::CPolicySetting policy(HKEY_CURRENT_USER, KOVA_POLICY_ALLOW_BLUETOOTH, 0);
+    ASSERT_TRUE(policy.IsSet());
+    const struct { BYTE byStatus; const char* pszArgs; DWORD dwExit; } cases[] = {
+        {0x1D, "set bt", kPolicy}, {0x1D, "set both", kPolicy}, {0x1F, "set both", kOk},
+        {0x1F, "set bt", kOk},     {0x1E, "set wifi", kOk},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "kovactl " << c.pszArgs << " from 0x" << std::hex << int(c.byStatus));
+        ASSERT_NO_FATAL_FAILURE(Start(c.byStatus));
+        std::string strOut;
+        EXPECT_EQ(c.dwExit, Ctl(c.pszArgs, strOut)) << strOut;
+        if (c.dwExit == kPolicy)
+        {
+            EXPECT_NE(std::string::npos, strOut.find("policy forbids switching Bluetooth on")) << strOut;
+            EXPECT_TRUE(Writes().empty());
+        }
+    }
+    std::string strOut;
+    EXPECT_EQ(kOk, Ctl("status --json", strOut));
+    EXPECT_NE(std::string::npos, strOut.find("\"policy\": {\"bluetooth\": \"forbidden\", \"wifi\": \"allowed\"}")) << strOut;
+}
+
 TEST_F(KovactlTest, HelpListsCommandsAndExitCodes)
 {
     for (const char* pszArg : {"/?", "--help"})
@@ -190,7 +218,7 @@ TEST_F(KovactlTest, HelpListsCommandsAndExitCodes)
         EXPECT_EQ(kOk, Ctl(pszArg, strOut)) << pszArg;
         for (const char* pszPart : {"KOVACTL status [--json]", "KOVACTL set {both | wifi | bt}", "KOVACTL refresh",
                                     "KOVACTL quit", "KOVACTL diag [--json]", "Exit codes:", "5  Refused",
-                                    "7  EMSC.dll does not answer."})
+                                    "7  EMSC.dll does not answer.", "8  Refused: the organisation"})
             EXPECT_NE(std::string::npos, strOut.find(pszPart)) << pszArg << " lacks " << pszPart;
     }
 }

@@ -11,6 +11,7 @@
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "radio/EmscAccess.h"
+#include "radio/PolicyRead.h"
 #include "radio/RadioBits.h"
 #include "radio/SystemController.h"
 #include "tools/kovactl/DiagProbe.h"
@@ -27,6 +28,7 @@ enum ExitCode {
     EXIT_NOT_FITTED = 5,
     EXIT_SIGNAL_FAILED = 6,
     EXIT_NO_ANSWER = 7,
+    EXIT_POLICY = 8,
 };
 
 const char kUsage[] =
@@ -38,15 +40,17 @@ const char kUsage[] =
     "KOVACTL quit\n"
     "KOVACTL diag [--json]\n"
     "\n"
-    "  status    Shows which radios are fitted, whether each is on, and the\n"
-    "            position of the hardware radio switch.\n"
+    "  status    Shows which radios are fitted, whether each is on, the\n"
+    "            position of the hardware radio switch, and which radios the\n"
+    "            organisation's policy forbids switching on.\n"
     "  --json    Prints the status as one JSON object.\n"
     "  set       Switches the radios as Kova's pop-up does, then tells a running\n"
     "            Kova to show the change:\n"
     "              both  WiFi and Bluetooth on (both must be fitted)\n"
     "              wifi  WiFi on; Bluetooth off when it is fitted\n"
     "              bt    Bluetooth on; WiFi off when it is fitted\n"
-    "            Refused while the hardware switch is off.\n"
+    "            Refused while the hardware switch is off, and when it would\n"
+    "            switch on a radio the organisation's policy forbids.\n"
     "  refresh   Tells a running Kova to read the radio state again.\n"
     "  quit      Tells a running Kova to close.\n"
     "  diag      Shows a report for a support request: Kova's version, Windows,\n"
@@ -63,7 +67,8 @@ const char kUsage[] =
     "  4  Refused: the hardware radio switch is off.\n"
     "  5  Refused: a radio the mode needs is not fitted.\n"
     "  6  Kova could not be signalled.\n"
-    "  7  EMSC.dll does not answer.\n";
+    "  7  EMSC.dll does not answer.\n"
+    "  8  Refused: the organisation's policy forbids switching that radio on.\n";
 
 // Windows console tools name the bad argument and point at the help.
 int UsageError(const std::string& strWhat)
@@ -155,18 +160,24 @@ int CmdStatus(bool bJson)
     const BOOL bBtFitted = controller.IsBluetoothExist();
     const BOOL bBtOn = controller.IsBluetoothOn();
     const BOOL bSwitchOn = controller.IsKillSwitchOn();
+    const RadioPolicy policy = ReadRadioPolicy();
+    const auto Word = [](bool bForbidden) { return bForbidden ? "forbidden" : "allowed"; };
     if (bJson)
     {
         std::printf("{\"status\": %u, \"wifi\": {\"fitted\": %s, \"on\": %s}, "
-                    "\"bluetooth\": {\"fitted\": %s, \"on\": %s}, \"switch\": \"%s\"}\n",
+                    "\"bluetooth\": {\"fitted\": %s, \"on\": %s}, \"switch\": \"%s\", "
+                    "\"policy\": {\"bluetooth\": \"%s\", \"wifi\": \"%s\"}}\n",
                     static_cast<unsigned>(controller.returnECData), JsonBool(bWlanFitted), JsonBool(bWlanOn),
-                    JsonBool(bBtFitted), JsonBool(bBtOn), bSwitchOn ? "on" : "off");
+                    JsonBool(bBtFitted), JsonBool(bBtOn), bSwitchOn ? "on" : "off",
+                    Word(policy.bBluetoothForbidden), Word(policy.bWirelessForbidden));
     }
     else
     {
         std::printf("WiFi:            %s\n", Describe(bWlanFitted, bWlanOn));
         std::printf("Bluetooth:       %s\n", Describe(bBtFitted, bBtOn));
         std::printf("Hardware switch: %s\n", bSwitchOn ? "on" : "off (radios cut)");
+        std::printf("Policy:          WiFi %s, Bluetooth %s\n", Word(policy.bWirelessForbidden),
+                    Word(policy.bBluetoothForbidden));
     }
     return EXIT_OK;
 }
@@ -217,6 +228,14 @@ int CmdSet(const ModeName& mode)
                      : mode.bNeedsWlan                ? "WiFi"
                                                       : "Bluetooth");
         return EXIT_NOT_FITTED;
+    }
+    Radio eForbidden = Radio::Wlan;
+    if (ModeSwitchesForbiddenOn(mode.nModeCode, RadioFlagsFromStatus(controller.returnECData), ReadRadioPolicy(),
+                                eForbidden))
+    {
+        std::fprintf(stderr, "ERROR: refused: the organisation's policy forbids switching %s on.\n",
+                     eForbidden == Radio::Wlan ? "WiFi" : "Bluetooth");
+        return EXIT_POLICY;
     }
     // A read inside the mode that goes unanswered writes nothing, and every call after it
     // fails at once, so the read below reports it.
