@@ -39,6 +39,7 @@ const StringCase kStrings[] = {
     {IDS_OFF_WIFI, "WiFi OFF"},
     {IDS_OFF_BT, "BT OFF"},
     {IDS_CAPTION_FONT, "Times New Roman"},
+    {IDS_POLICY_OFF, "Turned off by your organisation"},
 };
 
 TEST(ResourceStrings, LoadStringAReturnsTheExactBytes)
