@@ -31,3 +31,14 @@ unsigned TrayIdFor(const RadioFlags& flags)
         return bBt ? IDI_TRAY_BT_ON : IDI_TRAY_BT_OFF;
     return IDI_TRAY_BOTH_OFF;
 }
+
+int PolicyTipLines(const RadioFlags& flags, const RadioPolicy& policy, unsigned (&auIds)[2])
+{
+    // Off as the tray shows it: the switch off cuts a radio whatever its bit says.
+    int n = 0;
+    if (flags.bWirelessExist && policy.bWirelessForbidden && !(flags.bWirelessOn && flags.bKillSwitchOn))
+        auIds[n++] = IDS_POLICY_TIP_WIFI;
+    if (flags.bBluetoothExist && policy.bBluetoothForbidden && !(flags.bBluetoothOn && flags.bKillSwitchOn))
+        auIds[n++] = IDS_POLICY_TIP_BT;
+    return n;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "radio/RadioBits.h"
+#include "radio/RadioPolicy.h"
 
 // GetCurrentStatus's answer: no radio fitted, switch on (mode selection), switch off (notice).
 enum StatusClass : int {
@@ -14,3 +15,6 @@ enum StatusClass : int {
 StatusClass ClassifyStatus(const RadioFlags& flags);
 // The tray icon id (143-148), which is also the string id of its tool tip.
 unsigned TrayIdFor(const RadioFlags& flags);
+// The lines the tray's tip gains, as string ids: one for each fitted radio that is off and
+// that the organisation forbids switching on, WiFi first. Writes up to two; returns how many.
+int PolicyTipLines(const RadioFlags& flags, const RadioPolicy& policy, unsigned (&auIds)[2]);

@@ -104,23 +104,41 @@ DWORD WINAPI EventWatcher::ThreadProc(LPVOID pParam)
     const std::unique_ptr<std::shared_ptr<CShared>> pOwn(static_cast<std::shared_ptr<CShared>*>(pParam));
     kfw::NameCurrentThread(L"Kova event watcher");
     CShared& shared = **pOwn;
+    // The thread's own: a registry notification lasts as long as the thread that asked.
+    CPolicyWatch policy;
     return WatchEvents(shared.hStopEvent.Get(), shared.hNotifyEvent.Get(), shared.hCloseEvent.Get(),
-                       shared.hWndTarget, &shared.uPending);
+                       shared.hWndTarget, &shared.uPending, &policy);
 }
 
 DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose, const std::atomic<HWND>& hWndTarget,
-                                std::atomic<UINT>* puPending)
+                                std::atomic<UINT>* puPending, CPolicyWatch* pPolicy)
 {
     // Stop comes first: when several are set the lowest index wins, so signals from
     // outside can never hold up a shutdown.
-    const HANDLE ahWait[] = {hStop, hNotify, hClose};
+    HANDLE ahWait[3 + CPolicyWatch::COUNT] = {hStop, hNotify, hClose};
+    DWORD nWait = 3;
+    int anPlace[CPolicyWatch::COUNT] = {};
+    for (int i = 0; pPolicy && i < CPolicyWatch::COUNT; ++i)
+    {
+        if (!pPolicy->Event(i))
+            continue;
+        pPolicy->Arm(i);
+        anPlace[nWait - 3] = i;
+        ahWait[nWait++] = pPolicy->Event(i);
+    }
     for (;;)
     {
-        const DWORD dwResult = ::WaitForMultipleObjects(3, ahWait, FALSE, INFINITE);
+        const DWORD dwResult = ::WaitForMultipleObjects(nWait, ahWait, FALSE, INFINITE);
         UINT uMsg = 0;
         if (dwResult == WAIT_OBJECT_0)
             return 0;
-        if (dwResult == WAIT_OBJECT_0 + 1)
+        if (dwResult >= WAIT_OBJECT_0 + 3 && dwResult < WAIT_OBJECT_0 + nWait)
+        {
+            // A notification is spent once it fired: armed again before anything is read.
+            pPolicy->Arm(anPlace[dwResult - WAIT_OBJECT_0 - 3]);
+            uMsg = WM_MODE_CHANGED;
+        }
+        else if (dwResult == WAIT_OBJECT_0 + 1)
         {
             // A no-op for our auto-reset event; if another process created it manual-reset,
             // this keeps one signal from turning into an endless stream of messages.

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 
+#include "app/PolicyWatch.h"
 #include "framework/Handles.h"
 #include "res/KovaNames.h"
 
@@ -36,9 +37,10 @@ public:
 
     // The thread's loop: posts WM_MODE_CHANGED for the notify event and WM_CLOSE_REQUEST
     // for the close event until hStop is set (returns 0) or a wait fails (returns 1). With
-    // no window yet, a signal is kept in *puPending, or dropped when that is null.
+    // no window yet, a signal is kept in *puPending, or dropped when that is null. A change
+    // of the organisation's policy that pPolicy sees counts as the notify event.
     static DWORD WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose, const std::atomic<HWND>& hWndTarget,
-                             std::atomic<UINT>* puPending = nullptr);
+                             std::atomic<UINT>* puPending = nullptr, CPolicyWatch* pPolicy = nullptr);
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);

@@ -11,6 +11,7 @@
 #include "framework/DynCalls.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
+#include "radio/PolicyRead.h"
 
 // Registered before the application starts, so the frame can match it in its map.
 const UINT g_uTaskbarCreatedMsg = ::RegisterWindowMessageA("TaskbarCreated");
@@ -166,6 +167,18 @@ int CMainFrame::GetCurrentStatus()
 BOOL CMainFrame::UpdateTrayIcon(DWORD dwMessage)
 {
     kfw::TraceLine("void CMainFrame::UpdateTrayIcon(DWORD dwMessage)");
+    // A radio the organisation keeps off says so, read afresh: a change of policy reaches the
+    // frame as a re-read.
+    unsigned auLines[2] = {};
+    std::wstring strNote;
+    for (int i = 0, n = PolicyTipLines(m_flags, ReadRadioPolicy(), auLines); i < n; ++i)
+    {
+        const wchar_t* pLine = nullptr;
+        const int cch = ::LoadStringW(AfxGetInstanceHandle(), auLines[i], reinterpret_cast<LPWSTR>(&pLine), 0);
+        if (cch > 0 && pLine)
+            strNote += (strNote.empty() ? L"" : L"\n") + std::wstring(pLine, static_cast<size_t>(cch));
+    }
+    m_trayIcon.SetTipNote(std::move(strNote));
     m_trayIcon.SetNotificationWnd(this, WM_TRAY_CALLBACK);
     return m_trayIcon.SetIcon(TrayIdFor(m_flags), dwMessage);
 }
@@ -395,6 +408,8 @@ void CMainFrame::OnSettingChange(UINT uFlags, LPCWSTR lpszSection)
     constexpr UINT SPI_SET_LOGICAL_DPI = 0x007E;
     if (lpszSection && ::lstrcmpiW(lpszSection, L"ImmersiveColorSet") == 0)
         RepaintTrayIcon(true);
+    else if (lpszSection && ::lstrcmpiW(lpszSection, L"Policy") == 0)
+        RepaintTrayIcon(false);   // Group Policy has applied: the tip reads the policy afresh
     else if (uFlags == SPI_SET_LOGICAL_DPI)
         RepaintTrayIcon(false);
 }

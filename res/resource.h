@@ -57,3 +57,5 @@
 #define IDS_OFF_BT               159
 #define IDS_CAPTION_FONT         160
 #define IDS_POLICY_OFF           161
+#define IDS_POLICY_TIP_WIFI      162
+#define IDS_POLICY_TIP_BT        163

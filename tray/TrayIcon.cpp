@@ -109,6 +109,13 @@ BOOL CTrayIcon::SetIcon(UINT uID, DWORD dwMessage)
     if (uID)
     {
         LoadTip(m_nid, uID);   // the tip is the dark id's string in either set
+        if (!m_strTipNote.empty())
+        {
+            const std::wstring strTip = std::wstring(m_nid.szTip) + L'\n' + m_strTipNote;
+            std::wcsncpy(m_nid.szTip, strTip.c_str(), TIP_CHARS);
+            m_nid.szTip[TIP_CHARS] = L'\0';
+            EndTipWhole(m_nid);
+        }
         hicon.Reset(LoadTrayPicture(uID, m_eTheme));
     }
     const BOOL bResult = SetIcon(hicon.Get(), nullptr, dwMessage);

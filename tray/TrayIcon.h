@@ -2,6 +2,9 @@
 #pragma once
 
 #include <windows.h>
+
+#include <string>
+#include <utility>
 #include <shellapi.h>
 
 #include "framework/Handles.h"
@@ -45,6 +48,8 @@ public:
     BOOL SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage);
     // The picture set of the next SetIcon(uID, ...).
     void SetTaskbarTheme(TaskbarTheme eTheme) { m_eTheme = eTheme; }
+    // Lines the tip of the next SetIcon(uID, ...) gains below the string uID; empty for none.
+    void SetTipNote(std::wstring strNote) { m_strTipNote = std::move(strNote); }
     TaskbarTheme GetTaskbarTheme() const { return m_eTheme; }
 
     // Called by the notification window with its callback message's wParam and lParam;
@@ -64,5 +69,6 @@ private:
     bool m_bActing = false;           // a menu or command of an event is running
     TrayEventState m_events;
     kfw::CIcon m_hIcon;   // the icon SetIcon(uID, ...) loaded, while the shell may use it
+    std::wstring m_strTipNote;
     TaskbarTheme m_eTheme = TaskbarTheme::Dark;
 };

@@ -69,3 +69,20 @@ TEST(DisplayState, EveryByteGivesOneOfTheSixPicturesAndUpperBitsNeverMatter)
         }
     }
 }
+
+// A line for each fitted radio that is off, as the tray shows it, and forbidden.
+TEST(DisplayState, TheTipGainsALineForEachRadioThePolicyKeepsOff)
+{
+    const RadioPolicy noBt{ false, true }, both{ true, true };
+    const struct { uint8_t byStatus; RadioPolicy policy; int nLines; unsigned uFirst; } cases[] = {
+        { 0x1D, {}, 0, 0 },   { 0x1D, noBt, 1, IDS_POLICY_TIP_BT },   { 0x1F, noBt, 0, 0 },
+        { 0x1C, both, 2, IDS_POLICY_TIP_WIFI }, { 0x0F, both, 2, IDS_POLICY_TIP_WIFI },   // the switch off cuts both
+        { 0x15, noBt, 0, 0 },                   // Bluetooth not fitted
+    };
+    for (const auto& c : cases)
+    {
+        unsigned auIds[2] = {};
+        EXPECT_EQ(c.nLines, PolicyTipLines(RadioFlagsFromStatus(c.byStatus), c.policy, auIds)) << int(c.byStatus);
+        EXPECT_EQ(c.uFirst, auIds[0]) << int(c.byStatus);
+    }
+}

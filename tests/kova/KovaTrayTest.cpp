@@ -5,6 +5,7 @@
 #include <map>
 
 #include "support/KovaSession.h"
+#include "support/PolicySetting.h"
 
 using namespace kovatest;
 using namespace kovae2e;
@@ -131,6 +132,23 @@ TEST(KovaTray, NotifyEventRereadsTheStateIntoIconAndTip)
     for (const TrayIcon& icon : icons)
         nOurs += kova.Icon().Matches(icon) ? 1 : 0;
     EXPECT_EQ(1, nOurs);
+}
+
+// The organisation's policy set and taken away while Kova runs: the tip follows at once,
+// with no restart and nothing polled.
+TEST(KovaTray, TheTipSaysWhichRadioThePolicyKeepsOff)
+{
+    CEmscState state(0x1D);   // WiFi on, Bluetooth off
+    ASSERT_TRUE(state.IsReady());
+    CKova kova;
+    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    ASSERT_TRUE(kova.WaitForIcon(kTipWlanOn));
+    {
+        CPolicySetting policy(HKEY_CURRENT_USER, KOVA_POLICY_ALLOW_BLUETOOTH, 0);
+        ASSERT_TRUE(policy.IsSet());
+        EXPECT_TRUE(kova.WaitForIcon(L"Wireless LAN is enabled.\nBluetooth: turned off by your organisation"));
+    }
+    EXPECT_TRUE(kova.WaitForIcon(kTipWlanOn));
 }
 
 TEST(KovaTray, ShellRestartAddsTheIconAgainWithTheStateOfThatMoment)

@@ -40,6 +40,8 @@ const StringCase kStrings[] = {
     {IDS_OFF_BT, "BT OFF"},
     {IDS_CAPTION_FONT, "Times New Roman"},
     {IDS_POLICY_OFF, "Turned off by your organisation"},
+    {IDS_POLICY_TIP_WIFI, "WiFi: turned off by your organisation"},
+    {IDS_POLICY_TIP_BT, "Bluetooth: turned off by your organisation"},
 };
 
 TEST(ResourceStrings, LoadStringAReturnsTheExactBytes)
