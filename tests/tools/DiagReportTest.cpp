@@ -51,6 +51,9 @@ DiagFacts Healthy()
                     {"C:\\Windows\\system32\\EMSC.dll", "System32", DiagCandidateState::Loaded},
                     {"C:\\Windows\\EMSC.dll", "Windows folder", DiagCandidateState::NotTried}};
     f.bEntryPoint = true, f.eRead = DiagRead::Ok, f.nReadResult = 1, f.byStatus = 0x1D;
+    for (DiagRadioPolicy* pPolicy : {&f.wifiPolicy, &f.bluetoothPolicy})
+        for (int i = 0; i < POLICY_PLACE_COUNT; ++i)
+            pPolicy->aPlaces[i] = {i == 1 ? "HKCU\\P" : "HKLM\\P", "Allow", {}};
     return f;
 }
 
@@ -96,6 +99,15 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
          },
          {"taken; a Kova pop-up is open", "(the running Kova)\n", "Looked in:         the running Kova's folder"},
          {"\"exe_source\": \"running\"", "\"semaphore\": \"held\""}},
+        {"policy",
+         [](DiagFacts& f) {
+             f.bluetoothPolicy.aPlaces[1].value = {PolicyValue::Kind::Dword, 0};
+             f.bluetoothPolicy.aPlaces[2].value = {PolicyValue::Kind::Dword, 0};
+             f.wifiPolicy.aPlaces[2].value = {PolicyValue::Kind::OtherType, 0};
+         },
+         {"Bluetooth:         forbidden (user policy)\n", "User policy:       HKCU\\P Allow: 0, decides\n",
+          "Device policy:     HKLM\\P Allow: 0\n", "Allow: not a REG_DWORD (unexpected; allows)\n", "WiFi:              allowed\n"},
+         {"\"bluetooth\": {\"state\": \"forbidden\", \"decided_by\": \"user\"", "\"type\": \"other\", \"value\": null, \"unexpected\": true"}},
         {"taken by another program", [](DiagFacts& f) { f.eSemaphore = DiagSemaphore::Held; },
          {"Dorn_Semaphore:    taken; Kova is not running\n"}, {"\"semaphore\": \"held\""}},
         {"nothing known",
@@ -125,7 +137,12 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
 // value change only on purpose, together with the README.
 TEST(DiagReport, JsonIsOneObjectWithTheDocumentedKeys)
 {
-    EXPECT_EQ(R"({"kovactl": "1.0.0.1", "kova": {"exe": "C:\\Kova\\Kova.exe", "exe_source": "run_entry", )"
+    const std::string strPlaces =
+        R"("places": [{"place": "computer", "key": "HKLM\\P", "value_name": "Allow", "type": "absent", "value": null, )"
+        R"("unexpected": false}, {"place": "user", "key": "HKCU\\P", "value_name": "Allow", "type": "absent", )"
+        R"("value": null, "unexpected": false}, {"place": "device", "key": "HKLM\\P", "value_name": "Allow", )"
+        R"("type": "absent", "value": null, "unexpected": false}]})";
+    const std::string strExpected = std::string(R"({"kovactl": "1.0.0.1", "kova": {"exe": "C:\\Kova\\Kova.exe", "exe_source": "run_entry", )"
               R"("file_version": "1.0.0.1", "registry_version": null, "running": false, "pid": null, )"
               R"("semaphore": "not_present", "tray_icon": "not_running"}, "windows": {"version": "10.0", )"
               R"("build": 19045, "bits": 32, "dpi": 144, "scale_percent": 150, "taskbar_theme": "not_reported", )"
@@ -135,8 +152,9 @@ TEST(DiagReport, JsonIsOneObjectWithTheDocumentedKeys)
               R"("state": "loaded"}, {"path": "C:\\Windows\\EMSC.dll", "folder": "Windows folder", )"
               R"("state": "not_tried"}], "file_version": null, "entry_point": true, "read": "ok", "result": 1, )"
               R"("status": 29, "wifi": {"fitted": true, "on": true}, "bluetooth": {"fitted": true, "on": false}, )"
-              R"("switch": "on"}})" "\n",
-              DiagJson(Healthy()));
+              R"("switch": "on"}, "policy": {"wifi": {"state": "allowed", "decided_by": null, )") + strPlaces +
+              R"(, "bluetooth": {"state": "allowed", "decided_by": null, )" + strPlaces + "}}\n";
+    EXPECT_EQ(strExpected, DiagJson(Healthy()));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "framework/Handles.h"
 #include "radio/EmscAccess.h"
 #include "radio/EmscLoader.h"
+#include "radio/PolicyRead.h"
 #include "radio/SystemController.h"
 #include "res/KovaNames.h"
 #include "res/resource.h"
@@ -273,6 +274,26 @@ void ProbeEmsc(DiagFacts& f, const std::string& strKovaExe)
 
 } // namespace
 
+namespace {
+
+DiagRadioPolicy ProbePolicy(Radio eRadio)
+{
+    PolicySource aSources[POLICY_PLACE_COUNT];
+    PolicySourcesOf(eRadio, aSources);
+    const RadioPolicyReading reading = ReadRadioPolicyPlaces(eRadio);
+    DiagRadioPolicy policy;
+    for (int i = 0; i < POLICY_PLACE_COUNT; ++i)
+    {
+        DiagPolicyPlace& place = policy.aPlaces[i];
+        place.strKey = std::string(aSources[i].hRoot == HKEY_CURRENT_USER ? "HKCU\\" : "HKLM\\") + aSources[i].pszKey;
+        place.strValue = aSources[i].pszValue;
+        place.value = reading.aValues[i];
+    }
+    return policy;
+}
+
+} // namespace
+
 DiagFacts ProbeDiagnostics()
 {
     DiagFacts f;
@@ -285,6 +306,8 @@ DiagFacts ProbeDiagnostics()
     ProbeSemaphore(f);
     ProbeWindows(f);
     ProbeEmsc(f, strKovaExe);
+    f.wifiPolicy = ProbePolicy(Radio::Wlan);
+    f.bluetoothPolicy = ProbePolicy(Radio::Bluetooth);
     return f;
 }
 

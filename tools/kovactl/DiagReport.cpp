@@ -192,6 +192,70 @@ const char* DescribeRadio(bool bFitted, bool bOn)
     return !bFitted ? "not fitted" : bOn ? "fitted, on" : "fitted, off";
 }
 
+namespace {
+
+const char* const kPlaceLabels[POLICY_PLACE_COUNT] = { "Computer policy", "User policy", "Device policy" };
+const char* const kPlaceKeys[POLICY_PLACE_COUNT] = { "computer", "user", "device" };
+
+RadioPolicyDecision Decide(const DiagRadioPolicy& policy)
+{
+    PolicyValue aValues[POLICY_PLACE_COUNT];
+    for (int i = 0; i < POLICY_PLACE_COUNT; ++i)
+        aValues[i] = policy.aPlaces[i].value;
+    return DecideRadioPolicy(aValues);
+}
+
+std::string PolicyValueText(const PolicyValue& value)
+{
+    switch (value.eKind)
+    {
+    case PolicyValue::Kind::Absent: return "not set";
+    case PolicyValue::Kind::OtherType: return "not a REG_DWORD (unexpected; allows)";
+    case PolicyValue::Kind::Dword: break;
+    }
+    return std::to_string(value.dwValue) + (PolicyUnexpected(value) ? " (unexpected; allows)" : "");
+}
+
+void PolicyLines(std::string& rstr, const char* pszRadio, const DiagRadioPolicy& policy)
+{
+    const RadioPolicyDecision decision = Decide(policy);
+    Line(rstr, pszRadio, decision.bForbidden ? std::string("forbidden (") + kPlaceKeys[decision.nDecidedBy] + " policy)"
+                                             : "allowed");
+    for (int i = 0; i < POLICY_PLACE_COUNT; ++i)
+    {
+        const DiagPolicyPlace& place = policy.aPlaces[i];
+        Line(rstr, kPlaceLabels[i], place.strKey + " " + place.strValue + ": " + PolicyValueText(place.value) +
+                                        (i == decision.nDecidedBy ? ", decides" : ""));
+    }
+}
+
+std::string PolicyJson(const DiagRadioPolicy& policy)
+{
+    const RadioPolicyDecision decision = Decide(policy);
+    std::string strPlaces = "[";
+    for (int i = 0; i < POLICY_PLACE_COUNT; ++i)
+    {
+        const PolicyValue& value = policy.aPlaces[i].value;
+        const bool bDword = value.eKind == PolicyValue::Kind::Dword;
+        strPlaces += (i ? ", " : "") + CJsonObject()
+            .Str("place", kPlaceKeys[i])
+            .Str("key", policy.aPlaces[i].strKey)
+            .Str("value_name", policy.aPlaces[i].strValue)
+            .Str("type", value.eKind == PolicyValue::Kind::Absent ? "absent" : bDword ? "dword" : "other")
+            .Num("value", bDword ? std::optional<long long>(value.dwValue) : std::nullopt)
+            .Bool("unexpected", PolicyUnexpected(value))
+            .Close();
+    }
+    strPlaces += "]";
+    return CJsonObject()
+        .Str("state", decision.bForbidden ? "forbidden" : "allowed")
+        .Raw("decided_by", decision.bForbidden ? JsonString(kPlaceKeys[decision.nDecidedBy]) : "null")
+        .Raw("places", strPlaces)
+        .Close();
+}
+
+} // namespace
+
 std::string DiagText(const DiagFacts& f)
 {
     std::string str = "Kova diagnostics, kovactl " + f.strToolVersion + "\n\nKova\n";
@@ -245,6 +309,10 @@ std::string DiagText(const DiagFacts& f)
         Line(str, "Bluetooth", DescribeRadio(flags.bBluetoothExist, flags.bBluetoothOn));
         Line(str, "Hardware switch", flags.bKillSwitchOn ? "on" : "off (radios cut)");
     }
+
+    str += "\nThe organisation's policy on switching a radio on\n";
+    PolicyLines(str, "WiFi", f.wifiPolicy);
+    PolicyLines(str, "Bluetooth", f.bluetoothPolicy);
     return str;
 }
 
@@ -308,5 +376,6 @@ std::string DiagJson(const DiagFacts& f)
         .Raw("kova", strKova)
         .Raw("windows", strWindows)
         .Raw("emsc", strEmsc)
+        .Raw("policy", CJsonObject().Raw("wifi", PolicyJson(f.wifiPolicy)).Raw("bluetooth", PolicyJson(f.bluetoothPolicy)).Close())
         .Close() + "\n";
 }

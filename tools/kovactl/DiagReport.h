@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "radio/RadioPolicy.h"
+
 // Where the Kova.exe the report is about was found; its folder is where EMSC.dll is looked
 // for, as Kova itself looks.
 enum class DiagKovaSource { None, BesideKovactl, RunEntry, Running, InstallLocation };
@@ -24,6 +26,16 @@ struct DiagCandidate {
     std::string strPath;
     std::string strFolder;
     DiagCandidateState eState = DiagCandidateState::Missing;
+};
+
+// One place the organisation's policy on a radio is read from, and what was found there.
+struct DiagPolicyPlace {
+    std::string strKey;     // as "HKLM\\SOFTWARE\\..."
+    std::string strValue;   // the value's name
+    PolicyValue value;
+};
+struct DiagRadioPolicy {
+    DiagPolicyPlace aPlaces[POLICY_PLACE_COUNT];
 };
 
 // Every text is UTF-8.
@@ -54,6 +66,9 @@ struct DiagFacts {
     DiagRead eRead = DiagRead::NotMade;
     int nReadResult = 0;    // what EMSCEvaluate returned for an answered read
     uint8_t byStatus = 0;   // with a read made
+
+    DiagRadioPolicy wifiPolicy;
+    DiagRadioPolicy bluetoothPolicy;
 };
 
 // The loaded candidate, or null.
