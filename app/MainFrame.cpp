@@ -406,11 +406,10 @@ void CMainFrame::OnSettingChange(UINT uFlags, LPCWSTR lpszSection)
     // without signing out (Windows 8.1 and later) as SPI_SETLOGICALDPI, which MinGW's
     // headers lack.
     constexpr UINT SPI_SET_LOGICAL_DPI = 0x007E;
+    // Group Policy says "Policy" once it has applied: the tip reads the policy afresh.
     if (lpszSection && ::lstrcmpiW(lpszSection, L"ImmersiveColorSet") == 0)
         RepaintTrayIcon(true);
-    else if (lpszSection && ::lstrcmpiW(lpszSection, L"Policy") == 0)
-        RepaintTrayIcon(false);   // Group Policy has applied: the tip reads the policy afresh
-    else if (uFlags == SPI_SET_LOGICAL_DPI)
+    else if (uFlags == SPI_SET_LOGICAL_DPI || (lpszSection && ::lstrcmpiW(lpszSection, L"Policy") == 0))
         RepaintTrayIcon(false);
 }
 

@@ -7,7 +7,7 @@
 namespace {
 
 // Both device policies live below this key.
-const char kDevicePolicies[] = "SOFTWARE\\Microsoft\\PolicyManager\\current\\device";
+const char kDevicePolicies[] = R"(SOFTWARE\Microsoft\PolicyManager\current\device)";
 
 } // namespace
 

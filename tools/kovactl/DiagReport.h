@@ -2,6 +2,7 @@
 // or as one JSON object. No Windows header here: this builds and tests natively as well.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,7 +36,7 @@ struct DiagPolicyPlace {
     PolicyValue value;
 };
 struct DiagRadioPolicy {
-    DiagPolicyPlace aPlaces[POLICY_PLACE_COUNT];
+    std::array<DiagPolicyPlace, POLICY_PLACE_COUNT> aPlaces;
 };
 
 // Every text is UTF-8.
