@@ -7,6 +7,7 @@
 ;   PUBLISHER  the maker, also the folder in Program Files that holds Kova's
 ;   VERSION_KEY the key under HKLM that holds "Version"
 ;   RUN_VALUE  the Run entry's value
+;   POLICY_DIR the Group Policy templates: Kova.admx and <language>/Kova.adml
 ;   OUTFILE    where the installer goes
 ; The installer speaks English, German, French, Spanish, Italian, Brazilian Portuguese, Japanese,
 ; Simplified Chinese and Korean: it asks which once (not when silent), and the uninstaller
@@ -88,6 +89,27 @@ Function un.onInit
   !insertmacro MUI_UNGETLANGUAGE
 FunctionEnd
 
+; The policy templates go to policy\ in PolicyDefinitions' layout, ready to be copied there.
+!macro POLICY_LANGUAGES DO
+  !insertmacro ${DO} en-US
+  !insertmacro ${DO} de-DE
+  !insertmacro ${DO} fr-FR
+  !insertmacro ${DO} es-ES
+  !insertmacro ${DO} it-IT
+  !insertmacro ${DO} pt-BR
+  !insertmacro ${DO} ja-JP
+  !insertmacro ${DO} zh-CN
+  !insertmacro ${DO} ko-KR
+!macroend
+!macro INSTALL_ADML LANG
+  SetOutPath "$INSTDIR\policy\${LANG}"
+  File "/oname=Kova.adml" "${POLICY_DIR}/${LANG}/Kova.adml"
+!macroend
+!macro REMOVE_ADML LANG
+  Delete "$INSTDIR\policy\${LANG}\Kova.adml"
+  RMDir "$INSTDIR\policy\${LANG}"
+!macroend
+
 ; Asks an installed, running Kova to quit ("Kova.exe Close") and waits, at most 15 s, until
 ; its window is gone, its single-instance mutex is free (it is held until the process
 ; ends) and the program file can be opened for writing. The file check is what Windows
@@ -146,6 +168,10 @@ Section "Kova" SecMain
   File "/oname=Kova.exe" "${KOVA_EXE}"
   File "/oname=kovaHelp.mht" "${KOVA_HELP}"
   File "/oname=kovactl.exe" "${KOVACTL}"
+  SetOutPath "$INSTDIR\policy"
+  File "/oname=Kova.admx" "${POLICY_DIR}/Kova.admx"
+  !insertmacro POLICY_LANGUAGES INSTALL_ADML
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   ; The About box reads this value (at most 19 characters).
@@ -182,6 +208,9 @@ Section "Uninstall"
   Delete "$INSTDIR\kovaHelp.mht"
   Delete "$INSTDIR\kovactl.exe"
   Delete "$INSTDIR\Uninstall.exe"
+  !insertmacro POLICY_LANGUAGES REMOVE_ADML
+  Delete "$INSTDIR\policy\Kova.admx"
+  RMDir "$INSTDIR\policy"
   ; Only when empty: files someone else put there stay, and so do their folders.
   RMDir "$INSTDIR"
   RMDir "$PROGRAMFILES\${PUBLISHER}"

@@ -8,10 +8,12 @@ UPDATE `Component` SET `Condition` = 'NSIS_UNINSTALLER' WHERE `Component` = 'Nsi
 -- administrator (a managed or advertised installation).
 UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;KOVA_SAME_VERSION_FOUND;STARTATLOGON;START' WHERE `Property` = 'SecureCustomProperties'
 -- The program's file version, so that Windows Installer compares versions rather than
--- dates with a Kova.exe already there (an NSIS installation's); the help and kovactl follow it.
+-- dates with a Kova.exe already there (an NSIS installation's); the other files follow it.
 UPDATE `File` SET `Version` = '@VERSION@', `Language` = '0' WHERE `File` = 'KovaExe'
-UPDATE `File` SET `Version` = 'KovaExe' WHERE `File` = 'KovaHelp'
-UPDATE `File` SET `Version` = 'KovaExe' WHERE `File` = 'KovactlExe'
+UPDATE `File` SET `Version` = 'KovaExe' WHERE `File` <> 'KovaExe'
+-- Short names for the templates, whose long names are not 8.3 ones (wixl writes none).
+UPDATE `File` SET `FileName` = 'KOVA.ADX|Kova.admx' WHERE `FileName` = 'Kova.admx'
+UPDATE `File` SET `FileName` = 'KOVA.ADL|Kova.adml' WHERE `FileName` = 'Kova.adml'
 -- The same version is detected inclusively at both ends (wixl drops IncludeMaximum;
 -- Attributes is part of the key, so the row is replaced).
 DELETE FROM `Upgrade` WHERE `ActionProperty` = 'KOVA_SAME_VERSION_FOUND'

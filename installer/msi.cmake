@@ -1,10 +1,10 @@
 # cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DSQL=... -DVERSION=... -DKOVA_EXE=...
 #       -DKOVA_HELP=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DKOVACTL=... -DPUBLISHER=... -DREG_KEY=...
-#       -DRUN_VALUE=... -DUPGRADE_CODE=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
+#       -DRUN_VALUE=... -DUPGRADE_CODE=... -DPOLICY_DIR=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
 # Builds Kova.msi: wixl from WXS, then the rows of SQL that wixl cannot write (msibuild).
 cmake_minimum_required(VERSION 3.20)
 foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP KOVA_ICON KOVA_CLOSE KOVACTL PUBLISHER REG_KEY RUN_VALUE
-          UPGRADE_CODE STAGE OUTPUT)
+          UPGRADE_CODE POLICY_DIR STAGE OUTPUT)
   if(NOT DEFINED ${v} OR "${${v}}" STREQUAL "")
     message(FATAL_ERROR "msi.cmake: ${v} not given")
   endif()
@@ -18,11 +18,12 @@ foreach(pair "KOVA_EXE;Kova.exe" "KOVA_HELP;kovaHelp.mht" "KOVA_ICON;Kova.ico" "
   list(GET pair 1 name)
   configure_file("${${var}}" "${STAGE}/${name}" COPYONLY)
 endforeach()
+file(COPY "${POLICY_DIR}/" DESTINATION "${STAGE}/policy")
 
 file(REMOVE "${OUTPUT}")
 execute_process(
   COMMAND "${WIXL}" -a x86 -D Version=${VERSION} -D KovaExe=Kova.exe -D KovaHelp=kovaHelp.mht
-          -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -D Kovactl=kovactl.exe -D Publisher=${PUBLISHER}
+          -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -D Kovactl=kovactl.exe -D PolicyDir=policy -D Publisher=${PUBLISHER}
           -D RegKey=${REG_KEY} -D RunValue=${RUN_VALUE} -D UpgradeCode=${UPGRADE_CODE}
           -o "${STAGE}/Kova.msi" "${WXS}"
   WORKING_DIRECTORY "${STAGE}"

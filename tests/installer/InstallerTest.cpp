@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,46 @@ std::vector<std::string> FolderEntries(const std::string& strDir)
     } while (::FindNextFileA(hFind, &fd));
     ::FindClose(hFind);
     return names;
+}
+
+bool IsFolder(const std::string& strPath)
+{
+    const DWORD dw = ::GetFileAttributesA(strPath.c_str());
+    return dw != INVALID_FILE_ATTRIBUTES && (dw & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Every file below strDir by its relative path, with its contents.
+std::map<std::string, std::string> Tree(const std::string& strDir, const std::string& strPrefix = "")
+{
+    std::map<std::string, std::string> files;
+    for (const std::string& strName : FolderEntries(strDir)) {
+        const std::string strPath = strDir + "\\" + strName;
+        if (IsFolder(strPath))
+            files.merge(Tree(strPath, strPrefix + strName + "\\"));
+        else
+            files[strPrefix + strName] = ReadFile(strPath);
+    }
+    return files;
+}
+
+void RemoveTree(const std::string& strDir)
+{
+    for (const std::string& strName : FolderEntries(strDir)) {
+        const std::string strPath = strDir + "\\" + strName;
+        if (IsFolder(strPath))
+            RemoveTree(strPath);
+        else
+            ::DeleteFileA(strPath.c_str());
+    }
+    ::RemoveDirectoryA(strDir.c_str());
+}
+
+// The policy templates as built: the ADMX and one ADML per language.
+void ExpectPolicyTemplates()
+{
+    const std::map<std::string, std::string> built = Tree(BinPath("policy"));
+    EXPECT_EQ(10u, built.size());
+    EXPECT_TRUE(built == Tree(Installed("policy"))) << "policy\\ as built";
 }
 
 // A value of HKLM, "" and false when missing.
@@ -188,9 +229,7 @@ void Scrub()
     ::MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
     for (const std::string& strCode : MsiProducts())
         ::MsiConfigureProductA(strCode.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
-    for (const std::string& strName : FolderEntries(InstallDir()))
-        ::DeleteFileA(Installed(strName.c_str()).c_str());
-    ::RemoveDirectoryA(InstallDir().c_str());
+    RemoveTree(InstallDir());
     ::RemoveDirectoryA(PravoDir().c_str());
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kVersionKey);
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstKey);
@@ -252,7 +291,8 @@ TEST_F(InstallerTest, SilentInstallPutsFilesAndEntriesInPlaceAndUninstallRemoves
     EXPECT_TRUE(Exists(Installed("Uninstall.exe")));
     EXPECT_TRUE(ReadFile(BinPath("kovactl.exe")) == ReadFile(Installed("kovactl.exe"))) << "kovactl.exe as built";
     EXPECT_FALSE(Exists(Installed("EMSC.dll"))) << "the development library must never ship";
-    EXPECT_EQ(4u, FolderEntries(strDir).size());
+    ExpectPolicyTemplates();
+    EXPECT_EQ(5u, FolderEntries(strDir).size());
     EXPECT_TRUE(ProcessesFromInstallDir().empty()) << "silent install started Kova without /START";
 
     EXPECT_EQ(KOVA_PRODUCT_VERSION, String(kVersionKey, "Version"));
@@ -352,7 +392,8 @@ TEST_F(MsiTest, SilentInstallFollowsItsPropertiesAndUninstallRemovesEverything)
         EXPECT_EQ(ReadFile(BinPath("Kova.exe")), ReadFile(Installed("Kova.exe")));
         EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
         EXPECT_TRUE(ReadFile(BinPath("kovactl.exe")) == ReadFile(Installed("kovactl.exe"))) << "kovactl.exe as built";
-        EXPECT_EQ(c.bStarts ? 4u : 3u, FolderEntries(InstallDir()).size()) << "only Kova.exe, its help and kovactl";
+        ExpectPolicyTemplates();
+        EXPECT_EQ(c.bStarts ? 5u : 4u, FolderEntries(InstallDir()).size()) << "only Kova.exe, its help, kovactl and policy";
         ExpectOneProduct(KOVA_PRODUCT_VERSION);
         EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, "Kova"));
         kfw::CHandle hKova = WaitForResidentKova(c.bStarts ? 15000 : 0);
