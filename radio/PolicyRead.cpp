@@ -3,8 +3,6 @@
 #include "framework/Handles.h"
 #include "res/KovaNames.h"
 
-PFN_READPOLICYVALUE g_pfnReadPolicyValue = &ReadPolicyValue;
-
 PolicyValue ReadPolicyValue(HKEY hRoot, const char* pszKey, const char* pszValue)
 {
     PolicyValue value;
@@ -48,7 +46,7 @@ RadioPolicyReading ReadRadioPolicyPlaces(Radio eRadio)
     PolicySourcesOf(eRadio, aSources);
     RadioPolicyReading reading;
     for (int i = 0; i < POLICY_PLACE_COUNT; ++i)
-        reading.aValues[i] = g_pfnReadPolicyValue(aSources[i].hRoot, aSources[i].pszKey, aSources[i].pszValue);
+        reading.aValues[i] = ReadPolicyValue(aSources[i].hRoot, aSources[i].pszKey, aSources[i].pszValue);
     reading.decision = DecideRadioPolicy(reading.aValues);
     return reading;
 }

@@ -7,9 +7,7 @@
 
 #include "radio/RadioPolicy.h"
 
-// One value as found; replaceable by tests.
-using PFN_READPOLICYVALUE = PolicyValue (*)(HKEY hRoot, const char* pszKey, const char* pszValue);
-extern PFN_READPOLICYVALUE g_pfnReadPolicyValue;
+// One value as found.
 PolicyValue ReadPolicyValue(HKEY hRoot, const char* pszKey, const char* pszValue);
 
 // Where one radio's policy is read, in PolicyPlace order.
