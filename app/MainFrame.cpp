@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "dialogs/Popups.h"
+#include "dialogs/SkinPopup.h"
 #include "framework/DynCalls.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
@@ -172,12 +173,7 @@ BOOL CMainFrame::UpdateTrayIcon(DWORD dwMessage)
     unsigned auLines[2] = {};
     std::wstring strNote;
     for (int i = 0, n = PolicyTipLines(m_flags, ReadRadioPolicy(), auLines); i < n; ++i)
-    {
-        const wchar_t* pLine = nullptr;
-        const int cch = ::LoadStringW(AfxGetInstanceHandle(), auLines[i], reinterpret_cast<LPWSTR>(&pLine), 0);
-        if (cch > 0 && pLine)
-            strNote += (strNote.empty() ? L"" : L"\n") + std::wstring(pLine, static_cast<size_t>(cch));
-    }
+        strNote += (i ? L"\n" : L"") + CSkinPopup::LoadResString(auLines[i]);
     m_trayIcon.SetTipNote(std::move(strNote));
     m_trayIcon.SetNotificationWnd(this, WM_TRAY_CALLBACK);
     return m_trayIcon.SetIcon(TrayIdFor(m_flags), dwMessage);
