@@ -1,6 +1,5 @@
 #include "app/EventWatcher.h"
 
-#include "framework/DynCalls.h"
 #include "framework/Trace.h"
 #include "res/KovaNames.h"
 
@@ -38,8 +37,8 @@ EventWatcher::~EventWatcher()
 
 HANDLE EventWatcher::Start()
 {
-    if (m_hThread)
-        return m_hThread.Get();
+    if (m_thread.IsStarted())
+        return m_thread.Handle();
 
     // Auto-reset and non-signalled; when another process created an event first, this
     // opens it. A name taken by another kind of object fails here.
@@ -57,57 +56,31 @@ HANDLE EventWatcher::Start()
                          KOVA_CLOSE_EVENT_NAME, ::GetLastError());
         return nullptr;
     }
-    // Private and manual-reset: once set it stays set until the thread has seen it.
-    kfw::CHandle hStop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!hStop)
-    {
-        kfw::TraceFormat("HANDLE EventWatcher::Start(): stop event not created (error %lu)",
-                         ::GetLastError());
-        return nullptr;
-    }
+    m_pShared->hNotifyEvent = std::move(hNotify);
+    m_pShared->hCloseEvent = std::move(hClose);
 
-    CShared& shared = *m_pShared;
-    shared.hNotifyEvent = std::move(hNotify);
-    shared.hCloseEvent = std::move(hClose);
-    shared.hStopEvent = std::move(hStop);
-
-    auto pThreadRef = std::make_unique<std::shared_ptr<CShared>>(m_pShared);
-    m_hThread.Reset(::CreateThread(nullptr, 0, &EventWatcher::ThreadProc, pThreadRef.get(), 0, nullptr));
-    if (!m_hThread)
+    const bool bStarted = m_thread.Start([pShared = m_pShared](const kfw::CThread::CContext& context) {
+        // The thread's own: a registry notification lasts as long as the thread that asked.
+        CPolicyWatch policy;
+        return WatchEvents(context.StopEvent(), pShared->hNotifyEvent.Get(), pShared->hCloseEvent.Get(),
+                           pShared->hWndTarget, &pShared->uPending, &policy);
+    });
+    if (!bStarted)
     {
-        kfw::TraceFormat("HANDLE EventWatcher::Start(): thread not created (error %lu)", ::GetLastError());
         Stop();
         return nullptr;
     }
-    static_cast<void>(pThreadRef.release());   // the thread's own reference now
-    return m_hThread.Get();
+    return m_thread.Handle();
 }
 
 void EventWatcher::Stop()
 {
-    if (m_hThread)
-    {
-        ::SetEvent(m_pShared->hStopEvent.Get());
-        if (::WaitForSingleObject(m_hThread.Get(), STOP_JOIN_MS) != WAIT_OBJECT_0)
-            kfw::TraceLine("void EventWatcher::Stop(): the watcher did not end; it is left to the end of the process");
-        m_hThread.Reset();
-    }
+    m_thread.Stop();
     // A new set for a new start; a thread still running keeps the old one.
     auto pFresh = std::make_shared<CShared>();
     pFresh->hWndTarget.store(m_pShared->hWndTarget.load());
     pFresh->uPending.store(m_pShared->uPending.load());
     m_pShared = std::move(pFresh);
-}
-
-DWORD WINAPI EventWatcher::ThreadProc(LPVOID pParam)
-{
-    const std::unique_ptr<std::shared_ptr<CShared>> pOwn(static_cast<std::shared_ptr<CShared>*>(pParam));
-    kfw::NameCurrentThread(L"Kova event watcher");
-    CShared& shared = **pOwn;
-    // The thread's own: a registry notification lasts as long as the thread that asked.
-    CPolicyWatch policy;
-    return WatchEvents(shared.hStopEvent.Get(), shared.hNotifyEvent.Get(), shared.hCloseEvent.Get(),
-                       shared.hWndTarget, &shared.uPending, &policy);
 }
 
 DWORD EventWatcher::WatchEvents(HANDLE hStop, HANDLE hNotify, HANDLE hClose, const std::atomic<HWND>& hWndTarget,

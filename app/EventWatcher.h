@@ -9,6 +9,7 @@
 
 #include "app/PolicyWatch.h"
 #include "framework/Handles.h"
+#include "framework/Thread.h"
 #include "res/KovaNames.h"
 
 class EventWatcher {
@@ -33,7 +34,7 @@ public:
     void SetTarget(HWND hWndTarget);
     HWND GetTarget() const { return m_pShared->hWndTarget.load(); }
     bool HasPending() const { return m_pShared->uPending.load() != 0; }
-    HANDLE GetThread() const { return m_hThread.Get(); }
+    HANDLE GetThread() const { return m_thread.Handle(); }
 
     // The thread's loop: posts WM_MODE_CHANGED for the notify event and WM_CLOSE_REQUEST
     // for the close event until hStop is set (returns 0) or a wait fails (returns 1). With
@@ -43,16 +44,13 @@ public:
                              std::atomic<UINT>* puPending = nullptr, CPolicyWatch* pPolicy = nullptr);
 
 private:
-    static DWORD WINAPI ThreadProc(LPVOID pParam);
-
     // What the thread reads: its own reference keeps it for as long as it runs.
     struct CShared {
         kfw::CHandle hNotifyEvent;
         kfw::CHandle hCloseEvent;
-        kfw::CHandle hStopEvent;
         std::atomic<HWND> hWndTarget{nullptr};
         std::atomic<UINT> uPending{0};   // PENDING_* bits
     };
     std::shared_ptr<CShared> m_pShared = std::make_shared<CShared>();
-    kfw::CHandle m_hThread;
+    kfw::CThread m_thread{ L"Kova event watcher", STOP_JOIN_MS };
 };

@@ -5,8 +5,8 @@
 #include <memory>
 #include <mutex>
 
-#include "framework/DynCalls.h"
 #include "framework/Handles.h"
+#include "framework/Thread.h"
 #include "framework/Trace.h"
 
 PFN_EMSCEVALUATE g_pfnEMSCEvaluate = nullptr;
@@ -85,7 +85,7 @@ constexpr DWORD STOP_JOIN_MS = 1000;
 // What the thread and its callers share. The thread holds a reference of its own, so that
 // a call returning after the owner let go (or after static destruction) still finds it.
 struct CCallBlock {
-    kfw::CHandle hWake;   // auto-reset: a request is posted, or bStop is set
+    kfw::CHandle hWake;   // auto-reset: a request is posted
     kfw::CHandle hDone;   // auto-reset: a request came back (possibly an abandoned one)
     PFN_EMSCEVALUATE pfnEntry = nullptr;
     EmscRequest request = {};   // its buffers point into abyIn and abyOut
@@ -94,15 +94,13 @@ struct CCallBlock {
     int nResult = 0;
     LONG nPosted = 0;                    // sequence of the last request posted; callers only
     std::atomic<LONG> nReturned{ 0 };    // sequence of the last one back; nResult is its result
-    std::atomic<bool> bStop{ false };
 };
 
-DWORD WINAPI ControllerThread(void* pvBlock)
+DWORD ServeCalls(CCallBlock& block, HANDLE hStop)
 {
-    const std::unique_ptr<std::shared_ptr<CCallBlock>> pOwn(static_cast<std::shared_ptr<CCallBlock>*>(pvBlock));
-    CCallBlock& block = **pOwn;
-    kfw::NameCurrentThread(L"Kova EMSC calls");
-    while (::WaitForSingleObject(block.hWake.Get(), INFINITE) == WAIT_OBJECT_0 && !block.bStop.load()) {
+    // Stop first: when both are set, the thread ends.
+    const HANDLE ahWait[] = { hStop, block.hWake.Get() };
+    while (::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
         const LONG nSequence = block.nPosted;
         block.nResult = EmscInvoke(block.pfnEntry, block.request);
         block.nReturned.store(nSequence);
@@ -115,6 +113,11 @@ DWORD WINAPI ControllerThread(void* pvBlock)
 // inside the library at exit is ended by ExitProcess.
 class CController {
 public:
+    CController() = default;
+    ~CController() { m_thread.Leave(); }
+    CController(const CController&) = delete;
+    CController& operator=(const CController&) = delete;
+
     int Call(PFN_EMSCEVALUATE pfnEntry, const EmscRequest& request, bool* pbAnswered)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -174,15 +177,12 @@ public:
     bool Stop()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_hThread)
+        if (!m_thread.IsStarted())
             return true;
         if (IsPending())
             return false;
-        m_pBlock->bStop.store(true);
-        ::SetEvent(m_pBlock->hWake.Get());
-        const bool bJoined = ::WaitForSingleObject(m_hThread.Get(), STOP_JOIN_MS) == WAIT_OBJECT_0;
         // Gone or not, this thread is not used again; a straggler keeps its own block.
-        m_hThread.Reset();
+        const bool bJoined = m_thread.Stop();
         m_pBlock.reset();
         return bJoined;
     }
@@ -193,28 +193,25 @@ private:
     // Started at the first call, so code that only assigns g_pfnEMSCEvaluate needs nothing more.
     bool Start()
     {
-        if (m_hThread)
+        if (m_thread.IsStarted())
             return true;
         auto pBlock = std::make_shared<CCallBlock>();
         pBlock->hWake.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
         pBlock->hDone.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-        auto pThreadRef = std::make_unique<std::shared_ptr<CCallBlock>>(pBlock);
-        kfw::CHandle hThread(pBlock->hWake && pBlock->hDone
-                                 ? ::CreateThread(nullptr, 0, &ControllerThread, pThreadRef.get(), 0, nullptr)
-                                 : nullptr);
-        if (!hThread) {
+        if (!pBlock->hWake || !pBlock->hDone ||
+            !m_thread.Start([pBlock](const kfw::CThread::CContext& context) {
+                return ServeCalls(*pBlock, context.StopEvent());
+            })) {
             kfw::TraceFormat("EMSCEvaluate not called: no controller thread (error %lu)", ::GetLastError());
             return false;
         }
-        static_cast<void>(pThreadRef.release());   // the thread's own reference now
         m_pBlock = std::move(pBlock);
-        m_hThread = std::move(hThread);
         return true;
     }
 
     std::mutex m_mutex;   // one caller at a time; held at most for one call's limit
     std::shared_ptr<CCallBlock> m_pBlock;
-    kfw::CHandle m_hThread;
+    kfw::CThread m_thread{ L"Kova EMSC calls", STOP_JOIN_MS };
 };
 
 CController g_controller;

@@ -219,27 +219,17 @@ bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
 bool CTPButton::StartAnimation()
 {
     // Images without delays (one frame, or no delay property) are shown still.
-    if (m_hAnimThread || m_nFrameCount < 2 || m_adwFrameDelays.empty())
+    if (m_animation.IsStarted() || m_nFrameCount < 2 || m_adwFrameDelays.empty())
         return false;
-    if (!m_hStopEvent)
-        m_hStopEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!m_hStopEvent)
-        return false;
-    ::ResetEvent(m_hStopEvent.Get());
-    m_hAnimThread.Reset(::CreateThread(nullptr, 0, &CTPButton::AnimationThread, this, 0, nullptr));
-    return static_cast<bool>(m_hAnimThread);
+    return m_animation.Start([this](const kfw::CThread::CContext& context) { return Animate(context.StopEvent()); });
 }
 
 void CTPButton::StopAnimation()
 {
-    if (!m_hAnimThread)
-        return;
-    // The event ends the wait at once; joining makes sure the thread no longer touches
-    // the image, its delays or the lock before any of them goes. The thread holds the lock
-    // only around a frame change and never sends to this thread, so this cannot deadlock.
-    ::SetEvent(m_hStopEvent.Get());
-    ::WaitForSingleObject(m_hAnimThread.Get(), INFINITE);
-    m_hAnimThread.Reset();
+    // The stop ends the wait at once; joining makes sure the thread no longer touches the
+    // image, its delays or the lock before any of them goes. The thread holds the lock only
+    // around a frame change and never sends to this thread, so this cannot deadlock.
+    m_animation.Stop();
 }
 
 void CTPButton::ReleaseImage()
@@ -255,25 +245,22 @@ void CTPButton::ReleaseImage()
 
 // Runs while the image is unchanged: every change of the image, its delays or the window
 // joins this thread first, so it reads them without the lock.
-DWORD WINAPI CTPButton::AnimationThread(LPVOID lpParameter)
+DWORD CTPButton::Animate(HANDLE hStop)
 {
-    auto* pThis = static_cast<CTPButton*>(lpParameter);
-    kfw::NameCurrentThread(L"Kova button animation");
-    const UINT nFrames = pThis->m_nFrameCount;
+    const UINT nFrames = m_nFrameCount;
     UINT nIndex = 0;
-    while (pThis->m_nFrameCount != 0)
+    while (m_nFrameCount != 0)
     {
         {
-            CCritSecLock lock(pThis->m_csFrame);
-            gdip::GdipImageSelectActiveFrame(pThis->m_pImage.Get(), &kFrameDimensionTime, nIndex);
+            CCritSecLock lock(m_csFrame);
+            gdip::GdipImageSelectActiveFrame(m_pImage.Get(), &kFrameDimensionTime, nIndex);
         }
-        const DWORD dwDelay = AnimationFrameDelayMs(pThis->m_adwFrameDelays.data(),
-                                                    pThis->m_adwFrameDelays.size(), nIndex);
+        const DWORD dwDelay = AnimationFrameDelayMs(m_adwFrameDelays.data(), m_adwFrameDelays.size(), nIndex);
         nIndex = NextAnimationFrame(nIndex, nFrames);
         // Posts a paint request only; the button draws on its own thread.
-        if (pThis->m_hWnd)
-            ::InvalidateRect(pThis->m_hWnd, nullptr, TRUE);
-        if (::WaitForSingleObject(pThis->m_hStopEvent.Get(), dwDelay) != WAIT_TIMEOUT)
+        if (m_hWnd)
+            ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        if (::WaitForSingleObject(hStop, dwDelay) != WAIT_TIMEOUT)
             break;
     }
     return 0;

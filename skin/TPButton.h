@@ -13,6 +13,7 @@
 #include "framework/Button.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "framework/Thread.h"
 #include "skin/ButtonLogic.h"
 #include "skin/PictureStore.h"
 
@@ -98,7 +99,7 @@ private:
     bool StartAnimation();
     void StopAnimation();
     void Invalidate();
-    static DWORD WINAPI AnimationThread(LPVOID lpParameter);
+    DWORD Animate(HANDLE hStop);
 
     DWORD m_dwPressParity = 0;             // flips at every left-button press
     int m_nState = TPBUTTON_NORMAL;      // 0 normal, 1 hovered, 2 pressed
@@ -113,8 +114,9 @@ private:
     BYTE m_bHighlight = 0;
     bool m_bHighContrast = false;
 
-    kfw::CHandle m_hAnimThread;          // joined before the image or its delays go
-    kfw::CHandle m_hStopEvent;           // manual reset; wakes the animation out of its delay
+    // Waits on nothing but its stop, so it is joined without a bound before the image or its
+    // delays go, and reads them as members.
+    kfw::CThread m_animation{ L"Kova button animation", INFINITE };
     kfw::CComPtr<IStream> m_pImageStream;  // the image's own seek pointer on the borrowed stream
     IStream* m_pImageSource = nullptr;   // the borrowed stream itself: compared, never read
     int m_nSliceCount = 0;
