@@ -9,6 +9,7 @@
 
 #include "dialogs/Popups.h"
 #include "dialogs/SkinPopup.h"
+#include "framework/LinkedCalls.h"
 #include "framework/DynCalls.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
@@ -16,7 +17,6 @@
 
 // Registered before the application starts, so the frame can match it in its map.
 const UINT g_uTaskbarCreatedMsg = ::RegisterWindowMessageA("TaskbarCreated");
-PFN_WTSREGISTERSESSIONNOTIFICATION g_pfnWTSRegisterSessionNotification = &::WTSRegisterSessionNotification;
 
 static_assert(WM_SCANCODE_EVENT == WM_APP + 0x64 && WM_CLOSE_REQUEST == WM_APP + 0x78 &&
               WM_MODE_CHANGED == WM_APP + 0x82 && WM_TRAY_CALLBACK == WM_USER + 0xC4 &&
@@ -79,7 +79,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
     m_bIconAdded = Refresh(NIM_ADD) != FALSE;
     // An existing semaphore of that name is used as it is, with its current count.
     m_hSemaphore.Reset(::CreateSemaphoreA(nullptr, 1, 1, KOVA_SEMAPHORE_NAME));
-    m_bSessionRegistered = g_pfnWTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    m_bSessionRegistered = kfw::g_linked.pfnWTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
     m_nLogonRetries = 0;
     if (!m_bIconAdded || !m_bSessionRegistered)
         ::SetTimer(m_hWnd, ID_TIMER_LOGON_RETRY, LOGON_RETRY_MS, nullptr);
@@ -106,7 +106,7 @@ void CMainFrame::RetryLogonSetUp()
     if (!m_bIconAdded)
         m_bIconAdded = Refresh(NIM_ADD) != FALSE;
     if (!m_bSessionRegistered)
-        m_bSessionRegistered = g_pfnWTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
+        m_bSessionRegistered = kfw::g_linked.pfnWTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
     if ((m_bIconAdded && m_bSessionRegistered) || m_nLogonRetries >= LOGON_RETRY_COUNT)
     {
         ::KillTimer(m_hWnd, ID_TIMER_LOGON_RETRY);

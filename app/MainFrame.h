@@ -21,10 +21,6 @@
 
 extern const UINT g_uTaskbarCreatedMsg;
 
-// WTSRegisterSessionNotification, replaceable by tests.
-using PFN_WTSREGISTERSESSIONNOTIFICATION = BOOL(WINAPI*)(HWND hWnd, DWORD dwFlags);
-extern PFN_WTSREGISTERSESSIONNOTIFICATION g_pfnWTSRegisterSessionNotification;
-
 // At logon the shell and the session service may not be ready: what failed at creation is
 // tried again every 2 s for 2 minutes.
 constexpr UINT_PTR ID_TIMER_LOGON_RETRY = 1;

@@ -5,16 +5,15 @@
 
 #include <string>
 
+#include "framework/LinkedCalls.h"
 #include "framework/Trace.h"
 
-PFN_SHGETFOLDERPATHA g_pfnSHGetFolderPath = &::SHGetFolderPathA;
-PFN_SHELLEXECUTEA g_pfnShellExecute = &::ShellExecuteA;
 
 void OpenHelpFile()
 {
     std::string strPath;
     char szFolder[MAX_PATH] = "";
-    const HRESULT hr = g_pfnSHGetFolderPath(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, szFolder);
+    const HRESULT hr = kfw::g_linked.pfnSHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, szFolder);
     if (FAILED(hr))
     {
         kfw::TraceLine("Can't get program files folder path!");
@@ -25,5 +24,5 @@ void OpenHelpFile()
         strPath = std::string(szFolder) + R"(\Pravo\Kova\kovaHelp.mht)";
     }
     // A missing document (or an empty path) just does nothing.
-    g_pfnShellExecute(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    kfw::g_linked.pfnShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

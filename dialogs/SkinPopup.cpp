@@ -7,6 +7,7 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/ModeSelection.h"
 #include "dialogs/Popups.h"
+#include "framework/LinkedCalls.h"
 #include "framework/Dpi.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -38,7 +39,7 @@ bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
         const HWND hForeground = ::GetForegroundWindow();
         DWORD dwPid = 0;
         if (hForeground && ::GetWindowThreadProcessId(hForeground, &dwPid) && dwPid != ::GetCurrentProcessId())
-            hMonitor = g_pfnMonitorFromWindow(hForeground, MONITOR_DEFAULTTONULL);
+            hMonitor = kfw::g_linked.pfnMonitorFromWindow(hForeground, MONITOR_DEFAULTTONULL);
         break;
     }
     case PopupMonitor::Pointer: {
@@ -75,7 +76,6 @@ SkinCaptionStyle ScaledCaptionStyle(const std::wstring& strFamily, int nDpi)
 } // namespace
 
 PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor = &FindPopupMonitor;
-PFN_MONITORFROMWINDOW g_pfnMonitorFromWindow = &::MonitorFromWindow;
 
 CPopupMonitorPin::CPopupMonitorPin()
 {

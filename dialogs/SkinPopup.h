@@ -32,9 +32,6 @@ struct PopupMonitorInfo {
 };
 using PFN_FINDPOPUPMONITOR = bool (*)(PopupMonitor eWhich, PopupMonitorInfo& rInfo);
 extern PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor;
-// The finder's MonitorFromWindow, replaceable by tests.
-using PFN_MONITORFROMWINDOW = HMONITOR(WINAPI*)(HWND hWnd, DWORD dwFlags);
-extern PFN_MONITORFROMWINDOW g_pfnMonitorFromWindow;
 
 class CSkinPopup : public CTPDialog {
 public:

@@ -67,34 +67,34 @@ HMODULE LoadSystemLibrary(const char* pszName)
     return ::LoadLibraryA((std::string(szFolder, uLen) + "\\" + pszName).c_str());
 }
 
-const ShcoreCalls& Shcore()
+ShcoreCalls& Shcore()
 {
-    static const auto s_calls = BindAll<ShcoreCalls>(LoadSystemLibrary("shcore.dll"), [](HMODULE h, ShcoreCalls& c) {
+    static auto s_calls = BindAll<ShcoreCalls>(LoadSystemLibrary("shcore.dll"), [](HMODULE h, ShcoreCalls& c) {
         Bind(h, "GetProcessDpiAwareness", c.pfnGetProcessDpiAwareness);
         Bind(h, "GetDpiForMonitor", c.pfnGetDpiForMonitor);
     });
     return s_calls;
 }
 
-const Ole32Calls& Ole32()
+Ole32Calls& Ole32()
 {
-    static const auto s_calls = BindAll<Ole32Calls>(LoadSystemLibrary("ole32.dll"), [](HMODULE h, Ole32Calls& c) {
+    static auto s_calls = BindAll<Ole32Calls>(LoadSystemLibrary("ole32.dll"), [](HMODULE h, Ole32Calls& c) {
         Bind(h, "CreateStreamOnHGlobal", c.pfnCreateStreamOnHGlobal);
     });
     return s_calls;
 }
 
-const ComCtl32Calls& ComCtl32()
+ComCtl32Calls& ComCtl32()
 {
-    static const auto s_calls = BindAll<ComCtl32Calls>(::LoadLibraryA("comctl32.dll"), [](HMODULE h, ComCtl32Calls& c) {
+    static auto s_calls = BindAll<ComCtl32Calls>(::LoadLibraryA("comctl32.dll"), [](HMODULE h, ComCtl32Calls& c) {
         Bind(h, "InitCommonControlsEx", c.pfnInitCommonControlsEx);
     });
     return s_calls;
 }
 
-const DwmApiCalls& DwmApi()
+DwmApiCalls& DwmApi()
 {
-    static const auto s_calls = BindAll<DwmApiCalls>(LoadSystemLibrary("dwmapi.dll"), [](HMODULE h, DwmApiCalls& c) {
+    static auto s_calls = BindAll<DwmApiCalls>(LoadSystemLibrary("dwmapi.dll"), [](HMODULE h, DwmApiCalls& c) {
         Bind(h, MAKEINTRESOURCEA(102), c.pfnEnableComposition);
         Bind(h, "DwmSetWindowAttribute", c.pfnSetWindowAttribute);
         Bind(h, "DwmEnableBlurBehindWindow", c.pfnEnableBlurBehindWindow);
@@ -102,9 +102,9 @@ const DwmApiCalls& DwmApi()
     return s_calls;
 }
 
-const Shell32Calls& Shell32()
+Shell32Calls& Shell32()
 {
-    static const auto s_calls = BindAll<Shell32Calls>(LoadSystemLibrary("shell32.dll"), [](HMODULE h, Shell32Calls& c) {
+    static auto s_calls = BindAll<Shell32Calls>(LoadSystemLibrary("shell32.dll"), [](HMODULE h, Shell32Calls& c) {
         Bind(h, "Shell_NotifyIconGetRect", c.pfnShellNotifyIconGetRect);
     });
     return s_calls;

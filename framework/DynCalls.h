@@ -1,7 +1,9 @@
 // Windows functions bound at run time: a system Kova runs on may lack them, or the resident
 // program should not map their DLL before it needs it. One list per DLL, each function bound
-// once; beside each, what its callers do without it. Entries are null where missing, and
-// tests may put fakes in.
+// once; beside each, what its callers do without it. Entries are null where missing. Tests
+// may put fakes in any entry, those of a list bound at first use included: the list is bound
+// by the first call, and the fake replaces what that bound. The functions linked as imports
+// that tests replace are in LinkedCalls.h.
 #pragma once
 
 #include <windows.h>
@@ -63,19 +65,19 @@ struct ShcoreCalls {
     HRESULT(WINAPI* pfnGetProcessDpiAwareness)(HANDLE hProcess, int* pnAwareness);
     HRESULT(WINAPI* pfnGetDpiForMonitor)(HMONITOR hMonitor, int nType, UINT* puDpiX, UINT* puDpiY);
 };
-const ShcoreCalls& Shcore();
+ShcoreCalls& Shcore();
 
 // Without it no skin stream is made, and no pop-up can show.
 struct Ole32Calls {
     HRESULT(WINAPI* pfnCreateStreamOnHGlobal)(HGLOBAL hGlobal, BOOL bDeleteOnRelease, LPSTREAM* ppStream);
 };
-const Ole32Calls& Ole32();
+Ole32Calls& Ole32();
 
 // By bare name, so that the manifest's version 6 is mapped. Without it tool tips may not show.
 struct ComCtl32Calls {
     BOOL(WINAPI* pfnInitCommonControlsEx)(const INITCOMMONCONTROLSEX* pInit);
 };
-const ComCtl32Calls& ComCtl32();
+ComCtl32Calls& ComCtl32();
 
 // Vista and later; without them the Vista set-up of a pop-up does nothing.
 struct DwmApiCalls {
@@ -83,13 +85,13 @@ struct DwmApiCalls {
     HRESULT(WINAPI* pfnSetWindowAttribute)(HWND hWnd, DWORD dwAttribute, LPCVOID pvAttribute, DWORD cbAttribute);
     HRESULT(WINAPI* pfnEnableBlurBehindWindow)(HWND hWnd, const DWM_BLURBEHIND* pBlurBehind);
 };
-const DwmApiCalls& DwmApi();
+DwmApiCalls& DwmApi();
 
 // For kovactl, which does not link shell32. Windows 7 and later
 // (Wine's answers E_NOTIMPL); without it the tray icon's place is not reported.
 struct Shell32Calls {
     HRESULT(WINAPI* pfnShellNotifyIconGetRect)(const NOTIFYICONIDENTIFIER* pIdentifier, RECT* pRect);
 };
-const Shell32Calls& Shell32();
+Shell32Calls& Shell32();
 
 } // namespace kfw

@@ -8,17 +8,12 @@
 #include <optional>
 
 #include "framework/Handles.h"
+#include "framework/LinkedCalls.h"
 
 namespace kfw {
 
 namespace gdip = Gdiplus::DllExports;
 using Gdiplus::GpStatus;
-
-// Stands in for GdiplusStartup when set: a test's way to make GDI+ fail to start. The real
-// one is called directly, which keeps its delay-load stub linked.
-using PFN_GDIPLUSSTARTUP = GpStatus(WINAPI*)(ULONG_PTR*, const Gdiplus::GdiplusStartupInput*,
-                                             Gdiplus::GdiplusStartupOutput*);
-inline PFN_GDIPLUSSTARTUP g_pfnGdiplusStartupFake = nullptr;
 
 // GdiplusStartup for the life of the object; GdiplusShutdown when it goes.
 class CGdiplusSession {
@@ -26,8 +21,7 @@ public:
     CGdiplusSession() noexcept
     {
         Gdiplus::GdiplusStartupInput input;   // version 1, no callback, nothing suppressed
-        m_status = g_pfnGdiplusStartupFake ? g_pfnGdiplusStartupFake(&m_token, &input, nullptr)
-                                           : Gdiplus::GdiplusStartup(&m_token, &input, nullptr);
+        m_status = g_linked.pfnGdiplusStartup(&m_token, &input, nullptr);
     }
     ~CGdiplusSession()
     {

@@ -4,11 +4,11 @@
 #include <new>
 #include <utility>
 
+#include "framework/LinkedCalls.h"
 #include "framework/DpiScale.h"
 #include "skin/PictureScale.h"
 #include "skin/RegionRuns.h"
 
-PFN_EXTCREATEREGION g_pfnExtCreateRegion = &::ExtCreateRegion;
 
 namespace {
 
@@ -268,6 +268,6 @@ kfw::CRgnH CreateSkinOutline(Gdiplus::GpImage* pImage, BYTE byKeyAlpha)
     if (!data.IsValid())
         return kfw::CRgnH();
     // The size of the whole record, unused room included, as Windows allows.
-    return kfw::CRgnH(g_pfnExtCreateRegion(nullptr, data.Size(), static_cast<const RGNDATA*>(data.Data())));
+    return kfw::CRgnH(kfw::g_linked.pfnExtCreateRegion(nullptr, data.Size(), static_cast<const RGNDATA*>(data.Data())));
 }
 

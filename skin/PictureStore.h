@@ -81,6 +81,3 @@ kfw::CRgnH CreateSkinOutline(Gdiplus::GpImage* pImage, BYTE byKeyAlpha);
 bool ReadImageAlphaLocked(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
 bool ReadImageAlphaPerPixel(Gdiplus::GpImage* pImage, std::vector<uint8_t>& rAlpha, UINT& ruWidth, UINT& ruHeight);
 
-// Seam for tests: the call that makes an outline.
-using PFN_EXTCREATEREGION = HRGN(WINAPI*)(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData);
-extern PFN_EXTCREATEREGION g_pfnExtCreateRegion;          // ExtCreateRegion

@@ -5,31 +5,21 @@
 #include <utility>
 
 #include "framework/DynCalls.h"
-
-namespace {
-
-// ole32 is mapped at the first archive load, not at process start: the resident program
-// needs no COM until its skin is first wanted.
-HRESULT WINAPI CreateStreamOnHGlobalBound(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm)
-{
-    const auto pfnCreate = kfw::Ole32().pfnCreateStreamOnHGlobal;
-    if (!pfnCreate)
-    {
-        *ppstm = nullptr;
-        return E_NOTIMPL;
-    }
-    return pfnCreate(hGlobal, fDeleteOnRelease, ppstm);
-}
-
-} // namespace
-
-PFN_SKINGLOBALALLOC g_pfnSkinGlobalAlloc = &::GlobalAlloc;
-PFN_SKINCREATESTREAM g_pfnSkinCreateStream = &CreateStreamOnHGlobalBound;
+#include "framework/LinkedCalls.h"
 
 namespace {
 
 const SkinArchive* g_pSkinArchive = nullptr;
 CSkinPictureStore* g_pSkinPictures = nullptr;
+
+// ole32 is mapped at the first archive load, not at process start: the resident program
+// needs no COM until its skin is first wanted.
+HRESULT CreateStream(HGLOBAL hGlobal, LPSTREAM* ppStream)
+{
+    const auto pfnCreate = kfw::Ole32().pfnCreateStreamOnHGlobal;
+    *ppStream = nullptr;
+    return pfnCreate ? pfnCreate(hGlobal, FALSE, ppStream) : E_NOTIMPL;
+}
 
 // ReadTarMember's copy: block, stream, lock, bytes. Any failure leaves the entry without
 // stream and bytes; the header is filed all the same.
@@ -40,10 +30,10 @@ SkinArchiveEntry CopyMember(const TarMember& member)
     if (!member.cbData)
         return entry;
 
-    entry.hMemory.Reset(g_pfnSkinGlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, member.cbData));
+    entry.hMemory.Reset(kfw::g_linked.pfnGlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, member.cbData));
     if (!entry.hMemory)
         return entry;
-    if (FAILED(g_pfnSkinCreateStream(entry.hMemory.Get(), FALSE, entry.pStream.Put())) || !entry.pStream)
+    if (FAILED(CreateStream(entry.hMemory.Get(), entry.pStream.Put())) || !entry.pStream)
     {
         // The block is kept (and freed with the entry), as when the lock fails below.
         entry.pStream.Reset();

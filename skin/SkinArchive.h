@@ -70,9 +70,3 @@ IStream* GetSkinStream(const char* pszName);
 const SkinArchiveEntry* FindSkinEntry(const char* pszName);
 // The entry of the application's table whose stream pStream is, or null.
 const SkinArchiveEntry* FindSkinEntryByStream(const IStream* pStream);
-
-// Seams for the copy of each member, so tests can fail or count them.
-using PFN_SKINGLOBALALLOC = HGLOBAL(WINAPI*)(UINT uFlags, SIZE_T dwBytes);
-using PFN_SKINCREATESTREAM = HRESULT(WINAPI*)(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm);
-extern PFN_SKINGLOBALALLOC g_pfnSkinGlobalAlloc;       // GlobalAlloc
-extern PFN_SKINCREATESTREAM g_pfnSkinCreateStream;     // CreateStreamOnHGlobal

@@ -7,18 +7,18 @@
 #include <cstring>
 #include <new>
 
+#include "framework/LinkedCalls.h"
 #include "framework/DynCalls.h"
 #include "skin/ButtonLogic.h"
 #include "skin/PictureScale.h"
 #include "skin/PictureStore.h"
 
-PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo = &::SystemParametersInfoW;
 
 bool HighContrastOn()
 {
     HIGHCONTRASTW hc = {};
     hc.cbSize = sizeof hc;
-    return g_pfnSystemParametersInfo(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+    return kfw::g_linked.pfnSystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 namespace {

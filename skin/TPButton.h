@@ -17,9 +17,6 @@
 #include "skin/ButtonLogic.h"
 #include "skin/PictureStore.h"
 
-// The accessibility settings read, replaceable by tests.
-using PFN_SYSTEMPARAMETERSINFOW = BOOL(WINAPI*)(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
-extern PFN_SYSTEMPARAMETERSINFOW g_pfnSystemParametersInfo;   // SystemParametersInfoW
 // Whether the user asked for high contrast; read when a pop-up opens, so a change shows at
 // the next opening.
 bool HighContrastOn();

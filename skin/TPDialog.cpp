@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/LinkedCalls.h"
 #include "framework/DpiScale.h"
 #include "skin/OsVersion.h"
 #include "skin/SkinControls.h"
@@ -41,9 +42,6 @@ bool AttachControlImage(CWnd* pControl, UINT nID, CWnd* pDialog, IStream* pStrea
 
 } // namespace
 
-PFN_GETVERSIONEXA g_pfnGetVersionExA = &::GetVersionExA;
-PFN_GETSYSTEMMETRICS g_pfnGetSystemMetrics = &::GetSystemMetrics;
-PFN_BINDDWMAPI g_pfnBindDwmApi = &kfw::DwmApi;
 
 CTPDialog::CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground)
     : CDialog(nIDTemplate, pParentWnd)
@@ -96,7 +94,7 @@ bool CTPDialog::ApplyBackground(bool bFirst)
     if (IsVistaWorkstationCode(GetOSVersionCode()))
     {
         // Results ignored: without composition the window is simply drawn without blur.
-        const kfw::DwmApiCalls& dwm = g_pfnBindDwmApi();
+        const kfw::DwmApiCalls& dwm = kfw::DwmApi();
         if (bFirst && dwm.pfnEnableComposition)
             dwm.pfnEnableComposition(DWM_EC_ENABLECOMPOSITION);
         const DWORD dwPolicy = DWMNCRP_ENABLED;
@@ -210,12 +208,12 @@ int CTPDialog::GetOSVersionCode()
 {
     OSVERSIONINFOEXA osvi = {};
     osvi.dwOSVersionInfoSize = sizeof osvi;
-    if (!g_pfnGetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&osvi)))
+    if (!kfw::g_linked.pfnGetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&osvi)))
     {
         // Older systems know only the plain record; the product type then stays 0.
         osvi = {};
         osvi.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-        if (!g_pfnGetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&osvi)))
+        if (!kfw::g_linked.pfnGetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&osvi)))
             return -1;
     }
     SYSTEM_INFO si = {};
@@ -228,7 +226,7 @@ int CTPDialog::GetOSVersionCode()
     facts.dwMinorVersion = osvi.dwMinorVersion;
     facts.chCSDVersion1 = osvi.szCSDVersion[1];
     facts.wProductType = osvi.wProductType;
-    facts.nServerR2 = g_pfnGetSystemMetrics(SM_SERVERR2);
+    facts.nServerR2 = kfw::g_linked.pfnGetSystemMetrics(SM_SERVERR2);
     facts.wArchitecture = si.wProcessorArchitecture;
     return OsVersionCode(facts);
 }

@@ -111,12 +111,3 @@ private:
     bool m_bSized = false;                    // OnInitDialog has sized and placed the window
 };
 
-// Seams for tests: the calls of this file that leave the program's control.
-using PFN_GETVERSIONEXA = BOOL(WINAPI*)(LPOSVERSIONINFOA lpVersionInformation);
-using PFN_GETSYSTEMMETRICS = int(WINAPI*)(int nIndex);
-extern PFN_GETVERSIONEXA g_pfnGetVersionExA;              // GetVersionExA
-extern PFN_GETSYSTEMMETRICS g_pfnGetSystemMetrics;        // GetSystemMetrics
-
-// The Vista set-up's dwmapi list, asked for at each set-up.
-using PFN_BINDDWMAPI = const kfw::DwmApiCalls& (*)();
-extern PFN_BINDDWMAPI g_pfnBindDwmApi;                    // kfw::DwmApi

@@ -5,14 +5,13 @@
 #include <cwchar>
 #include <utility>
 
+#include "framework/LinkedCalls.h"
 #include "framework/Dpi.h"
 #include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 
-PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon = &::Shell_NotifyIconW;
-PFN_REGGETVALUEA g_pfnRegGetValue = &::RegGetValueA;
 
 static_assert(TRAY_REG_DWORD == REG_DWORD, "the platform's value");
 static_assert(TRAY_EV_CONTEXTMENU == WM_CONTEXTMENU && TRAY_EV_MOUSEMOVE == WM_MOUSEMOVE &&
@@ -65,7 +64,7 @@ TaskbarTheme ReadTaskbarTheme()
     // value longer than the buffer fails with ERROR_MORE_DATA, which counts as dark too.
     unsigned char abData[8] = {};
     DWORD dwType = REG_NONE, cbData = sizeof(abData);
-    const LSTATUS lResult = g_pfnRegGetValue(HKEY_CURRENT_USER,
+    const LSTATUS lResult = kfw::g_linked.pfnRegGetValueA(HKEY_CURRENT_USER,
                                              R"(Software\Microsoft\Windows\CurrentVersion\Themes\Personalize)",
                                              "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
     return TaskbarThemeFromValue(lResult == ERROR_SUCCESS, dwType, abData, cbData);
@@ -154,7 +153,7 @@ BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)
     if (m_nid.uCallbackMessage && m_nid.hWnd)
         m_nid.uFlags |= NIF_MESSAGE;
 
-    const BOOL bResult = g_pfnShellNotifyIcon(dwMessage, &m_nid);
+    const BOOL bResult = kfw::g_linked.pfnShellNotifyIconW(dwMessage, &m_nid);
     // A failed add or change leaves nothing of ours in the tray as far as we know; a later
     // NIM_ADD (after "TaskbarCreated") brings it back.
     if (dwMessage == NIM_DELETE || !bResult)
@@ -164,7 +163,7 @@ BOOL CTrayIcon::SetIcon(HICON hicon, LPCWSTR lpTip, DWORD dwMessage)
     if (dwMessage == NIM_ADD && bResult)
     {
         m_nid.uVersion = NOTIFYICON_VERSION;
-        m_bVersioned = g_pfnShellNotifyIcon(NIM_SETVERSION, &m_nid) != FALSE;
+        m_bVersioned = kfw::g_linked.pfnShellNotifyIconW(NIM_SETVERSION, &m_nid) != FALSE;
         m_nid.uVersion = 0;
     }
     else if (!m_nid.hIcon)

@@ -15,16 +15,6 @@
 // The full record, balloon-icon handle included, as the shell of Vista and later takes it.
 static_assert(sizeof(NOTIFYICONDATAW) == 956, "NOTIFYICONDATAW must be the 956-byte record");
 
-// The shell call, replaceable so tests can record every request and fail some.
-using PFN_SHELLNOTIFYICONW = BOOL(WINAPI*)(DWORD dwMessage, PNOTIFYICONDATAW lpData);
-extern PFN_SHELLNOTIFYICONW g_pfnShellNotifyIcon;   // Shell_NotifyIconW
-
-// The theme's registry read and the scale, replaceable by tests. The two user32 calls are
-// looked up at start: null before Windows 10 1607, and then the older calls are used.
-using PFN_REGGETVALUEA = LSTATUS(WINAPI*)(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags,
-                                          LPDWORD pdwType, PVOID pvData, LPDWORD pcbData);
-extern PFN_REGGETVALUEA g_pfnRegGetValue;                        // RegGetValueA
-
 // The taskbar's theme now (HKCU ...\Themes\Personalize, SystemUsesLightTheme).
 TaskbarTheme ReadTaskbarTheme();
 // The small-icon size the shell asks for at the taskbar's DPI (kfw::TaskbarDpi).

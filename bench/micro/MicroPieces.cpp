@@ -216,7 +216,7 @@ void AddRegionPieces(std::vector<MicroPiece>& rPieces, const std::string& strBac
         const int64_t t2 = CRepTimer::Now();
         kfw::CRgnH hRgn;
         if (data.IsValid())
-            hRgn.Reset(g_pfnExtCreateRegion(nullptr, data.Size(), static_cast<const RGNDATA*>(data.Data())));
+            hRgn.Reset(::ExtCreateRegion(nullptr, data.Size(), static_cast<const RGNDATA*>(data.Data())));
         const int64_t t3 = CRepTimer::Now();
         rTimer.Stop();
         rTimer.Stage("alpha", t0, t1);

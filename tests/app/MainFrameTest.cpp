@@ -10,11 +10,13 @@
 #include "app/MainFrame.h"
 #include "dialogs/SkinPopup.h"
 #include "framework/GdiPlus.h"
+#include "framework/LinkedCalls.h"
 #include "framework/WinApp.h"
 #include "radio/EmscCall.h"
 #include "res/resource.h"
 #include "skin/PictureStore.h"
 #include "support/EmscState.h"
+#include "support/Seam.h"
 #include "support/HookDropSeam.h"
 #include "support/TestSupport.h"
 #include "support/TraceCapture.h"
@@ -209,12 +211,10 @@ protected:
         g_shellCalls.clear();
         g_versionAfter.clear();
         g_nAddFailures = g_nWtsFailures = g_nWtsCalls = 0;
-        m_pfnOldShell = std::exchange(g_pfnShellNotifyIcon, &FakeShellNotifyIcon);
-        m_pfnOldWts = std::exchange(g_pfnWTSRegisterSessionNotification, &FakeWtsRegister);
         SetLightTheme(0);
         kovatest::g_nRegReads = 0;
         kovatest::g_uFakeDpi = kovatest::g_uFakeTaskbarDpi = 96;
-        g_pfnRegGetValue = &kovatest::FakeRegGetValue;
+        kfw::g_linked.pfnRegGetValueA = &kovatest::FakeRegGetValue;
         kfw::g_user32.pfnGetDpiForSystem = &kovatest::FakeDpiForSystem;
         kfw::g_user32.pfnGetDpiForWindow = &kovatest::FakeDpiForWindow;
 
@@ -229,8 +229,6 @@ protected:
     {
         if (m_frame.m_hWnd)
             m_frame.DestroyWindow();
-        g_pfnShellNotifyIcon = m_pfnOldShell;
-        g_pfnWTSRegisterSessionNotification = m_pfnOldWts;
         m_hEmsc.Reset();
         ::DeleteFileA(m_strState.c_str());
     }
@@ -247,8 +245,11 @@ protected:
     std::string m_strState;
     kfw::CModule m_hEmsc;
     PFN_EMSCDEVSETSTATUS m_pfnSetStatus = nullptr;
-    PFN_SHELLNOTIFYICONW m_pfnOldShell = nullptr;
-    PFN_WTSREGISTERSESSIONNOTIFICATION m_pfnOldWts = nullptr;
+    kovatest::CSeam<decltype(kfw::LinkedCalls::pfnShellNotifyIconW)> m_shell{ kfw::g_linked.pfnShellNotifyIconW,
+                                                                          &FakeShellNotifyIcon };
+    kovatest::CSeam<decltype(kfw::LinkedCalls::pfnWTSRegisterSessionNotification)> m_wts{
+        kfw::g_linked.pfnWTSRegisterSessionNotification, &FakeWtsRegister
+    };
     kovatest::CLookSeams m_lookSeams;   // the scale and the theme put back
     kovatest::CStandInTaskbar m_taskbar;
     kovatest::CTraceCapture m_trace;
@@ -406,7 +407,7 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
 
     Create();
     m_frame.m_bRealPopups = true;
-    const auto pfnOld = std::exchange(g_pfnMonitorFromWindow, &RecordingMonitorFromWindow);
+    const kovatest::CSeam monitor(kfw::g_linked.pfnMonitorFromWindow, &RecordingMonitorFromWindow);
     for (const uint8_t byStatus : { 0x1F, 0x0F })   // the mode pop-up, the notice
     {
         SCOPED_TRACE(static_cast<int>(byStatus));
@@ -433,7 +434,6 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
         EXPECT_EQ(rcShown.top, mi.rcWork.top + (mi.rcWork.bottom - mi.rcWork.top - (rcShown.bottom - rcShown.top)) / 2);
         EXPECT_GT(rcShown.right, rcShown.left);
     }
-    g_pfnMonitorFromWindow = pfnOld;
     ::SetEvent(hQuit.Get());
     other.Wait();
 }

@@ -9,7 +9,9 @@
 
 #include "dialogs/AboutDlg.h"
 #include "dialogs/HelpLauncher.h"
+#include "framework/LinkedCalls.h"
 #include "res/resource.h"
+#include "support/Seam.h"
 #include "support/TraceCapture.h"
 
 namespace {
@@ -83,8 +85,8 @@ TEST(AboutBox, VersionLineShowsTheInstalledVersionWhole)
 
 TEST(HelpLauncher, OpensTheDocumentUnderProgramFilesOrNothing)
 {
-    auto pfnOldFolder = std::exchange(g_pfnSHGetFolderPath, &FakeGetFolderPath);
-    auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
+    const kovatest::CSeam folder(kfw::g_linked.pfnSHGetFolderPathA, &FakeGetFolderPath);
+    const kovatest::CSeam exec(kfw::g_linked.pfnShellExecuteA, &FakeShellExecute);
     kovatest::CTraceCapture trace;
 
     OpenHelpFile();
@@ -98,17 +100,15 @@ TEST(HelpLauncher, OpensTheDocumentUnderProgramFilesOrNothing)
     ASSERT_EQ(g_requests.size(), 2u);
     EXPECT_EQ(g_requests[1].strFile, "");
     EXPECT_EQ(trace.Lines(), std::vector<std::string>{ "Can't get program files folder path!" });
-
-    g_pfnSHGetFolderPath = pfnOldFolder;
-    g_pfnShellExecute = pfnOldExec;
 }
 
 TEST(HelpLauncher, RealFolderLookUpNamesTheWinePrefixsProgramFiles)
 {
-    auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
-    g_requests.clear();
-    OpenHelpFile();
-    g_pfnShellExecute = pfnOldExec;
+    {
+        const kovatest::CSeam exec(kfw::g_linked.pfnShellExecuteA, &FakeShellExecute);
+        g_requests.clear();
+        OpenHelpFile();
+    }
     ASSERT_EQ(g_requests.size(), 1u);
     EXPECT_EQ(g_requests[0].strFile, "C:\\Program Files\\Pravo\\Kova\\kovaHelp.mht");
 }

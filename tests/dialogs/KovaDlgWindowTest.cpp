@@ -15,8 +15,10 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/KovaDlg.h"
 #include "dialogs/Popups.h"
+#include "framework/LinkedCalls.h"
 #include "framework/ToolTipCtrl.h"
 #include "radio/EmscCall.h"
+#include "support/Seam.h"
 #include "support/TestSupport.h"
 
 using namespace kovadlgtest;
@@ -32,13 +34,12 @@ HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR pszVerb, LPCSTR, LPCSTR, LPCSTR, 
     return reinterpret_cast<HINSTANCE>(2);
 }
 
-PFN_EXTCREATEREGION g_pfnRealExtCreateRegion = nullptr;
 int g_nOutlinesCut = 0;
 
 HRGN WINAPI CountingExtCreateRegion(const XFORM* lpx, DWORD nCount, const RGNDATA* lpData)
 {
     ++g_nOutlinesCut;
-    return g_pfnRealExtCreateRegion(lpx, nCount, lpData);
+    return ::ExtCreateRegion(lpx, nCount, lpData);
 }
 
 // The main frame as the pop-up finds it: by class. Notes how many writes were logged when
@@ -151,7 +152,7 @@ protected:
 
 TEST_F(KovaDlgWindow, ShowsOnceCentredStaysOnF1AndTheRefreshKeyClosesItThroughItsOwnHook)
 {
-    auto pfnOldExec = std::exchange(g_pfnShellExecute, &FakeShellExecute);
+    const kovatest::CSeam exec(kfw::g_linked.pfnShellExecuteA, &FakeShellExecute);
     g_nHelpRequests = 0;
     // The frame's hook is handed to the pop-up and back in place, never unhooked: a key
     // typed as the pop-up closes must still find a hook.
@@ -168,7 +169,6 @@ TEST_F(KovaDlgWindow, ShowsOnceCentredStaysOnF1AndTheRefreshKeyClosesItThroughIt
         kovatest::RunHelper("send-scan 0x71");
         kovatest::WaitUntil([&] { return !::IsWindow(hDlg); });
     });
-    g_pfnShellExecute = pfnOldExec;
 
     EXPECT_EQ(nResult, IDOK);
     EXPECT_TRUE(bHookOurs) << "the pop-up did not take the keyboard hook";
@@ -374,7 +374,7 @@ TEST_F(KovaDlgWindow, StaysActiveWithTheFocusOnItsSelectionThroughAScaleChange)
 
 TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)
 {
-    g_pfnRealExtCreateRegion = std::exchange(g_pfnExtCreateRegion, &CountingExtCreateRegion);
+    const kovatest::CSeam cut(kfw::g_linked.pfnExtCreateRegion, &CountingExtCreateRegion);
     kfw::CRgnH ahOutline[2] = { kfw::CRgnH(::CreateRectRgn(0, 0, 0, 0)), kfw::CRgnH(::CreateRectRgn(0, 0, 0, 0)) };
     int anCut[2] = {};
     for (int i = 0; i < 2; ++i)
@@ -384,7 +384,6 @@ TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)
         RunWithUser(dlg, [&](HWND hDlg) { ::GetWindowRgn(hDlg, ahOutline[i].Get()); });
         anCut[i] = g_nOutlinesCut;
     }
-    g_pfnExtCreateRegion = g_pfnRealExtCreateRegion;
     EXPECT_EQ(anCut[0], 1);
     EXPECT_EQ(anCut[1], 0);
     RECT rcBox = {};
@@ -394,7 +393,7 @@ TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)
 
 TEST_F(KovaDlgWindow, PopupsPreparedAheadOpenWithoutCutting)
 {
-    g_pfnRealExtCreateRegion = std::exchange(g_pfnExtCreateRegion, &CountingExtCreateRegion);
+    const kovatest::CSeam cut(kfw::g_linked.pfnExtCreateRegion, &CountingExtCreateRegion);
     g_nOutlinesCut = 0;
     int nSteps = 0;
     for (CIdleTask* pTask : { &PopupBackgroundsTask(), &CaptionFaceTask(), &CToolTipCtrl::LibraryTask() })
@@ -404,7 +403,6 @@ TEST_F(KovaDlgWindow, PopupsPreparedAheadOpenWithoutCutting)
         CProbeDlg dlg;
         RunWithUser(dlg, [](HWND) {});
     }
-    g_pfnExtCreateRegion = g_pfnRealExtCreateRegion;
     EXPECT_EQ(nSteps, 4);
     EXPECT_EQ(nCutAhead, 2);   // the three-button and the one-button background
     EXPECT_EQ(g_nOutlinesCut, 0);

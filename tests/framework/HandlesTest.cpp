@@ -3,6 +3,8 @@
 
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "framework/LinkedCalls.h"
+#include "support/Seam.h"
 
 TEST(Handles, CloseOnceMoveAndRelease)
 {
@@ -53,10 +55,11 @@ static Gdiplus::GpStatus WINAPI FailingGdiplusStartup(ULONG_PTR*, const Gdiplus:
 // GDI+ that failed to start is tried again at the next need, not given up for good.
 TEST(Gdiplus, AStartThatFailedIsTriedAgain)
 {
-    kfw::g_pfnGdiplusStartupFake = &FailingGdiplusStartup;
     std::optional<kfw::CGdiplusSession> session;
-    EXPECT_FALSE(kfw::StartGdiplus(session));
-    kfw::g_pfnGdiplusStartupFake = nullptr;
+    {
+        const kovatest::CSeam failing(kfw::g_linked.pfnGdiplusStartup, &FailingGdiplusStartup);
+        EXPECT_FALSE(kfw::StartGdiplus(session));
+    }
     EXPECT_TRUE(kfw::StartGdiplus(session));
     const kfw::CGdiplusSession* pStarted = &*session;
     EXPECT_TRUE(kfw::StartGdiplus(session));

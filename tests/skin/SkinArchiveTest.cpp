@@ -9,7 +9,10 @@
 
 #include "TarBuilder.h"
 #include "framework/GdiPlus.h"
+#include "framework/DynCalls.h"
+#include "framework/LinkedCalls.h"
 #include "skin/SkinArchive.h"
+#include "support/Seam.h"
 
 using kovatest::CTarBuilder;
 
@@ -61,16 +64,9 @@ private:
 // own on each stream so that a release by the archive can be seen in the count.
 class CCopyRecorder {
 public:
-    CCopyRecorder()
-    {
-        s_pThis = this;
-        m_pfnAlloc = std::exchange(g_pfnSkinGlobalAlloc, &Alloc);
-        m_pfnCreate = std::exchange(g_pfnSkinCreateStream, &CreateStream);
-    }
+    CCopyRecorder() { s_pThis = this; }
     ~CCopyRecorder()
     {
-        g_pfnSkinGlobalAlloc = m_pfnAlloc;
-        g_pfnSkinCreateStream = m_pfnCreate;
         for (IStream* pStream : m_streams)
             if (pStream)
                 pStream->Release();
@@ -84,8 +80,6 @@ public:
     std::vector<HGLOBAL> m_blocks;
     std::vector<UINT> m_allocFlags;
     std::vector<IStream*> m_streams;
-    PFN_SKINGLOBALALLOC m_pfnAlloc = nullptr;
-    PFN_SKINCREATESTREAM m_pfnCreate = nullptr;
     std::vector<BOOL> m_deleteOnRelease;
 
     // Drops the test's reference; the count left, 0 when nobody else holds the stream.
@@ -122,6 +116,10 @@ private:
         return hr;
     }
 
+    kovatest::CSeam<decltype(kfw::LinkedCalls::pfnGlobalAlloc)> m_alloc{ kfw::g_linked.pfnGlobalAlloc, &Alloc };
+    kovatest::CSeam<decltype(kfw::Ole32Calls::pfnCreateStreamOnHGlobal)> m_create{
+        kfw::Ole32().pfnCreateStreamOnHGlobal, &CreateStream
+    };
     int m_nAllocs = 0;
     int m_nStreams = 0;
     static CCopyRecorder* s_pThis;

@@ -13,8 +13,10 @@
 
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "framework/LinkedCalls.h"
 #include "skin/TPButton.h"
 #include "support/Canvas.h"
+#include "support/Seam.h"
 #include "support/TestSupport.h"
 
 using kovatest::CCountingStream;
@@ -274,7 +276,7 @@ BOOL WINAPI FakeSystemParametersInfo(UINT uiAction, UINT, PVOID pvParam, UINT)
 // it, 2 px at 96 dpi, scaled with the button; otherwise it shows the slice alone.
 TEST_F(TPButtonTest, HighContrastFramesTheHighlightedButtonInTheHighlightColour)
 {
-    const PFN_SYSTEMPARAMETERSINFOW pfnOld = std::exchange(g_pfnSystemParametersInfo, &FakeSystemParametersInfo);
+    const kovatest::CSeam contrast(kfw::g_linked.pfnSystemParametersInfoW, &FakeSystemParametersInfo);
     const struct { DWORD dwFlags; BYTE bHighlight; int nDpi, n; } rows[] = {
         { HCF_HIGHCONTRASTON, 1, 96, 2 }, { HCF_HIGHCONTRASTON, 1, 192, 4 }, { HCF_HIGHCONTRASTON, 0, 96, 0 },
         { HCF_AVAILABLE, 1, 96, 0 },
@@ -295,7 +297,6 @@ TEST_F(TPButtonTest, HighContrastFramesTheHighlightedButtonInTheHighlightColour)
         EXPECT_NE(canvas.At(n, cy / 2), ::GetSysColor(COLOR_HIGHLIGHT));
         EXPECT_EQ(canvas.At(cx / 2, cy / 2), kSlices[r.bHighlight]);
     }
-    g_pfnSystemParametersInfo = pfnOld;
 }
 
 TEST_F(TPButtonTest, ReplacedImageKeepsTheSizeAndShowsAtTheNextPaint)

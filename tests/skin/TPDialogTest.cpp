@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "OsVersionTable.h"
+#include "framework/LinkedCalls.h"
 
 using namespace kovatest;
 
@@ -93,9 +94,9 @@ public:
     }
 
 private:
-    CSeam<PFN_GETVERSIONEXA> m_version{ g_pfnGetVersionExA, &FakeGetVersionExA };
+    CSeam<decltype(kfw::LinkedCalls::pfnGetVersionExA)> m_version{ kfw::g_linked.pfnGetVersionExA, &FakeGetVersionExA };
     CSeam<PFN_GETNATIVESYSTEMINFO> m_native{ kfw::g_kernel32.pfnGetNativeSystemInfo, &FakeGetNativeSystemInfo };
-    CSeam<PFN_GETSYSTEMMETRICS> m_metrics{ g_pfnGetSystemMetrics, &FakeGetSystemMetrics };
+    CSeam<decltype(kfw::LinkedCalls::pfnGetSystemMetrics)> m_metrics{ kfw::g_linked.pfnGetSystemMetrics, &FakeGetSystemMetrics };
 };
 
 const OsVersionFacts kVistaX86 = { 2, 6, 0, ' ', OS_PRODUCT_WORKSTATION, 0, 0 };
@@ -127,12 +128,6 @@ HRESULT WINAPI FakeEnableBlurBehindWindow(HWND hWnd, const DWM_BLURBEHIND* pBlur
                          + std::to_string(pBlur->fTransitionOnMaximized));
     return E_NOTIMPL;   // as Wine's
 }
-const kfw::DwmApiCalls& FakeBindDwmApi()
-{
-    static const kfw::DwmApiCalls s_fake = { &FakeEnableComposition, &FakeSetWindowAttribute, &FakeEnableBlurBehindWindow };
-    g_dwmCalls.push_back("bind");
-    return s_fake;
-}
 
 } // namespace
 
@@ -140,7 +135,7 @@ const kfw::DwmApiCalls& FakeBindDwmApi()
 
 class SkinRegion : public SkinDialogFixture {
 protected:
-    CSeam<PFN_EXTCREATEREGION> m_seam{ g_pfnExtCreateRegion, &RecordingExtCreateRegion };
+    CSeam<decltype(kfw::LinkedCalls::pfnExtCreateRegion)> m_seam{ kfw::g_linked.pfnExtCreateRegion, &RecordingExtCreateRegion };
 };
 
 TEST_F(SkinRegion, SyntheticPicturesGiveTheExactRegionData)
@@ -405,7 +400,7 @@ TEST_F(SkinDialog, ChangeBackgroundKeepsTheCornerTakesTheNewPictureAndStaysHidde
 
 TEST_F(SkinDialog, EachPictureIsDecodedAndCutOnceAnotherOneStillReplacesIt)
 {
-    CSeam<PFN_EXTCREATEREGION> seam(g_pfnExtCreateRegion, &RecordingExtCreateRegion);
+    CSeam seam(kfw::g_linked.pfnExtCreateRegion, &RecordingExtCreateRegion);
     g_nRegionsMade = 0;
     kfw::CComPtr<IStream> pThree = MemberStream(m_archive, "image/W3x_map.png");
     ASSERT_TRUE(pThree);
@@ -460,20 +455,22 @@ TEST_F(SkinDialog, VistaWorkstationsGetCompositionBlurBehindASquare)
     {
         CFakeVersion fake(facts);
         ASSERT_TRUE(IsVistaWorkstationCode(CTPDialog::GetOSVersionCode()));
-        CSeam<PFN_BINDDWMAPI> dwm(g_pfnBindDwmApi, &FakeBindDwmApi);
+        kfw::DwmApiCalls& dwmapi = kfw::DwmApi();
+        CSeam composition(dwmapi.pfnEnableComposition, &FakeEnableComposition);
+        CSeam attribute(dwmapi.pfnSetWindowAttribute, &FakeSetWindowAttribute);
+        CSeam blur(dwmapi.pfnEnableBlurBehindWindow, &FakeEnableBlurBehindWindow);
         g_dwmCalls.clear();
 
         CSkinTestDlg dlg(IDD_KOVA_DIALOG, Skin("image/W3x_map.png"));
         dlg.m_fnInLoop = [&](CSkinTestDlg& d) {
-            EXPECT_EQ(g_dwmCalls, (std::vector<std::string>{ "bind", "composition 1", "attribute 1 2 2 4",
+            EXPECT_EQ(g_dwmCalls, (std::vector<std::string>{ "composition 1", "attribute 1 2 2 4",
                                                              "blur 1 3 1 (100,100)-(200,200) 0" }));
             g_dwmCalls.clear();
             EXPECT_TRUE(d.ChangeBackground(Skin("image/W1x_map.png")));
-            EXPECT_EQ(g_dwmCalls, (std::vector<std::string>{ "bind", "attribute 1 2 2 4" }));
+            EXPECT_EQ(g_dwmCalls, (std::vector<std::string>{ "attribute 1 2 2 4" }));
         };
         EXPECT_EQ(dlg.DoModal(), IDOK);
     }
-    EXPECT_EQ(::GetModuleHandleA("dwmapi"), nullptr);
 }
 
 TEST_F(SkinDialog, OtherWindowsVersionsNeverLoadDwmApi)

@@ -22,6 +22,7 @@
 #include "skin/SkinArchive.h"
 #include "skin/TPDialog.h"
 #include "support/Canvas.h"
+#include "support/Seam.h"
 #include "support/TestSupport.h"
 
 namespace kovatest {
@@ -216,19 +217,5 @@ inline kfw::CRgnH WindowRegion(HWND hWnd)
         hRgn.Reset();
     return hRgn;
 }
-
-// Puts a seam back when the test ends.
-template <class T>
-class CSeam {
-public:
-    CSeam(T& rSeam, T value) : m_rSeam(rSeam), m_saved(std::exchange(rSeam, value)) {}
-    ~CSeam() { m_rSeam = m_saved; }
-    CSeam(const CSeam&) = delete;
-    CSeam& operator=(const CSeam&) = delete;
-
-private:
-    T& m_rSeam;
-    T m_saved;
-};
 
 } // namespace kovatest

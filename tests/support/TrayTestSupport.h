@@ -1,4 +1,4 @@
-// What the tray tests share: a fake shell behind g_pfnShellNotifyIcon, a hidden notification
+// What the tray tests share: a fake shell behind Shell_NotifyIconW, a hidden notification
 // window that records the commands and menu messages it gets, the scale and the taskbar
 // theme as a test sets them, and an icon read back.
 #pragma once
@@ -13,7 +13,9 @@
 
 #include "framework/DynCalls.h"
 #include "framework/Handles.h"
+#include "framework/LinkedCalls.h"
 #include "framework/Wnd.h"
+#include "support/Seam.h"
 #include "tray/TrayIcon.h"
 
 namespace kovatest {
@@ -35,17 +37,8 @@ public:
         NOTIFYICONDATAW nid;
     };
 
-    CFakeShell()
-    {
-        s_pThis = this;
-        m_pfnOld = g_pfnShellNotifyIcon;
-        g_pfnShellNotifyIcon = &Notify;
-    }
-    ~CFakeShell()
-    {
-        g_pfnShellNotifyIcon = m_pfnOld;
-        s_pThis = nullptr;
-    }
+    CFakeShell() { s_pThis = this; }
+    ~CFakeShell() { s_pThis = nullptr; }
     CFakeShell(const CFakeShell&) = delete;
     CFakeShell& operator=(const CFakeShell&) = delete;
 
@@ -73,8 +66,8 @@ private:
         return bResult;
     }
 
-    PFN_SHELLNOTIFYICONW m_pfnOld = nullptr;
     static inline CFakeShell* s_pThis = nullptr;
+    CSeam<decltype(kfw::LinkedCalls::pfnShellNotifyIconW)> m_seam{ kfw::g_linked.pfnShellNotifyIconW, &Notify };
 };
 
 class CNotifyWnd : public CWnd {
@@ -235,23 +228,12 @@ inline LSTATUS WINAPI FakeRegGetValue(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue
     return ERROR_SUCCESS;
 }
 
-// Puts back the seams of the scale and the registry.
-class CLookSeams {
-public:
-    CLookSeams() = default;
-    ~CLookSeams()
-    {
-        kfw::g_user32.pfnGetDpiForSystem = m_pfnDpi;
-        kfw::g_user32.pfnGetDpiForWindow = m_pfnWindowDpi;
-        kfw::g_user32.pfnGetSystemMetricsForDpi = m_pfnMetrics;
-        g_pfnRegGetValue = m_pfnReg;
-    }
-    CLookSeams(const CLookSeams&) = delete;
-    CLookSeams& operator=(const CLookSeams&) = delete;
-    const PFN_GETDPIFORSYSTEM m_pfnDpi = kfw::g_user32.pfnGetDpiForSystem;
-    const PFN_GETDPIFORWINDOW m_pfnWindowDpi = kfw::g_user32.pfnGetDpiForWindow;
-    const PFN_GETSYSTEMMETRICSFORDPI m_pfnMetrics = kfw::g_user32.pfnGetSystemMetricsForDpi;
-    const PFN_REGGETVALUEA m_pfnReg = g_pfnRegGetValue;
+// Puts back the calls of the scale and the registry.
+struct CLookSeams {
+    CSeam<PFN_GETDPIFORSYSTEM> m_dpi{ kfw::g_user32.pfnGetDpiForSystem };
+    CSeam<PFN_GETDPIFORWINDOW> m_windowDpi{ kfw::g_user32.pfnGetDpiForWindow };
+    CSeam<PFN_GETSYSTEMMETRICSFORDPI> m_metrics{ kfw::g_user32.pfnGetSystemMetricsForDpi };
+    CSeam<decltype(kfw::LinkedCalls::pfnRegGetValueA)> m_reg{ kfw::g_linked.pfnRegGetValueA };
 };
 
 } // namespace kovatest

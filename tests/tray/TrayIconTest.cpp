@@ -380,9 +380,9 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheTaskbarsDpi)
     CStandInTaskbar taskbar;
     ASSERT_NE(taskbar.Get(), nullptr);
     // Wine 8 has the calls; the e2e tests rely on them being bound.
-    ASSERT_NE(seams.m_pfnDpi, nullptr);
-    ASSERT_NE(seams.m_pfnWindowDpi, nullptr);
-    ASSERT_NE(seams.m_pfnMetrics, nullptr);
+    ASSERT_NE(seams.m_dpi.Saved(), nullptr);
+    ASSERT_NE(seams.m_windowDpi.Saved(), nullptr);
+    ASSERT_NE(seams.m_metrics.Saved(), nullptr);
     const int cxSys = ::GetSystemMetrics(SM_CXSMICON), cySys = ::GetSystemMetrics(SM_CYSMICON);
     kfw::CWindowDC screen(nullptr);
     const int nScreenDpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
@@ -397,7 +397,7 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheTaskbarsDpi)
     } rows[] = {
         { "96", &FakeDpiForWindow, &FakeDpiForSystem, 96, &FakeMetricsForDpi, 16, 12 },
         { "144", &FakeDpiForWindow, &FakeDpiForSystem, 144, &FakeMetricsForDpi, 24, 18 },
-        { "the system's metrics at 144", &FakeDpiForWindow, &FakeDpiForSystem, 144, seams.m_pfnMetrics, 24, 24 },
+        { "the system's metrics at 144", &FakeDpiForWindow, &FakeDpiForSystem, 144, seams.m_metrics.Saved(), 24, 24 },
         { "without the DPI metrics call", &FakeDpiForWindow, &FakeDpiForSystem, 144, nullptr, cxSys, cySys },
         { "without GetDpiForWindow: the system's", nullptr, &FakeDpiForSystem, 144, &FakeMetricsForDpi,
           nSystemDpi / 6, nSystemDpi / 8 },
@@ -424,11 +424,11 @@ TEST_F(TrayIconTest, IconHasTheSmallIconSizeOfTheTaskbarsDpi)
             EXPECT_EQ(g_hDpiAsked, ::FindWindowA("Shell_TrayWnd", nullptr));
         }
     }
-    kfw::g_user32.pfnGetDpiForWindow = seams.m_pfnWindowDpi;
+    kfw::g_user32.pfnGetDpiForWindow = seams.m_windowDpi.Saved();
     // As bound at start, at the test's 96 DPI: the 16-pixel picture itself, unscaled.
-    kfw::g_user32.pfnGetDpiForSystem = seams.m_pfnDpi;
-    kfw::g_user32.pfnGetSystemMetricsForDpi = seams.m_pfnMetrics;
-    ASSERT_EQ(seams.m_pfnDpi(), 96u);
+    kfw::g_user32.pfnGetDpiForSystem = seams.m_dpi.Saved();
+    kfw::g_user32.pfnGetSystemMetricsForDpi = seams.m_metrics.Saved();
+    ASSERT_EQ(seams.m_dpi.Saved()(), 96u);
     CTrayIcon tray(IDR_TEST_TRAY);
     ASSERT_TRUE(tray.SetIcon(IDI_TEST_BOTH_ON, NIM_ADD));
     IconLook look;
@@ -477,7 +477,7 @@ TEST_F(TrayIconTest, EachIconLivesUntilTheShellHasTheNextOne)
 TEST_F(TrayIconTest, TaskbarThemeIsReadFromTheUsersPersonalizeKey)
 {
     CLookSeams seams;
-    g_pfnRegGetValue = &FakeRegGetValue;
+    kfw::g_linked.pfnRegGetValueA = &FakeRegGetValue;
     using B = std::vector<BYTE>;
     const struct {
         RegAnswer answer;
