@@ -8,9 +8,9 @@
 
 #include "TrayTestIds.h"
 #include "framework/Handles.h"
+#include "harness/TrayObserver.h"
 #include "support/TestSupport.h"
 #include "support/TraceCapture.h"
-#include "support/TrayObserver.h"
 #include "support/TrayTestSupport.h"
 
 using kovatest::CFakeShell;
