@@ -15,9 +15,9 @@
 #include "PixelFinal.h"
 #include "ScreenPoints.h"
 #include "WindowWatch.h"
-#include "support/ProcessCensus.h"
+#include "harness/ProcessCensus.h"
+#include "harness/TrayObserver.h"
 #include "support/TestSupport.h"
-#include "support/TrayObserver.h"
 
 using namespace kovabench;
 using kovatest::ProcessCensus;

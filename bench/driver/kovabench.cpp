@@ -46,10 +46,10 @@
 #include "PixelFinal.h"
 #include "ScreenPoints.h"
 #include "WindowWatch.h"
+#include "harness/ProcessCensus.h"
+#include "harness/TrayObserver.h"
 #include "support/KovaSession.h"
-#include "support/ProcessCensus.h"
 #include "support/TestSupport.h"
-#include "support/TrayObserver.h"
 
 using namespace kovabench;
 using kovatest::SendScanKey;

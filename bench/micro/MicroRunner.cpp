@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "support/ProcessCensus.h"
+#include "harness/ProcessCensus.h"
 
 namespace {
 

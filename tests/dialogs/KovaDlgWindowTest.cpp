@@ -11,17 +11,18 @@
 #include <thread>
 #include <vector>
 
-#include "KovaDlgTestKit.h"
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/KovaDlg.h"
 #include "dialogs/Popups.h"
 #include "framework/LinkedCalls.h"
 #include "framework/ToolTipCtrl.h"
 #include "radio/EmscCall.h"
+#include "support/EmscState.h"
 #include "support/Seam.h"
 #include "support/TestSupport.h"
 
-using namespace kovadlgtest;
+using kovatest::CEmscState;
+using kovatest::WritesIn;
 
 namespace {
 

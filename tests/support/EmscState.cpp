@@ -88,4 +88,17 @@ std::vector<int> WritesIn(const std::vector<EmscDevLogEntry>& log)
     return writes;
 }
 
+int ReadsAfterLastWrite(const std::vector<EmscDevLogEntry>& log)
+{
+    int nReads = 0;
+    for (const EmscDevLogEntry& e : log)
+    {
+        if (e.command == EC_CMD_WRITE)
+            nReads = 0;
+        else if (e.command == EC_CMD_READ)
+            ++nReads;
+    }
+    return nReads;
+}
+
 } // namespace kovatest

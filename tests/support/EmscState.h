@@ -44,5 +44,7 @@ private:
 
 // The bytes written to register 0xBB, in order.
 std::vector<int> WritesIn(const std::vector<EmscDevLogEntry>& log);
+// Reads logged after the last write (after the start when nothing was written).
+int ReadsAfterLastWrite(const std::vector<EmscDevLogEntry>& log);
 
 } // namespace kovatest

@@ -70,6 +70,53 @@ CKova::CKova(const std::string& strExePath, const std::string& strArgs, const ch
 {
 }
 
+void CKova::Start(const std::string& strExePath, const std::string& strArgs, const char* pszCurrentDir)
+{
+    m_process = CProcessGuard::StartPath(strExePath, strArgs, pszCurrentDir);
+    m_hFrame = nullptr;
+}
+
+CResidentKova::CResidentKova(BYTE byStatus, const KovaStart& start)
+    : m_pOwnState(std::make_unique<CEmscState>(byStatus)), m_pState(m_pOwnState.get())
+{
+    StartResident(start);
+}
+
+CResidentKova::CResidentKova(CEmscState& state, const KovaStart& start) : m_pState(&state)
+{
+    StartResident(start);
+}
+
+CResidentKova::~CResidentKova()
+{
+    // Before the state goes: a Kova still running would read a state file that is gone.
+    Process().Terminate();
+}
+
+void CResidentKova::StartResident(const KovaStart& start)
+{
+    m_pszTip = start.pszTip;
+    if (!m_pState->IsReady())
+        return;
+    m_bParked = !start.bParkPointer || ParkPointer();
+    if (!m_bParked)
+        return;
+    Start(start.strExePath.empty() ? BinPath("Kova.exe") : start.strExePath, std::string(), start.pszCurrentDir);
+    m_bResident = WaitUntilResident(&m_icon) && (!m_pszTip || WaitForIcon(m_pszTip, &m_icon));
+}
+
+std::string CResidentKova::Describe()
+{
+    if (!m_pState->IsReady())
+        return "the development EMSC.dll's state could not be set up";
+    if (!m_bParked)
+        return "the pointer could not be parked";
+    std::string str = CKova::Describe();
+    if (m_pszTip && Frame() && m_icon.hWnd && m_icon.strTip != m_pszTip)
+        str += "; its tip is \"" + Narrow(m_icon.strTip) + "\", not \"" + Narrow(m_pszTip) + "\"";
+    return str;
+}
+
 bool CKova::WaitUntilResident(TrayIcon* pIcon)
 {
     if (!m_process)

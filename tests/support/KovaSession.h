@@ -4,13 +4,14 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/Handles.h"
+#include "harness/TrayObserver.h"
 #include "support/EmscState.h"
 #include "support/TestSupport.h"
-#include "support/TrayObserver.h"
 
 namespace kovae2e {
 
@@ -36,12 +37,10 @@ std::string Narrow(const std::wstring& str);
 class CKova {
 public:
     // build/bin/Kova.exe with the arguments.
-    explicit CKova(const std::string& strArgs = std::string());
+    explicit CKova(const std::string& strArgs);
     // Another copy of the program, started in pszCurrentDir if given.
     CKova(const std::string& strExePath, const std::string& strArgs, const char* pszCurrentDir);
 
-    // Waits for the hidden frame of this process and for its tray icon; false on time-out.
-    bool WaitUntilResident(kovatest::TrayIcon* pIcon = nullptr);
     // The icon of this process's frame, with the tip given (or any tip).
     bool WaitForIcon(const wchar_t* pszTip, kovatest::TrayIcon* pIcon = nullptr);
     bool WaitForIconGone();
@@ -55,9 +54,73 @@ public:
     // Exit code after waiting, or STILL_ACTIVE.
     DWORD Wait(DWORD dwTimeoutMs = kWaitMs) { return m_process.Wait(dwTimeoutMs); }
 
+protected:
+    // Nothing started yet: Start() does it.
+    CKova() = default;
+    void Start(const std::string& strExePath, const std::string& strArgs, const char* pszCurrentDir);
+    // Waits for the hidden frame of this process and for its tray icon; false on time-out.
+    bool WaitUntilResident(kovatest::TrayIcon* pIcon = nullptr);
+
 private:
     kovatest::CProcessGuard m_process;
     HWND m_hFrame = nullptr;
+};
+
+// How a resident Kova is started: build/bin/Kova.exe unless another copy is named.
+struct KovaStart {
+    std::string strExePath;               // another copy of the program
+    const char* pszCurrentDir = nullptr;
+    const wchar_t* pszTip = nullptr;      // resident only once the icon shows this tip
+    bool bParkPointer = false;            // a pointer resting where pop-ups open holds them open
+
+    KovaStart& Exe(const std::string& strPath, const char* pszDir = nullptr)
+    {
+        strExePath = strPath;
+        pszCurrentDir = pszDir;
+        return *this;
+    }
+    KovaStart& Tip(const wchar_t* psz)
+    {
+        pszTip = psz;
+        return *this;
+    }
+    KovaStart& Parked()
+    {
+        bParkPointer = true;
+        return *this;
+    }
+};
+
+// A Kova.exe resident on a radio state of the development EMSC.dll: the state set up (its
+// own, or one the test holds across several starts), the program started, its frame found
+// and its icon shown. Ended when it goes, before its own state is removed.
+//
+//     CResidentKova kova(0x1F, KovaStart().Parked());
+//     ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+class CResidentKova : public CKova {
+public:
+    explicit CResidentKova(BYTE byStatus, const KovaStart& start = KovaStart());
+    explicit CResidentKova(kovatest::CEmscState& state, const KovaStart& start = KovaStart());
+    ~CResidentKova();
+    CResidentKova(const CResidentKova&) = delete;
+    CResidentKova& operator=(const CResidentKova&) = delete;
+
+    bool IsResident() const { return m_bResident; }
+    // Why it is not resident, for a failure message.
+    std::string Describe();
+    // The icon as it was once Kova was resident.
+    const kovatest::TrayIcon& StartIcon() const { return m_icon; }
+    kovatest::CEmscState& State() { return *m_pState; }
+
+private:
+    void StartResident(const KovaStart& start);
+
+    std::unique_ptr<kovatest::CEmscState> m_pOwnState;
+    kovatest::CEmscState* m_pState;
+    kovatest::TrayIcon m_icon;
+    const wchar_t* m_pszTip = nullptr;
+    bool m_bParked = true;
+    bool m_bResident = false;
 };
 
 // Sets a named event from another process, as the system's peers do: true when done.

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "support/ProcessCensus.h"
+#include "harness/ProcessCensus.h"
 
 #include <atomic>
 #include <utility>

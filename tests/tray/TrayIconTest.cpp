@@ -8,9 +8,9 @@
 
 #include "TrayTestIds.h"
 #include "framework/Handles.h"
+#include "harness/TrayObserver.h"
 #include "support/TestSupport.h"
 #include "support/TraceCapture.h"
-#include "support/TrayObserver.h"
 #include "support/TrayTestSupport.h"
 
 using kovatest::CFakeShell;
@@ -86,7 +86,6 @@ TEST_F(TrayIconTest, ConstructionFillsTheRecordAndAsksNothingOfTheShell)
     const Case cases[] = {
         { IDR_TEST_TRAY, "Kova" },
         { IDR_TEST_NOTHING, "" },
-        { IDI_TEST_LONG_TIP, kLongString.substr(0, 127) },
         { IDS_TEST_SCRIPTS, "Bluetooth \xD0\xB2\xD0\xBA\xD0\xBB. \xE6\x9C\x89\xE5\x8A\xB9 \xF0\x9F\x93\xB6" },
     };
     for (const Case& c : cases)
@@ -126,9 +125,6 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
     constexpr UINT ByHandle = ~0u;
     const std::string strBoth = "Bluetooth and Wireless LAN are enabled.";
     const std::string strBt = "Bluetooth is enabled.";
-    const std::string str127 = kLongString.substr(0, 127);
-    const std::string str128 = kLongString.substr(0, 128);
-    const std::string str126Pair = kLongString.substr(0, 126) + "\xF0\x9F\x93\xB6";   // two UTF-16 units
     struct Sequence {
         const char* pszWhat;
         std::vector<Step> steps;
@@ -159,16 +155,6 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
           { { IDI_TEST_NO_STRING, Icon::None, nullptr, NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | M, "", true },
             { IDS_TEST_NO_ICON, Icon::None, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_DELETE, T | M,
               "String without icon", false } } },
-        { "tips are cut to 127 characters",
-          { { ByHandle, Icon::Own, kLongString.c_str(), NIM_ADD, TRUE, TRUE, true, NIM_ADD, I | T | M, str127, true },
-            { ByHandle, Icon::Own, "short", NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, "short", true },
-            { IDI_TEST_LONG_TIP, Icon::None, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, str127, true },
-            { ByHandle, Icon::Own, str128.c_str(), NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY,
-              I | T | M, str127, true },
-            { ByHandle, Icon::Own, nullptr, NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M, str127, true },
-            { ByHandle, Icon::Own, "", NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | M, "", true },
-            { ByHandle, Icon::Own, str126Pair.c_str(), NIM_MODIFY, TRUE, TRUE, true, NIM_MODIFY, I | T | M,
-              str126Pair.substr(0, 126), true } } },
     };
 
     for (const Sequence& seq : sequences)
@@ -226,6 +212,62 @@ TEST_F(TrayIconTest, SetIconMakesTheRequestsOfEachSequence)
             }
             shell.m_results.clear();
         }
+    }
+}
+
+// The shell holds 127 UTF-16 units of a tip: each way a tip comes in is cut there, never
+// through a surrogate pair, and never past the field into the rest of the record.
+TEST_F(TrayIconTest, TipsAreCutTo127UnitsWhicheverWayTheyComeIn)
+{
+    const std::string str127 = kLongString.substr(0, 127);
+    const std::string str128 = kLongString.substr(0, 128);
+    const std::string str126Pair = kLongString.substr(0, 126) + "\xF0\x9F\x93\xB6";   // two UTF-16 units
+    const std::string strNoted = std::string("Bluetooth is enabled.\n") + kLongString;
+
+    CTrayIcon tray(IDI_TEST_LONG_TIP);
+    EXPECT_EQ(kovatest::TipOf(tray.GetNotifyIconData()), str127) << "the string loaded at construction";
+    EXPECT_TRUE(RestIsZero(tray.GetNotifyIconData()));
+    tray.SetNotificationWnd(&m_wnd, WM_TRAY_TEST_CALLBACK);
+
+    // In order, on one icon: a step without text keeps the tip before it.
+    constexpr UINT ByText = ~0u;
+    const struct {
+        const char* pszWhat;
+        UINT uID;              // SetIcon(uID, ...) unless ByText: SetIcon(own icon, pszTip, ...)
+        const char* pszTip;
+        const char* pszNote;   // the tip's note (a policy's), for an id
+        DWORD dwMessage;
+        UINT uFlags;
+        std::string strTip;
+    } steps[] = {
+        { "200 characters of text", ByText, kLongString.c_str(), nullptr, NIM_ADD, I | T | M, str127 },
+        { "a short text", ByText, "short", nullptr, NIM_MODIFY, I | T | M, "short" },
+        { "a 200-character string by id", IDI_TEST_LONG_TIP, nullptr, nullptr, NIM_MODIFY, I | T | M, str127 },
+        { "128 characters of text", ByText, str128.c_str(), nullptr, NIM_MODIFY, I | T | M, str127 },
+        { "no text keeps the cut tip", ByText, nullptr, nullptr, NIM_MODIFY, I | T | M, str127 },
+        { "an empty text sends no tip", ByText, "", nullptr, NIM_MODIFY, I | M, "" },
+        { "a pair across the end goes whole", ByText, str126Pair.c_str(), nullptr, NIM_MODIFY, I | T | M,
+          str126Pair.substr(0, 126) },
+        { "a long note after the string", IDI_TEST_BT_ON, nullptr, kLongString.c_str(), NIM_MODIFY, I | T | M,
+          strNoted.substr(0, 127) },
+    };
+    for (const auto& s : steps)
+    {
+        SCOPED_TRACE(s.pszWhat);
+        m_shell.m_calls.clear();
+        tray.SetTipNote(s.pszNote ? Wide(s.pszNote) : std::wstring());
+        const BOOL bResult = s.uID == ByText
+            ? tray.SetIcon(m_hOwnIcon.Get(), s.pszTip ? Wide(s.pszTip).c_str() : nullptr, s.dwMessage)
+            : tray.SetIcon(s.uID, s.dwMessage);
+        EXPECT_TRUE(bResult);
+        EXPECT_TRUE(tray.IsShown());
+        EXPECT_EQ(kovatest::TipOf(tray.GetNotifyIconData()), s.strTip);
+        ASSERT_EQ(m_shell.m_calls.size(), 1u);
+        const CFakeShell::Call& call = m_shell.m_calls[0];
+        EXPECT_EQ(call.dwMessage, s.dwMessage);
+        EXPECT_EQ(call.nid.uFlags, s.uFlags);
+        EXPECT_EQ(kovatest::TipOf(call.nid), s.strTip);
+        EXPECT_TRUE(RestIsZero(call.nid));
     }
 }
 

@@ -49,11 +49,11 @@ void ExpectLibraryErrorAndExit(CKova& kova, Dismiss eHow = Dismiss::Ok)
 
 // The copy in the folder starts for real once the good library sits beside it: the
 // failures above are the library's doing, not the copy's.
-void ExpectStartsWithLibraryBeside(CTempFolder& folder, const char* pszCurrentDir = nullptr)
+void ExpectStartsWithLibraryBeside(CEmscState& state, CTempFolder& folder, const char* pszCurrentDir = nullptr)
 {
     ASSERT_TRUE(folder.CopyFromBin("EMSC.dll", "EMSC.dll"));
-    CKova kova(folder.Path() + "Kova.exe", std::string(), pszCurrentDir);
-    ASSERT_TRUE(kova.WaitUntilResident()) << "the copy did not start with its library: " << kova.Describe();
+    CResidentKova kova(state, KovaStart().Exe(folder.Path() + "Kova.exe", pszCurrentDir));
+    ASSERT_TRUE(kova.IsResident()) << "the copy did not start with its library: " << kova.Describe();
     EXPECT_TRUE(kova.WaitForIcon(kTipBothOn));
     ASSERT_TRUE(SignalFromAnotherProcess(kCloseEvent));
     EXPECT_EQ(0u, kova.Wait());
@@ -69,7 +69,7 @@ TEST(KovaLibrary, MissingLibraryIsReportedAndNothingStarts)
         CKova kova(folder.Path() + "Kova.exe", std::string(), nullptr);
         ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova, Dismiss::CloseEvent));
     }
-    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(folder));
+    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(state, folder));
 }
 
 TEST(KovaLibrary, LibraryWithoutTheEntryPointCountsAsMissing)
@@ -83,7 +83,7 @@ TEST(KovaLibrary, LibraryWithoutTheEntryPointCountsAsMissing)
         CKova kova(folder.Path() + "Kova.exe", std::string(), nullptr);
         ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova, Dismiss::Messenger));
     }
-    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(folder));
+    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(state, folder));
 }
 
 TEST(KovaLibrary, PlantedLibraryIsNotLoaded)
@@ -105,7 +105,7 @@ TEST(KovaLibrary, PlantedLibraryIsNotLoaded)
         ASSERT_NO_FATAL_FAILURE(ExpectLibraryErrorAndExit(kova));
     }
     // Started in the planted folder, the program still takes its own library.
-    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(program, planted.Path().c_str()));
+    ASSERT_NO_FATAL_FAILURE(ExpectStartsWithLibraryBeside(state, program, planted.Path().c_str()));
 }
 
 // A library that never returns: Kova starts all the same, showing the read as failed, its
@@ -130,9 +130,9 @@ TEST(KovaLibrary, LibraryThatDoesNotAnswerFreezesNothing)
     for (const auto& [pszHow, pfnEnd] : ways)
     {
         SCOPED_TRACE(pszHow);
-        CKova kova;
-        TrayIcon icon;
-        ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
+        CResidentKova kova(state);
+        ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+        TrayIcon icon = kova.StartIcon();
         EXPECT_TRUE(kova.WaitForIcon(kTipWlanOff, &icon)) << "the unread byte 0x66 reads as WiFi off";
         const DWORD dwStart = ::GetTickCount();
         ASSERT_TRUE(pfnEnd(kova, icon));

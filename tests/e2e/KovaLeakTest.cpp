@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "harness/ProcessCensus.h"
 #include "res/resource.h"
 #include "support/KovaSession.h"
-#include "support/ProcessCensus.h"
 
 using namespace kovatest;
 using namespace kovae2e;
@@ -69,15 +69,10 @@ struct Kind {
 
 class KovaLeak : public ::testing::Test {
 protected:
-    KovaLeak() : m_state(0x1F) {}
+    // Parked: a pointer resting on a pop-up holds it open.
+    KovaLeak() : m_kova(0x1F, KovaStart().Parked()) {}
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_state.IsReady());
-        // A pointer resting on a pop-up holds it open.
-        ASSERT_TRUE(ParkPointer());
-        ASSERT_TRUE(m_kova.WaitUntilResident()) << m_kova.Describe();
-    }
+    void SetUp() override { ASSERT_TRUE(m_kova.IsResident()) << m_kova.Describe(); }
 
     // Opens and closes the pop-up nCycles times; the cycles numbered in timerCycles (from
     // 0) are left to close by themselves.
@@ -92,7 +87,7 @@ protected:
             const BYTE byStatus = kind.statuses[i % kind.statuses.size()];
             SCOPED_TRACE(testing::Message() << "cycle " << i << ", status 0x" << std::hex << int(byStatus)
                                             << ", closed by " << NameOf(eClose));
-            ASSERT_TRUE(kind.bAbout || m_state.Set(byStatus));
+            ASSERT_TRUE(kind.bAbout || m_kova.State().Set(byStatus));
             ASSERT_NO_FATAL_FAILURE(OpenAndClose(kind.bAbout, eClose));
         }
     }
@@ -206,8 +201,7 @@ protected:
                                         << kind.nCycles << " more: " << DescribeCensus(after);
     }
 
-    CEmscState m_state;
-    CKova m_kova;
+    CResidentKova m_kova;
 };
 
 // Both radios fitted and on, the switch on: three entries.

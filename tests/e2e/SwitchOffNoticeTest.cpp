@@ -99,15 +99,13 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
         { 0x0A, "image/4bluetooth_off.bmp", "BT OFF", L"Z:\\tmp\\kova-notice-bt.png" },
         { 0x0F, "image/4alloff.bmp", "BT/WiFi OFF", L"Z:\\tmp\\kova-notice-both.png" },
     };
-    CEmscState state(rows[0].byStatus);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident());
+    CResidentKova kova(rows[0].byStatus);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.pszCaption);
-        ASSERT_TRUE(state.Set(row.byStatus));
+        ASSERT_TRUE(kova.State().Set(row.byStatus));
         kfw::CGdipImage strip = DecodeMember(archive, row.pszStrip);
         ASSERT_TRUE(strip);
         CCanvas expected(104, 156, 0);
@@ -143,10 +141,8 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
 
 TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
 {
-    CEmscState state(0x0F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident());
+    CResidentKova kova(0x0F);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     // Untouched, opened from the tray menu.
     TrayIcon icon;
@@ -195,10 +191,8 @@ TEST_F(SwitchOffNoticeTest, ClosesFourSecondsAfterItIsShownOrThePointerLeftIt)
 
 TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
 {
-    CEmscState state(0x0F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident());
+    CResidentKova kova(0x0F);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     HWND hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
@@ -207,7 +201,7 @@ TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
     // keyboard hook can.
     ASSERT_TRUE(Scan("0x1C up"));
     // Handled once Kova has refreshed the tip: the refresh is queued behind the key.
-    ASSERT_TRUE(state.Set(0x05));
+    ASSERT_TRUE(kova.State().Set(0x05));
     ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
     ASSERT_TRUE(kova.WaitForIcon(kTipWlanOff));
     EXPECT_TRUE(IsShown(hNotice)) << "closed by the release of Enter";
@@ -224,17 +218,14 @@ TEST_F(SwitchOffNoticeTest, ClickAndEnterCloseItAnEnterReleaseDoesNot)
 
 TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
 {
-    CEmscState state(0x0F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident());
-    ASSERT_TRUE(kova.WaitForIcon(kTipBothOff));
+    CResidentKova kova(0x0F, KovaStart().Tip(kTipBothOff));
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     // While the notice is up the frame's own hook is off: only the notice passes the key on.
     HWND hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
     RestPointerOn(hNotice);
-    ASSERT_TRUE(state.Set(0x0A));
+    ASSERT_TRUE(kova.State().Set(0x0A));
     ASSERT_TRUE(Scan("0x71 up"));
     EXPECT_TRUE(kova.WaitForIcon(kTipBtOff)) << "the release did not refresh the tray";
     EXPECT_TRUE(kovatest::WaitGone(hNotice, kWaitMs)) << "the release did not close it";
@@ -242,7 +233,7 @@ TEST_F(SwitchOffNoticeTest, RefreshKeyEitherWayRefreshesTheTrayAndClosesIt)
     hNotice = OpenByHotKey(kova);
     ASSERT_NE(hNotice, nullptr);
     RestPointerOn(hNotice);
-    ASSERT_TRUE(state.Set(0x05));
+    ASSERT_TRUE(kova.State().Set(0x05));
     ASSERT_TRUE(Scan("0x71"));
     EXPECT_TRUE(kova.WaitForIcon(kTipWlanOff)) << "the press did not refresh the tray";
     EXPECT_TRUE(kovatest::WaitGone(hNotice, kWaitMs)) << "the press did not close it";

@@ -13,25 +13,23 @@ constexpr double kMaxKeyWaitMs = 250.0;
 
 TEST(KovaKeys, TheDesktopsKeysNeverWaitForKova)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
     CTypingWindow typing;
     ASSERT_TRUE(typing.Get());
 
     // Right after start, while Kova prepares its pop-ups in its first idle moments.
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    CResidentKova kova(0x1F);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
     const double dAtStart = typing.TypeFor(1000);
     EXPECT_GE(dAtStart, 0) << "a key never came";
     EXPECT_LT(dAtStart, kMaxKeyWaitMs) << "a key waited for Kova's start";
 
     // While one read of the radios takes 1.5 s.
-    ASSERT_TRUE(state.SetDelay(1500));
+    ASSERT_TRUE(kova.State().SetDelay(1500));
     ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
     const double dInCall = typing.TypeFor(1500);
     EXPECT_GE(dInCall, 0) << "a key never came";
     EXPECT_LT(dInCall, kMaxKeyWaitMs) << "a key waited for Kova's slow read";
-    ASSERT_TRUE(state.SetDelay(0));
+    ASSERT_TRUE(kova.State().SetDelay(0));
 
     // Afterwards the hot key is there as ever.
     ASSERT_TRUE(ParkPointer());

@@ -133,8 +133,6 @@ TEST(KovaLanguage, TipCaptionNamesAndAboutLineComeInTheUsersLanguage)
         { "Kova.exe", wUiLanguage },
         { "KovaPseudo.exe", 0x0409 },   // every text 40 % longer and accented, whatever the language
     };
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
     ASSERT_TRUE(ParkPointer());
     const kfw::CModule hKova(::LoadLibraryExA(BinPath("Kova.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     const Band english = EnglishBand(hKova.Get());
@@ -151,9 +149,9 @@ TEST(KovaLanguage, TipCaptionNamesAndAboutLineComeInTheUsersLanguage)
         auto text = [&](UINT uId) { return restest::LangString(hTexts.Get(), uId, row.wLang); };
         ASSERT_FALSE(text(IDS_CURRENT_BOTH).empty()) << "no texts for the language";
 
-        CKova kova(strExe, "", nullptr);
-        TrayIcon icon;
-        ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
+        CResidentKova kova(0x1F, KovaStart().Exe(strExe));
+        ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+        const TrayIcon icon = kova.StartIcon();
         EXPECT_EQ(icon.strTip, text(IDI_TRAY_BOTH_ON)) << Narrow(icon.strTip);
 
         HWND hDlg = OpenByHotKey(kova);
@@ -205,11 +203,9 @@ TEST(KovaLanguage, EveryLayoutNamesItsButtonsAndTheFocusFollowsTheSelection)
                 return control.text;
         return std::string("(none)");
     };
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    ASSERT_TRUE(ParkPointer());   // a button under the pointer would be selected by hovering
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    // Parked: a button under the pointer would be selected by hovering.
+    CResidentKova kova(0x1F, KovaStart().Parked());
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     // Three buttons: the focus starts on the selected one and each step to the right moves
     // it to the next, which names itself.
@@ -240,7 +236,7 @@ TEST(KovaLanguage, EveryLayoutNamesItsButtonsAndTheFocusFollowsTheSelection)
     };
     for (const auto& layout : layouts)
     {
-        ASSERT_TRUE(state.Set(layout.byStatus));
+        ASSERT_TRUE(kova.State().Set(layout.byStatus));
         hDlg = OpenByHotKey(kova);
         ASSERT_NE(hDlg, nullptr) << int(layout.byStatus);
         EXPECT_FALSE(TextOf(hDlg).empty()) << int(layout.byStatus);

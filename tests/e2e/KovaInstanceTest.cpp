@@ -20,11 +20,9 @@ DWORD RunSecondStart(const std::string& strArgs)
 
 TEST(KovaInstance, SecondStartsEndSilentlyAndOnlyCloseEndsTheResident)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    CKova resident;
-    TrayIcon icon;
-    ASSERT_TRUE(resident.WaitUntilResident(&icon)) << resident.Describe();
+    CResidentKova resident(0x1F);
+    ASSERT_TRUE(resident.IsResident()) << resident.Describe();
+    TrayIcon icon = resident.StartIcon();
 
     // Anything but the exact word is an ordinary second start: it ends at once with 0. A
     // message box would keep it from ending within the wait.
@@ -36,7 +34,7 @@ TEST(KovaInstance, SecondStartsEndSilentlyAndOnlyCloseEndsTheResident)
 
     // The resident was told nothing: it still follows the radios, with the same icon. Had
     // one of them set the close event, the resident would have gone before this refresh.
-    ASSERT_TRUE(state.Set(0x1D));
+    ASSERT_TRUE(resident.State().Set(0x1D));
     ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
     TrayIcon after;
     ASSERT_TRUE(resident.WaitForIcon(kTipWlanOn, &after)) << "the resident stopped answering";
@@ -57,8 +55,6 @@ TEST(KovaInstance, SecondStartsEndSilentlyAndOnlyCloseEndsTheResident)
 
 TEST(KovaInstance, OtherProgramsEndTheResident)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
     const struct {
         const char* pszHow;
         bool (*pfnEnd)(HWND hFrame);
@@ -71,8 +67,8 @@ TEST(KovaInstance, OtherProgramsEndTheResident)
     for (const auto& way : ways)
     {
         SCOPED_TRACE(way.pszHow);
-        CKova kova;
-        ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+        CResidentKova kova(0x1F);
+        ASSERT_TRUE(kova.IsResident()) << kova.Describe();
         ASSERT_TRUE(way.pfnEnd(kova.Frame()));
         EXPECT_EQ(0u, kova.Wait());
         EXPECT_TRUE(kova.WaitForIconGone());
@@ -80,8 +76,8 @@ TEST(KovaInstance, OtherProgramsEndTheResident)
     }
 
     // The name is free again once the resident is gone: the next start stays.
-    CKova again;
-    EXPECT_TRUE(again.WaitUntilResident()) << again.Describe();
+    CResidentKova again(0x1F);
+    EXPECT_TRUE(again.IsResident()) << again.Describe();
 }
 
 } // namespace

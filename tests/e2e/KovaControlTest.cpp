@@ -21,9 +21,9 @@ void WaitForPopupToClose(CKova& kova)
 
 // Waits until Kova is back in its own loop after a pop-up, and shows that it still
 // follows the radios: the watcher's refresh is handled nowhere else.
-void RereadRadios(CKova& kova, CEmscState& state, BYTE byStatus, const wchar_t* pszTip, TrayIcon* pIcon)
+void RereadRadios(CResidentKova& kova, BYTE byStatus, const wchar_t* pszTip, TrayIcon* pIcon)
 {
-    ASSERT_TRUE(state.Set(byStatus));
+    ASSERT_TRUE(kova.State().Set(byStatus));
     ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
     ASSERT_TRUE(kova.WaitForIcon(pszTip, pIcon)) << "Kova stopped following the radios";
 }
@@ -38,11 +38,9 @@ bool SendTrayEvent(CKova& kova, UINT uMouseMsg, DWORD dwTimeoutMs)
 
 TEST(KovaMenu, RightClickOpensTheMenuEscLeavesItAndExitQuits)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    TrayIcon icon;
-    ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
+    CResidentKova kova(0x1F);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+    TrayIcon icon = kova.StartIcon();
 
     std::string strError;
     ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Right, ClickMethod::Input, &strError)) << strError;
@@ -64,18 +62,16 @@ TEST(KovaMenu, RightClickOpensTheMenuEscLeavesItAndExitQuits)
 
 TEST(KovaMenu, DoubleClickAndOptionOpenThePopup)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    TrayIcon icon;
-    ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
+    CResidentKova kova(0x1F);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+    TrayIcon icon = kova.StartIcon();
     std::string strError;
 
     // The mode selection, by double click.
     ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Double, ClickMethod::Input, &strError)) << strError;
     ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "no pop-up after a double click";
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
-    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1D, kTipWlanOn, &icon));
+    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, 0x1D, kTipWlanOn, &icon));
 
     // The same through the menu's "&Option".
     ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Right, ClickMethod::Input, &strError)) << strError;
@@ -85,22 +81,20 @@ TEST(KovaMenu, DoubleClickAndOptionOpenThePopup)
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
 
     // The switch off: the notice instead, by the same double click.
-    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x0F, kTipBothOff, &icon));
+    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, 0x0F, kTipBothOff, &icon));
     ASSERT_TRUE(ClickTrayIcon(icon, ClickKind::Double, ClickMethod::Input, &strError)) << strError;
     ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "no notice with the switch off";
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
 
     // A closed pop-up leaves Kova running.
-    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1F, kTipBothOn, &icon));
+    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, 0x1F, kTipBothOn, &icon));
     EXPECT_TRUE(kova.Process().IsRunning());
 }
 
 TEST(KovaMenu, NoPopupWithoutRadiosAndNeverTwoAtOnce)
 {
-    CEmscState state(0x00);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    CResidentKova kova(0x00);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     // Nothing fitted: the double click is handled and nothing opens. A pop-up would hold
     // the sent message in its modal loop until it closed, so the send must come back at
@@ -108,7 +102,7 @@ TEST(KovaMenu, NoPopupWithoutRadiosAndNeverTwoAtOnce)
     ASSERT_TRUE(SendTrayEvent(kova, WM_LBUTTONDBLCLK, 2000)) << "the double click did not come back";
     EXPECT_TRUE(DialogsOf(kova.Pid()).empty());
 
-    ASSERT_TRUE(state.Set(0x1F));
+    ASSERT_TRUE(kova.State().Set(0x1F));
     ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
     ASSERT_TRUE(kova.WaitForIcon(kTipBothOn));
     ::PostMessageA(kova.Frame(), kTrayCallback, kTrayId, WM_LBUTTONDBLCLK);
@@ -128,16 +122,14 @@ TEST(KovaMenu, NoPopupWithoutRadiosAndNeverTwoAtOnce)
 
 TEST(KovaHotKeys, RefreshKeyAndPopupKey)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    CResidentKova kova(0x1F);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     // The refresh key, plain or extended, re-reads the radios.
-    ASSERT_TRUE(state.Set(0x1D));
+    ASSERT_TRUE(kova.State().Set(0x1D));
     ASSERT_TRUE(Stroke("0x71"));
     ASSERT_TRUE(kova.WaitForIcon(kTipWlanOn)) << "the refresh key was not seen";
-    ASSERT_TRUE(state.Set(0x1E));
+    ASSERT_TRUE(kova.State().Set(0x1E));
     ASSERT_TRUE(Stroke("0x71 ext"));
     ASSERT_TRUE(kova.WaitForIcon(kTipBtOn)) << "the extended refresh key was not seen";
 
@@ -147,13 +139,13 @@ TEST(KovaHotKeys, RefreshKeyAndPopupKey)
     // there to see.
     ASSERT_TRUE(Stroke("0x04"));
     ASSERT_TRUE(Scan("0x04 ext up"));
-    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1F, kTipBothOn, nullptr));
+    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, 0x1F, kTipBothOn, nullptr));
     EXPECT_TRUE(DialogsOf(kova.Pid()).empty());
 
     ASSERT_TRUE(Stroke("0x04 ext"));
     ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "no pop-up from its key";
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
-    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, state, 0x1D, kTipWlanOn, nullptr));
+    ASSERT_NO_FATAL_FAILURE(RereadRadios(kova, 0x1D, kTipWlanOn, nullptr));
 }
 
 std::wstring TitleOf(HWND hWnd)
@@ -167,10 +159,8 @@ std::wstring TitleOf(HWND hWnd)
 // that is still open, whose title (its status line) then follows the arrows again.
 TEST(KovaHotKeys, APopupOpenAcrossLockAndUnlockGetsItsKeysBack)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    CResidentKova kova(0x1F);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
     ASSERT_TRUE(ParkPointer());
     const HWND hPopup = OpenByHotKey(kova);
     ASSERT_NE(nullptr, hPopup);
@@ -182,7 +172,7 @@ TEST(KovaHotKeys, APopupOpenAcrossLockAndUnlockGetsItsKeysBack)
     ASSERT_TRUE(Stroke("0x4D"));
     EXPECT_TRUE(PumpUntil([&] { return TitleOf(hPopup) != strBefore; })) << "the arrow did not move the selection";
     ASSERT_NO_FATAL_FAILURE(WaitForPopupToClose(kova));
-    EXPECT_EQ(0x1F, state.Get()) << "closing by itself wrote a mode";
+    EXPECT_EQ(0x1F, kova.State().Get()) << "closing by itself wrote a mode";
 }
 
 // Kova's message box, shown or not: under Wine a quit already queued ends the box's own
@@ -206,8 +196,6 @@ HWND MessageBoxOf(DWORD dwPid)
 // hot key again.
 TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
     kfw::CHandle hSemaphore;
     const struct {
         const char* pszHow;
@@ -221,8 +209,8 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
     for (const auto& way : ways)
     {
         SCOPED_TRACE(way.pszHow);
-        CKova kova;
-        ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+        CResidentKova kova(0x1F);
+        ASSERT_TRUE(kova.IsResident()) << kova.Describe();
         // The icon shows a moment before the semaphore is made.
         ASSERT_TRUE(PumpUntil([&] {
             if (!hSemaphore)
@@ -248,15 +236,14 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
         EXPECT_EQ(nullptr, hBox) << "a message box came up";
         EXPECT_EQ(0u, kova.Wait());
         EXPECT_TRUE(kova.WaitForIconGone());
-        EXPECT_EQ(0x1F, state.Get()) << "the pop-up wrote a mode";
+        EXPECT_EQ(0x1F, kova.State().Get()) << "the pop-up wrote a mode";
         const bool bFree = ::WaitForSingleObject(hSemaphore.Get(), 0) == WAIT_OBJECT_0;
         EXPECT_TRUE(bFree && ::ReleaseSemaphore(hSemaphore.Get(), 1, nullptr)) << "Kova left the semaphore taken";
     }
 
     // The next Kova gets its keys, and quits cleanly once its pop-up is closed.
-    ASSERT_TRUE(ParkPointer());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    CResidentKova kova(0x1F, KovaStart().Parked());
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
     ASSERT_TRUE(Stroke("0x04 ext"));
     ASSERT_NE(nullptr, WaitForDialogOf(kova.Pid(), kWaitMs)) << "no pop-up from its key";
     ASSERT_TRUE(Stroke("0x71"));

@@ -2,8 +2,8 @@
 // (icon, tip, picture) and what a user does to it (clicks, menu keys, a shell restart).
 #include <gtest/gtest.h>
 
+#include "harness/TrayObserver.h"
 #include "support/TestSupport.h"
-#include "support/TrayObserver.h"
 
 using namespace kovatest;
 

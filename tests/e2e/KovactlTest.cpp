@@ -348,8 +348,8 @@ TEST_F(KovactlTest, DiagLooksWhereTheRunningKovaLooks)
     ASSERT_NO_FATAL_FAILURE(Start(0x1D));
     CCopyBesideBin copy;
     ASSERT_TRUE(copy.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+    CResidentKova kova(m_state);
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
     std::string strText;
     EXPECT_EQ(kOk, Ctl("diag", strText, copy.Exe().c_str()));
     for (const char* psz : {"(the running Kova)\n", "Looked in:         the running Kova's folder", "0x1D\n"})
@@ -388,9 +388,8 @@ TEST_F(KovactlTest, LibraryThatDoesNotAnswerEndsEachCommandWithSeven)
 TEST_F(KovactlTest, RunningKovaFollowsSetAndQuits)
 {
     ASSERT_NO_FATAL_FAILURE(Start(0x1F));
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
-    ASSERT_TRUE(kova.WaitForIcon(kTipBothOn));
+    CResidentKova kova(m_state, KovaStart().Tip(kTipBothOn));
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
 
     std::string strOut;
     EXPECT_EQ(kOk, Ctl("set wifi", strOut)) << strOut;

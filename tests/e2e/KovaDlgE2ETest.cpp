@@ -15,18 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "KovaDlgTestKit.h"
+#include "harness/TrayObserver.h"
 #include "res/KovaNames.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
+#include "support/EmscState.h"
 #include "support/KovaSession.h"
 #include "support/PolicySetting.h"
 #include "support/SkinDialogKit.h"
 #include "support/TestSupport.h"
-#include "support/TrayObserver.h"
 
 using namespace kovatest;
-using namespace kovadlgtest;
 using namespace kovae2e;
 
 namespace {
@@ -53,7 +52,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_gdiplus.IsStarted());
-        ASSERT_TRUE(m_state.IsReady());
         ASSERT_TRUE(LoadSkinArchive(m_archive));
         for (const char* pszStrip : kStrips)
         {
@@ -65,9 +63,8 @@ protected:
                 for (int x = 0; x < 4 * kSlice; ++x)
                     px[y * 4 * kSlice + x] = PixelOf(image.Get(), x, y) & 0xFFFFFF;
         }
-        ASSERT_TRUE(kovatest::ParkPointer());
-        m_kova.emplace();
-        ASSERT_TRUE(m_kova->WaitUntilResident()) << m_kova->Describe();
+        m_kova.emplace(m_state, KovaStart().Parked());
+        ASSERT_TRUE(m_kova->IsResident()) << m_kova->Describe();
         m_hFrame = m_kova->Frame();
     }
 
@@ -201,7 +198,7 @@ protected:
     SkinArchive m_archive;
     std::map<std::string, std::vector<uint32_t>> m_strips;
     std::map<std::string, std::unique_ptr<CCanvas>> m_captions;
-    std::optional<CKova> m_kova;
+    std::optional<CResidentKova> m_kova;
     HWND m_hFrame = nullptr;
 };
 
@@ -408,17 +405,14 @@ TEST_F(KovaModePopup, OneRadioMachinesTouchOnlyTheirOwnRadio)
 // caption are the 96-dpi ones scaled, and it sits centred on the screen.
 TEST(KovaModePopupScale, OpensAtTheDisplayScale)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    ASSERT_TRUE(kovatest::ParkPointer());
     RECT rcOutline96 = {};
     for (const int nDpi : { 96, 120, 144, 192 })
     {
         SCOPED_TRACE(nDpi);
         kovatest::CDisplayScale scale(static_cast<DWORD>(nDpi));
         ASSERT_TRUE(scale.IsSet());
-        CKova kova;
-        ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
+        CResidentKova kova(0x1F, KovaStart().Parked());
+        ASSERT_TRUE(kova.IsResident()) << kova.Describe();
         ASSERT_TRUE(Stroke("0x04 ext"));
         const HWND hDlg = WaitForDialogOf(kova.Pid(), kWaitMs);
         ASSERT_NE(hDlg, nullptr);

@@ -1,4 +1,4 @@
-#include "support/ProcessCensus.h"
+#include "harness/ProcessCensus.h"
 
 #include <tlhelp32.h>
 

@@ -1,4 +1,4 @@
-#include "support/TrayObserver.h"
+#include "harness/TrayObserver.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

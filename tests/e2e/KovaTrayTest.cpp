@@ -60,16 +60,13 @@ TEST(KovaTray, StartShowsTheIconAndTipOfTheRadioState)
         {0x0F, kTipBothOff},   // both on, but the switch is off
         {0x00, kTipBothOff},   // nothing fitted
     };
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
     CPictureBook book;
     for (const auto& c : cases)
     {
         SCOPED_TRACE(testing::Message() << "status 0x" << std::hex << int(c.byStatus));
-        ASSERT_TRUE(state.Set(c.byStatus));
-        CKova kova;
-        TrayIcon icon;
-        ASSERT_TRUE(kova.WaitUntilResident(&icon)) << kova.Describe();
+        CResidentKova kova(c.byStatus);
+        ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+        TrayIcon icon = kova.StartIcon();
         EXPECT_TRUE(kova.WaitForIcon(c.pszTip, &icon)) << "tip: " << Narrow(icon.strTip);
         EXPECT_TRUE(icon.bVisible);
         EXPECT_EQ(kTrayCallback, icon.uCallbackMessage);
@@ -88,12 +85,9 @@ TEST(KovaTray, StartShowsTheIconAndTipOfTheRadioState)
 
 TEST(KovaTray, NotifyEventRereadsTheStateIntoIconAndTip)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    TrayIcon first;
-    ASSERT_TRUE(kova.WaitUntilResident(&first)) << kova.Describe();
-    ASSERT_TRUE(kova.WaitForIcon(kTipBothOn, &first));
+    CResidentKova kova(0x1F, KovaStart().Tip(kTipBothOn));
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+    const TrayIcon first = kova.StartIcon();
     PixelDigest digest;
     ASSERT_TRUE(SampleSettledPicture(kova.Icon(), digest));
     CPictureBook book;
@@ -112,7 +106,7 @@ TEST(KovaTray, NotifyEventRereadsTheStateIntoIconAndTip)
     for (const auto& s : steps)
     {
         SCOPED_TRACE(testing::Message() << "status 0x" << std::hex << int(s.byStatus));
-        ASSERT_TRUE(state.Set(s.byStatus));
+        ASSERT_TRUE(kova.State().Set(s.byStatus));
         ASSERT_TRUE(SignalFromAnotherProcess(kNotifyEvent));
         TrayIcon icon;
         ASSERT_TRUE(kova.WaitForIcon(s.pszTip, &icon));
@@ -138,11 +132,8 @@ TEST(KovaTray, NotifyEventRereadsTheStateIntoIconAndTip)
 // with no restart and nothing polled.
 TEST(KovaTray, TheTipSaysWhichRadioThePolicyKeepsOff)
 {
-    CEmscState state(0x1D);   // WiFi on, Bluetooth off
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    ASSERT_TRUE(kova.WaitUntilResident()) << kova.Describe();
-    ASSERT_TRUE(kova.WaitForIcon(kTipWlanOn));
+    CResidentKova kova(0x1D, KovaStart().Tip(kTipWlanOn));   // WiFi on, Bluetooth off
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
     {
         CPolicySetting policy(HKEY_CURRENT_USER, KOVA_POLICY_ALLOW_BLUETOOTH, 0);
         ASSERT_TRUE(policy.IsSet());
@@ -153,12 +144,9 @@ TEST(KovaTray, TheTipSaysWhichRadioThePolicyKeepsOff)
 
 TEST(KovaTray, ShellRestartAddsTheIconAgainWithTheStateOfThatMoment)
 {
-    CEmscState state(0x1F);
-    ASSERT_TRUE(state.IsReady());
-    CKova kova;
-    TrayIcon before;
-    ASSERT_TRUE(kova.WaitUntilResident(&before)) << kova.Describe();
-    ASSERT_TRUE(kova.WaitForIcon(kTipBothOn, &before));
+    CResidentKova kova(0x1F, KovaStart().Tip(kTipBothOn));
+    ASSERT_TRUE(kova.IsResident()) << kova.Describe();
+    TrayIcon before = kova.StartIcon();
 
     // The switch went off while explorer was away: nobody told Kova, the restart must.
     const struct {
@@ -168,7 +156,7 @@ TEST(KovaTray, ShellRestartAddsTheIconAgainWithTheStateOfThatMoment)
     for (const auto& r : restarts)
     {
         SCOPED_TRACE(testing::Message() << "status 0x" << std::hex << int(r.byStatus));
-        ASSERT_TRUE(state.Set(r.byStatus));
+        ASSERT_TRUE(kova.State().Set(r.byStatus));
         std::string strError;
         ASSERT_TRUE(SimulateShellRestart(kova.Frame(), kTrayId, kWaitMs, &strError)) << strError;
         TrayIcon after;

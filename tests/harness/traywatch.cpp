@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TrayObserver.h"
+#include "harness/TrayObserver.h"
 #include "support/TestSupport.h"
 
 using namespace kovatest;
