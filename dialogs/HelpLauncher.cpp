@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/Trace.h"
+#include "res/KovaNames.h"
 
 PFN_SHGETFOLDERPATHA g_pfnSHGetFolderPath = &::SHGetFolderPathA;
 PFN_SHELLEXECUTEA g_pfnShellExecute = &::ShellExecuteA;
@@ -22,7 +23,7 @@ void OpenHelpFile()
     else
     {
         szFolder[MAX_PATH - 1] = '\0';
-        strPath = std::string(szFolder) + R"(\Pravo\Kova\kovaHelp.mht)";
+        strPath = std::string(szFolder) + "\\" KOVA_INSTALL_FOLDER "\\" KOVA_HELP_NAME;
     }
     // A missing document (or an empty path) just does nothing.
     g_pfnShellExecute(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

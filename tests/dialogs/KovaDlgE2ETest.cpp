@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "KovaDlgTestKit.h"
+#include "dialogs/ModeSelection.h"
 #include "res/KovaNames.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
@@ -44,8 +45,8 @@ struct Layout {
     RECT rcStatusBand;            // where the status line is read
 };
 const Layout kThree = { "image/W3x_map.png", 257, 201, { { 14, 87 }, { 91, 87 }, { 168, 87 } },
-                        Gdiplus::PointF(128, 169), { 16, 163, 241, 188 } };
-const Layout kOne = { "image/W1x_map.png", 104, 156, { { 14, 44 } }, Gdiplus::PointF(52, 127),
+                        Gdiplus::PointF(CAPTION_AT_THREE.x, CAPTION_AT_THREE.y), { 16, 163, 241, 188 } };
+const Layout kOne = { "image/W1x_map.png", 104, 156, { { 14, 44 } }, Gdiplus::PointF(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y),
                       { 4, 122, 100, 146 } };
 
 class KovaModePopup : public ::testing::Test {
