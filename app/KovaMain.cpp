@@ -1,4 +1,4 @@
 // The one application object.
 #include "app/KovaApp.h"
 
-CKovaApp theApp;
+CKovaApp g_theApp;

@@ -7,14 +7,14 @@
 namespace {
 
 // Both device policies live below this key.
-const char kDevicePolicies[] = R"(SOFTWARE\Microsoft\PolicyManager\current\device)";
+const char DEVICE_POLICIES[] = R"(SOFTWARE\Microsoft\PolicyManager\current\device)";
 
 } // namespace
 
 CPolicyWatch::CPolicyWatch()
 {
     const HKEY ahRoots[COUNT] = { HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE };
-    const char* const apszKeys[COUNT] = { KOVA_POLICY_KEY, KOVA_POLICY_KEY, kDevicePolicies };
+    const char* const apszKeys[COUNT] = { KOVA_POLICY_KEY, KOVA_POLICY_KEY, DEVICE_POLICIES };
     for (int i = 0; i < COUNT; ++i)
     {
         CSpot& spot = m_aSpots[static_cast<size_t>(i)];

@@ -7,6 +7,7 @@
 
 #include "framework/LinkedCalls.h"
 #include "framework/Trace.h"
+#include "res/KovaNames.h"
 
 
 void OpenHelpFile()
@@ -21,7 +22,7 @@ void OpenHelpFile()
     else
     {
         szFolder[MAX_PATH - 1] = '\0';
-        strPath = std::string(szFolder) + R"(\Pravo\Kova\kovaHelp.mht)";
+        strPath = std::string(szFolder) + "\\" KOVA_INSTALL_FOLDER "\\" KOVA_HELP_NAME;
     }
     // A missing document (or an empty path) just does nothing.
     kfw::g_linked.pfnShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

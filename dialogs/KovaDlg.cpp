@@ -7,17 +7,17 @@
 namespace {
 
 // VK_SPACE and the space character: a message carrying it is never passed on.
-constexpr WPARAM kSpace = 0x20;
+constexpr WPARAM SPACE = 0x20;
 
-const char kImageMap[] = "image/kon_main.txt";
-const char kPositions[] = "image/kon_main.pos.txt";
-const UINT kButtonIds[MODE_BUTTON_COUNT] = { IDC_BTN_BOTH, IDC_BTN_WIFI, IDC_BTN_BT };
+const char IMAGE_MAP[] = "image/kon_main.txt";
+const char POSITIONS[] = "image/kon_main.pos.txt";
+const UINT BUTTON_IDS[MODE_BUTTON_COUNT] = { IDC_BTN_BOTH, IDC_BTN_WIFI, IDC_BTN_BT };
 
 // Where the single button of a one-radio machine sits on the small background.
-const POINT kSingleButtonAt = { 14, 44 };
-// The status line: centred on x, top at y, under the buttons of each background.
-const Gdiplus::PointF kStatusAtThree(128.0f, 169.0f);
-const Gdiplus::PointF kStatusAtOne(52.0f, 127.0f);
+const POINT SINGLE_BUTTON_AT = { 14, 44 };
+// The status line, under the buttons of each background.
+const Gdiplus::PointF STATUS_AT_THREE(CAPTION_AT_THREE.x, CAPTION_AT_THREE.y);
+const Gdiplus::PointF STATUS_AT_ONE(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
 
 } // namespace
 
@@ -51,7 +51,7 @@ void CKovaDlg::InitLayout()
         m_anModeCodes[i] = m_layout.anModeCodes[i];
     m_nModeCount = m_layout.nModeCount;
     m_nCurrent = m_layout.nCurrent;
-    m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &kStatusAtThree : &kStatusAtOne;
+    m_pCaptionAt = m_layout.eLayout == ModeLayout::Three ? &STATUS_AT_THREE : &STATUS_AT_ONE;
     LayOutControls();
 }
 
@@ -78,7 +78,7 @@ void CKovaDlg::LayOutControls()
     if (const SkinArchive* pArchive = GetSkinArchive())
     {
         for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
-            LoadControlSkin(m_pButtons[i], kButtonIds[i], *pArchive, kImageMap, kPositions);
+            LoadControlSkin(m_pButtons[i], BUTTON_IDS[i], *pArchive, IMAGE_MAP, POSITIONS);
     }
     OnInitStep("init_control_skins");
     SetBackground(m_layout.pszBackground);
@@ -97,7 +97,7 @@ void CKovaDlg::LayOutControls()
     {
         HWND hSingle = m_btnWifi.m_hWnd;
         ::ShowWindow(hSingle, SW_HIDE);
-        ::SetWindowPos(hSingle, HWND_TOP, Scaled(kSingleButtonAt.x), Scaled(kSingleButtonAt.y), 0, 0, SWP_NOSIZE);
+        ::SetWindowPos(hSingle, HWND_TOP, Scaled(SINGLE_BUTTON_AT.x), Scaled(SINGLE_BUTTON_AT.y), 0, 0, SWP_NOSIZE);
         ::ShowWindow(m_btnBoth.m_hWnd, SW_HIDE);
         ::ShowWindow(m_btnBluetooth.m_hWnd, SW_HIDE);
         ::ShowWindow(hSingle, SW_SHOW);
@@ -221,7 +221,7 @@ BOOL CKovaDlg::PreTranslateMessage(MSG* pMsg)
     // The space bar would press the focused button: its key and character messages go,
     // and only those (a hook event's flags or a mouse message's buttons may be 0x20 too).
     const bool bKeyOrChar = pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP || pMsg->message == WM_CHAR;
-    if (bKeyOrChar && pMsg->wParam == kSpace)
+    if (bKeyOrChar && pMsg->wParam == SPACE)
         return TRUE;
 
     const bool bOurs = pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd);

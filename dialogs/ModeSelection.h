@@ -13,6 +13,14 @@ constexpr int MODE_BUTTON_COUNT = 3;   // controls 1001, 1002, 1003, in this ord
 // The skin's backgrounds: three buttons, and one (also the switch-off notice's).
 extern const char kSkinBackgroundThree[];
 extern const char kSkinBackgroundOne[];
+// Where the caption goes on each, in the picture's own pixels: centred on x, top at y. The
+// mode pop-up's status line, and the notice's caption on the one-button background.
+struct CaptionOrigin {
+    float x;
+    float y;
+};
+constexpr CaptionOrigin CAPTION_AT_THREE = { 128.0f, 169.0f };
+constexpr CaptionOrigin CAPTION_AT_ONE = { 52.0f, 127.0f };
 
 enum class ModeLayout {
     None,            // no radio fitted: nothing to choose

@@ -7,14 +7,14 @@
 
 namespace {
 
-const Gdiplus::PointF kCaptionOrigin(52.0f, 127.0f);
+const Gdiplus::PointF CAPTION_ORIGIN(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
 
 } // namespace
 
 CSwitchOffDlg::CSwitchOffDlg(CWnd* pParentWnd)
     : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, kSkinBackgroundOne)
 {
-    m_pCaptionAt = &kCaptionOrigin;
+    m_pCaptionAt = &CAPTION_ORIGIN;
 }
 
 CSwitchOffDlg::~CSwitchOffDlg() = default;

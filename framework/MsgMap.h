@@ -52,52 +52,69 @@ public:                                                                         
 #define ON_REFLECT(msg, memberFxn)                                                         \
     if (uMsg == WM_REFLECT_BASE + (msg)) { lResult = memberFxn(wParam, lParam); return TRUE; }
 
+// theBase's map, tried at this point of the chain.
 #define CHAIN_MSG_MAP(theBase)                                                             \
     if (theBase::ProcessWindowMessage(uMsg, wParam, lParam, lResult)) return TRUE;
 
 // Typed entries for the common messages, with the usual MFC handler signatures.
+// int OnCreate(LPCREATESTRUCTA lpCreateStruct): 0 to go on, -1 to fail the creation.
 #define ON_WM_CREATE()                                                                     \
     if (uMsg == WM_CREATE)                                                                 \
     { lResult = OnCreate(reinterpret_cast<LPCREATESTRUCTA>(lParam)); return TRUE; }
+// void OnClose()
 #define ON_WM_CLOSE()                                                                      \
     if (uMsg == WM_CLOSE) { OnClose(); lResult = 0; return TRUE; }
+// void OnDestroy()
 #define ON_WM_DESTROY()                                                                    \
     if (uMsg == WM_DESTROY) { OnDestroy(); lResult = 0; return TRUE; }
+// void OnSetFocus(HWND hOldWnd): hOldWnd lost the focus, may be null.
 #define ON_WM_SETFOCUS()                                                                   \
     if (uMsg == WM_SETFOCUS)                                                               \
     { OnSetFocus(reinterpret_cast<HWND>(wParam)); lResult = 0; return TRUE; }
+// void OnTimer(UINT_PTR nIDEvent)
 #define ON_WM_TIMER()                                                                      \
     if (uMsg == WM_TIMER) { OnTimer(static_cast<UINT_PTR>(wParam)); lResult = 0; return TRUE; }
+// void OnPaint()
 #define ON_WM_PAINT()                                                                      \
     if (uMsg == WM_PAINT) { OnPaint(); lResult = 0; return TRUE; }
+// LRESULT OnEraseBkgnd(HDC hDC): non-zero when the background was erased.
 #define ON_WM_ERASEBKGND()                                                                 \
     if (uMsg == WM_ERASEBKGND)                                                             \
     { lResult = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return TRUE; }
+// BOOL OnInitDialog()
 #define ON_WM_INITDIALOG()                                                                 \
     if (uMsg == WM_INITDIALOG) { lResult = OnInitDialog(); return TRUE; }
-// LRESULT OnNcHitTest(POINT): the hit-test code.
+// LRESULT OnNcHitTest(POINT point): the hit-test code; point in screen coordinates.
 #define ON_WM_NCHITTEST()                                                                  \
     if (uMsg == WM_NCHITTEST) { lResult = OnNcHitTest(kfw::PointFromLParam(lParam)); return TRUE; }
-// BOOL OnHelpInfo(HELPINFO*): TRUE when the help request was handled.
+// BOOL OnHelpInfo(HELPINFO* pHelpInfo): TRUE when the help request was handled.
 #define ON_WM_HELP()                                                                       \
     if (uMsg == WM_HELP)                                                                   \
     { lResult = OnHelpInfo(reinterpret_cast<HELPINFO*>(lParam)); return TRUE; }
-// void OnWindowPosChanging(WINDOWPOS*): may change the position record before Default().
+// void OnWindowPosChanging(WINDOWPOS* pWindowPos): may change the position record before Default().
 #define ON_WM_WINDOWPOSCHANGING()                                                          \
     if (uMsg == WM_WINDOWPOSCHANGING)                                                      \
     { OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); lResult = 0; return TRUE; }
+// void memberFxn(UINT nFlags, POINT point): the MK_ flags and the client point.
 #define KFW_ON_MOUSE(msg, memberFxn)                                                       \
     if (uMsg == (msg))                                                                     \
     { memberFxn(static_cast<UINT>(wParam), kfw::PointFromLParam(lParam)); lResult = 0; return TRUE; }
+// void OnMouseMove(UINT nFlags, POINT point)
 #define ON_WM_MOUSEMOVE()     KFW_ON_MOUSE(WM_MOUSEMOVE, OnMouseMove)
+// void OnLButtonDown(UINT nFlags, POINT point)
 #define ON_WM_LBUTTONDOWN()   KFW_ON_MOUSE(WM_LBUTTONDOWN, OnLButtonDown)
+// void OnLButtonUp(UINT nFlags, POINT point)
 #define ON_WM_LBUTTONUP()     KFW_ON_MOUSE(WM_LBUTTONUP, OnLButtonUp)
+// void OnMouseHover(UINT nFlags, POINT point)
 #define ON_WM_MOUSEHOVER()    KFW_ON_MOUSE(WM_MOUSEHOVER, OnMouseHover)
+// void OnMouseLeave()
 #define ON_WM_MOUSELEAVE()                                                                 \
     if (uMsg == WM_MOUSELEAVE) { OnMouseLeave(); lResult = 0; return TRUE; }
+// LRESULT OnPowerBroadcast(UINT nPowerEvent, LPARAM lParam)
 #define ON_WM_POWERBROADCAST()                                                             \
     if (uMsg == WM_POWERBROADCAST)                                                         \
     { lResult = OnPowerBroadcast(static_cast<UINT>(wParam), lParam); return TRUE; }
+// void OnSessionChange(UINT nSessionState, UINT nId)
 #define ON_WM_WTSSESSION_CHANGE()                                                          \
     if (uMsg == WM_WTSSESSION_CHANGE)                                                      \
     { OnSessionChange(static_cast<UINT>(wParam), static_cast<UINT>(lParam)); lResult = 0; return TRUE; }

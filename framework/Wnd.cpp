@@ -8,7 +8,7 @@ namespace {
 
 // The object pointer lives in a window property, so any window class (ours, the dialog
 // class, system controls we subclass) can carry one without spare window bytes.
-const char kObjectProp[] = "kfw.CWnd";
+const char OBJECT_PROP[] = "kfw.CWnd";
 
 // The window this thread is about to create, bound by the CBT hook at HCBT_CREATEWND.
 thread_local CWnd* t_pWndInit = nullptr;
@@ -43,14 +43,14 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
     if (!IsOwnWindow(hWnd))
         return nullptr;
-    return static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp));
+    return static_cast<CWnd*>(::GetPropA(hWnd, OBJECT_PROP));
 }
 
 BOOL CWnd::Bind(HWND hWnd, bool bSubclass)
 {
     if (!hWnd || m_hWnd || FromHandlePermanent(hWnd))
         return FALSE;
-    if (!::SetPropA(hWnd, kObjectProp, this))
+    if (!::SetPropA(hWnd, OBJECT_PROP, this))
         return FALSE;
     m_hWnd = hWnd;
     if (bSubclass)
@@ -70,7 +70,7 @@ BOOL CWnd::Bind(HWND hWnd, bool bSubclass)
 void CWnd::Unbind()
 {
     if (m_hWnd)
-        ::RemovePropA(m_hWnd, kObjectProp);
+        ::RemovePropA(m_hWnd, OBJECT_PROP);
     m_hWnd = nullptr;
     m_pfnSuper = nullptr;
 }

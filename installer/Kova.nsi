@@ -1,7 +1,9 @@
 ; Kova's installer. Built by CMake (installer/CMakeLists.txt), which passes:
 ;   VERSION    the product version, "1.0.0.1"
 ;   KOVA_EXE   the program to install (a signed copy when signing is on)
-;   KOVA_HELP  the help document kovaHelp.mht
+;   KOVA_HELP  the help document
+;   HELP_NAME  its name beside Kova.exe, where Kova opens it
+;   KOVA_CLASS the resident instance's window class, and the name of the mutex it holds until it ends
 ;   KOVACTL    kovactl.exe, the console tool support asks for
 ;   KOVA_CLOSE kovaclose.dll, whose StartKovaAsUser starts Kova as the interactive user
 ;   PUBLISHER  the maker, also the folder in Program Files that holds Kova's
@@ -27,8 +29,6 @@ ManifestDPIAware true
 !define PRODUCT "Kova"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kova"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
-; The resident instance's window class, and the name of the mutex it holds until it ends.
-!define KOVA_CLASS "KovamodeClass"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -166,7 +166,7 @@ Section "Kova" SecMain
   Call CloseRunningKova
   SetOverwrite on
   File "/oname=Kova.exe" "${KOVA_EXE}"
-  File "/oname=kovaHelp.mht" "${KOVA_HELP}"
+  File "/oname=${HELP_NAME}" "${KOVA_HELP}"
   File "/oname=kovactl.exe" "${KOVACTL}"
   SetOutPath "$INSTDIR\policy"
   File "/oname=Kova.admx" "${POLICY_DIR}/Kova.admx"
@@ -205,7 +205,7 @@ FunctionEnd
 Section "Uninstall"
   Call un.CloseRunningKova
   Delete "$INSTDIR\Kova.exe"
-  Delete "$INSTDIR\kovaHelp.mht"
+  Delete "$INSTDIR\${HELP_NAME}"
   Delete "$INSTDIR\kovactl.exe"
   Delete "$INSTDIR\Uninstall.exe"
   !insertmacro POLICY_LANGUAGES REMOVE_ADML

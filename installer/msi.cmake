@@ -1,9 +1,9 @@
 # cmake -DWIXL=... -DMSIBUILD=... -DWXS=... -DSQL=... -DVERSION=... -DKOVA_EXE=...
-#       -DKOVA_HELP=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DKOVACTL=... -DPUBLISHER=... -DREG_KEY=...
+#       -DKOVA_HELP=... -DHELP_NAME=... -DKOVA_ICON=... -DKOVA_CLOSE=... -DKOVACTL=... -DPUBLISHER=... -DREG_KEY=...
 #       -DRUN_VALUE=... -DUPGRADE_CODE=... -DPOLICY_DIR=... -DSTAGE=dir -DOUTPUT=... -P msi.cmake
 # Builds Kova.msi: wixl from WXS, then the rows of SQL that wixl cannot write (msibuild).
 cmake_minimum_required(VERSION 3.20)
-foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP KOVA_ICON KOVA_CLOSE KOVACTL PUBLISHER REG_KEY RUN_VALUE
+foreach(v WIXL MSIBUILD WXS SQL VERSION KOVA_EXE KOVA_HELP HELP_NAME KOVA_ICON KOVA_CLOSE KOVACTL PUBLISHER REG_KEY RUN_VALUE
           UPGRADE_CODE POLICY_DIR STAGE OUTPUT)
   if(NOT DEFINED ${v} OR "${${v}}" STREQUAL "")
     message(FATAL_ERROR "msi.cmake: ${v} not given")
@@ -13,7 +13,7 @@ endforeach()
 # wixl finds sources only relative to its working folder.
 file(REMOVE_RECURSE "${STAGE}")
 file(MAKE_DIRECTORY "${STAGE}")
-foreach(pair "KOVA_EXE;Kova.exe" "KOVA_HELP;kovaHelp.mht" "KOVA_ICON;Kova.ico" "KOVA_CLOSE;kovaclose.dll" "KOVACTL;kovactl.exe")
+foreach(pair "KOVA_EXE;Kova.exe" "KOVA_HELP;${HELP_NAME}" "KOVA_ICON;Kova.ico" "KOVA_CLOSE;kovaclose.dll" "KOVACTL;kovactl.exe")
   list(GET pair 0 var)
   list(GET pair 1 name)
   configure_file("${${var}}" "${STAGE}/${name}" COPYONLY)
@@ -22,7 +22,7 @@ file(COPY "${POLICY_DIR}/" DESTINATION "${STAGE}/policy")
 
 file(REMOVE "${OUTPUT}")
 execute_process(
-  COMMAND "${WIXL}" -a x86 -D Version=${VERSION} -D KovaExe=Kova.exe -D KovaHelp=kovaHelp.mht
+  COMMAND "${WIXL}" -a x86 -D Version=${VERSION} -D KovaExe=Kova.exe -D KovaHelp=${HELP_NAME}
           -D KovaIcon=Kova.ico -D KovaClose=kovaclose.dll -D Kovactl=kovactl.exe -D PolicyDir=policy -D Publisher=${PUBLISHER}
           -D RegKey=${REG_KEY} -D RunValue=${RUN_VALUE} -D UpgradeCode=${UPGRADE_CODE}
           -o "${STAGE}/Kova.msi" "${WXS}"

@@ -14,7 +14,8 @@ std::vector<RadioWrite> ModeCodeWrites(int nModeCode, bool bBothFitted)
 {
     // A radio is only switched off when the other one is chosen alone, and only when both are
     // fitted: on a single-radio machine the one button must never cut the radio it shows.
-    switch (nModeCode) {
+    switch (nModeCode)
+    {
     case MODE_BT_ONLY:
         if (bBothFitted)
             return { { Radio::Bluetooth, true }, { Radio::Wlan, false } };

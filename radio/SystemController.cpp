@@ -100,7 +100,8 @@ BOOL SystemController::SetRadioBit(BYTE byMask, BOOL bOn)
 
 void ApplyModeCode(SystemController& controller, int nModeCode, BOOL bBothFitted)
 {
-    for (const RadioWrite& write : ModeCodeWrites(nModeCode, bBothFitted != FALSE)) {
+    for (const RadioWrite& write : ModeCodeWrites(nModeCode, bBothFitted != FALSE))
+    {
         if (write.eRadio == Radio::Bluetooth)
             controller.SetBluetoothOn(write.bOn ? TRUE : FALSE);
         else

@@ -1,6 +1,8 @@
-// What Kova's windows, its peers and the shell agree on: the private messages, the key
-// events of the keyboard hook, and the names of the shared objects. Ids only, no Windows
-// header: the platform-free decisions read the scan codes too.
+// What Kova's windows, its peers, its installers and the shell agree on: the private
+// messages, the key events of the keyboard hook, and the names of the shared objects. Ids
+// only, no Windows header: the platform-free decisions read the scan codes too. CMake reads
+// each `#define KOVA_NAME "text"` line for the installers (cmake/KovaNames.cmake): keep
+// those one plain string on one line.
 #pragma once
 
 // Private window messages; other processes and the shell rely on these values.
@@ -27,6 +29,16 @@ constexpr unsigned SCAN_REFRESH = 0x71;     // re-read the radios; closes an ope
 // Set by other processes: re-read the radio state / quit.
 #define KOVA_NOTIFY_EVENT_NAME "KovamodeNotifyEvent"
 #define KOVA_CLOSE_EVENT_NAME "KovamodeCloseEvent"
+
+// What the installers write and Kova finds again. The maker, whose folder in Program Files
+// holds Kova's; Kova opens its help document there.
+#define KOVA_PUBLISHER "Pravo"
+#define KOVA_INSTALL_FOLDER KOVA_PUBLISHER "\\Kova"
+#define KOVA_HELP_NAME "kovaHelp.mht"
+// Under HKLM: "Version" (the About box shows it) and "StartAtLogon".
+#define KOVA_REG_KEY "SOFTWARE\\KOVA"
+// The Run entry's value, for every user's logon.
+#define KOVA_RUN_VALUE "Kova"
 
 // The organisation's policy, read never written. Kova's own: REG_DWORD values of this key
 // under HKLM (computer) and HKCU (user); 0 forbids switching that radio on.

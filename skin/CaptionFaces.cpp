@@ -42,8 +42,8 @@ bool CCaptionFaces::AddFontFile(LPCWSTR pszFamily)
     if (!::GetTextFaceW(hDC.Get(), LF_FACESIZE, szFace) || ::lstrcmpiW(szFace, pszFamily) != 0)
         return false;
     // A face of a collection file cannot be read out on its own.
-    constexpr DWORD kCollectionTag = 0x66637474;   // "ttcf", as GetFontData takes a tag
-    if (::GetFontData(hDC.Get(), kCollectionTag, 0, nullptr, 0) != GDI_ERROR)
+    constexpr DWORD COLLECTION_TAG = 0x66637474;   // "ttcf", as GetFontData takes a tag
+    if (::GetFontData(hDC.Get(), COLLECTION_TAG, 0, nullptr, 0) != GDI_ERROR)
         return false;
     const DWORD cbFile = ::GetFontData(hDC.Get(), 0, 0, nullptr, 0);
     if (cbFile == GDI_ERROR || cbFile == 0)

@@ -8,18 +8,18 @@
 namespace {
 
 // Word offsets inside the record: RGNDATAHEADER is dwSize, iType, nCount, nRgnSize, rcBound.
-constexpr size_t kSize = 0;
-constexpr size_t kType = 1;
-constexpr size_t kCount = 2;
-constexpr size_t kBounds = 4;
-constexpr size_t kHeaderWords = REGION_HEADER_SIZE / sizeof(int32_t);
-constexpr size_t kRectWords = REGION_RECT_SIZE / sizeof(int32_t);
+constexpr size_t AT_SIZE = 0;
+constexpr size_t AT_TYPE = 1;
+constexpr size_t AT_COUNT = 2;
+constexpr size_t AT_BOUNDS = 4;
+constexpr size_t HEADER_WORDS = REGION_HEADER_SIZE / sizeof(int32_t);
+constexpr size_t RECT_WORDS = REGION_RECT_SIZE / sizeof(int32_t);
 
 bool Resize(std::vector<int32_t>& rWords, uint32_t uCapacity)
 {
     try
     {
-        rWords.resize(kHeaderWords + kRectWords * uCapacity, 0);
+        rWords.resize(HEADER_WORDS + RECT_WORDS * uCapacity, 0);
         return true;
     }
     catch (const std::bad_alloc&)
@@ -62,32 +62,32 @@ CRegionData::CRegionData()
         m_words.clear();
         return;
     }
-    m_words[kSize] = static_cast<int32_t>(REGION_HEADER_SIZE);
-    m_words[kType] = static_cast<int32_t>(REGION_TYPE_RECTANGLES);
-    m_words[kBounds + 0] = REGION_BOUND_START;
-    m_words[kBounds + 1] = REGION_BOUND_START;
+    m_words[AT_SIZE] = static_cast<int32_t>(REGION_HEADER_SIZE);
+    m_words[AT_TYPE] = static_cast<int32_t>(REGION_TYPE_RECTANGLES);
+    m_words[AT_BOUNDS + 0] = REGION_BOUND_START;
+    m_words[AT_BOUNDS + 1] = REGION_BOUND_START;
 }
 
 uint32_t CRegionData::Count() const
 {
-    return IsValid() ? static_cast<uint32_t>(m_words[kCount]) : 0;
+    return IsValid() ? static_cast<uint32_t>(m_words[AT_COUNT]) : 0;
 }
 
 uint32_t CRegionData::Capacity() const
 {
-    return IsValid() ? static_cast<uint32_t>((m_words.size() - kHeaderWords) / kRectWords) : 0;
+    return IsValid() ? static_cast<uint32_t>((m_words.size() - HEADER_WORDS) / RECT_WORDS) : 0;
 }
 
 RegionRect CRegionData::Bounds() const
 {
     if (!IsValid())
         return { REGION_BOUND_START, REGION_BOUND_START, 0, 0 };
-    return { m_words[kBounds], m_words[kBounds + 1], m_words[kBounds + 2], m_words[kBounds + 3] };
+    return { m_words[AT_BOUNDS], m_words[AT_BOUNDS + 1], m_words[AT_BOUNDS + 2], m_words[AT_BOUNDS + 3] };
 }
 
 RegionRect CRegionData::Rect(uint32_t i) const
 {
-    const size_t w = kHeaderWords + kRectWords * i;
+    const size_t w = HEADER_WORDS + RECT_WORDS * i;
     return { m_words[w], m_words[w + 1], m_words[w + 2], m_words[w + 3] };
 }
 
@@ -107,16 +107,16 @@ bool CRegionData::AddRect(const RegionRect& rc)
     if (uCount == Capacity() && !Resize(m_words, uCount + REGION_CAPACITY_STEP))
         return false;
 
-    const size_t w = kHeaderWords + kRectWords * uCount;
+    const size_t w = HEADER_WORDS + RECT_WORDS * uCount;
     m_words[w] = rc.left;
     m_words[w + 1] = rc.top;
     m_words[w + 2] = rc.right;
     m_words[w + 3] = rc.bottom;
-    m_words[kCount] = static_cast<int32_t>(uCount + 1);
-    m_words[kBounds] = std::min(m_words[kBounds], rc.left);
-    m_words[kBounds + 1] = std::min(m_words[kBounds + 1], rc.top);
-    m_words[kBounds + 2] = std::max(m_words[kBounds + 2], rc.right);
-    m_words[kBounds + 3] = std::max(m_words[kBounds + 3], rc.bottom);
+    m_words[AT_COUNT] = static_cast<int32_t>(uCount + 1);
+    m_words[AT_BOUNDS] = std::min(m_words[AT_BOUNDS], rc.left);
+    m_words[AT_BOUNDS + 1] = std::min(m_words[AT_BOUNDS + 1], rc.top);
+    m_words[AT_BOUNDS + 2] = std::max(m_words[AT_BOUNDS + 2], rc.right);
+    m_words[AT_BOUNDS + 3] = std::max(m_words[AT_BOUNDS + 3], rc.bottom);
     return true;
 }
 

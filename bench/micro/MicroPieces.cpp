@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "dialogs/KovaDlg.h"
+#include "dialogs/ModeSelection.h"
 #include "dialogs/SwitchOffDlg.h"
 #include "radio/SystemController.h"
 #include "res/resource.h"
@@ -19,15 +20,15 @@
 
 namespace {
 
-const char kBackgroundThree[] = "image/W3x_map.png";   // the three-button pop-up
-const char kBackgroundOne[] = "image/W1x_map.png";     // the one-button pop-up and the notice
+const char* const kBackgroundThree = kSkinBackgroundThree;   // the three-button pop-up
+const char* const kBackgroundOne = kSkinBackgroundOne;       // the one-button pop-up and the notice
 const char kButtonStrip[] = "image/4wifiandbt.bmp";    // "both on", the widest strip
 const char kButtonStripOff[] = "image/4alloff.bmp";     // its grey counterpart
 
 // Where the pop-ups put their captions: the mode pop-up's three-button status line, and
 // the notice's caption.
-const Gdiplus::PointF kCaptionAtThree(128.0f, 169.0f);
-const Gdiplus::PointF kCaptionAtNotice(52.0f, 127.0f);
+const Gdiplus::PointF kCaptionAtThree(CAPTION_AT_THREE.x, CAPTION_AT_THREE.y);
+const Gdiplus::PointF kCaptionAtNotice(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
 
 // A pop-up that has not shown and painted by then has hung; it is ended and the piece fails.
 constexpr UINT kPopupTimeoutMs = 10000;

@@ -7,6 +7,7 @@
 
 #include "app/SingleInstance.h"
 #include "dialogs/VersionString.h"
+#include "res/KovaNames.h"
 #include "support/TestSupport.h"
 
 TEST(SingleInstance, FirstCreatorWinsAndKeepsTheName)
@@ -34,7 +35,7 @@ TEST(VersionString, ValueBytesAreCutAtTheFirstZeroAndAfterNineteen)
 TEST(VersionString, ReadFromTheRegistry)
 {
     HKEY hKey = nullptr;
-    ASSERT_EQ(::RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA", &hKey), ERROR_SUCCESS);
+    ASSERT_EQ(::RegCreateKeyA(HKEY_LOCAL_MACHINE, KOVA_REG_KEY, &hKey), ERROR_SUCCESS);
     auto set = [&](const char* pszValue, DWORD dwType = REG_SZ) {
         ::RegSetValueExA(hKey, "Version", 0, dwType, reinterpret_cast<const BYTE*>(pszValue),
                          static_cast<DWORD>(strlen(pszValue) + 1));
@@ -58,5 +59,5 @@ TEST(VersionString, ReadFromTheRegistry)
     ReadVersionString(str);
     EXPECT_EQ(str, "unchanged");
     ::RegCloseKey(hKey);
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA");
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, KOVA_REG_KEY);
 }

@@ -10,6 +10,7 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/HelpLauncher.h"
 #include "framework/LinkedCalls.h"
+#include "res/KovaNames.h"
 #include "res/resource.h"
 #include "support/Seam.h"
 #include "support/TraceCapture.h"
@@ -34,7 +35,7 @@ public:
 void SetVersion(const char* pszValue)
 {
     HKEY hKey = nullptr;
-    ASSERT_EQ(::RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA", &hKey), ERROR_SUCCESS);
+    ASSERT_EQ(::RegCreateKeyA(HKEY_LOCAL_MACHINE, KOVA_REG_KEY, &hKey), ERROR_SUCCESS);
     if (pszValue)
         ::RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(pszValue),
                          static_cast<DWORD>(strlen(pszValue) + 1));
@@ -80,7 +81,7 @@ TEST(AboutBox, VersionLineShowsTheInstalledVersionWhole)
         EXPECT_EQ(dlg.DoModal(), IDOK);
         EXPECT_EQ(dlg.m_strLine, row.pszLine);
     }
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA");
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, KOVA_REG_KEY);
 }
 
 TEST(HelpLauncher, OpensTheDocumentUnderProgramFilesOrNothing)
@@ -92,7 +93,7 @@ TEST(HelpLauncher, OpensTheDocumentUnderProgramFilesOrNothing)
     OpenHelpFile();
     ASSERT_EQ(g_requests.size(), 1u);
     EXPECT_EQ(g_requests[0].strVerb, "open");
-    EXPECT_EQ(g_requests[0].strFile, "C:\\Program Files\\Pravo\\Kova\\kovaHelp.mht");
+    EXPECT_EQ(g_requests[0].strFile, "C:\\Program Files\\" KOVA_INSTALL_FOLDER "\\" KOVA_HELP_NAME);
     EXPECT_EQ(g_requests[0].nShow, SW_SHOWNORMAL);
 
     g_hrFolder = E_FAIL;
@@ -110,5 +111,5 @@ TEST(HelpLauncher, RealFolderLookUpNamesTheWinePrefixsProgramFiles)
         OpenHelpFile();
     }
     ASSERT_EQ(g_requests.size(), 1u);
-    EXPECT_EQ(g_requests[0].strFile, "C:\\Program Files\\Pravo\\Kova\\kovaHelp.mht");
+    EXPECT_EQ(g_requests[0].strFile, "C:\\Program Files\\" KOVA_INSTALL_FOLDER "\\" KOVA_HELP_NAME);
 }

@@ -2,6 +2,7 @@
 // click, the hot keys, and the pop-up they open.
 #include <gtest/gtest.h>
 
+#include "res/KovaNames.h"
 #include "support/KovaSession.h"
 
 using namespace kovatest;
@@ -214,7 +215,7 @@ TEST(KovaHotKeys, QuitWithThePopupOpenEndsQuietlyAndGivesTheKeysBack)
         // The icon shows a moment before the semaphore is made.
         ASSERT_TRUE(PumpUntil([&] {
             if (!hSemaphore)
-                hSemaphore.Reset(::OpenSemaphoreA(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, "Dorn_Semaphore"));
+                hSemaphore.Reset(::OpenSemaphoreA(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, KOVA_SEMAPHORE_NAME));
             return hSemaphore.IsValid();
         }));
         ASSERT_TRUE(Stroke("0x04 ext"));

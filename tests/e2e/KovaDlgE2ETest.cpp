@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/ModeSelection.h"
 #include "harness/TrayObserver.h"
 #include "res/KovaNames.h"
 #include "res/resource.h"
@@ -43,8 +44,8 @@ struct Layout {
     RECT rcStatusBand;            // where the status line is read
 };
 const Layout kThree = { "image/W3x_map.png", 257, 201, { { 14, 87 }, { 91, 87 }, { 168, 87 } },
-                        Gdiplus::PointF(128, 169), { 16, 163, 241, 188 } };
-const Layout kOne = { "image/W1x_map.png", 104, 156, { { 14, 44 } }, Gdiplus::PointF(52, 127),
+                        Gdiplus::PointF(CAPTION_AT_THREE.x, CAPTION_AT_THREE.y), { 16, 163, 241, 188 } };
+const Layout kOne = { "image/W1x_map.png", 104, 156, { { 14, 44 } }, Gdiplus::PointF(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y),
                       { 4, 122, 100, 146 } };
 
 class KovaModePopup : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "dialogs/ModeSelection.h"
 #include "framework/Handles.h"
 #include "res/resource.h"
 #include "skin/SkinArchive.h"
@@ -113,7 +114,7 @@ Band EnglishBand(HMODULE hKova)
     if (!pStream || kfw::gdip::GdipLoadImageFromStream(pStream, background.Put()) != Gdiplus::Ok)
         return Band();
     CCanvas canvas(kPopupWidth, kPopupHeight, 0);
-    const Gdiplus::PointF origin(128.0f, 169.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_THREE.x, CAPTION_AT_THREE.y);
     SkinCaptionStyle style;
     style.fBandWidth = static_cast<Gdiplus::REAL>(kPopupWidth - 1 - 2 * kBandMargin);
     const std::wstring strStatus = restest::LangString(hKova, IDS_CURRENT_BOTH, 0x0409);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "dialogs/ModeSelection.h"
 #include "framework/GdiPlus.h"
 #include "skin/SkinCaption.h"
 #include "support/KovaSession.h"
@@ -109,7 +110,7 @@ TEST_F(SwitchOffNoticeTest, ShowsThePictureAndCaptionOfTheFittedRadiosCentred)
         kfw::CGdipImage strip = DecodeMember(archive, row.pszStrip);
         ASSERT_TRUE(strip);
         CCanvas expected(104, 156, 0);
-        const Gdiplus::PointF origin(52.0f, 127.0f);
+        const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
         const std::string strCaption = row.pszCaption;
         DrawSkinCaption(expected.DC(), background.Get(), 104, 156, std::wstring(strCaption.begin(), strCaption.end()).c_str(),
                         &origin);

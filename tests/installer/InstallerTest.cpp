@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "res/KovaNames.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -26,18 +27,18 @@ using kovatest::CProcessGuard;
 
 const char kUninstKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kova";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kVersionKey[] = "SOFTWARE\\KOVA";
-const char kKovaClass[] = "KovamodeClass";
+const char kVersionKey[] = KOVA_REG_KEY;
+const char kKovaClass[] = KOVA_WINDOW_CLASS;
 const char kArpRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const char kUpgradeCode[] = "{B966AD55-E933-4F0B-ADAD-342E4D75F9C1}";
+const char kUpgradeCode[] = KOVA_UPGRADE_CODE;
 
 std::string ProgramFiles()
 {
     char szPath[MAX_PATH] = {};
     return SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, szPath)) ? szPath : "";
 }
-std::string PravoDir() { return ProgramFiles() + "\\Pravo"; }
-std::string InstallDir() { return PravoDir() + "\\Kova"; }
+std::string PublisherDir() { return ProgramFiles() + "\\" KOVA_PUBLISHER; }
+std::string InstallDir() { return ProgramFiles() + "\\" KOVA_INSTALL_FOLDER; }
 std::string Installed(const char* pszName) { return InstallDir() + "\\" + pszName; }
 
 bool Exists(const std::string& strPath)
@@ -230,12 +231,12 @@ void Scrub()
     for (const std::string& strCode : MsiProducts())
         ::MsiConfigureProductA(strCode.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
     RemoveTree(InstallDir());
-    ::RemoveDirectoryA(PravoDir().c_str());
+    ::RemoveDirectoryA(PublisherDir().c_str());
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kVersionKey);
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstKey);
     HKEY hKey = nullptr;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &hKey) == ERROR_SUCCESS) {
-        ::RegDeleteValueA(hKey, "Kova");
+        ::RegDeleteValueA(hKey, KOVA_RUN_VALUE);
         ::RegCloseKey(hKey);
     }
 }
@@ -267,7 +268,7 @@ protected:
     // folder beforehand (no installer ships it) and expects it to be the one file left.
     static void PlaceEmsc()
     {
-        ::CreateDirectoryA(PravoDir().c_str(), nullptr);
+        ::CreateDirectoryA(PublisherDir().c_str(), nullptr);
         ::CreateDirectoryA(InstallDir().c_str(), nullptr);
         ASSERT_TRUE(::CopyFileA(BinPath("EMSC.dll").c_str(), Installed("EMSC.dll").c_str(), TRUE));
     }
@@ -276,7 +277,7 @@ protected:
         std::string str;
         EXPECT_FALSE(ReadString(kVersionKey, "Version", str));
         EXPECT_FALSE(KeyExists(kVersionKey));
-        EXPECT_FALSE(ReadString(kRunKey, "Kova", str));
+        EXPECT_FALSE(ReadString(kRunKey, KOVA_RUN_VALUE, str));
         EXPECT_FALSE(KeyExists(kUninstKey));
     }
 };
@@ -287,7 +288,7 @@ TEST_F(InstallerTest, SilentInstallPutsFilesAndEntriesInPlaceAndUninstallRemoves
 
     const std::string strDir = InstallDir();
     EXPECT_TRUE(Exists(Installed("Kova.exe")));
-    EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
+    EXPECT_EQ(ReadFile(BinPath(KOVA_HELP_NAME)), ReadFile(Installed(KOVA_HELP_NAME)));
     EXPECT_TRUE(Exists(Installed("Uninstall.exe")));
     EXPECT_TRUE(ReadFile(BinPath("kovactl.exe")) == ReadFile(Installed("kovactl.exe"))) << "kovactl.exe as built";
     EXPECT_FALSE(Exists(Installed("EMSC.dll"))) << "the development library must never ship";
@@ -296,10 +297,10 @@ TEST_F(InstallerTest, SilentInstallPutsFilesAndEntriesInPlaceAndUninstallRemoves
     EXPECT_TRUE(ProcessesFromInstallDir().empty()) << "silent install started Kova without /START";
 
     EXPECT_EQ(KOVA_PRODUCT_VERSION, String(kVersionKey, "Version"));
-    EXPECT_EQ("\"" + strDir + "\\Kova.exe\"", String(kRunKey, "Kova"));
+    EXPECT_EQ("\"" + strDir + "\\Kova.exe\"", String(kRunKey, KOVA_RUN_VALUE));
     EXPECT_EQ("Kova", String(kUninstKey, "DisplayName"));
     EXPECT_EQ(KOVA_PRODUCT_VERSION, String(kUninstKey, "DisplayVersion"));
-    EXPECT_EQ("Pravo", String(kUninstKey, "Publisher"));
+    EXPECT_EQ(KOVA_PUBLISHER, String(kUninstKey, "Publisher"));
     EXPECT_EQ(strDir, String(kUninstKey, "InstallLocation"));
     EXPECT_EQ("\"" + strDir + "\\Uninstall.exe\"", String(kUninstKey, "UninstallString"));
     EXPECT_EQ("\"" + strDir + "\\Uninstall.exe\" /S", String(kUninstKey, "QuietUninstallString"));
@@ -308,7 +309,7 @@ TEST_F(InstallerTest, SilentInstallPutsFilesAndEntriesInPlaceAndUninstallRemoves
 
     ASSERT_TRUE(RunUninstaller());
     EXPECT_FALSE(Exists(strDir));
-    EXPECT_FALSE(Exists(PravoDir()));
+    EXPECT_FALSE(Exists(PublisherDir()));
     ExpectRegistryCleared();
 }
 
@@ -324,10 +325,10 @@ TEST_F(InstallerTest, UpgradeAndUninstallQuitTheRunningKova)
     EXPECT_EQ("explorer.exe", ParentName(::GetProcessId(hKova.Get())));
 
     // Upgrade over it: the running Kova is asked to quit, and the files are replaced.
-    { std::ofstream(Installed("kovaHelp.mht"), std::ios::binary | std::ios::trunc) << "stale"; }
+    { std::ofstream(Installed(KOVA_HELP_NAME), std::ios::binary | std::ios::trunc) << "stale"; }
     ASSERT_EQ(0u, RunSetup("/S"));
     EXPECT_EQ(0u, ExitCode(hKova.Get()));
-    EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
+    EXPECT_EQ(ReadFile(BinPath(KOVA_HELP_NAME)), ReadFile(Installed(KOVA_HELP_NAME)));
     EXPECT_TRUE(ProcessesFromInstallDir().empty());
     EXPECT_EQ(KOVA_PRODUCT_VERSION, String(kVersionKey, "Version"));
 
@@ -363,7 +364,7 @@ protected:
         const std::string strArp = kArpRoot + (codes.empty() ? std::string("?") : codes[0]);
         EXPECT_EQ("Kova", String(strArp.c_str(), "DisplayName"));
         EXPECT_EQ(strVersion, String(strArp.c_str(), "DisplayVersion"));
-        EXPECT_EQ("Pravo", String(strArp.c_str(), "Publisher"));
+        EXPECT_EQ(KOVA_PUBLISHER, String(strArp.c_str(), "Publisher"));
         EXPECT_EQ(InstallDir() + "\\", String(strArp.c_str(), "InstallLocation"));
         EXPECT_FALSE(KeyExists(kUninstKey));
         EXPECT_EQ(strVersion, String(kVersionKey, "Version"));
@@ -390,12 +391,12 @@ TEST_F(MsiTest, SilentInstallFollowsItsPropertiesAndUninstallRemovesEverything)
         ASSERT_EQ(0u, c.bOverNsis ? RunSetup("/S") : 0u);
         ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME, c.pszProps));
         EXPECT_EQ(ReadFile(BinPath("Kova.exe")), ReadFile(Installed("Kova.exe")));
-        EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
+        EXPECT_EQ(ReadFile(BinPath(KOVA_HELP_NAME)), ReadFile(Installed(KOVA_HELP_NAME)));
         EXPECT_TRUE(ReadFile(BinPath("kovactl.exe")) == ReadFile(Installed("kovactl.exe"))) << "kovactl.exe as built";
         ExpectPolicyTemplates();
         EXPECT_EQ(c.bStarts ? 5u : 4u, FolderEntries(InstallDir()).size()) << "only Kova.exe, its help, kovactl and policy";
         ExpectOneProduct(KOVA_PRODUCT_VERSION);
-        EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, "Kova"));
+        EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, KOVA_RUN_VALUE));
         kfw::CHandle hKova = WaitForResidentKova(c.bStarts ? 15000 : 0);
         EXPECT_EQ(c.bStarts, hKova.IsValid());
         // Started by the user's shell, not by the installer's own process.
@@ -407,7 +408,7 @@ TEST_F(MsiTest, SilentInstallFollowsItsPropertiesAndUninstallRemovesEverything)
         EXPECT_TRUE(MsiProducts().empty());
         EXPECT_EQ(c.bStarts ? std::vector<std::string>{"EMSC.dll"} : std::vector<std::string>{},
                   FolderEntries(InstallDir()));
-        EXPECT_EQ(c.bStarts, Exists(PravoDir()));
+        EXPECT_EQ(c.bStarts, Exists(PublisherDir()));
         ExpectRegistryCleared();
     }
 }
@@ -418,7 +419,7 @@ TEST_F(MsiTest, UpgradeQuitsTheRunningKovaAndTheSameVersionIsRefused)
     ASSERT_EQ(0u, Msiexec("/i", "test-msi\\Kova-0.9.0.1.msi", "START=1"));
     kfw::CHandle hKova = WaitForResidentKova();
     ASSERT_TRUE(hKova.IsValid());
-    EXPECT_EQ("the help of 0.9.0.1", ReadFile(Installed("kovaHelp.mht")));
+    EXPECT_EQ("the help of 0.9.0.1", ReadFile(Installed(KOVA_HELP_NAME)));
 
     char szLog[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, szLog);
@@ -429,7 +430,7 @@ TEST_F(MsiTest, UpgradeQuitsTheRunningKovaAndTheSameVersionIsRefused)
     EXPECT_NE(std::string::npos, ReadFile(strLog).find("CloseRunningKova: Kova quit when asked"));
     ::DeleteFileA(strLog.c_str());
     EXPECT_TRUE(ProcessesFromInstallDir().empty());
-    EXPECT_EQ(ReadFile(BinPath("kovaHelp.mht")), ReadFile(Installed("kovaHelp.mht")));
+    EXPECT_EQ(ReadFile(BinPath(KOVA_HELP_NAME)), ReadFile(Installed(KOVA_HELP_NAME)));
     const std::string strProduct = ExpectOneProduct(KOVA_PRODUCT_VERSION);
 
     // The same version under another product code, and an older one: both refused.
@@ -453,7 +454,7 @@ TEST_F(MsiTest, StartAtLogonIsRememberedAcrossUpgradesUnlessGivenAgain)
         ASSERT_EQ(0u, Msiexec("/i", "test-msi\\Kova-0.9.0.1.msi", c.pszFirst));
         ASSERT_EQ(0u, Msiexec("/i", KOVA_MSI_NAME, c.pszUpgrade));
         ExpectOneProduct(KOVA_PRODUCT_VERSION);
-        EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, "Kova"));
+        EXPECT_EQ(c.bRunEntry ? "\"" + Installed("Kova.exe") + "\"" : "", String(kRunKey, KOVA_RUN_VALUE));
     }
 }
 #endif

@@ -1,6 +1,7 @@
 // The pop-ups' caption painting, rendered into memory and read back pixel by pixel.
 #include "support/SkinDialogKit.h"
 
+#include "dialogs/ModeSelection.h"
 #include "skin/SkinCaption.h"
 
 using namespace kovatest;
@@ -44,7 +45,7 @@ protected:
 
 TEST_F(SkinCaption, IsWhiteAntiAliasedCentredOnXBelowY)
 {
-    const Gdiplus::PointF origin(52.0f, 127.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
     const bool bSmoothed = FilledPathsAreSmoothed();
     for (const wchar_t* pszCaption : { L"BT/WiFi OFF", L"WiFi OFF", L"BT OFF" })
     {
@@ -69,7 +70,7 @@ TEST_F(SkinCaption, IsWhiteAntiAliasedCentredOnXBelowY)
 
 TEST_F(SkinCaption, ALongCaptionIsNeitherWrappedNorShortenedUnlessItHasABand)
 {
-    const Gdiplus::PointF origin(52.0f, 127.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
     CCanvas canvas(104, 156, kMagenta);
     DrawSkinCaption(canvas.DC(), m_picture.Get(), 104, 156, L"BT/WiFi OFF BT/WiFi OFF BT/WiFi OFF", &origin);
     const CCanvas::Changes ch = canvas.ChangedFrom(kBackground);
@@ -100,7 +101,7 @@ TEST_F(SkinCaption, ALongCaptionIsNeitherWrappedNorShortenedUnlessItHasABand)
 
 TEST_F(SkinCaption, WithoutCaptionOrOriginOnlyThePictureIsPainted)
 {
-    const Gdiplus::PointF origin(52.0f, 127.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
     struct Case {
         const wchar_t* pszCaption;
         const Gdiplus::PointF* pOrigin;
@@ -115,7 +116,7 @@ TEST_F(SkinCaption, WithoutCaptionOrOriginOnlyThePictureIsPainted)
 
 TEST_F(SkinCaption, WithoutAPictureTheCaptionIsStillDrawn)
 {
-    const Gdiplus::PointF origin(52.0f, 127.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
     CCanvas canvas(104, 156, kMagenta);
     EXPECT_NE(DrawSkinCaption(canvas.DC(), nullptr, 0, 0, L"BT/WiFi OFF", &origin), Gdiplus::Ok);
     const CCanvas::Changes ch = canvas.ChangedFrom(kMagenta);
@@ -126,7 +127,7 @@ TEST_F(SkinCaption, WithoutAPictureTheCaptionIsStillDrawn)
 
 TEST_F(SkinCaption, InHighContrastTheCaptionSitsOnAPlainBandInTheSystemColours)
 {
-    const Gdiplus::PointF origin(52.0f, 127.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
     SkinCaptionStyle style;
     style.argb = 0xFF000000;
     style.argbBand = 0xFFFFFFFF;
@@ -153,7 +154,7 @@ TEST_F(SkinCaption, APopupDrawsEachOfItsLastFourCaptionsOnceThenCopiesTheSamePix
     picture.image = ImageFromArgb(104, 156, std::vector<Gdiplus::ARGB>(104 * 156, 0xC0000000 | kBackground));
     picture.nWidth = 104;
     picture.nHeight = 156;
-    const Gdiplus::PointF origin(52.0f, 127.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
     SkinCaptionStyle plain, contrast;
     contrast.argb = 0xFF000000;
     contrast.argbBand = 0xFFFFFFFF;
@@ -176,7 +177,7 @@ TEST_F(SkinCaption, APopupDrawsEachOfItsLastFourCaptionsOnceThenCopiesTheSamePix
 
 TEST_F(SkinCaption, TheApplicationKeepsItsFaceInACollectionOfItsOwnWithTheSamePixels)
 {
-    const Gdiplus::PointF origin(52.0f, 127.0f);
+    const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
     CCanvas installed(104, 156, 0), own(104, 156, 0);
     DrawSkinCaption(installed.DC(), m_picture.Get(), 104, 156, L"Current Status : WiFi ON", &origin);
     CSkinPictureStore store;

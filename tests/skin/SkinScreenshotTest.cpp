@@ -3,6 +3,7 @@
 // every WM_PAINT. Read back from the screen, and saved for people to look at.
 #include "support/SkinDialogKit.h"
 
+#include "dialogs/ModeSelection.h"
 #include "skin/SkinCaption.h"
 #include "skin/TPButton.h"
 
@@ -44,7 +45,7 @@ public:
 
     void OnPaint()
     {
-        const Gdiplus::PointF origin(52.0f, 127.0f);
+        const Gdiplus::PointF origin(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
         PaintSkinCaption(m_hWnd, GetBackground(), GetBackgroundWidth(), GetBackgroundHeight(), L"BT/WiFi OFF", &origin);
     }
     LRESULT OnRunCheck(WPARAM, LPARAM)

@@ -2,15 +2,16 @@
 
 #include <functional>
 
+#include "res/KovaNames.h"
 #include "tools/emsc/EmscDev.h"
 
 using namespace kovatest;
 
 namespace kovae2e {
 
-const char kFrameClass[] = "KovamodeClass";
-const char kNotifyEvent[] = "KovamodeNotifyEvent";
-const char kCloseEvent[] = "KovamodeCloseEvent";
+const char kFrameClass[] = KOVA_WINDOW_CLASS;
+const char kNotifyEvent[] = KOVA_NOTIFY_EVENT_NAME;
+const char kCloseEvent[] = KOVA_CLOSE_EVENT_NAME;
 
 const wchar_t kTipBothOn[] = L"Bluetooth and Wireless LAN are enabled.";
 const wchar_t kTipBothOff[] = L"Bluetooth and Wireless LAN are disabled.";

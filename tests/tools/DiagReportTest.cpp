@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "radio/RadioBits.h"
+#include "res/KovaNames.h"
 #include "tools/kovactl/DiagReport.h"
 
 namespace {
@@ -109,7 +110,7 @@ TEST(DiagReport, EachStateHasItsWordsInTextAndJson)
           "Device policy:     HKLM\\P Allow: 0\n", "Allow: not a REG_DWORD (unexpected; allows)\n", "WiFi:              allowed\n"},
          {"\"bluetooth\": {\"state\": \"forbidden\", \"decided_by\": \"user\"", "\"type\": \"other\", \"value\": null, \"unexpected\": true"}},
         {"taken by another program", [](DiagFacts& f) { f.eSemaphore = DiagSemaphore::Held; },
-         {"Dorn_Semaphore:    taken; Kova is not running\n"}, {"\"semaphore\": \"held\""}},
+         {KOVA_SEMAPHORE_NAME ":    taken; Kova is not running\n"}, {"\"semaphore\": \"held\""}},
         {"nothing known",
          [](DiagFacts& f) {
              f.strKovaExe.clear(), f.eKovaSource = DiagKovaSource::None, f.bWindowsVersionKnown = false;

@@ -18,9 +18,9 @@
 
 namespace {
 
-const DWORD kTimeoutMs = 15000;
-const DWORD kRetryMs = 100;
-const DWORD kRepeatMs = 500;
+const DWORD TIMEOUT_MS = 15000;
+const DWORD RETRY_MS = 100;
+const DWORD REPEAT_MS = 500;
 
 using CMsiHandle = kfw::UniqueHandle<kfw::NullHandleTraits<MSIHANDLE, &::MsiCloseHandle>>;
 
@@ -81,7 +81,7 @@ Quit WaitForMutexGone(DWORD dwDeadline)
         return Quit::NotRunning;
     for (LONG nLeft; (nLeft = Left(dwDeadline)) > 0;) {
         AskKovaToQuit();
-        const DWORD dwWait = ::WaitForSingleObject(hMutex.Get(), nLeft < LONG(kRepeatMs) ? nLeft : kRepeatMs);
+        const DWORD dwWait = ::WaitForSingleObject(hMutex.Get(), nLeft < LONG(REPEAT_MS) ? nLeft : REPEAT_MS);
         if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED) {
             ::ReleaseMutex(hMutex.Get());
             return Quit::QuitWhenAsked;
@@ -97,7 +97,7 @@ bool WaitForFileFree(const std::wstring& strPath, DWORD dwDeadline)
     while (!CanWrite(strPath)) {
         if (Left(dwDeadline) <= 0)
             return false;
-        ::Sleep(kRetryMs);
+        ::Sleep(RETRY_MS);
     }
     return true;
 }
@@ -118,7 +118,7 @@ extern "C" UINT __stdcall CloseRunningKova(MSIHANDLE hInstall)
         Log(hInstall, pszAction, L"no installed Kova.exe");
         return ERROR_SUCCESS;
     }
-    const DWORD dwDeadline = ::GetTickCount() + kTimeoutMs;
+    const DWORD dwDeadline = ::GetTickCount() + TIMEOUT_MS;
     const Quit quit = WaitForMutexGone(dwDeadline);
     if (quit == Quit::StillRuns || !WaitForFileFree(strProgram, dwDeadline))
         Log(hInstall, pszAction, L"Kova still runs after 15 s");

@@ -21,8 +21,8 @@
 
 namespace {
 
-const char kRunKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
-const char kThemeKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Themes\Personalize)";
+const char RUN_KEY[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
+const char THEME_KEY[] = R"(Software\Microsoft\Windows\CurrentVersion\Themes\Personalize)";
 
 std::string FromWide(UINT uCodePage, const std::wstring& str)
 {
@@ -86,7 +86,7 @@ std::optional<std::string> RegistryString(HKEY hRoot, const char* pszKey, const 
     return str;
 }
 
-const char kUninstallKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Uninstall)";
+const char UNINSTALL_KEY[] = R"(Software\Microsoft\Windows\CurrentVersion\Uninstall)";
 
 // The image of the running Kova, found by its window as a second start finds it.
 std::string RunningKovaPath(uint32_t dwPid)
@@ -103,7 +103,7 @@ std::string RunningKovaPath(uint32_t dwPid)
 std::string InstalledKovaPath()
 {
     HKEY hRaw = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &hRaw) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_READ, &hRaw) != ERROR_SUCCESS)
         return std::string();
     const kfw::CRegKey hKey(hRaw);
     char szName[256];
@@ -112,7 +112,7 @@ std::string InstalledKovaPath()
         DWORD cch = sizeof szName;
         if (::RegEnumKeyExA(hKey.Get(), i, szName, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return std::string();
-        const std::string strEntry = std::string(kUninstallKey) + "\\" + szName;
+        const std::string strEntry = std::string(UNINSTALL_KEY) + "\\" + szName;
         const std::optional<std::string> location = RegistryString(HKEY_LOCAL_MACHINE, strEntry.c_str(), "InstallLocation");
         if (RegistryString(HKEY_LOCAL_MACHINE, strEntry.c_str(), "DisplayName") == std::optional<std::string>("Kova") &&
             location && !location->empty())
@@ -136,7 +136,7 @@ std::string ProbeKovaExe(DiagFacts& f)
     const std::pair<DiagKovaSource, std::string> places[] = {
         { DiagKovaSource::Running, f.kovaPid ? RunningKovaPath(*f.kovaPid) : std::string() },
         { DiagKovaSource::RunEntry,
-          ProgramFromCommandLine(RegistryString(HKEY_LOCAL_MACHINE, kRunKey, "Kova").value_or("")) },
+          ProgramFromCommandLine(RegistryString(HKEY_LOCAL_MACHINE, RUN_KEY, "Kova").value_or("")) },
         { DiagKovaSource::InstallLocation, InstalledKovaPath() },
         { DiagKovaSource::BesideKovactl, strBeside },
     };
@@ -228,7 +228,7 @@ void ProbeWindows(DiagFacts& f)
     unsigned char abData[8] = {};
     DWORD dwType = REG_NONE, cbData = sizeof abData;
     const LSTATUS lResult =
-        ::RegGetValueA(HKEY_CURRENT_USER, kThemeKey, "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
+        ::RegGetValueA(HKEY_CURRENT_USER, THEME_KEY, "SystemUsesLightTheme", RRF_RT_ANY, &dwType, abData, &cbData);
     if (lResult == ERROR_SUCCESS || lResult == ERROR_MORE_DATA)
         f.eTheme = TaskbarThemeFromValue(lResult == ERROR_SUCCESS, dwType, abData, cbData) == TaskbarTheme::Light
                        ? DiagTheme::Light
@@ -300,7 +300,7 @@ DiagFacts ProbeDiagnostics()
     f.strToolVersion = KOVA_VERSION_STRING;
     ProbeKovaWindow(f);
     const std::string strKovaExe = ProbeKovaExe(f);
-    f.registryVersion = RegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA", "Version");
+    f.registryVersion = RegistryString(HKEY_LOCAL_MACHINE, KOVA_REG_KEY, "Version");
     if (f.registryVersion)
         f.registryVersion = AnsiToUtf8(*f.registryVersion);
     ProbeSemaphore(f);

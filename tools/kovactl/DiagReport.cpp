@@ -4,27 +4,28 @@
 #include <cstdio>
 
 #include "radio/RadioBits.h"
+#include "res/KovaNames.h"
 
 namespace {
 
 // The words of each state, in the order of its enum: the JSON value, and the text's where
 // it differs.
-const char* const kSourceKeys[] = { "", "beside_kovactl", "run_entry", "running", "install_location" };
-const char* const kSourceTexts[] = { "", "beside kovactl", "Run entry", "the running Kova",
+const char* const SOURCE_KEYS[] = { "", "beside_kovactl", "run_entry", "running", "install_location" };
+const char* const SOURCE_TEXTS[] = { "", "beside kovactl", "Run entry", "the running Kova",
                                      "install location" };
 // Whose folder EMSC.dll was looked for in, by the same source.
-const char* const kFolderOwners[] = { "kovactl's folder (no Kova.exe found)", "Kova's folder (beside kovactl)",
+const char* const FOLDER_OWNERS[] = { "kovactl's folder (no Kova.exe found)", "Kova's folder (beside kovactl)",
                                       "the installed Kova's folder", "the running Kova's folder",
                                       "the installed Kova's folder" };
-const char* const kSemaphoreKeys[] = { "not_present", "free", "held", "no_access" };
-const char* const kSemaphoreTexts[] = { "not present", "free", "taken", "no access" };
-const char* const kTrayKeys[] = { "not_running", "present", "absent", "not_reported" };
-const char* const kTrayTexts[] = { "not asked (Kova is not running)", "present", "absent",
+const char* const SEMAPHORE_KEYS[] = { "not_present", "free", "held", "no_access" };
+const char* const SEMAPHORE_TEXTS[] = { "not present", "free", "taken", "no access" };
+const char* const TRAY_KEYS[] = { "not_running", "present", "absent", "not_reported" };
+const char* const TRAY_TEXTS[] = { "not asked (Kova is not running)", "present", "absent",
                                    "not reported by the system" };
-const char* const kThemeKeys[] = { "not_reported", "light", "dark" };
-const char* const kThemeTexts[] = { "not reported", "light", "dark" };
-const char* const kCandidateKeys[] = { "missing", "unloadable", "loaded", "not_tried" };
-const char* const kReadKeys[] = { "not_made", "ok", "failed", "no_answer" };
+const char* const THEME_KEYS[] = { "not_reported", "light", "dark" };
+const char* const THEME_TEXTS[] = { "not reported", "light", "dark" };
+const char* const CANDIDATE_KEYS[] = { "missing", "unloadable", "loaded", "not_tried" };
+const char* const READ_KEYS[] = { "not_made", "ok", "failed", "no_answer" };
 
 template <class E, size_t N>
 std::string Word(const char* const (&apszWords)[N], E e)
@@ -194,8 +195,8 @@ const char* DescribeRadio(bool bFitted, bool bOn)
 
 namespace {
 
-const char* const kPlaceLabels[POLICY_PLACE_COUNT] = { "Computer policy", "User policy", "Device policy" };
-const char* const kPlaceKeys[POLICY_PLACE_COUNT] = { "computer", "user", "device" };
+const char* const PLACE_LABELS[POLICY_PLACE_COUNT] = { "Computer policy", "User policy", "Device policy" };
+const char* const PLACE_KEYS[POLICY_PLACE_COUNT] = { "computer", "user", "device" };
 
 RadioPolicyDecision Decide(const DiagRadioPolicy& policy)
 {
@@ -219,12 +220,12 @@ std::string PolicyValueText(const PolicyValue& value)
 void PolicyLines(std::string& rstr, const char* pszRadio, const DiagRadioPolicy& policy)
 {
     const RadioPolicyDecision decision = Decide(policy);
-    Line(rstr, pszRadio, decision.bForbidden ? std::string("forbidden (") + kPlaceKeys[decision.nDecidedBy] + " policy)"
+    Line(rstr, pszRadio, decision.bForbidden ? std::string("forbidden (") + PLACE_KEYS[decision.nDecidedBy] + " policy)"
                                              : "allowed");
     for (int i = 0; i < POLICY_PLACE_COUNT; ++i)
     {
         const DiagPolicyPlace& place = policy.aPlaces[i];
-        Line(rstr, kPlaceLabels[i], place.strKey + " " + place.strValue + ": " + PolicyValueText(place.value) +
+        Line(rstr, PLACE_LABELS[i], place.strKey + " " + place.strValue + ": " + PolicyValueText(place.value) +
                                         (i == decision.nDecidedBy ? ", decides" : ""));
     }
 }
@@ -238,7 +239,7 @@ std::string PolicyJson(const DiagRadioPolicy& policy)
         const PolicyValue& value = policy.aPlaces[i].value;
         const bool bDword = value.eKind == PolicyValue::Kind::Dword;
         strPlaces += (i ? ", " : "") + CJsonObject()
-            .Str("place", kPlaceKeys[i])
+            .Str("place", PLACE_KEYS[i])
             .Str("key", policy.aPlaces[i].strKey)
             .Str("value_name", policy.aPlaces[i].strValue)
             .Str("type", value.eKind == PolicyValue::Kind::Absent ? "absent" : bDword ? "dword" : "other")
@@ -249,7 +250,7 @@ std::string PolicyJson(const DiagRadioPolicy& policy)
     strPlaces += "]";
     return CJsonObject()
         .Str("state", decision.bForbidden ? "forbidden" : "allowed")
-        .Raw("decided_by", decision.bForbidden ? JsonString(kPlaceKeys[decision.nDecidedBy]) : "null")
+        .Raw("decided_by", decision.bForbidden ? JsonString(PLACE_KEYS[decision.nDecidedBy]) : "null")
         .Raw("places", strPlaces)
         .Close();
 }
@@ -260,11 +261,11 @@ std::string DiagText(const DiagFacts& f)
 {
     std::string str = "Kova diagnostics, kovactl " + f.strToolVersion + "\n\nKova\n";
     Line(str, "Kova.exe", f.strKovaExe.empty() ? "not found (not running, not installed, not beside kovactl)"
-                                               : f.strKovaExe + " (" + Word(kSourceTexts, f.eKovaSource) + ")");
+                                               : f.strKovaExe + " (" + Word(SOURCE_TEXTS, f.eKovaSource) + ")");
     if (!f.strKovaExe.empty())
         Line(str, "File version", f.kovaFileVersion.value_or("none"));
     Line(str, "Installed version",
-         f.registryVersion ? *f.registryVersion : R"(not set (HKLM\SOFTWARE\KOVA "Version"))");
+         f.registryVersion ? *f.registryVersion : "not set (HKLM\\" KOVA_REG_KEY " \"Version\")");
     Line(str, "Running", f.kovaPid ? "yes, process " + std::to_string(*f.kovaPid) : "no");
     const bool bNoAccess = f.eSemaphore == DiagSemaphore::NoAccess;
     const std::string strError = bNoAccess ? " (error " + std::to_string(f.dwSemaphoreError) + ")" : "";
@@ -273,18 +274,18 @@ std::string DiagText(const DiagFacts& f)
                                   : !f.kovaPid                      ? "; Kova is not running"
                                   : f.bKovaDialogOpen               ? "; a Kova pop-up is open"
                                                                     : "; Kova shows no pop-up";
-    Line(str, "Dorn_Semaphore", Word(kSemaphoreTexts, f.eSemaphore) + strHolder + strError);
-    Line(str, "Tray icon", Word(kTrayTexts, f.eTray));
+    Line(str, KOVA_SEMAPHORE_NAME, Word(SEMAPHORE_TEXTS, f.eSemaphore) + strHolder + strError);
+    Line(str, "Tray icon", Word(TRAY_TEXTS, f.eTray));
 
     str += "\nWindows\n";
     Line(str, "Version", WindowsText(f));
     Line(str, "Display scale", ScaleText(f.uDpi));
-    Line(str, "Taskbar theme", Word(kThemeTexts, f.eTheme));
+    Line(str, "Taskbar theme", Word(THEME_TEXTS, f.eTheme));
     Line(str, "UI language", Hex(f.wUiLanguage, 4) + (f.strLocaleName.empty() ? "" : " (" + f.strLocaleName + ")"));
 
     str += "\nEMSC.dll\n";
     const DiagCandidate* pLoaded = LoadedLibrary(f);
-    Line(str, "Looked in", Word(kFolderOwners, f.eKovaSource) + ", then the system folders");
+    Line(str, "Looked in", Word(FOLDER_OWNERS, f.eKovaSource) + ", then the system folders");
     Line(str, "Library", pLoaded ? pLoaded->strPath + " (" + pLoaded->strFolder + ")" : "not found");
     for (const DiagCandidate& c : f.candidates)
         if (c.eState == DiagCandidateState::Unloadable || (!pLoaded && c.eState == DiagCandidateState::Missing))
@@ -321,13 +322,13 @@ std::string DiagJson(const DiagFacts& f)
     const bool bFound = !f.strKovaExe.empty();
     const std::string strKova = CJsonObject()
         .Str("exe", Maybe(bFound, f.strKovaExe))
-        .Raw("exe_source", bFound ? JsonString(Word(kSourceKeys, f.eKovaSource)) : "null")
+        .Raw("exe_source", bFound ? JsonString(Word(SOURCE_KEYS, f.eKovaSource)) : "null")
         .Str("file_version", bFound ? f.kovaFileVersion : std::nullopt)
         .Str("registry_version", f.registryVersion)
         .Bool("running", f.kovaPid.has_value())
         .Num("pid", f.kovaPid ? std::optional<long long>(*f.kovaPid) : std::nullopt)
-        .Str("semaphore", Word(kSemaphoreKeys, f.eSemaphore))
-        .Str("tray_icon", Word(kTrayKeys, f.eTray))
+        .Str("semaphore", Word(SEMAPHORE_KEYS, f.eSemaphore))
+        .Str("tray_icon", Word(TRAY_KEYS, f.eTray))
         .Close();
 
     const std::string strWindows = CJsonObject()
@@ -336,7 +337,7 @@ std::string DiagJson(const DiagFacts& f)
         .Num("bits", f.b64BitWindows ? 64 : 32)
         .Num("dpi", f.uDpi ? std::optional<long long>(f.uDpi) : std::nullopt)
         .Num("scale_percent", f.uDpi ? std::optional<long long>((f.uDpi * 100 + 48) / 96) : std::nullopt)
-        .Str("taskbar_theme", Word(kThemeKeys, f.eTheme))
+        .Str("taskbar_theme", Word(THEME_KEYS, f.eTheme))
         .Str("ui_language", Hex(f.wUiLanguage, 4))
         .Str("locale", Maybe(!f.strLocaleName.empty(), f.strLocaleName))
         .Close();
@@ -346,7 +347,7 @@ std::string DiagJson(const DiagFacts& f)
         strSearched += (strSearched.size() > 1 ? ", " : "") + CJsonObject()
             .Str("path", c.strPath)
             .Str("folder", c.strFolder)
-            .Str("state", Word(kCandidateKeys, c.eState))
+            .Str("state", Word(CANDIDATE_KEYS, c.eState))
             .Close();
     strSearched += "]";
 
@@ -362,7 +363,7 @@ std::string DiagJson(const DiagFacts& f)
         .Raw("searched", strSearched)
         .Str("file_version", pLoaded ? f.emscFileVersion : std::nullopt)
         .Raw("entry_point", pLoaded ? (f.bEntryPoint ? "true" : "false") : "null")
-        .Str("read", Word(kReadKeys, f.eRead))
+        .Str("read", Word(READ_KEYS, f.eRead))
         .Num("result", f.eRead == DiagRead::Ok || f.eRead == DiagRead::Failed ? std::optional<long long>(f.nReadResult)
                                                                               : std::nullopt)
         .Num("status", bRead ? std::optional<long long>(f.byStatus) : std::nullopt)

@@ -46,7 +46,7 @@ struct DiagFacts {
     std::string strKovaExe;   // empty when no Kova.exe was found
     DiagKovaSource eKovaSource = DiagKovaSource::None;
     std::optional<std::string> kovaFileVersion;
-    std::optional<std::string> registryVersion;   // HKLM\SOFTWARE\KOVA "Version"
+    std::optional<std::string> registryVersion;   // HKLM\<KOVA_REG_KEY> "Version"
     std::optional<uint32_t> kovaPid;              // set while Kova's window is there
     bool bKovaDialogOpen = false;                 // with kovaPid: a dialog of Kova's is shown
     DiagSemaphore eSemaphore = DiagSemaphore::NotPresent;

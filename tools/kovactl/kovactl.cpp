@@ -31,7 +31,7 @@ enum ExitCode {
     EXIT_POLICY = 8,
 };
 
-const char kUsage[] =
+const char USAGE[] =
     "Shows and switches the notebook's WiFi and Bluetooth radios.\n"
     "\n"
     "KOVACTL status [--json]\n"
@@ -202,7 +202,7 @@ struct ModeName {
     bool bNeedsWlan;
     bool bNeedsBt;
 };
-const ModeName kModes[] = {
+const ModeName MODES[] = {
     {"both", MODE_BOTH_ON, true, true},
     {"wifi", MODE_WIFI_ONLY, true, false},
     {"bt", MODE_BT_ONLY, false, true},
@@ -253,7 +253,7 @@ int Run(int argc, char** argv)
         return UsageError("no command given.");
     if (IsHelp(argv[1]))
     {
-        std::fputs(kUsage, stdout);
+        std::fputs(USAGE, stdout);
         return EXIT_OK;
     }
     const char* pszCmd = argv[1];
@@ -273,7 +273,7 @@ int Run(int argc, char** argv)
     {
         if (argc != 3)
             return UsageError(argc < 3 ? "set needs a mode: both, wifi or bt." : "set takes one mode.");
-        for (const ModeName& mode : kModes)
+        for (const ModeName& mode : MODES)
             if (!_stricmp(argv[2], mode.pszName))
                 return CmdSet(mode);
         return UsageError(std::string("Invalid mode - '") + argv[2] + "'; use both, wifi or bt.");
@@ -292,7 +292,7 @@ int Run(int argc, char** argv)
 
 // MinGW's start-up code expands wildcards in the arguments; "/?" must reach us as typed.
 extern "C" {
-int _dowildcard = 0;
+int _dowildcard = 0;   // NOLINT(readability-identifier-naming): the name the runtime looks for
 }
 
 int main(int argc, char** argv)
