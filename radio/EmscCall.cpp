@@ -92,15 +92,16 @@ struct CCallBlock {
     uint8_t abyIn[EMSC_BUFFER_MAX] = {};
     uint8_t abyOut[EMSC_BUFFER_MAX] = {};
     int nResult = 0;
-    LONG nPosted = 0;                    // sequence of the last request posted; callers only
-    std::atomic<LONG> nReturned{ 0 };    // sequence of the last one back; nResult is its result
+    LONG nPosted = 0;                   // sequence of the last request posted; callers only
+    std::atomic<LONG> nReturned{ 0 };   // sequence of the last one back; nResult is its result
 };
 
 DWORD ServeCalls(CCallBlock& block, HANDLE hStop)
 {
     // Stop first: when both are set, the thread ends.
     const HANDLE ahWait[] = { hStop, block.hWake.Get() };
-    while (::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+    while (::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+    {
         const LONG nSequence = block.nPosted;
         block.nResult = EmscInvoke(block.pfnEntry, block.request);
         block.nReturned.store(nSequence);
@@ -121,14 +122,16 @@ public:
     int Call(PFN_EMSCEVALUATE pfnEntry, const EmscRequest& request, bool* pbAnswered)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (request.inLength > EMSC_BUFFER_MAX || request.outLength > EMSC_BUFFER_MAX) {
+        if (request.inLength > EMSC_BUFFER_MAX || request.outLength > EMSC_BUFFER_MAX)
+        {
             kfw::TraceFormat("EMSCEvaluate not called: buffers of %u and %u bytes", unsigned(request.inLength),
                              unsigned(request.outLength));
             return 0;
         }
         // No queue behind a call that hangs: a write sent late would land on a state
         // nobody reads any more.
-        if (IsPending()) {
+        if (IsPending())
+        {
             kfw::TraceLine("EMSCEvaluate not called: an earlier call has not returned");
             return 0;
         }
@@ -137,13 +140,15 @@ public:
         CCallBlock& block = *m_pBlock;
         block.pfnEntry = pfnEntry;
         block.request = request;
-        if (request.inBuffer) {
+        if (request.inBuffer)
+        {
             std::memcpy(block.abyIn, request.inBuffer, request.inLength);
             block.request.inBuffer = block.abyIn;
         }
         // The out-bytes go in as they are: a library that fills nothing leaves the caller's
         // preset value, as when it is called directly.
-        if (request.outBuffer) {
+        if (request.outBuffer)
+        {
             std::memcpy(block.abyOut, request.outBuffer, request.outLength);
             block.request.outBuffer = block.abyOut;
         }
@@ -153,9 +158,11 @@ public:
         // hDone may still be set by an abandoned call that came back since: only the
         // sequence says whose answer it is.
         const DWORD dwStart = ::GetTickCount();
-        while (block.nReturned.load() != nSequence) {
+        while (block.nReturned.load() != nSequence)
+        {
             const DWORD dwWaited = ::GetTickCount() - dwStart;
-            if (dwWaited >= EMSC_CALL_TIMEOUT_MS) {
+            if (dwWaited >= EMSC_CALL_TIMEOUT_MS)
+            {
                 kfw::TraceFormat("EMSCEvaluate did not return within %lu ms", EMSC_CALL_TIMEOUT_MS);
                 return 0;
             }
@@ -198,10 +205,11 @@ private:
         auto pBlock = std::make_shared<CCallBlock>();
         pBlock->hWake.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
         pBlock->hDone.Reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-        if (!pBlock->hWake || !pBlock->hDone ||
-            !m_thread.Start([pBlock](const kfw::CThread::CContext& context) {
-                return ServeCalls(*pBlock, context.StopEvent());
-            })) {
+        const auto fnServe = [pBlock](const kfw::CThread::CContext& context) {
+            return ServeCalls(*pBlock, context.StopEvent());
+        };
+        if (!pBlock->hWake || !pBlock->hDone || !m_thread.Start(fnServe))
+        {
             kfw::TraceFormat("EMSCEvaluate not called: no controller thread (error %lu)", ::GetLastError());
             return false;
         }
@@ -241,8 +249,7 @@ bool StopEmscCalls()
 BOOL BindEmscEntry(HMODULE hModule)
 {
     // FARPROC to the typeless pointer: void (*)(void) is the one target GCC accepts silently.
-    g_pfnEMSCEvaluate = hModule
-        ? reinterpret_cast<PFN_EMSCEVALUATE>(::GetProcAddress(hModule, "EMSCEvaluate"))
-        : nullptr;
+    g_pfnEMSCEvaluate =
+        hModule ? reinterpret_cast<PFN_EMSCEVALUATE>(::GetProcAddress(hModule, "EMSCEvaluate")) : nullptr;
     return g_pfnEMSCEvaluate != nullptr;
 }
