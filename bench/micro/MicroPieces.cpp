@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "dialogs/KovaDlg.h"
+#include "dialogs/ScanHook.h"
 #include "dialogs/SwitchOffDlg.h"
 #include "radio/SystemController.h"
 #include "res/resource.h"

@@ -15,6 +15,7 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/KovaDlg.h"
 #include "dialogs/Popups.h"
+#include "dialogs/ScanHook.h"
 #include "framework/ToolTipCtrl.h"
 #include "radio/EmscCall.h"
 #include "support/TestSupport.h"

@@ -15,10 +15,10 @@ namespace kovatest {
 
 class CHookDropSeam {
 public:
-    CHookDropSeam() : m_pfnOld(std::exchange(g_pfnSetWindowsHookExA, &Fake)) { s_bDropped = false; }
+    CHookDropSeam() : m_pfnOld(std::exchange(kfw::g_pfnSetWindowsHookExA, &Fake)) { s_bDropped = false; }
     ~CHookDropSeam()
     {
-        g_pfnSetWindowsHookExA = m_pfnOld;
+        kfw::g_pfnSetWindowsHookExA = m_pfnOld;
         s_bDropped = false;
         s_fnWhileHooking = nullptr;
     }
@@ -52,7 +52,7 @@ private:
         return s_pfnProduct(nCode, wParam, lParam);
     }
 
-    PFN_SETWINDOWSHOOKEXA m_pfnOld;
+    kfw::PFN_SETWINDOWSHOOKEXA m_pfnOld;
     static inline std::atomic<bool> s_bDropped{ false };
     static inline HOOKPROC s_pfnProduct = nullptr;
     static inline std::function<void()> s_fnWhileHooking;
