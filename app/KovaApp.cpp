@@ -7,6 +7,7 @@
 #include "dialogs/Popups.h"
 #include "framework/DynCalls.h"
 #include "framework/Handles.h"
+#include "framework/KeyHook.h"
 #include "framework/ToolTipCtrl.h"
 
 namespace {
@@ -32,7 +33,7 @@ CKovaApp::~CKovaApp()
     // Whatever start-up got to: the watcher is joined before its events go (member order),
     // the skin goes with no window left to show it, GDI+ shuts down last.
     m_pMainFrame.reset();
-    ScanHook::Shutdown();
+    kfw::CKeyHook::Shutdown();
     m_eventWatcher.Stop();
     ReleaseSkin();
     m_gdiplus.reset();
@@ -112,7 +113,7 @@ int CKovaApp::ExitInstance()
 {
     // Every thread ends before the entry point returns, never in static destruction, whose
     // order across files nobody decides.
-    ScanHook::Shutdown();
+    kfw::CKeyHook::Shutdown();
     m_eventWatcher.Stop();
     m_hCloseEvent.Reset();
     ReleaseSkin();

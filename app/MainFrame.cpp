@@ -11,6 +11,7 @@
 #include "dialogs/SkinPopup.h"
 #include "framework/LinkedCalls.h"
 #include "framework/DynCalls.h"
+#include "framework/KeyHolder.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 #include "radio/PolicyRead.h"
@@ -23,6 +24,8 @@ static_assert(WM_SCANCODE_EVENT == WM_APP + 0x64 && WM_CLOSE_REQUEST == WM_APP +
               KEY_EXTENDED == LLKHF_EXTENDED && KEY_RELEASED == LLKHF_UP, "the platform's values");
 
 namespace {
+
+constexpr kfw::KeyHookNames KEY_PATH = KOVA_KEY_PATH_NAMES;
 
 DWORD ForegroundThreadId()
 {
@@ -87,7 +90,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
     // restart announcement would never reach us. Windows 7 and later only.
     if (const auto pfnFilter = kfw::g_user32.pfnChangeWindowMessageFilterEx)
         pfnFilter(m_hWnd, g_uTaskbarCreatedMsg, 1 /*MSGFLT_ALLOW*/, nullptr);
-    InstallHook();
+    kfw::CKeyHolder::FrameTakes(KEY_PATH, m_hWnd, AfxGetInstanceHandle());
     return 0;
 }
 
@@ -183,26 +186,6 @@ BOOL CMainFrame::Refresh(DWORD dwMessage)
 {
     GetCurrentStatus();
     return UpdateTrayIcon(dwMessage);
-}
-
-void CMainFrame::InstallHook()
-{
-    // An open pop-up keeps the keys; the frame takes them back when it closes.
-    if (!m_bDialogShown)
-        m_frameHook.Install(m_hWnd, AfxGetInstanceHandle());
-}
-
-void CMainFrame::RestoreHook()
-{
-    m_bKeysHeldOff = false;
-    const bool bWasInPlace = ScanHook::IsInstalled() != FALSE;
-    // A pop-up left open across the lock gets its keys back; else the frame takes them.
-    if (!m_bDialogShown || !RehookOpenPopup())
-        InstallHook();
-    // A hook kept across a disconnect is only handed over, and Windows may have dropped it
-    // while the session was away: a new one goes in its place, as at resume.
-    if (bWasInPlace)
-        ScanHook::Reinstall();
 }
 
 void CMainFrame::OnClose()
@@ -304,6 +287,8 @@ void CMainFrame::ShowStatusDialog()
     if (m_bDialogShown)
         return;
     m_bDialogShown = true;
+    // An open pop-up keeps the keys; the frame takes them back when it closes.
+    kfw::CKeyHolder::FrameLends();
     // Before anything of ours is activated: the window the user types in tells the monitor.
     const CPopupMonitorPin monitorInUse;
 
@@ -335,8 +320,7 @@ void CMainFrame::ShowStatusDialog()
         ::PostMessageA(m_hWnd, WM_CLOSE_REQUEST, 0, 0);
         return;
     }
-    if (!m_bKeysHeldOff)
-        InstallHook();
+    kfw::CKeyHolder::FrameTakesBack();
     if (std::exchange(m_bAboutPending, false))
         ::PostMessageA(m_hWnd, WM_COMMAND, ID_APP_ABOUT, 0);
 }
@@ -352,7 +336,7 @@ LRESULT CMainFrame::OnPowerBroadcast(UINT nPowerEvent, LPARAM)
     if (nPowerEvent == PBT_APMRESUMESUSPEND || nPowerEvent == PBT_APMRESUMEAUTOMATIC)
     {
         // Windows may have dropped the hook around the sleep without telling us.
-        ScanHook::Reinstall();
+        kfw::CKeyHook::Reinstall();
         Refresh(NIM_MODIFY);
     }
     return TRUE;
@@ -363,7 +347,7 @@ void CMainFrame::OnSessionChange(UINT nSessionState, UINT)
     switch (nSessionState)
     {
     case WTS_CONSOLE_CONNECT:
-        RestoreHook();
+        kfw::CKeyHolder::Resume();
         Refresh(NIM_MODIFY);
         m_bConsoleDisconnected = false;
         break;
@@ -372,12 +356,11 @@ void CMainFrame::OnSessionChange(UINT nSessionState, UINT)
         break;
     case WTS_SESSION_LOCK:
         // Whoever holds the hook, a pop-up included, loses it until unlock or connect.
-        m_bKeysHeldOff = true;
-        m_frameHook.Remove();
+        kfw::CKeyHolder::HoldOff();
         break;
     case WTS_SESSION_UNLOCK:
         if (!m_bConsoleDisconnected)
-            RestoreHook();
+            kfw::CKeyHolder::Resume();
         Refresh(NIM_MODIFY);
         break;
     default:
@@ -413,7 +396,7 @@ void CMainFrame::OnDisplayChange(UINT, int, int)
 {
     RepaintTrayIcon(false);
     // A display change often comes with a docking or a wake-up, when hooks get dropped.
-    ScanHook::Reinstall();
+    kfw::CKeyHook::Reinstall();
 }
 
 void CMainFrame::RepaintTrayIcon(bool bRereadTheme)
@@ -450,7 +433,7 @@ void CMainFrame::ReleaseResidence()
         m_bSessionRegistered = false;
     }
     ::KillTimer(m_hWnd, ID_TIMER_LOGON_RETRY);
-    m_frameHook.Remove();
+    kfw::CKeyHolder::FrameLeaves();
     m_trayIcon.SetIcon(0u, NIM_DELETE);
     // Bounded: with a call stuck inside the library it stays mapped and nothing waits.
     m_emsc.Unload();

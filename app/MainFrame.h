@@ -10,7 +10,6 @@
 #include "app/AppKit.h"
 #include "app/DisplayState.h"
 #include "app/SingleInstance.h"
-#include "dialogs/ScanHook.h"
 #include "framework/FrameWnd.h"
 #include "framework/Handles.h"
 #include "radio/EmscAccess.h"
@@ -121,9 +120,6 @@ private:
     // library, the semaphore's unit and the single-instance name. Safe to call again.
     void ReleaseResidence();
     void PreparePopup();
-    void InstallHook();
-    // The keys come back after a lock or a disconnect: to the open pop-up, else the frame.
-    void RestoreHook();
     // One of Kova's two error boxes, which a close request ends as OK would.
     void ShowErrorBox(LPCWSTR pszText, HWND hWndOwner);
     void CloseErrorBox();
@@ -137,13 +133,11 @@ private:
     bool m_bIconAdded = false;
     int m_nLogonRetries = 0;
     bool m_bSemaphoreHeld = false;   // a hot key is being handled
-    bool m_bKeysHeldOff = false;     // locked, or disconnected: no hook until unlock or connect
     bool m_bQuitPending = false;     // asked to quit while a pop-up was open
     bool m_bAboutPending = false;    // asked for the About box while a pop-up was open
     std::function<void()> m_fnPreparePopup;
     std::function<void(HWND)> m_fnWindowMade;
     bool m_bErrorBoxShown = false;   // one of the two error boxes runs its loop
-    ScanHook m_frameHook;
     CSingleInstance m_instance;
     bool m_bDialogShown = false;
     bool m_bConsoleDisconnected = false;

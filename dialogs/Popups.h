@@ -10,8 +10,6 @@ INT_PTR RunModeSelectionDialog();
 INT_PTR RunSwitchOffNoticeDialog();
 // Ends the open pop-up without a choice; false when none is open.
 bool CloseOpenPopup();
-// The open pop-up takes the keys again (after a lock took them); false when none is open.
-bool RehookOpenPopup();
 // Idle preparation of what the first pop-up would load: the two backgrounds decoded and cut
 // for the monitor in use, a piece each; the caption's face opened and its outlines read.
 CIdleTask& PopupBackgroundsTask();

@@ -1,18 +1,11 @@
-// ScanHook: the process's low-level keyboard hook. Every key event goes, as its scan code
-// and flags, to one target window: whichever window installed the hook last.
-//
-// The hook belongs to an input thread of its own. Windows holds every key of the desktop
-// until the thread that owns a low-level hook has answered, and drops a hook that keeps it
-// waiting; so no slow work of Kova may ever run on that thread. A key-watch thread matches
-// raw keyboard input against the hook's calls and delivers, exactly once, what a dropped
-// hook missed.
+// ScanHook: Kova's keyboard hook, the framework's key path (kfw::CKeyHook) under Kova's
+// names: every key event reaches the target as WM_SCANCODE_EVENT, its scan code and flags.
+// Who holds the keys, the frame or a pop-up, is kfw::CKeyHolder's to keep.
 #pragma once
 
 #include <windows.h>
 
-// SetWindowsHookExA, replaceable by tests (a fake must hook for real, as Windows would).
-using PFN_SETWINDOWSHOOKEXA = HHOOK(WINAPI*)(int idHook, HOOKPROC lpfn, HINSTANCE hMod, DWORD dwThreadId);
-extern PFN_SETWINDOWSHOOKEXA g_pfnSetWindowsHookExA;
+#include "framework/KeyHook.h"
 
 class ScanHook {
 public:
@@ -21,21 +14,14 @@ public:
     ScanHook(const ScanHook&) = delete;
     ScanHook& operator=(const ScanHook&) = delete;
 
-    // Makes hWndTarget the target, installing the hook if none is in place; TRUE when one
-    // is. Returns once it is. A hook in place is only handed over: re-hooking would leave a
-    // moment in which keys reach no one. A target that is not a window is refused and
-    // changes nothing.
+    // As kfw::CKeyHook's, with Kova's names.
     BOOL Install(HWND hWndTarget, HINSTANCE hMod);
-    // Unhooks; the result of UnhookWindowsHookEx (FALSE when none was installed).
     BOOL Remove();
 
-    static BOOL IsInstalled();
-    static HWND GetTarget();
-    // Puts a new hook in place of the one in place, for its target: Windows may have dropped
-    // it without a word. The new one is hooked before the old one goes, so a live hook misses
-    // nothing and IsInstalled stays TRUE throughout. FALSE when none is in place.
-    static BOOL Reinstall();
-    // Ends both threads, the hook with them; bounded in time. Called before the program's
-    // entry point returns.
-    static void Shutdown();
+    static BOOL IsInstalled() { return kfw::CKeyHook::IsInstalled(); }
+    static HWND GetTarget() { return kfw::CKeyHook::GetTarget(); }
+    static BOOL Reinstall() { return kfw::CKeyHook::Reinstall(); }
+    static void Shutdown() { kfw::CKeyHook::Shutdown(); }
+    // Kova's names for the key path.
+    static const kfw::KeyHookNames& Names();
 };

@@ -7,8 +7,10 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/ModeSelection.h"
 #include "dialogs/Popups.h"
-#include "framework/LinkedCalls.h"
+#include "dialogs/ScanHook.h"
 #include "framework/Dpi.h"
+#include "framework/KeyHolder.h"
+#include "framework/LinkedCalls.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
@@ -143,13 +145,6 @@ bool CSkinPopup::CloseOpen()
     return true;
 }
 
-bool CSkinPopup::RehookOpen()
-{
-    if (!g_pOpenPopup || !g_pOpenPopup->m_hWnd)
-        return false;
-    return g_pOpenPopup->m_hook.Install(g_pOpenPopup->m_hWnd, AfxGetInstanceHandle()) != FALSE;
-}
-
 int CSkinPopup::OnCreate(LPCREATESTRUCTA)
 {
     if (Default() == -1)
@@ -165,10 +160,7 @@ BOOL CSkinPopup::OnInitDialog()
     m_bInitialising = true;
     g_pOpenPopup = this;
     OnInitStep("create_dialog_and_buttons");
-    // Built again for a new DPI, it already holds the keys: whoever had them before stays.
-    if (const HWND hWndKeys = ScanHook::IsInstalled() ? ScanHook::GetTarget() : nullptr; hWndKeys != m_hWnd)
-        m_hWndKeysBefore = hWndKeys;
-    m_hook.Install(m_hWnd, AfxGetInstanceHandle());
+    kfw::CKeyHolder::PopupOpens(ScanHook::Names(), m_hWnd, AfxGetInstanceHandle());
     OnInitStep("init_hook");
     RestartAutoClose();
     OnInitStep("init_timer");
@@ -184,7 +176,7 @@ BOOL CSkinPopup::OnInitDialog()
     {
         // Ended with -1: nothing will close us the ordinary way, so give the keys back now.
         StopAutoClose();
-        GiveKeysBack();
+        kfw::CKeyHolder::PopupCloses(m_hWnd);
         return FALSE;
     }
     // A screen reader follows the focus: it starts on the selected button. Given here, before
@@ -244,21 +236,11 @@ BOOL CSkinPopup::PreTranslateMessage(MSG* pMsg)
     return CTPDialog::PreTranslateMessage(pMsg);
 }
 
-void CSkinPopup::GiveKeysBack()
-{
-    // Handed over in place, never unhooked and hooked again: a hot key typed as the pop-up
-    // closes still reaches the frame. A hook taken away meanwhile (a lock) stays away.
-    if (ScanHook::IsInstalled() && ::IsWindow(m_hWndKeysBefore) && m_hWndKeysBefore != m_hWnd)
-        m_hook.Install(m_hWndKeysBefore, AfxGetInstanceHandle());
-    else
-        m_hook.Remove();
-}
-
 void CSkinPopup::CloseDialog(int nResult)
 {
     if (m_toolTip.m_hWnd)
         m_toolTip.Activate(FALSE);
-    GiveKeysBack();
+    kfw::CKeyHolder::PopupCloses(m_hWnd);
     ::SetActiveWindow(::GetWindow(m_hWnd, GW_HWNDNEXT));
     EndDialog(nResult);
 }
@@ -412,11 +394,6 @@ std::wstring CSkinPopup::LoadResString(UINT uID, std::wstring strMissing)
 bool CloseOpenPopup()
 {
     return CSkinPopup::CloseOpen();
-}
-
-bool RehookOpenPopup()
-{
-    return CSkinPopup::RehookOpen();
 }
 
 CIdleTask& PopupBackgroundsTask()

@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "dialogs/ScanHook.h"
 #include "framework/ToolTipCtrl.h"
 #include "res/KovaNames.h"
 #include "dialogs/PopupPlacement.h"
@@ -54,12 +53,10 @@ public:
     // where this said when the pin was made.
     static PopupMonitorInfo FindMonitor();
 
-    // Ends the pop-up with nResult: tool tips off, hook given up, the window below activated.
+    // Ends the pop-up with nResult: tool tips off, keys given back, the window below activated.
     void CloseDialog(int nResult = IDOK);
     // The open pop-up, if any, ends without a choice (IDCANCEL); false when none is open.
     static bool CloseOpen();
-    // The open pop-up, if any, installs the hook for itself again; false when none is open.
-    static bool RehookOpen();
 
     BEGIN_MSG_MAP(CSkinPopup)
         ON_WM_CREATE()
@@ -131,12 +128,9 @@ protected:
 
 private:
     bool IsPointerOver() const;
-    void GiveKeysBack();
 
     const char* m_pszBackground;
     PopupMonitorInfo m_monitor;     // where it opens, found when it is made
-    ScanHook m_hook;
-    HWND m_hWndKeysBefore = nullptr;    // had the keys before us, and gets them back
     bool m_bTracking = false;       // a hover and leave report of the window is asked for
     bool m_bInitialising = false;   // OnInitDialog runs: the window must not show yet
     bool m_bRescaling = false;      // built again for a new DPI: the window stays shown

@@ -11,7 +11,7 @@
 namespace kfw {
 
 struct LinkedCalls {
-    // user32
+    // user32. A fake hook must hook for real, as Windows would.
     HHOOK(WINAPI* pfnSetWindowsHookExA)(int idHook, HOOKPROC lpfn, HINSTANCE hMod, DWORD dwThreadId);
     HMONITOR(WINAPI* pfnMonitorFromWindow)(HWND hWnd, DWORD dwFlags);
     int(WINAPI* pfnGetSystemMetrics)(int nIndex);

@@ -49,3 +49,10 @@ constexpr unsigned SCAN_REFRESH = 0x71;     // re-read the radios; closes an ope
 // follows the Bluetooth key's pattern; no published source confirms it.
 #define KOVA_DEVICE_POLICY_BLUETOOTH_KEY "SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\Connectivity"
 #define KOVA_DEVICE_POLICY_WIFI_KEY "SOFTWARE\\Microsoft\\PolicyManager\\current\\device\\Wifi"
+
+// The keyboard hook's key path, as kfw::KeyHookNames: the message each key comes as, the
+// window classes of its input and key-watch threads, its requests' registered messages, the
+// threads' names and what its trace lines call it.
+#define KOVA_KEY_PATH_NAMES                                                                         \
+    { WM_SCANCODE_EVENT, "KovaInputSink", "KovaKeyWatch", "KovaKeyPathRequest", "KovaKeyPathQuit", \
+      L"Kova input", L"Kova key watch", "ScanHook" }

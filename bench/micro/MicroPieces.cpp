@@ -8,6 +8,7 @@
 
 #include "dialogs/KovaDlg.h"
 #include "dialogs/ModeSelection.h"
+#include "dialogs/ScanHook.h"
 #include "dialogs/SwitchOffDlg.h"
 #include "radio/SystemController.h"
 #include "res/resource.h"

@@ -14,6 +14,7 @@
 #include "dialogs/HelpLauncher.h"
 #include "dialogs/KovaDlg.h"
 #include "dialogs/Popups.h"
+#include "dialogs/ScanHook.h"
 #include "framework/LinkedCalls.h"
 #include "framework/ToolTipCtrl.h"
 #include "radio/EmscCall.h"

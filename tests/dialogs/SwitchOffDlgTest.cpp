@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "dialogs/ScanHook.h"
 #include "dialogs/SwitchOffDlg.h"
 #include "framework/GdiPlus.h"
 #include "skin/PictureStore.h"

@@ -10,15 +10,16 @@
 #include <utility>
 
 #include "dialogs/ScanHook.h"
+#include "framework/LinkedCalls.h"
+#include "support/Seam.h"
 
 namespace kovatest {
 
 class CHookDropSeam {
 public:
-    CHookDropSeam() : m_pfnOld(std::exchange(g_pfnSetWindowsHookExA, &Fake)) { s_bDropped = false; }
+    CHookDropSeam() { s_bDropped = false; }
     ~CHookDropSeam()
     {
-        g_pfnSetWindowsHookExA = m_pfnOld;
         s_bDropped = false;
         s_fnWhileHooking = nullptr;
     }
@@ -52,7 +53,7 @@ private:
         return s_pfnProduct(nCode, wParam, lParam);
     }
 
-    PFN_SETWINDOWSHOOKEXA m_pfnOld;
+    CSeam<decltype(kfw::LinkedCalls::pfnSetWindowsHookExA)> m_seam{ kfw::g_linked.pfnSetWindowsHookExA, &Fake };
     static inline std::atomic<bool> s_bDropped{ false };
     static inline HOOKPROC s_pfnProduct = nullptr;
     static inline std::function<void()> s_fnWhileHooking;

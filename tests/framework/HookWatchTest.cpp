@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "dialogs/HookWatch.h"
+#include "framework/HookWatch.h"
 
 namespace {
 

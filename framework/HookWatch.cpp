@@ -1,4 +1,4 @@
-#include "dialogs/HookWatch.h"
+#include "framework/HookWatch.h"
 
 namespace {
 
