@@ -78,13 +78,14 @@ BOOL CKovaApp::InitInstance()
     // Once the tray icon shows, a piece per turn of the loop: a key or a click waits for one
     // piece at most, and a pop-up opened before all are done makes the rest itself.
     AddIdleTask(m_skinTask);
-    AddIdleTask(PopupBackgroundsTask());
-    AddIdleTask(CaptionFaceTask());
+    AddIdleTask(m_backgroundsTask);
+    AddIdleTask(m_captionFaceTask);
     AddIdleTask(CToolTipCtrl::LibraryTask());
 
     m_pMainFrame = std::make_unique<CMainFrame>();
     m_pMainFrame->KeepInstance(std::move(singleInstance));
     m_pMainFrame->SetPopupPreparation([this] { StartSkin(); });
+    m_pMainFrame->SetPictureStore(&m_skinPictures);
     m_pMainFrame->SetWindowMade([this](HWND hWnd) { m_eventWatcher.SetTarget(hWnd); });
     if (!m_pMainFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr))
     {
@@ -106,7 +107,7 @@ void CKovaApp::StartSkin()
     kfw::StartGdiplus(m_gdiplus);
     if (!std::exchange(m_bSkinLoaded, true))
         LoadSkinArchive(m_skinArchive, m_hInstance);
-    SetSkinArchive(&m_skinArchive, &m_skinPictures);
+    m_skinPictures.SetArchive(&m_skinArchive);
 }
 
 int CKovaApp::ExitInstance()
@@ -123,7 +124,7 @@ int CKovaApp::ExitInstance()
 void CKovaApp::ReleaseSkin()
 {
     // No lookups from here; the pictures before the archive: GDI+ may still read their streams.
-    SetSkinArchive(nullptr);
+    m_skinPictures.SetArchive(nullptr);
     m_skinPictures.Clear();
     ReleaseSkinArchive(m_skinArchive);
 }

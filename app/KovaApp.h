@@ -9,6 +9,7 @@
 
 #include "app/EventWatcher.h"
 #include "app/MainFrame.h"
+#include "dialogs/Popups.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
@@ -55,6 +56,8 @@ private:
     bool m_bSkinLoaded = false;          // once, whatever the archive said
     SkinArchive m_skinArchive;
     CSkinPictureStore m_skinPictures;   // emptied before the archive is released
+    CPopupBackgroundsTask m_backgroundsTask{ m_skinPictures };
+    CCaptionFaceTask m_captionFaceTask{ m_skinPictures };
     EventWatcher m_eventWatcher;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

@@ -453,10 +453,10 @@ BOOL CMainFrame::DestroyWindow()
 
 INT_PTR CMainFrame::RunModeSelection()
 {
-    return RunModeSelectionDialog();
+    return m_pPictures ? RunModeSelectionDialog(*m_pPictures) : -1;
 }
 
 INT_PTR CMainFrame::RunSwitchOffNotice()
 {
-    return RunSwitchOffNoticeDialog();
+    return m_pPictures ? RunSwitchOffNoticeDialog(*m_pPictures) : -1;
 }

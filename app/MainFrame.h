@@ -18,6 +18,8 @@
 #include "res/resource.h"
 #include "tray/TrayIcon.h"
 
+class CSkinPictureStore;   // skin/PictureStore.h
+
 extern const UINT g_uTaskbarCreatedMsg;
 
 // At logon the shell and the session service may not be ready: what failed at creation is
@@ -41,6 +43,8 @@ public:
     // Called before each pop-up is made: whatever the pop-ups need and start-up left for
     // later must be ready by then.
     void SetPopupPreparation(std::function<void()> fnPrepare) { m_fnPreparePopup = std::move(fnPrepare); }
+    // The store the pop-ups' pictures come from; without one no pop-up can be made.
+    void SetPictureStore(CSkinPictureStore* pPictures) { m_pPictures = pPictures; }
     // Called with the frame's window as soon as it exists, before anything can keep it
     // waiting (the error box at start): who posts to the frame can do so from then on.
     void SetWindowMade(std::function<void(HWND)> fnMade) { m_fnWindowMade = std::move(fnMade); }
@@ -136,6 +140,7 @@ private:
     bool m_bQuitPending = false;     // asked to quit while a pop-up was open
     bool m_bAboutPending = false;    // asked for the About box while a pop-up was open
     std::function<void()> m_fnPreparePopup;
+    CSkinPictureStore* m_pPictures = nullptr;
     std::function<void(HWND)> m_fnWindowMade;
     bool m_bErrorBoxShown = false;   // one of the two error boxes runs its loop
     CSingleInstance m_instance;

@@ -21,8 +21,8 @@ const Gdiplus::PointF STATUS_AT_ONE(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
 
 } // namespace
 
-CKovaDlg::CKovaDlg(CWnd* pParent)
-    : CSkinPopup(IDD_KOVA_DIALOG, pParent, kSkinBackgroundThree)
+CKovaDlg::CKovaDlg(CWnd* pParent, CSkinPictureStore& rPictures)
+    : CSkinPopup(IDD_KOVA_DIALOG, pParent, kSkinBackgroundThree, rPictures)
 {
 }
 
@@ -75,7 +75,7 @@ bool CKovaDlg::WrapsTips() const
 void CKovaDlg::LayOutControls()
 {
     // The result is not needed: a control without its image or place still works.
-    if (const SkinArchive* pArchive = GetSkinArchive())
+    if (const SkinArchive* pArchive = Pictures().GetArchive())
     {
         for (int i = 0; i < MODE_BUTTON_COUNT; ++i)
             LoadControlSkin(m_pButtons[i], BUTTON_IDS[i], *pArchive, IMAGE_MAP, POSITIONS);
@@ -249,8 +249,8 @@ void CKovaDlg::ApplyModeCode()
     NotifyMainFrame();
 }
 
-INT_PTR RunModeSelectionDialog()
+INT_PTR RunModeSelectionDialog(CSkinPictureStore& rPictures)
 {
-    CKovaDlg dlg(nullptr);
+    CKovaDlg dlg(nullptr, rPictures);
     return dlg.DoModal();
 }

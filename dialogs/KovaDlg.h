@@ -14,7 +14,7 @@
 
 class CKovaDlg : public CSkinPopup {
 public:
-    explicit CKovaDlg(CWnd* pParent);
+    CKovaDlg(CWnd* pParent, CSkinPictureStore& rPictures);
     ~CKovaDlg() override;
 
     // Called for every message of the modal loop: keeps the space bar from the buttons, and

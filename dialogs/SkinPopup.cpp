@@ -63,13 +63,14 @@ bool FindPopupMonitor(PopupMonitor eWhich, PopupMonitorInfo& rInfo)
     return true;
 }
 
-// The caption's face and sizes at nDpi; the pop-up adds its band and colours. The style
-// points into strFamily.
-SkinCaptionStyle ScaledCaptionStyle(const std::wstring& strFamily, int nDpi)
+// The caption's face, found among rFaces, and sizes at nDpi; the pop-up adds its band and
+// colours. The style points into strFamily.
+SkinCaptionStyle ScaledCaptionStyle(const std::wstring& strFamily, int nDpi, CCaptionFaces& rFaces)
 {
     const Gdiplus::REAL fScale = static_cast<Gdiplus::REAL>(nDpi) / DPI_BASE;
     SkinCaptionStyle style;
     style.pszFamily = strFamily.empty() ? nullptr : strFamily.c_str();
+    style.pFaces = &rFaces;
     style.fEmSize = CAPTION_EM_SIZE * fScale;
     style.fMinEmSize *= fScale;
     return style;
@@ -89,8 +90,8 @@ CPopupMonitorPin::~CPopupMonitorPin()
     g_pinnedMonitor.reset();
 }
 
-CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground)
-    : CTPDialog(nIDTemplate, pParentWnd, nullptr), m_pszBackground(pszBackground),
+CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground, CSkinPictureStore& rPictures)
+    : CTPDialog(nIDTemplate, pParentWnd, nullptr, &rPictures), m_pszBackground(pszBackground),
       m_monitor(g_pinnedMonitor ? *g_pinnedMonitor : FindMonitor())
 {
     // The picture of the monitor's scale straight away: decoding the 1x one first would be
@@ -98,9 +99,7 @@ CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackgr
     SetDpi(m_monitor.nDpi);
     m_strCaptionFont = LoadResString(IDS_CAPTION_FONT);
     m_bHighContrast = HighContrastOn();
-    int nPct = 100;
-    IStream* pStream = GetSkinPictureStream(pszBackground, GetDpi(), &nPct);
-    LoadBackground(pStream, nPct);
+    LoadBackground(rPictures.FindPicture(pszBackground, GetDpi()));
 }
 
 PopupMonitorInfo CSkinPopup::FindMonitor()
@@ -118,17 +117,14 @@ PopupMonitorInfo CSkinPopup::FindMonitor()
 void CSkinPopup::SetBackground(const char* pszName)
 {
     m_pszBackground = pszName;
-    int nPct = 100;
-    IStream* pStream = GetSkinPictureStream(pszName, GetDpi(), &nPct);
-    ChangeBackground(pStream, nPct, m_bRescaling);
+    ChangeBackground(Pictures().FindPicture(pszName, GetDpi()), m_bRescaling);
 }
 
 void CSkinPopup::SetButtonImage(CTPButton& rButton, const char* pszName)
 {
-    int nPct = 100;
-    IStream* pStream = GetSkinPictureStream(pszName, GetDpi(), &nPct);
-    rButton.SetScale(nPct, GetDpi());
-    rButton.ReplaceImage(pStream);
+    const SkinPictureRef strip = Pictures().FindPicture(pszName, GetDpi());
+    rButton.SetScale(strip.nPct, GetDpi());
+    rButton.ReplaceImage(strip);
 }
 
 CSkinPopup::~CSkinPopup()
@@ -300,7 +296,7 @@ void CSkinPopup::OnPaint()
     const Gdiplus::REAL fScale = static_cast<Gdiplus::REAL>(GetDpi()) / DPI_BASE;
     const Gdiplus::PointF at = m_pCaptionAt ? Gdiplus::PointF(m_pCaptionAt->X * fScale, m_pCaptionAt->Y * fScale)
                                             : Gdiplus::PointF();
-    SkinCaptionStyle style = ScaledCaptionStyle(m_strCaptionFont, GetDpi());
+    SkinCaptionStyle style = ScaledCaptionStyle(m_strCaptionFont, GetDpi(), Pictures().Faces());
     if (m_bHighContrast)
     {
         style.argb = SystemArgb(COLOR_WINDOWTEXT);
@@ -396,41 +392,27 @@ bool CloseOpenPopup()
     return CSkinPopup::CloseOpen();
 }
 
-CIdleTask& PopupBackgroundsTask()
+bool CPopupBackgroundsTask::DoPiece()
 {
-    struct CBackgroundsTask : CIdleTask {
-        bool DoPiece() override
-        {
-            const char* const apszNames[] = { kSkinBackgroundThree, kSkinBackgroundOne };
-            PrepareSkinBackground(apszNames[m_nDone], CSkinPopup::FindMonitor().nDpi);
-            return ++m_nDone < 2;
-        }
-        int m_nDone = 0;
-    };
-    static CBackgroundsTask s_task;
-    return s_task;
+    const char* const apszNames[] = { kSkinBackgroundThree, kSkinBackgroundOne };
+    m_rPictures.PrepareBackground(apszNames[m_nDone], CSkinPopup::FindMonitor().nDpi);
+    return ++m_nDone < 2;
 }
 
-CIdleTask& CaptionFaceTask()
+bool CCaptionFaceTask::DoPiece()
 {
-    struct CCaptionFaceTask : CIdleTask {
-        // The caption's face opened and its outlines read once, off screen: the first of a
-        // process costs more than any pop-up's own work.
-        bool DoPiece() override
-        {
-            const std::wstring strFamily = CSkinPopup::LoadResString(IDS_CAPTION_FONT);
-            const SkinCaptionStyle style = ScaledCaptionStyle(strFamily, ClampDpi(CSkinPopup::FindMonitor().nDpi));
-            const Gdiplus::PointF at(16.0f, 0.0f);
-            kfw::CMemDC dc(::CreateCompatibleDC(nullptr));
-            kfw::CBitmapH hBitmap(::CreateBitmap(32, 32, 1, 32, nullptr));
-            if (dc && hBitmap)
-            {
-                kfw::CScopedSelect select(dc.Get(), hBitmap.Get());
-                DrawSkinCaption(dc.Get(), nullptr, 32, 32, L"Kova", &at, style);
-            }
-            return false;
-        }
-    };
-    static CCaptionFaceTask s_task;
-    return s_task;
+    // The caption's face opened and its outlines read once, off screen: the first of a
+    // process costs more than any pop-up's own work.
+    const std::wstring strFamily = CSkinPopup::LoadResString(IDS_CAPTION_FONT);
+    const SkinCaptionStyle style =
+        ScaledCaptionStyle(strFamily, ClampDpi(CSkinPopup::FindMonitor().nDpi), m_rPictures.Faces());
+    const Gdiplus::PointF at(16.0f, 0.0f);
+    kfw::CMemDC dc(::CreateCompatibleDC(nullptr));
+    kfw::CBitmapH hBitmap(::CreateBitmap(32, 32, 1, 32, nullptr));
+    if (dc && hBitmap)
+    {
+        kfw::CScopedSelect select(dc.Get(), hBitmap.Get());
+        DrawSkinCaption(dc.Get(), nullptr, 32, 32, L"Kova", &at, style);
+    }
+    return false;
 }

@@ -34,8 +34,9 @@ extern PFN_FINDPOPUPMONITOR g_pfnFindPopupMonitor;
 
 class CSkinPopup : public CTPDialog {
 public:
-    // pszBackground: the 1x member of the background picture.
-    CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground);
+    // pszBackground: the 1x member of the background picture; rPictures: the store its
+    // pictures and caption faces come from, living as long as the pop-up.
+    CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackground, CSkinPictureStore& rPictures);
     ~CSkinPopup() override;
 
     // Called with WM_INITDIALOG: hook, close timer, the monitor and its DPI, the pop-up's own
@@ -92,6 +93,7 @@ protected:
     void SetBackground(const char* pszName);
     // The strip pszName (1x member) at the pop-up's DPI for a button already attached.
     void SetButtonImage(CTPButton& rButton, const char* pszName);
+    CSkinPictureStore& Pictures() const { return *m_pPictures; }
     // 96-dpi pixels at the pop-up's DPI.
     int Scaled(int nValue) const { return ScaleForDpi(nValue, GetDpi()); }
 

@@ -11,8 +11,8 @@ const Gdiplus::PointF CAPTION_ORIGIN(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
 
 } // namespace
 
-CSwitchOffDlg::CSwitchOffDlg(CWnd* pParentWnd)
-    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, kSkinBackgroundOne)
+CSwitchOffDlg::CSwitchOffDlg(CWnd* pParentWnd, CSkinPictureStore& rPictures)
+    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, kSkinBackgroundOne, rPictures)
 {
     m_pCaptionAt = &CAPTION_ORIGIN;
 }
@@ -40,7 +40,7 @@ void CSwitchOffDlg::OnAddTips()
 void CSwitchOffDlg::OnScaleChanged()
 {
     // A picture that cannot be loaded leaves the button blank; the notice still says why.
-    if (const SkinArchive* pArchive = GetSkinArchive())
+    if (const SkinArchive* pArchive = Pictures().GetArchive())
         LoadControlSkin(&m_btnNotice, IDC_BTN_NOTICE, *pArchive, m_pszImageMap, "image/koff_main.pos.txt");
 }
 
@@ -61,8 +61,8 @@ LRESULT CSwitchOffDlg::OnScanCode(WPARAM wParam, LPARAM lParam)
     return 1;
 }
 
-INT_PTR RunSwitchOffNoticeDialog()
+INT_PTR RunSwitchOffNoticeDialog(CSkinPictureStore& rPictures)
 {
-    CSwitchOffDlg dlg(nullptr);
+    CSwitchOffDlg dlg(nullptr, rPictures);
     return dlg.DoModal();
 }

@@ -12,7 +12,7 @@
 
 class CSwitchOffDlg : public CSkinPopup {
 public:
-    explicit CSwitchOffDlg(CWnd* pParentWnd);
+    CSwitchOffDlg(CWnd* pParentWnd, CSkinPictureStore& rPictures);
     ~CSwitchOffDlg() override;
 
     BEGIN_MSG_MAP(CSwitchOffDlg)

@@ -6,16 +6,18 @@
 #include <objidl.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 #include "skin/CaptionFaces.h"
 #include "skin/SkinArchive.h"
+#include "skin/SkinCaption.h"
 
-struct SkinPaintCache;   // skin/SkinCaption.cpp
+struct SkinPaintCache;   // skin/PictureStore.cpp
 
 struct SkinPicture {
     kfw::CGdipImage image;   // drawn and copied, never changed
@@ -27,15 +29,61 @@ struct SkinPicture {
     std::shared_ptr<SkinPaintCache> pPainted;
 };
 
-// The pictures of one archive's members, filed by member stream (the archive hands out one
-// stream per member), and the faces their captions are drawn in. Owned beside the archive
-// and emptied before it is released: GDI+ may still read a picture's stream.
+// A button's strip as a button takes it: a still strip shared from the store, or one decoded
+// for the button alone (an animation changes its frame, a strip of no store is nobody's).
+struct SkinStrip {
+    std::shared_ptr<SkinPicture> pStill;
+    kfw::CGdipBitmap image;
+    kfw::CComPtr<IStream> pImageStream;    // the image's own seek pointer on the borrowed stream
+    int nWidth = 0;                        // held to INT_MAX
+    int nHeight = 0;
+    UINT nFrames = 0;
+    std::vector<uint32_t> adwFrameDelays;  // centiseconds, one per frame; only for two or more
+    bool bMade = true;                     // false: GDI+ itself failed (not started, no memory)
+    bool bStill = false;                   // decoded here and fewer than two frames: may be shared
+    Gdiplus::GpImage* Image() const { return pStill ? pStill->image.Get() : image.Get(); }
+};
+
+class CSkinPictureStore;
+
+// A picture member as it is asked for: its stream (borrowed from the archive), the scale it was
+// drawn at and, found through a store, that store and the member name it is filed under.
+// Without a store it is decoded at each use.
+struct SkinPictureRef {
+    SkinPictureRef() = default;
+    // A stream of no store, drawn at nPicturePct.
+    explicit SkinPictureRef(IStream* pPicture, int nPicturePct = 100) : pStream(pPicture), nPct(nPicturePct) {}
+
+    IStream* pStream = nullptr;
+    int nPct = 100;
+    CSkinPictureStore* pStore = nullptr;
+    std::string strName;
+};
+
+// The pictures of one archive's members, filed by member name, and the faces their captions
+// are drawn in. Whoever makes a pop-up hands it the store. Emptied before the archive is
+// released: GDI+ may still read a picture's stream.
 class CSkinPictureStore {
 public:
-    std::shared_ptr<SkinPicture> Find(const IStream* pStream, int nShownDpi) const;
-    // Files pPicture for pStream, replacing the one filed before.
-    void File(const IStream* pStream, std::shared_ptr<SkinPicture> pPicture) { m_pictures[pStream] = std::move(pPicture); }
+    // The archive whose members it serves, or null: then it finds none.
+    void SetArchive(const SkinArchive* pArchive) { m_pArchive = pArchive; }
+    const SkinArchive* GetArchive() const { return m_pArchive; }
+
+    // Picture pszName (its 1x member name) for nDpi, as FindSkinPicture finds it, to be filed here.
+    SkinPictureRef FindPicture(const char* pszName, int nDpi);
+    // rPicture's background for showing at nDpi: the one kept, else decoded, resampled and kept.
+    // Null when it does not decode; at the size it was drawn at when it cannot be resampled.
+    std::shared_ptr<SkinPicture> Background(const SkinPictureRef& rPicture, int nDpi);
+    // rPicture's strip: a still one kept is shared; one decoded is the caller's, and a copy
+    // of it is kept when it is still.
+    SkinStrip Strip(const SkinPictureRef& rPicture);
+    // Decodes background pszName for nDpi and cuts its outline, unless that is kept already,
+    // so that the pop-up showing it first finds both ready. False when there is no such
+    // picture or it does not decode.
+    bool PrepareBackground(const char* pszName, int nDpi);
+
     CCaptionFaces& Faces() { return m_faces; }
+    // Lets go of every picture and face.
     void Clear()
     {
         m_pictures.clear();
@@ -43,32 +91,34 @@ public:
     }
 
 private:
-    std::map<const IStream*, std::shared_ptr<SkinPicture>> m_pictures;
+    std::shared_ptr<SkinPicture> Find(const std::string& strName, int nShownDpi) const;
+
+    const SkinArchive* m_pArchive = nullptr;
+    std::unordered_map<std::string, std::shared_ptr<SkinPicture>> m_pictures;
     CCaptionFaces m_faces;
 };
 
-// Background pStream, drawn at nPicturePct, for showing at nDpi: the one kept when the stream
-// is a member of the application's archive, else decoded, resampled and kept there. Null when
-// it does not decode; at the size it was drawn at when it cannot be resampled.
-std::shared_ptr<SkinPicture> GetSkinBackground(IStream* pStream, int nPicturePct, int nDpi);
+// Background pStream, drawn at nPicturePct, decoded and resampled for showing at nDpi, kept by
+// nobody. Null when it does not decode; at the size it was drawn at when it cannot be resampled.
+std::shared_ptr<SkinPicture> DecodeSkinBackground(IStream* pStream, int nPicturePct, int nDpi);
+// Strip pStream decoded, its frames counted, kept by nobody.
+SkinStrip DecodeSkinStrip(IStream* pStream);
 // A copy of rPicture's outline for a window to own, cut at the first call; null when none
 // can be made.
 kfw::CRgnH CopySkinOutline(SkinPicture& rPicture);
-// Decodes background pszName of the application's archive for nDpi and cuts its outline,
-// unless that is kept already, so that the pop-up showing it first finds both ready. False
-// when there is no such picture or it does not decode.
-bool PrepareSkinBackground(const char* pszName, int nDpi);
 
-// The still strip kept for pStream, or null.
-std::shared_ptr<SkinPicture> FindSkinStill(const IStream* pStream);
-// Keeps a copy of still strip pImage, as drawn, for pStream when it is a member of the
-// application's archive and has none kept yet.
-void FileSkinStill(const IStream* pStream, Gdiplus::GpImage* pImage);
+// A pop-up's paint with its background, over all of (0, 0, width, height) whatever was there:
+// the same pixels as DrawSkinCaption onto black, copied from what rPicture keeps (its painting,
+// and the band each of its last SKIN_KEPT_CAPTIONS captions changed on it). A caption it does
+// not keep is drawn once and kept, the least recently painted one dropped.
+constexpr size_t SKIN_KEPT_CAPTIONS = 4;
+enum class SkinCaptionPaint { Copied, Drawn, Failed };
+SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, SkinPicture& rPicture, LPCWSTR pszCaption,
+                                     const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle = SkinCaptionStyle());
 
-// The stream of skin picture pszName (its 1x member name) for nDpi: the nearest scale at or
-// above it, else the next one the archive holds; *pnPct gets the scale found. Null when none.
-IStream* GetSkinPictureStream(const SkinArchive& rArchive, const char* pszName, int nDpi, int* pnPct);
-IStream* GetSkinPictureStream(const char* pszName, int nDpi, int* pnPct);
+// Skin picture pszName (its 1x member name) of rArchive for nDpi: the nearest scale at or above
+// it, else the next one the archive holds, with the scale found. No stream when none.
+SkinPictureRef FindSkinPicture(const SkinArchive& rArchive, const char* pszName, int nDpi);
 
 // The region of the pixels of pImage whose alpha differs from byKeyAlpha, built from
 // one-pixel-high runs; null when pImage has no pixels to read or no record can be made.

@@ -1,6 +1,5 @@
 #include "skin/SkinArchive.h"
 
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -8,9 +7,6 @@
 #include "framework/LinkedCalls.h"
 
 namespace {
-
-const SkinArchive* g_pSkinArchive = nullptr;
-CSkinPictureStore* g_pSkinPictures = nullptr;
 
 // ole32 is mapped at the first archive load, not at process start: the resident program
 // needs no COM until its skin is first wanted.
@@ -150,40 +146,4 @@ void ReleaseSkinArchive(SkinArchive& rArchive)
     for (auto& item : rArchive)
         item.second.Release();
     rArchive.clear();
-}
-
-void SetSkinArchive(const SkinArchive* pArchive, CSkinPictureStore* pPictures)
-{
-    g_pSkinArchive = pArchive;
-    g_pSkinPictures = pArchive ? pPictures : nullptr;
-}
-
-CSkinPictureStore* GetSkinPictureStore()
-{
-    return g_pSkinPictures;
-}
-
-const SkinArchive* GetSkinArchive()
-{
-    return g_pSkinArchive;
-}
-
-IStream* GetSkinStream(const char* pszName)
-{
-    return g_pSkinArchive ? GetSkinStream(*g_pSkinArchive, pszName) : nullptr;
-}
-
-const SkinArchiveEntry* FindSkinEntry(const char* pszName)
-{
-    return g_pSkinArchive ? FindSkinEntry(*g_pSkinArchive, pszName) : nullptr;
-}
-
-const SkinArchiveEntry* FindSkinEntryByStream(const IStream* pStream)
-{
-    // A few dozen members, compared by address: far below the cost of one decode it saves.
-    if (!g_pSkinArchive || !pStream)
-        return nullptr;
-    const auto it = std::find_if(g_pSkinArchive->begin(), g_pSkinArchive->end(),
-                                 [pStream](const auto& item) { return item.second.pStream.Get() == pStream; });
-    return it != g_pSkinArchive->end() ? &it->second : nullptr;
 }

@@ -14,8 +14,6 @@
 #include "res/resource.h"
 #include "skin/TarWalk.h"
 
-class CSkinPictureStore;   // skin/PictureStore.h
-
 // One member held in memory. Move-only; owns its block and its stream.
 struct SkinArchiveEntry {
     SkinArchiveEntry() = default;
@@ -60,13 +58,3 @@ const SkinArchiveEntry* FindSkinEntry(const SkinArchive& rArchive, const char* p
 // Releases every entry in key order and empties the table.
 void ReleaseSkinArchive(SkinArchive& rArchive);
 
-// The application's table, reachable from any window: set at start-up after loading, reset
-// to null before it is released. The lookups below return null while none is set. Its
-// pictures are kept in pPictures; none are kept without one.
-void SetSkinArchive(const SkinArchive* pArchive, CSkinPictureStore* pPictures = nullptr);
-const SkinArchive* GetSkinArchive();
-CSkinPictureStore* GetSkinPictureStore();
-IStream* GetSkinStream(const char* pszName);
-const SkinArchiveEntry* FindSkinEntry(const char* pszName);
-// The entry of the application's table whose stream pStream is, or null.
-const SkinArchiveEntry* FindSkinEntryByStream(const IStream* pStream);

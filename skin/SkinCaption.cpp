@@ -1,12 +1,9 @@
 #include "skin/SkinCaption.h"
 
-#include <algorithm>
-#include <cmath>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "framework/Handles.h"
+#include "skin/CaptionFaces.h"
 #include "skin/CaptionFit.h"
 
 namespace {
@@ -31,15 +28,15 @@ private:
     Gdiplus::GpStatus m_status = Gdiplus::Ok;
 };
 
-// The family of the caption's face: kept by the application's store when there is one, else
-// made into rOwned for this drawing.
+// The family of the caption's face: kept by the style's faces when it has them, else made
+// into rOwned for this drawing.
 Gdiplus::GpFontFamily* CaptionFamily(const SkinCaptionStyle& rStyle, kfw::CGdipFontFamily& rOwned)
 {
     constexpr WCHAR kFallback[] = L"Times New Roman";
-    if (CSkinPictureStore* pStore = GetSkinPictureStore())
+    if (CCaptionFaces* pFaces = rStyle.pFaces)
     {
-        Gdiplus::GpFontFamily* pFamily = rStyle.pszFamily ? pStore->Faces().Find(rStyle.pszFamily) : nullptr;
-        return pFamily ? pFamily : pStore->Faces().Find(kFallback);
+        Gdiplus::GpFontFamily* pFamily = rStyle.pszFamily ? pFaces->Find(rStyle.pszFamily) : nullptr;
+        return pFamily ? pFamily : pFaces->Find(kFallback);
     }
     namespace gdip = kfw::gdip;
     if (!rStyle.pszFamily || gdip::GdipCreateFontFamilyFromName(rStyle.pszFamily, nullptr, rOwned.Put()) != Gdiplus::Ok)
@@ -66,7 +63,7 @@ bool AddCaptionPath(CFirstFailure& rFailure, Gdiplus::GpPath* pPath, const std::
     return true;
 }
 
-// DrawSkinCaption, also telling where the caption's path ended up (empty when none).
+// DrawSkinCaption, telling where the caption's path ended up.
 Gdiplus::GpStatus DrawCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight, LPCWSTR pszCaption,
                               const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle, Gdiplus::RectF& rBounds)
 {
@@ -133,101 +130,19 @@ Gdiplus::GpStatus DrawCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth
     return failure.Get();
 }
 
-// What a caption's pixels depend on besides its background picture (which keeps them).
-struct CaptionKey {
-    std::wstring strText;
-    std::wstring strFamily;
-    bool bAt = false;
-    Gdiplus::REAL afAt[2] = {};
-    Gdiplus::REAL afSizes[3] = {};   // em size, band width, smallest em size
-    Gdiplus::ARGB aArgb[2] = {};     // glyphs, band
-
-    CaptionKey(LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle)
-        : strText(pszCaption ? pszCaption : L""), strFamily(rStyle.pszFamily ? rStyle.pszFamily : L""),
-          bAt(pOrigin != nullptr), afAt{ pOrigin ? pOrigin->X : 0.0f, pOrigin ? pOrigin->Y : 0.0f },
-          afSizes{ rStyle.fEmSize, rStyle.fBandWidth, rStyle.fMinEmSize }, aArgb{ rStyle.argb, rStyle.argbBand }
-    {
-    }
-    // Exact: the same figures give the same pixels.
-    bool operator==(const CaptionKey& r) const
-    {
-        return strText == r.strText && strFamily == r.strFamily && bAt == r.bAt
-            && std::equal(std::begin(afAt), std::end(afAt), std::begin(r.afAt))
-            && std::equal(std::begin(afSizes), std::end(afSizes), std::begin(r.afSizes))
-            && std::equal(std::begin(aArgb), std::end(aArgb), std::begin(r.aArgb));
-    }
-};
-
-// The rectangle a caption changed on the picture, and those pixels as painted.
-struct CaptionBand {
-    CaptionKey key;
-    RECT rc;
-    kfw::CBitmapH hBitmap;
-};
-
 } // namespace
 
-// Bitmaps in the format of the DC painted first, so that a copy is the very pixels GDI+ would
-// have blended there.
-struct SkinPaintCache {
-    kfw::CBitmapH hPainted;            // the picture alone, painted over black
-    std::vector<CaptionBand> bands;    // most recently painted first
-};
-
-namespace {
-
-// A bitmap like hDC's, black, selected into a memory DC while the canvas lives.
-class CBlackCanvas {
-public:
-    CBlackCanvas(HDC hDC, int cx, int cy)
-        : m_hDC(::CreateCompatibleDC(hDC)), m_hBitmap(::CreateCompatibleBitmap(hDC, cx, cy))
-    {
-        if (!m_hDC || !m_hBitmap)
-            return;
-        m_hOld = ::SelectObject(m_hDC.Get(), m_hBitmap.Get());
-        const RECT rc = { 0, 0, cx, cy };
-        ::FillRect(m_hDC.Get(), &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-    }
-    ~CBlackCanvas() { Deselect(); }
-    CBlackCanvas(const CBlackCanvas&) = delete;
-    CBlackCanvas& operator=(const CBlackCanvas&) = delete;
-
-    bool IsValid() const { return m_hOld != nullptr; }
-    HDC DC() const { return m_hDC.Get(); }
-    // The bitmap, to be kept after the canvas goes.
-    kfw::CBitmapH Take()
-    {
-        Deselect();
-        return std::move(m_hBitmap);
-    }
-
-private:
-    void Deselect()
-    {
-        if (m_hOld)
-            ::SelectObject(m_hDC.Get(), m_hOld);
-        m_hOld = nullptr;
-    }
-
-    kfw::CMemDC m_hDC;
-    kfw::CBitmapH m_hBitmap;
-    HGDIOBJ m_hOld = nullptr;
-};
-
-// Copies hBitmap (the memory DC's for the call) to hDC at (x, y).
-void Blit(HDC hDC, HDC hMemDC, HBITMAP hBitmap, const RECT& rc)
+Gdiplus::REAL SkinCaptionReach(const SkinCaptionStyle& rStyle)
 {
-    kfw::CScopedSelect select(hMemDC, hBitmap);
-    ::BitBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hMemDC, 0, 0, SRCCOPY);
+    return 2.0f + ((rStyle.argbBand >> 24) != 0 ? BandPad(rStyle) : 0.0f);
 }
 
-} // namespace
-
 Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight,
-                                  LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle)
+                                  LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle,
+                                  Gdiplus::RectF* pBounds)
 {
     Gdiplus::RectF bounds;
-    return DrawCaption(hDC, pBackground, nWidth, nHeight, pszCaption, pOrigin, rStyle, bounds);
+    return DrawCaption(hDC, pBackground, nWidth, nHeight, pszCaption, pOrigin, rStyle, pBounds ? *pBounds : bounds);
 }
 
 void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight, LPCWSTR pszCaption,
@@ -235,78 +150,4 @@ void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT 
 {
     kfw::CPaintDC dc(hWnd);
     DrawSkinCaption(dc.Get(), pBackground, nWidth, nHeight, pszCaption, pOrigin, rStyle);
-}
-
-SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, SkinPicture& rPicture, LPCWSTR pszCaption,
-                                     const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle)
-{
-    const int cx = rPicture.nWidth, cy = rPicture.nHeight;
-    Gdiplus::GpImage* pImage = rPicture.image.Get();
-    auto drawDirectly = [&] {
-        const RECT rc = { 0, 0, cx, cy };
-        ::FillRect(hDC, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-        DrawSkinCaption(hDC, pImage, cx, cy, pszCaption, pOrigin, rStyle);
-        return SkinCaptionPaint::Failed;
-    };
-    kfw::CMemDC hMemDC(::CreateCompatibleDC(hDC));
-    if (!hMemDC)
-        return drawDirectly();
-    if (!rPicture.pPainted)
-        rPicture.pPainted = std::make_shared<SkinPaintCache>();
-    SkinPaintCache& cache = *rPicture.pPainted;
-    Gdiplus::RectF bounds;
-    if (!cache.hPainted)
-    {
-        CBlackCanvas painted(hDC, cx, cy);
-        if (!painted.IsValid() || DrawCaption(painted.DC(), pImage, cx, cy, nullptr, nullptr, rStyle, bounds) != Gdiplus::Ok)
-            return drawDirectly();
-        cache.hPainted = painted.Take();
-    }
-
-    SkinCaptionPaint eResult = SkinCaptionPaint::Copied;
-    const bool bCaption = pOrigin && pszCaption && *pszCaption;
-    const CaptionKey key(pszCaption, pOrigin, rStyle);
-    auto it = std::find_if(cache.bands.begin(), cache.bands.end(), [&](const CaptionBand& b) { return b.key == key; });
-    if (bCaption && it == cache.bands.end())
-    {
-        // Drawn whole as DrawSkinCaption draws it, then only the rectangle it can have
-        // changed kept: anti-aliasing reaches a pixel past the path, the high-contrast band
-        // its pad further.
-        CBlackCanvas whole(hDC, cx, cy);
-        if (!whole.IsValid() || DrawCaption(whole.DC(), pImage, cx, cy, pszCaption, pOrigin, rStyle, bounds) != Gdiplus::Ok)
-            return drawDirectly();
-        const Gdiplus::REAL fReach = 2.0f + ((rStyle.argbBand >> 24) != 0 ? BandPad(rStyle) : 0.0f);
-        CaptionBand band{ key, RECT{}, kfw::CBitmapH() };
-        if (bounds.Width > 0.0f && bounds.Height > 0.0f)
-        {
-            band.rc = { std::max(0, static_cast<int>(std::floor(bounds.X - fReach))),
-                        std::max(0, static_cast<int>(std::floor(bounds.Y - fReach))),
-                        std::min(cx, static_cast<int>(std::ceil(bounds.GetRight() + fReach))),
-                        std::min(cy, static_cast<int>(std::ceil(bounds.GetBottom() + fReach))) };
-        }
-        if (band.rc.right > band.rc.left && band.rc.bottom > band.rc.top)
-        {
-            CBlackCanvas copy(hDC, band.rc.right - band.rc.left, band.rc.bottom - band.rc.top);
-            if (!copy.IsValid())
-                return drawDirectly();
-            ::BitBlt(copy.DC(), 0, 0, band.rc.right - band.rc.left, band.rc.bottom - band.rc.top, whole.DC(),
-                     band.rc.left, band.rc.top, SRCCOPY);
-            band.hBitmap = copy.Take();
-        }
-        if (cache.bands.size() >= SKIN_KEPT_CAPTIONS)
-            cache.bands.pop_back();
-        cache.bands.insert(cache.bands.begin(), std::move(band));
-        it = cache.bands.begin();
-        eResult = SkinCaptionPaint::Drawn;
-    }
-    else if (bCaption)
-    {
-        std::rotate(cache.bands.begin(), it, it + 1);   // the most recent first
-        it = cache.bands.begin();
-    }
-
-    Blit(hDC, hMemDC.Get(), cache.hPainted.Get(), RECT{ 0, 0, cx, cy });
-    if (bCaption && it->hBitmap)
-        Blit(hDC, hMemDC.Get(), it->hBitmap.Get(), it->rc);
-    return eResult;
 }

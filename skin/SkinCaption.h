@@ -5,7 +5,8 @@
 #include <windows.h>
 
 #include "framework/GdiPlus.h"
-#include "skin/PictureStore.h"
+
+class CCaptionFaces;   // skin/CaptionFaces.h
 
 // How the caption is drawn: em size in pixels (13 at 96 dpi), the band it must fit (0: no
 // limit, neither wrapped nor shortened), the family (null: "Times New Roman") and the colour.
@@ -19,6 +20,8 @@ struct SkinCaptionStyle {
     Gdiplus::ARGB argb = 0xFFFFFFFF;
     // Not transparent: the caption sits on a plain band of this colour (high contrast).
     Gdiplus::ARGB argbBand = 0;
+    // Where the family is found (the picture store's); null: made for each drawing.
+    CCaptionFaces* pFaces = nullptr;
 };
 
 // The WM_PAINT of a pop-up. pBackground (may be null) is drawn at (0, 0, nWidth, nHeight);
@@ -28,16 +31,11 @@ void PaintSkinCaption(HWND hWnd, Gdiplus::GpImage* pBackground, INT nWidth, INT 
                       const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle = SkinCaptionStyle());
 
 // The same onto any device context. Ok, or the status of the first step that failed (that
-// step drew nothing; the later ones still ran).
+// step drew nothing; the later ones still ran). pBounds, when given, gets where the caption's
+// path ended up (empty when none).
 Gdiplus::GpStatus DrawSkinCaption(HDC hDC, Gdiplus::GpImage* pBackground, INT nWidth, INT nHeight,
                                   LPCWSTR pszCaption, const Gdiplus::PointF* pOrigin,
-                                  const SkinCaptionStyle& rStyle = SkinCaptionStyle());
-
-// A pop-up's paint with its background, over all of (0, 0, width, height) whatever was there:
-// the same pixels as DrawSkinCaption onto black, copied from what rPicture keeps (its painting, and the band each of
-// its last SKIN_KEPT_CAPTIONS captions changed on it). A caption it does not keep is drawn
-// once and kept, the least recently painted one dropped.
-constexpr size_t SKIN_KEPT_CAPTIONS = 4;
-enum class SkinCaptionPaint { Copied, Drawn, Failed };
-SkinCaptionPaint DrawKeptSkinCaption(HDC hDC, SkinPicture& rPicture, LPCWSTR pszCaption,
-                                     const Gdiplus::PointF* pOrigin, const SkinCaptionStyle& rStyle = SkinCaptionStyle());
+                                  const SkinCaptionStyle& rStyle = SkinCaptionStyle(), Gdiplus::RectF* pBounds = nullptr);
+// How far beyond its path's bounds a caption changes pixels: anti-aliasing reaches a pixel
+// past the path, the high-contrast band its pad further.
+Gdiplus::REAL SkinCaptionReach(const SkinCaptionStyle& rStyle);

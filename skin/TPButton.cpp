@@ -3,9 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstring>
-#include <new>
+#include <utility>
 
 #include "framework/LinkedCalls.h"
 #include "framework/DynCalls.h"
@@ -44,9 +42,6 @@ void DrawSelectionFrame(HDC hDC, int x, int y, int cx, int cy, int nDpi)
 const GUID kFrameDimensionTime = { 0x6aedbd6d, 0x3fb5, 0x418a,
                                    { 0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72 } };
 
-// PropertyTagFrameDelay: one 32-bit delay per frame, in hundredths of a second.
-constexpr PROPID kPropertyTagFrameDelay = 0x5100;
-
 class CCritSecLock {
 public:
     explicit CCritSecLock(CRITICAL_SECTION& cs) noexcept : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
@@ -72,13 +67,13 @@ CTPButton::~CTPButton()
     ::DeleteCriticalSection(&m_csFrame);
 }
 
-BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount, bool bSize)
+BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, const SkinPictureRef& rStrip, int nSliceCount, bool bSize)
 {
     // The slice width divides by it; no caller may pass less than one slice.
     if (nSliceCount < 1)
         return FALSE;
     m_bHighContrast = HighContrastOn();
-    if (!LoadImage(pStream, nSliceCount))
+    if (!LoadImage(rStrip, nSliceCount))
         return FALSE;
 
     // Attaching the same item again (a second skin pass) keeps the binding we have.
@@ -93,15 +88,15 @@ BOOL CTPButton::AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSlic
     return TRUE;
 }
 
-bool CTPButton::ReplaceImage(IStream* pStream)
+bool CTPButton::ReplaceImage(const SkinPictureRef& rStrip)
 {
     // The mode pop-up asks for every button's strip at each arrow key, mostly the one shown.
     // The archive hands out one stream per member, so the same stream is the same strip; a
     // still one decoded again would look the same (an animation restarts, as before).
-    if (Image() && pStream == m_pImageSource && m_nSliceCount == 4 && m_nFrameCount < 2)
+    if (Image() && rStrip.pStream == m_pImageSource && m_nSliceCount == 4 && m_nFrameCount < 2)
         return false;
     // Not resized and not repainted: the owner repaints when it has chosen every image.
-    return LoadImage(pStream, 4) && StartAnimation();
+    return LoadImage(rStrip, 4) && StartAnimation();
 }
 
 void CTPButton::SetScale(int nPicturePct, int nDpi)
@@ -117,102 +112,25 @@ bool CTPButton::SetHighlight(BYTE bHighlight)
     return true;
 }
 
-bool CTPButton::LoadImage(IStream* pStream, int nSliceCount)
+bool CTPButton::LoadImage(const SkinPictureRef& rStrip, int nSliceCount)
 {
     ReleaseImage();
-
-    // A still strip shown before is drawn from where it is kept, not decoded again: no
-    // button changes its strip, and all draw on the one UI thread.
-    m_pStill = FindSkinStill(pStream);
-
-    // GDI+ keeps reading from the stream for as long as the bitmap lives (every frame
-    // change of a GIF decodes again). The archive hands out one stream per member, so two
-    // buttons showing the same member would move each other's seek pointer, possibly from
-    // two animation threads at once: give the bitmap a clone with a pointer of its own.
-    if (pStream && !Image())
-    {
-        if (FAILED(pStream->Clone(m_pImageStream.Put())) || !m_pImageStream)
-        {
-            pStream->AddRef();
-            m_pImageStream = kfw::CComPtr<IStream>(pStream);
-        }
-    }
-
-    // A null or undecodable stream leaves no picture: the button is still attached, at
-    // 0 x 0. Only GDI+ itself failing (not started, out of memory) means no bitmap object.
-    const Gdiplus::GpStatus status = Image() ? Gdiplus::Ok
-        : m_pImageStream ? gdip::GdipCreateBitmapFromStream(m_pImageStream.Get(), m_pImage.Put())
-        : Gdiplus::InvalidParameter;
-    Gdiplus::GpImage* const pImage = Image();
-    if (!pImage)
-    {
-        m_pImageStream.Reset();
-        if (status == Gdiplus::GdiplusNotInitialized || status == Gdiplus::OutOfMemory)
-            return false;
-    }
-
-    UINT cx = 0;
-    UINT cy = 0;
-    if (pImage)
-    {
-        gdip::GdipGetImageWidth(pImage, &cx);
-        gdip::GdipGetImageHeight(pImage, &cy);
-    }
-    // GDI+ draws with int sizes; a larger one is held to INT_MAX rather than turned negative.
-    m_nImageWidth = static_cast<int>(std::min<UINT>(cx, INT_MAX));
-    m_nImageHeight = static_cast<int>(std::min<UINT>(cy, INT_MAX));
+    SkinStrip strip = rStrip.pStore ? rStrip.pStore->Strip(rStrip) : DecodeSkinStrip(rStrip.pStream);
+    if (!strip.bMade)
+        return false;
+    // A null or undecodable stream leaves no picture: the button is still attached, at 0 x 0.
+    m_pStill = std::move(strip.pStill);
+    m_pImage = std::move(strip.image);
+    m_pImageStream = std::move(strip.pImageStream);
+    m_adwFrameDelays = std::move(strip.adwFrameDelays);
+    m_nFrameCount = strip.nFrames;
+    m_nImageWidth = strip.nWidth;
+    m_nImageHeight = strip.nHeight;
     m_nSliceWidth = m_nImageWidth / nSliceCount;
     m_nDrawWidth = ScaleForDpi(UnscaledSize(m_nSliceWidth, m_nPicturePct), m_nDpi);
     m_nDrawHeight = ScaleForDpi(UnscaledSize(m_nImageHeight, m_nPicturePct), m_nDpi);
-    m_pImageSource = pImage ? pStream : nullptr;
+    m_pImageSource = Image() ? rStrip.pStream : nullptr;
     m_nSliceCount = nSliceCount;
-
-    if (!pImage)
-        return true;
-
-    // Frame count from the first frame dimension; delays only for two frames or more.
-    // An allocation that fails means no animation, never an exception out of a window
-    // procedure (the layout loader runs inside WM_INITDIALOG).
-    try
-    {
-        UINT nDims = 0;
-        gdip::GdipImageGetFrameDimensionsCount(pImage, &nDims);
-        if (nDims == 0)
-            return true;
-        std::vector<GUID> aDims(nDims);
-        if (gdip::GdipImageGetFrameDimensionsList(pImage, aDims.data(), nDims) != Gdiplus::Ok)
-            return true;
-        UINT nFrames = 0;
-        gdip::GdipImageGetFrameCount(pImage, aDims.data(), &nFrames);
-        m_nFrameCount = nFrames;
-        if (nFrames < 2)
-        {
-            // A copy is filed, so that this one stays the button's own.
-            if (m_pImageStream)
-                FileSkinStill(pStream, pImage);
-            return true;
-        }
-
-        UINT cbItem = 0;
-        if (gdip::GdipGetPropertyItemSize(pImage, kPropertyTagFrameDelay, &cbItem) != Gdiplus::Ok ||
-            cbItem < sizeof(Gdiplus::PropertyItem))
-            return true;
-        // PropertyItem wants pointer alignment; its value follows it in the same buffer.
-        std::vector<uint64_t> aBuffer((cbItem + sizeof(uint64_t) - 1) / sizeof(uint64_t));
-        auto* pItem = reinterpret_cast<Gdiplus::PropertyItem*>(aBuffer.data());
-        if (gdip::GdipGetPropertyItem(pImage, kPropertyTagFrameDelay, cbItem, pItem) != Gdiplus::Ok ||
-            !pItem->value)
-            return true;
-        // A short list is fine (missing frames get the default delay); never read past it.
-        const size_t cDelays = pItem->length / sizeof(uint32_t);
-        m_adwFrameDelays.resize(cDelays);
-        if (cDelays)
-            std::memcpy(m_adwFrameDelays.data(), pItem->value, cDelays * sizeof(uint32_t));
-    }
-    catch (const std::bad_alloc&)
-    {
-        m_adwFrameDelays.clear();
-    }
     return true;
 }
 

@@ -28,17 +28,23 @@ public:
     // Called when the owning dialog object goes; stops an animation still running.
     ~CTPButton() override;
 
-    // Subclasses the dialog item nID of pParent and gives it the strip in pStream (borrowed;
+    // Subclasses the dialog item nID of pParent and gives it strip rStrip (its stream borrowed;
     // the bitmap reads from it while it lives), cut into nSliceCount slices; the button takes
     // the size of one slice and is shown. FALSE when no bitmap object can be made or the item
     // cannot be subclassed (the image is then kept but not shown). High contrast is read here,
     // as each pop-up is made: a highlighted button then has a frame of the highlight colour.
     // bSize false: neither sized nor shown, the caller places it.
-    BOOL AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount, bool bSize = true);
+    BOOL AttachImage(UINT nID, CWnd* pParent, const SkinPictureRef& rStrip, int nSliceCount, bool bSize = true);
+    // The same for a stream of no store, decoded for this button.
+    BOOL AttachImage(UINT nID, CWnd* pParent, IStream* pStream, int nSliceCount, bool bSize = true)
+    {
+        return AttachImage(nID, pParent, SkinPictureRef{ pStream }, nSliceCount, bSize);
+    }
     // Another strip of 4 slices for an attached button, shown at the next repaint, size kept.
     // The stream of the still strip it shows already decodes nothing. True only when the new
     // image started an animation.
-    bool ReplaceImage(IStream* pStream);
+    bool ReplaceImage(const SkinPictureRef& rStrip);
+    bool ReplaceImage(IStream* pStream) { return ReplaceImage(SkinPictureRef{ pStream }); }
     // The strips that follow were drawn at nPicturePct percent and are shown at nDpi: the
     // button is sized and draws at the slice's 96-dpi size scaled to nDpi.
     void SetScale(int nPicturePct, int nDpi);
@@ -89,8 +95,8 @@ private:
     Gdiplus::GpImage* Image() const { return m_pImage ? m_pImage.Get() : m_pStill ? m_pStill->image.Get() : nullptr; }
     // The slice for the state, with the system's own press (mouse or space bar) taken in.
     BOOL DrawFace(HDC hDC, int x, int y, bool bHeldBySystem);
-    // Loads pStream as the image and starts its animation; false when no bitmap object.
-    bool LoadImage(IStream* pStream, int nSliceCount);
+    // Takes rStrip as the image, from its store or decoded here; false when no bitmap object.
+    bool LoadImage(const SkinPictureRef& rStrip, int nSliceCount);
     // Stops and joins the animation, then releases the image and its frame delays.
     void ReleaseImage();
     bool StartAnimation();

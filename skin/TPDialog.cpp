@@ -29,24 +29,24 @@ bool FindLayoutText(const SkinArchive& rArchive, LPCSTR pszName, const char*& rp
 
 // The image hand-over for each kind of skinned control; other windows get no image. bSize
 // false: a button is left to the caller to size and show.
-bool AttachControlImage(CWnd* pControl, UINT nID, CWnd* pDialog, IStream* pStream, bool bSize)
+bool AttachControlImage(CWnd* pControl, UINT nID, CWnd* pDialog, const SkinPictureRef& rImage, bool bSize)
 {
     if (auto* pButton = dynamic_cast<CTPButton*>(pControl))
-        return pButton->AttachImage(nID, pDialog, pStream, 4, bSize) != FALSE;
+        return pButton->AttachImage(nID, pDialog, rImage, 4, bSize) != FALSE;
     if (auto* pCheck = dynamic_cast<CTPCheck*>(pControl))
-        return pCheck->AttachImage(nID, pDialog, pStream, 4) != FALSE;
+        return pCheck->AttachImage(nID, pDialog, rImage.pStream, 4) != FALSE;
     if (auto* pSlider = dynamic_cast<CTPSlider*>(pControl))
-        return pSlider->SetSkinImage(nID, pDialog, pStream) != FALSE;
+        return pSlider->SetSkinImage(nID, pDialog, rImage.pStream) != FALSE;
     return true;
 }
 
 } // namespace
 
 
-CTPDialog::CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground)
-    : CDialog(nIDTemplate, pParentWnd)
+CTPDialog::CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground, CSkinPictureStore* pPictures)
+    : CDialog(nIDTemplate, pParentWnd), m_pPictures(pPictures)
 {
-    LoadBackground(pBackground, 100);
+    LoadBackground(SkinPictureRef{ pBackground });
 }
 
 CTPDialog::~CTPDialog() = default;
@@ -56,13 +56,14 @@ void CTPDialog::SetDpi(int nDpi)
     m_nDpi = ClampDpi(nDpi);
 }
 
-void CTPDialog::LoadBackground(IStream* pBackground, int nPicturePct)
+void CTPDialog::LoadBackground(const SkinPictureRef& rBackground)
 {
-    m_pBackground = GetSkinBackground(pBackground, nPicturePct, m_nDpi);
+    m_pBackground = rBackground.pStore ? rBackground.pStore->Background(rBackground, m_nDpi)
+                                       : DecodeSkinBackground(rBackground.pStream, rBackground.nPct, m_nDpi);
     m_bRegionFromBackground = false;
     m_nWidth = m_pBackground ? m_pBackground->nWidth : 0;
     m_nHeight = m_pBackground ? m_pBackground->nHeight : 0;
-    m_pBackgroundSource = m_pBackground ? pBackground : nullptr;
+    m_pBackgroundSource = m_pBackground ? rBackground.pStream : nullptr;
     m_nBackgroundDpi = m_nDpi;
 }
 
@@ -124,7 +125,7 @@ BOOL CTPDialog::OnInitDialog()
     return TRUE;
 }
 
-bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct, bool bStayShown)
+bool CTPDialog::ChangeBackground(const SkinPictureRef& rBackground, bool bStayShown)
 {
     // Still being initialised the window has not shown: hiding and sizing it is
     // OnInitDialog's one SetWindowPos. Hiding the active window activates another, which
@@ -134,8 +135,8 @@ bool CTPDialog::ChangeBackground(IStream* pBackground, int nPicturePct, bool bSt
         ::ShowWindow(m_hWnd, SW_HIDE);
     // The archive hands out one stream per member, so the same stream is the same picture:
     // the mode pop-up asks again for the one its constructor decoded.
-    if (!m_pBackground || pBackground != m_pBackgroundSource || m_nDpi != m_nBackgroundDpi)
-        LoadBackground(pBackground, nPicturePct);
+    if (!m_pBackground || rBackground.pStream != m_pBackgroundSource || m_nDpi != m_nBackgroundDpi)
+        LoadBackground(rBackground);
     if (!ApplyBackground(false))
         return false;
     // Showing it again is the caller's business.
@@ -275,11 +276,12 @@ BOOL CTPDialog::LoadControlSkin(CWnd* pControl, UINT nID, const SkinArchive& rAr
 
     if (eImage == LayoutScan::Record)
     {
-        int nPct = 100;
-        IStream* pStream = GetSkinPictureStream(rArchive, image.strImage.c_str(), m_nDpi, &nPct);
+        const SkinPictureRef strip = m_pPictures && m_pPictures->GetArchive() == &rArchive
+            ? m_pPictures->FindPicture(image.strImage.c_str(), m_nDpi)
+            : FindSkinPicture(rArchive, image.strImage.c_str(), m_nDpi);
         if (auto* pButton = dynamic_cast<CTPButton*>(pControl))
-            pButton->SetScale(nPct, m_nDpi);
-        if (!AttachControlImage(pControl, nID, this, pStream, !bPlaced || place.bKeepSize))
+            pButton->SetScale(strip.nPct, m_nDpi);
+        if (!AttachControlImage(pControl, nID, this, strip, !bPlaced || place.bKeepSize))
             return FALSE;
     }
     if (!bPlaced)

@@ -19,8 +19,9 @@
 class CTPDialog : public CDialog {
 public:
     // pBackground: a stream from GetSkinStream, borrowed; the picture reads from it while it
-    // lives. Null or undecodable: width and height 0, and DoModal returns -1.
-    CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground);
+    // lives. Null or undecodable: width and height 0, and DoModal returns -1. pPictures: the
+    // store its pictures are kept in (its archive's members only); null: decoded for it alone.
+    CTPDialog(UINT nIDTemplate, CWnd* pParentWnd, IStream* pBackground, CSkinPictureStore* pPictures = nullptr);
     // Called when the dialog object goes; releases the picture if the window did not.
     ~CTPDialog() override;
 
@@ -35,14 +36,18 @@ public:
     // false after ending the dialog with -1 when the stream gives no picture.
     // nPicturePct: the scale the picture was drawn at; it is shown at the dialog's DPI.
     // bStayShown: a shown dialog stays shown (and active), as for a change of scale.
-    bool ChangeBackground(IStream* pBackground, int nPicturePct = 100, bool bStayShown = false);
+    bool ChangeBackground(const SkinPictureRef& rBackground, bool bStayShown = false);
+    bool ChangeBackground(IStream* pBackground, int nPicturePct = 100, bool bStayShown = false)
+    {
+        return ChangeBackground(SkinPictureRef{ pBackground, nPicturePct }, bStayShown);
+    }
 
     // The DPI the skin is shown at from the next picture, image and placement on (clamped).
     void SetDpi(int nDpi);
     int GetDpi() const { return m_nDpi; }
 
     // Gives control nID its image strip (image-map file) and place (position file), both read
-    // afresh from rArchive, both at the dialog's DPI. pControl is a CTPButton, CTPCheck or CTPSlider, or any window
+    // afresh from rArchive, both at the dialog's DPI; a strip of the store's archive is kept there. pControl is a CTPButton, CTPCheck or CTPSlider, or any window
     // object (which gets no image). FALSE when pControl is null, a file is missing or has a
     // broken record, the image cannot be attached, or a position record up to the wanted one
     // names an id that is no child of this dialog. TRUE also when no record names nID.
@@ -93,8 +98,11 @@ protected:
     int m_nHeight = 0;
     int m_nDpi = 96;
 
-    // Decodes the picture drawn at nPicturePct and shows it at the dialog's DPI; no window needed.
-    void LoadBackground(IStream* pBackground, int nPicturePct);
+    // Takes the picture, from its store or decoded here, and shows it at the dialog's DPI; no
+    // window needed.
+    void LoadBackground(const SkinPictureRef& rBackground);
+
+    CSkinPictureStore* const m_pPictures;
 
 private:
     // The picture's part of initialisation, for the first showing (with the Vista set-up's

@@ -28,7 +28,7 @@ struct StepStamps {
 // The real pop-up, noting the time after each step of its opening as it reports them.
 class CModeStepsDlg : public CKovaDlg {
 public:
-    explicit CModeStepsDlg(StepStamps& rStamps) : CKovaDlg(nullptr), m_rStamps(rStamps)
+    CModeStepsDlg(StepStamps& rStamps, CSkinPictureStore& rPictures) : CKovaDlg(nullptr, rPictures), m_rStamps(rStamps)
     {
         m_rStamps.Mark("construct");
     }
@@ -82,16 +82,16 @@ MicroPiece ModeStepsPiece(CMicroContext& rContext)
     MicroPiece piece;
     piece.strName = "popup_mode_three_steps";
     piece.fnSetUp = [&rContext](std::string& rstrError) {
-        if (FindSkinEntry("image/W3x_map.png") && rContext.SetRadioStatus(MICRO_STATUS_BOTH_ON))
+        if (FindSkinEntry(rContext.Archive(), "image/W3x_map.png") && rContext.SetRadioStatus(MICRO_STATUS_BOTH_ON))
             return true;
         rstrError = "the skin archive has no member \"image/W3x_map.png\", or the status byte cannot be set";
         return false;
     };
-    piece.fnRep = [](CRepTimer& rTimer, std::string& rstrError) {
+    piece.fnRep = [&rContext](CRepTimer& rTimer, std::string& rstrError) {
         StepStamps stamps;
         std::optional<CModeStepsDlg> dialog;
         const int64_t tStart = CRepTimer::Now();
-        dialog.emplace(stamps);
+        dialog.emplace(stamps, rContext.Pictures());
         const INT_PTR nResult = dialog->DoModal();
         ScanHook().Remove();   // ended from outside: the hook is still the pop-up's
         dialog.reset();

@@ -21,6 +21,28 @@
 
 namespace {
 
+// The context's store, while one is open: the pieces ask it as the pop-ups do.
+CSkinPictureStore* g_pPictures = nullptr;
+
+const SkinArchiveEntry* FindMember(const char* pszName)
+{
+    const SkinArchive* pArchive = g_pPictures ? g_pPictures->GetArchive() : nullptr;
+    return pArchive ? FindSkinEntry(*pArchive, pszName) : nullptr;
+}
+
+// Member pszName as drawn, filed in the store under its name.
+SkinPictureRef StoredMember(const char* pszName)
+{
+    const SkinArchive* pArchive = g_pPictures ? g_pPictures->GetArchive() : nullptr;
+    SkinPictureRef picture(pArchive ? GetSkinStream(*pArchive, pszName) : nullptr);
+    if (picture.pStream)
+    {
+        picture.pStore = g_pPictures;
+        picture.strName = pszName;
+    }
+    return picture;
+}
+
 const char* const kBackgroundThree = kSkinBackgroundThree;   // the three-button pop-up
 const char* const kBackgroundOne = kSkinBackgroundOne;       // the one-button pop-up and the notice
 const char kButtonStrip[] = "image/4wifiandbt.bmp";    // "both on", the widest strip
@@ -39,7 +61,7 @@ constexpr int kPopupTimedOut = -2;
 
 bool RequireMember(const char* pszName, std::string& rstrError)
 {
-    const SkinArchiveEntry* pEntry = FindSkinEntry(pszName);
+    const SkinArchiveEntry* pEntry = FindMember(pszName);
     if (pEntry && pEntry->pStream)
         return true;
     rstrError = std::string("the skin archive has no member \"") + pszName + "\"";
@@ -68,15 +90,18 @@ struct WindowDestroyer {
 };
 using CWindowOwner = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
 
-// A background at the display's DPI, chosen and scaled as a pop-up does.
+// A background from the store: as drawn, or (bShown) at the display's DPI, chosen and scaled
+// as a pop-up does.
 class CShownBackground : public CTPDialog {
 public:
-    explicit CShownBackground(const char* pszMember) : CTPDialog(IDD_KOVA_DIALOG, nullptr, nullptr)
+    CShownBackground(const char* pszMember, bool bShown) : CTPDialog(IDD_KOVA_DIALOG, nullptr, nullptr, g_pPictures)
     {
-        kfw::CWindowDC dc(nullptr);
-        SetDpi(dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSX) : 96);
-        int nPct = 100;
-        LoadBackground(GetSkinPictureStream(pszMember, GetDpi(), &nPct), nPct);
+        if (bShown)
+        {
+            kfw::CWindowDC dc(nullptr);
+            SetDpi(dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSX) : 96);
+        }
+        LoadBackground(bShown ? g_pPictures->FindPicture(pszMember, GetDpi()) : StoredMember(pszMember));
     }
 };
 
@@ -89,8 +114,7 @@ struct PopupBackground {
     {
         if (!RequireMember(pszMember, rstrError))
             return false;
-        dialog = bShown ? std::make_unique<CShownBackground>(pszMember)
-                        : std::make_unique<CTPDialog>(IDD_KOVA_DIALOG, nullptr, GetSkinStream(pszMember));
+        dialog = std::make_unique<CShownBackground>(pszMember, bShown);
         if (dialog->GetBackgroundWidth() > 0 && dialog->GetBackgroundHeight() > 0)
             return true;
         rstrError = std::string("\"") + pszMember + "\" does not decode";
@@ -145,9 +169,9 @@ MicroPiece DecodePiece(const char* pszName, const char* pszMember)
     piece.fnSetUp = [pszMember](std::string& rstrError) { return RequireMember(pszMember, rstrError); };
     piece.fnRep = [pszMember](CRepTimer& rTimer, std::string& rstrError) {
         // The pop-ups' constructors: stream from the table, picture decoded by CTPDialog.
-        std::optional<CTPDialog> dialog;
+        std::optional<CShownBackground> dialog;
         rTimer.Start();
-        dialog.emplace(IDD_KOVA_DIALOG, nullptr, GetSkinStream(pszMember));
+        dialog.emplace(pszMember, false);
         rTimer.Stop();
         if (dialog->GetBackgroundWidth() > 0)
             return true;
@@ -325,7 +349,7 @@ struct ButtonFixture {
             rstrError = "the button's window cannot be created";
             return false;
         }
-        if (!button.AttachImage(IDC_BTN_BOTH, &parent, GetSkinStream(kButtonStrip), 4) || button.GetSliceWidth() <= 0)
+        if (!button.AttachImage(IDC_BTN_BOTH, &parent, StoredMember(kButtonStrip), 4) || button.GetSliceWidth() <= 0)
         {
             rstrError = std::string("\"") + kButtonStrip + "\" cannot be attached to the button";
             return false;
@@ -402,7 +426,7 @@ MicroPiece ButtonImagePiece()
         *bOff = !*bOff;
         const char* pszStrip = *bOff ? kButtonStripOff : kButtonStrip;
         rTimer.Start();
-        button.ReplaceImage(GetSkinStream(pszStrip));
+        button.ReplaceImage(StoredMember(pszStrip));
         rTimer.Stop();
         if (button.HasImage() && button.GetImageWidth() > 0)
             return true;
@@ -508,7 +532,7 @@ struct PopupStamps {
 template <class TDialog>
 class CPopupProbe : public TDialog {
 public:
-    explicit CPopupProbe(PopupStamps& rStamps) : TDialog(nullptr), m_rStamps(rStamps) {}
+    CPopupProbe(PopupStamps& rStamps, CSkinPictureStore& rPictures) : TDialog(nullptr, rPictures), m_rStamps(rStamps) {}
 
     BOOL OnInitDialog() override
     {
@@ -577,13 +601,13 @@ MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatu
         rstrError = "the status byte cannot be set";
         return false;
     };
-    piece.fnRep = [nButtons](CRepTimer& rTimer, std::string& rstrError) {
+    piece.fnRep = [&rContext, nButtons](CRepTimer& rTimer, std::string& rstrError) {
         PopupStamps stamps;
         std::optional<CPopupProbe<TDialog>> dialog;
         // As the main frame runs a pop-up: constructed (the background decoded), run
         // modally, destroyed when it closes.
         const int64_t tStart = CRepTimer::Now();
-        dialog.emplace(stamps);
+        dialog.emplace(stamps, rContext.Pictures());
         const int64_t tBuilt = CRepTimer::Now();
         const INT_PTR nResult = dialog->DoModal();
         // Closing by a key would give the hook back; ending it from outside does not.
@@ -622,7 +646,7 @@ MicroPiece PopupPiece(CMicroContext& rContext, const char* pszName, BYTE byStatu
 
 CMicroContext::~CMicroContext()
 {
-    SetSkinArchive(nullptr);
+    g_pPictures = nullptr;
     m_pictures.Clear();
     ReleaseSkinArchive(m_archive);
     m_emsc.Unload();
@@ -645,7 +669,8 @@ bool CMicroContext::Open(std::string& rstrError)
         rstrError = "the skin archive (resource 149 \"tar\") cannot be loaded from this program";
         return false;
     }
-    SetSkinArchive(&m_archive, &m_pictures);
+    m_pictures.SetArchive(&m_archive);
+    g_pPictures = &m_pictures;
 
     // A status file of our own, named before the library is loaded: it reads the name from
     // the environment on every call.

@@ -27,8 +27,9 @@ public:
     // false, with a message for the user, when any of it cannot be had.
     bool Open(std::string& rstrError);
 
-    // The table the pop-ups find through GetSkinArchive(); pieces check their members.
+    // The table the pop-ups' store serves; pieces check their members.
     SkinArchive& Archive() { return m_archive; }
+    CSkinPictureStore& Pictures() { return m_pictures; }
     // Sets the status byte the next radio read sees (bits as the development library's).
     bool SetRadioStatus(BYTE byStatus);
 

@@ -176,15 +176,15 @@ public:
     CSkinForPopups()
     {
         m_bReady = m_gdiplus.IsStarted() && LoadSkinArchive(m_archive) && kovatest::ParkPointer();
-        SetSkinArchive(&m_archive, &m_pictures);
+        m_pictures.SetArchive(&m_archive);
     }
     ~CSkinForPopups()
     {
-        SetSkinArchive(nullptr);
         m_pictures.Clear();
         ReleaseSkinArchive(m_archive);
     }
     bool IsReady() const { return m_bReady; }
+    CSkinPictureStore* Pictures() { return &m_pictures; }
 
 private:
     kfw::CGdiplusSession m_gdiplus;
@@ -407,6 +407,7 @@ TEST_F(MainFrameTest, HotKeysPopupsOpenOnTheMonitorOfTheWindowTypedIn)
 
     Create();
     m_frame.m_bRealPopups = true;
+    m_frame.SetPictureStore(skin.Pictures());
     const kovatest::CSeam monitor(kfw::g_linked.pfnMonitorFromWindow, &RecordingMonitorFromWindow);
     for (const uint8_t byStatus : { 0x1F, 0x0F })   // the mode pop-up, the notice
     {
@@ -557,6 +558,7 @@ TEST_F(MainFrameTest, KeysThePopupsDroppedHookMissedComeOnceEachInTheirOrder)
     kovatest::CHookDropSeam seam;
     Create();
     m_frame.m_bRealPopups = true;
+    m_frame.SetPictureStore(skin.Pictures());
     std::thread user([&] {
         if (!kovatest::WaitUntil([&] { return ShownDialog() != nullptr; }))
             return;

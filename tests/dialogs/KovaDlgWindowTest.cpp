@@ -62,7 +62,7 @@ LRESULT CALLBACK FakeFrameProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
 // Notes where the window was the first time it became visible, and hands it to the user.
 class CProbeDlg : public CKovaDlg {
 public:
-    CProbeDlg() : CKovaDlg(nullptr) {}
+    explicit CProbeDlg(CSkinPictureStore& rPictures) : CKovaDlg(nullptr, rPictures) {}
 
     std::atomic<HWND> m_hShown{ nullptr };
     int m_nShows = 0;
@@ -98,7 +98,7 @@ protected:
         ASSERT_TRUE(m_gdiplus.IsStarted());
         ASSERT_TRUE(m_state.IsReady());
         ASSERT_TRUE(LoadSkinArchive(m_archive));
-        SetSkinArchive(&m_archive, &m_pictures);
+        m_pictures.SetArchive(&m_archive);
         ASSERT_TRUE(BindEmscEntry(m_state.Module()));
         g_pState = &m_state;
         g_writesAtNotice.clear();
@@ -118,7 +118,7 @@ protected:
     {
         m_hFrame.reset();
         BindEmscEntry(nullptr);
-        SetSkinArchive(nullptr);
+        m_pictures.SetArchive(nullptr);
         m_pictures.Clear();
         ReleaseSkinArchive(m_archive);
         g_pState = nullptr;
@@ -160,7 +160,7 @@ TEST_F(KovaDlgWindow, ShowsOnceCentredStaysOnF1AndTheRefreshKeyClosesItThroughIt
     // typed as the pop-up closes must still find a hook.
     ScanHook frameHook;
     ASSERT_TRUE(frameHook.Install(m_hFrame.get(), ::GetModuleHandleA(nullptr)));
-    CProbeDlg dlg;
+    CProbeDlg dlg(m_pictures);
     bool bHookOurs = false, bOpenAfterHelp = false;
     const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
         bHookOurs = ScanHook::GetTarget() == hDlg && ScanHook::IsInstalled();
@@ -198,7 +198,7 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
     // Off between the frame's read and the pop-up's: a choice closes it, and that is all.
     ASSERT_TRUE(m_state.Set(0x0E));
     {
-        CProbeDlg dlg;
+        CProbeDlg dlg(m_pictures);
         const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
             ::PostMessageA(hDlg, WM_SCANCODE_EVENT, LLKHF_EXTENDED, 0x4D);
             ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x1C);
@@ -214,7 +214,7 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
     // arrow comes with Alt held: its flags are 0x20, a space's key code, and still count.
     ASSERT_TRUE(m_state.Set(0x1E));
     ASSERT_TRUE(m_state.ClearLog());
-    CProbeDlg dlg;
+    CProbeDlg dlg(m_pictures);
     const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
         ::PostMessageA(hDlg, WM_SCANCODE_EVENT, LLKHF_ALTDOWN, 0x4B);
         ::PostMessageA(hDlg, WM_SCANCODE_EVENT, 0, 0x1C);
@@ -231,7 +231,7 @@ TEST_F(KovaDlgWindow, SwitchOffAtOpeningWritesNothingAndWritesComeBeforeTheFrame
 // still closes by itself rather than staying open for good. The rule is the pop-ups' base's.
 TEST_F(KovaDlgWindow, ClosesEvenWhenThePointerLeftUnreported)
 {
-    CProbeDlg dlg;
+    CProbeDlg dlg(m_pictures);
     std::atomic<bool> bClosedBySelf{ false };
     const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
         // What a pointer passing over sends; the pointer itself stays parked outside.
@@ -250,7 +250,7 @@ TEST_F(KovaDlgWindow, TheSingleButtonsClickTurnsItsRadioOn)
     {
         ASSERT_TRUE(m_state.Set(byStatus));
         ASSERT_TRUE(m_state.ClearLog());
-        CProbeDlg dlg;
+        CProbeDlg dlg(m_pictures);
         const INT_PTR nResult = RunWithUser(dlg, [&](HWND hDlg) {
             HWND hButton = ::GetDlgItem(hDlg, IDC_BTN_WIFI);
             ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BTN_WIFI, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
@@ -295,7 +295,7 @@ TEST_F(KovaDlgWindow, OpensOnTheMonitorInUseAtItsDpiAndFollowsADpiChange)
     for (const bool bForeground : { false, true })
     {
         g_bForegroundKnown = bForeground;
-        CProbeDlg dlg;
+        CProbeDlg dlg(m_pictures);
         RECT rcOpened = {}, rcButton = {}, rcChanged = {};
         int nTipOpened = 0, nTipChanged = 0;
         RunWithUser(dlg, [&](HWND hDlg) {
@@ -345,7 +345,7 @@ TEST_F(KovaDlgWindow, StaysActiveWithTheFocusOnItsSelectionThroughAScaleChange)
     for (const int nLayout : { 0x1F, 0x15 })   // three buttons, WiFi only
     {
         ASSERT_TRUE(m_state.Set(static_cast<BYTE>(nLayout)));
-        CProbeDlg dlg;
+        CProbeDlg dlg(m_pictures);
         GUITHREADINFO before = {}, after = {};
         before.cbSize = after.cbSize = sizeof before;
         HWND hForeground = nullptr, hSelected = nullptr;
@@ -382,7 +382,7 @@ TEST_F(KovaDlgWindow, OpeningsAfterTheFirstTakeTheOutlineKeptFromIt)
     for (int i = 0; i < 2; ++i)
     {
         g_nOutlinesCut = 0;
-        CProbeDlg dlg;
+        CProbeDlg dlg(m_pictures);
         RunWithUser(dlg, [&](HWND hDlg) { ::GetWindowRgn(hDlg, ahOutline[i].Get()); });
         anCut[i] = g_nOutlinesCut;
     }
@@ -398,11 +398,13 @@ TEST_F(KovaDlgWindow, PopupsPreparedAheadOpenWithoutCutting)
     const kovatest::CSeam cut(kfw::g_linked.pfnExtCreateRegion, &CountingExtCreateRegion);
     g_nOutlinesCut = 0;
     int nSteps = 0;
-    for (CIdleTask* pTask : { &PopupBackgroundsTask(), &CaptionFaceTask(), &CToolTipCtrl::LibraryTask() })
+    CPopupBackgroundsTask backgrounds(m_pictures);
+    CCaptionFaceTask face(m_pictures);
+    for (CIdleTask* pTask : { static_cast<CIdleTask*>(&backgrounds), static_cast<CIdleTask*>(&face), &CToolTipCtrl::LibraryTask() })
         for (++nSteps; pTask->DoPiece(); ++nSteps) {}
     const int nCutAhead = std::exchange(g_nOutlinesCut, 0);
     {
-        CProbeDlg dlg;
+        CProbeDlg dlg(m_pictures);
         RunWithUser(dlg, [](HWND) {});
     }
     EXPECT_EQ(nSteps, 4);

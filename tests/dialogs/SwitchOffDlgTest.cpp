@@ -28,7 +28,7 @@ const POINT kPictureCentre = { 460 + 14 + 37, 306 + 44 + 32 };
 // it returns true (DoModal gives kProbeDone).
 class CNoticeProbe : public CSwitchOffDlg {
 public:
-    CNoticeProbe() : CSwitchOffDlg(nullptr) {}
+    explicit CNoticeProbe(CSkinPictureStore& rPictures) : CSwitchOffDlg(nullptr, rPictures) {}
 
     std::function<bool(CNoticeProbe&)> m_fnPoll;
     bool m_bPictureMoveSeen = false;
@@ -72,13 +72,13 @@ protected:
     {
         ASSERT_TRUE(m_gdiplus.IsStarted());
         ASSERT_TRUE(LoadSkinArchive(m_archive));
-        SetSkinArchive(&m_archive, &m_pictures);
+        m_pictures.SetArchive(&m_archive);
         kovatest::MovePointer(kParked);
     }
     void TearDown() override
     {
         ScanHook().Remove();
-        SetSkinArchive(nullptr);
+        m_pictures.SetArchive(nullptr);
         m_pictures.Clear();
         ReleaseSkinArchive(m_archive);
         kovatest::MovePointer(kParked);
@@ -119,7 +119,7 @@ TEST_F(SwitchOffDlgTest, HoveringThePictureShowsTheTwoLineTip)
     int nToolId = 0;
     char szText[512] = "";
     int cyLine = 0;
-    CNoticeProbe dlg;
+    CNoticeProbe dlg(m_pictures);
     dlg.m_fnPoll = [&](CNoticeProbe& d) {
         // Until the picture has seen the pointer: a move made before the window is on the
         // screen reaches nobody.
@@ -168,7 +168,7 @@ TEST_F(SwitchOffDlgTest, TheTipWrapsAtTheSameWidthAtEveryScale)
     {
         s_nDpi = nDpi;
         int nOpened = 0, nChanged = 0;
-        CNoticeProbe dlg;
+        CNoticeProbe dlg(m_pictures);
         dlg.m_fnPoll = [&](CNoticeProbe& d) {
             // Made by the pointer's first move over the notice.
             HWND hTip = ToolTipOf(d.m_hWnd);

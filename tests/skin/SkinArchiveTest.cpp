@@ -206,7 +206,6 @@ protected:
     void TearDown() override
     {
         ReleaseSkinArchive(m_archive);
-        SetSkinArchive(nullptr);
     }
     BOOL Load(const CTarBuilder& tar) { return LoadSkinArchive(m_archive, tar.Bytes().data(), tar.Bytes().size()); }
 
@@ -505,19 +504,6 @@ TEST_F(SkinArchiveTest, GdiplusDecodesOneMemberAgainAndAgain)
     // The image made first still reads right after the shared position moved under it.
     ReadToEnd(GetSkinStream(m_archive, "image/4wifi.bmp"));
     EXPECT_TRUE(HasTestPixels(first.Get()));
-}
-
-TEST_F(SkinArchiveTest, TheApplicationsTableIsReachableOnceSet)
-{
-    ASSERT_TRUE(Load(CTarBuilder().Add("image/nall_main.txt", "1005\timage/4alloff.bmp").End()));
-    EXPECT_EQ(GetSkinStream("image/nall_main.txt"), nullptr);
-    EXPECT_EQ(FindSkinEntry("image/nall_main.txt"), nullptr);
-
-    SetSkinArchive(&m_archive);
-    EXPECT_EQ(GetSkinArchive(), &m_archive);
-    EXPECT_EQ(GetSkinStream("image/nall_main.txt"), GetSkinStream(m_archive, "image/nall_main.txt"));
-    EXPECT_EQ(FindSkinEntry("image/nall_main.txt"), FindSkinEntry(m_archive, "image/nall_main.txt"));
-    EXPECT_EQ(GetSkinStream("image/nbt_main.txt"), nullptr);
 }
 
 // fixture.tar, written by GNU tar and compiled in as resource 149 "TAR".

@@ -181,15 +181,15 @@ TEST_F(SkinCaption, TheApplicationKeepsItsFaceInACollectionOfItsOwnWithTheSamePi
     CCanvas installed(104, 156, 0), own(104, 156, 0);
     DrawSkinCaption(installed.DC(), m_picture.Get(), 104, 156, L"Current Status : WiFi ON", &origin);
     CSkinPictureStore store;
-    SetSkinArchive(&m_archive, &store);
-    EXPECT_EQ(DrawSkinCaption(own.DC(), m_picture.Get(), 104, 156, L"Current Status : WiFi ON", &origin), Gdiplus::Ok);
+    SkinCaptionStyle style;
+    style.pFaces = &store.Faces();
+    EXPECT_EQ(DrawSkinCaption(own.DC(), m_picture.Get(), 104, 156, L"Current Status : WiFi ON", &origin, style), Gdiplus::Ok);
     CCaptionFaces& faces = store.Faces();
     EXPECT_NE(faces.Find(L"Times New Roman"), nullptr);
     const int nOwn = faces.OwnFamilyCount();   // read out once, by the drawing
     EXPECT_GT(nOwn, 0);
     faces.Find(L"No Such Face Kova");          // another face stands in: not read out as this one
     EXPECT_EQ(faces.OwnFamilyCount(), nOwn);
-    SetSkinArchive(nullptr);
     store.Clear();
     EXPECT_EQ(own.CountDiffering(installed), 0);
 }

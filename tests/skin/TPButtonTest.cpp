@@ -13,6 +13,7 @@
 
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "TarBuilder.h"
 #include "framework/LinkedCalls.h"
 #include "skin/TPButton.h"
 #include "support/Canvas.h"
@@ -422,6 +423,29 @@ TEST_F(TPButtonTest, SpaceBarShowsPressedOnlyWithEvenPressParity)
     EXPECT_EQ(Shown(m_hFirst), kSlices[2]) << "even parity";
     space(WM_KEYUP);
     EXPECT_EQ(m_parent.m_nClicked, 5);
+}
+
+// Through a store, a still strip is filed under its member name and shared; an animated one
+// is decoded for each button, with its frames and delays.
+TEST_F(TPButtonTest, AStoreSharesStillStripsAndDecodesAnimatedOnesForEachButton)
+{
+    const std::vector<uint8_t> bmp = StripBmp(300, 64), gif = AnimatedGif(40, 8, { 10, 20, 30 });
+    const kovatest::CTarBuilder tar = kovatest::CTarBuilder().Add("s.bmp", std::string(bmp.begin(), bmp.end()))
+                                .Add("m.gif", std::string(gif.begin(), gif.end())).End();
+    SkinArchive archive;
+    ASSERT_TRUE(LoadSkinArchive(archive, tar.Bytes().data(), tar.Bytes().size()));
+    CSkinPictureStore store;
+    store.SetArchive(&archive);
+    CTPButton still, moving;
+    ASSERT_TRUE(still.AttachImage(IDC_FIRST, &m_parent, store.FindPicture("s.bmp", 96), 4));
+    ASSERT_TRUE(moving.AttachImage(IDC_SECOND, &m_parent, store.FindPicture("m.gif", 96), 4));
+    EXPECT_EQ(moving.GetFrameCount(), 3u);
+    const SkinStrip shared = store.Strip(store.FindPicture("s.bmp", 96));
+    ASSERT_NE(shared.pStill, nullptr);
+    EXPECT_EQ(shared.nWidth, 300);
+    const SkinStrip own = store.Strip(store.FindPicture("m.gif", 96));
+    EXPECT_TRUE(own.pStill == nullptr && own.image);
+    EXPECT_EQ(own.adwFrameDelays, (std::vector<uint32_t>{ 10, 20, 30 }));
 }
 
 TEST_F(TPButtonTest, AnimatesFramesIndependentlyAndStopsAtDestroy)
