@@ -22,7 +22,7 @@ const Gdiplus::PointF STATUS_AT_ONE(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
 } // namespace
 
 CKovaDlg::CKovaDlg(CWnd* pParent, CSkinPictureStore& rPictures)
-    : CSkinPopup(IDD_KOVA_DIALOG, pParent, kSkinBackgroundThree, rPictures)
+    : CSkinPopup(IDD_KOVA_DIALOG, pParent, SKIN_BACKGROUND_THREE, rPictures)
 {
 }
 

@@ -3,8 +3,8 @@
 #include "radio/RadioBits.h"
 #include "res/resource.h"
 
-const char kSkinBackgroundThree[] = "image/W3x_map.png";
-const char kSkinBackgroundOne[] = "image/W1x_map.png";
+const char SKIN_BACKGROUND_THREE[] = "image/W3x_map.png";
+const char SKIN_BACKGROUND_ONE[] = "image/W1x_map.png";
 
 namespace {
 
@@ -46,7 +46,7 @@ ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags, const RadioPolicy& po
         choice.anModeCodes[0] = MODE_BOTH_ON;
         choice.anModeCodes[1] = MODE_WIFI_ONLY;
         choice.anModeCodes[2] = MODE_BT_ONLY;
-        choice.pszBackground = kSkinBackgroundThree;
+        choice.pszBackground = SKIN_BACKGROUND_THREE;
         choice.auTipId[0] = IDS_TIP_BOTH;
         choice.auTipId[1] = IDS_TIP_WIFI;
         choice.auTipId[2] = IDS_TIP_BT;
@@ -68,7 +68,7 @@ ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags, const RadioPolicy& po
     case ModeLayout::BluetoothOnly:
         choice.nModeCount = 1;
         choice.anModeCodes[0] = MODE_BT_ONLY;
-        choice.pszBackground = kSkinBackgroundOne;
+        choice.pszBackground = SKIN_BACKGROUND_ONE;
         choice.apszImage[1] = "image/4bluetooth.bmp";
         choice.auTipId[1] = IDS_TIP_BT;
         // Only the fitted radio counts: a stray "on" bit of the missing one must not make
@@ -78,7 +78,7 @@ ModeLayoutChoice ChooseModeLayout(const RadioFlags& flags, const RadioPolicy& po
     case ModeLayout::WirelessOnly:
         choice.nModeCount = 1;
         choice.anModeCodes[0] = MODE_WIFI_ONLY;
-        choice.pszBackground = kSkinBackgroundOne;
+        choice.pszBackground = SKIN_BACKGROUND_ONE;
         choice.auTipId[1] = IDS_TIP_WIFI;   // 1002 keeps the WiFi strip of the layout file
         choice.nCurrent = flags.bWirelessOn ? 0 : MODE_ENTRY_NONE;
         break;

@@ -11,8 +11,8 @@ constexpr int MODE_ENTRY_NONE = 3;
 constexpr int MODE_BUTTON_COUNT = 3;   // controls 1001, 1002, 1003, in this order
 
 // The skin's backgrounds: three buttons, and one (also the switch-off notice's).
-extern const char kSkinBackgroundThree[];
-extern const char kSkinBackgroundOne[];
+extern const char SKIN_BACKGROUND_THREE[];
+extern const char SKIN_BACKGROUND_ONE[];
 // Where the caption goes on each, in the picture's own pixels: centred on x, top at y. The
 // mode pop-up's status line, and the notice's caption on the one-button background.
 struct CaptionOrigin {

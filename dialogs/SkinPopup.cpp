@@ -394,7 +394,7 @@ bool CloseOpenPopup()
 
 bool CPopupBackgroundsTask::DoPiece()
 {
-    const char* const apszNames[] = { kSkinBackgroundThree, kSkinBackgroundOne };
+    const char* const apszNames[] = { SKIN_BACKGROUND_THREE, SKIN_BACKGROUND_ONE };
     m_rPictures.PrepareBackground(apszNames[m_nDone], CSkinPopup::FindMonitor().nDpi);
     return ++m_nDone < 2;
 }

@@ -12,7 +12,7 @@ const Gdiplus::PointF CAPTION_ORIGIN(CAPTION_AT_ONE.x, CAPTION_AT_ONE.y);
 } // namespace
 
 CSwitchOffDlg::CSwitchOffDlg(CWnd* pParentWnd, CSkinPictureStore& rPictures)
-    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, kSkinBackgroundOne, rPictures)
+    : CSkinPopup(IDD_SWITCHOFF_DIALOG, pParentWnd, SKIN_BACKGROUND_ONE, rPictures)
 {
     m_pCaptionAt = &CAPTION_ORIGIN;
 }

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Static analysis of the program's own sources: clang-tidy (.clang-tidy, with the naming
-# findings of tools/lint/naming-pending.txt let pass) and cppcheck
+# Static analysis of the program's own sources: clang-tidy (.clang-tidy) and cppcheck
 # (tools/lint/cppcheck-suppressions.txt), from the MinGW build's compile commands.
 # Exits non-zero on any finding. Needs a configured build (scripts/build.sh makes one).
 #   scripts/lint.sh                 both tools over every source
@@ -42,37 +41,13 @@ if [ "$which" = all ] || [ "$which" = tidy ]; then
             sh "$out" "$header_filter" {} || tidy_rc=$?
     # A finding in a shared header is reported once per source that includes it: count it once.
     cat "$out"/tidy/*.log >"$out/clang-tidy.txt"
-    grep -E ': (warning|error): ' "$out/clang-tidy.txt" | sort -u >"$out/clang-tidy-all.txt" || true
-    # Names still to be renamed pass; over every source, a listed name no longer flagged
-    # fails, so that the list only shrinks.
-    stale=$(/usr/bin/python3 - "$KOVA_ROOT" "$KOVA_ROOT/tools/lint/naming-pending.txt" \
-        "$out/clang-tidy-all.txt" "$out/clang-tidy-findings.txt" <<'PY'
-import sys
-root, listed, found, kept = sys.argv[1:]
-names = [tuple(l.split()) for l in open(listed) if l.strip() and not l.startswith('#')]
-used = set()
-with open(found) as f, open(kept, 'w') as out:
-    for line in f:
-        hit = next((e for e in names if line.startswith(root + '/' + e[0] + ':')
-                    and "'" + e[1] + "'" in line and '[readability-identifier-naming' in line), None)
-        if hit:
-            used.add(hit)
-        else:
-            out.write(line)
-print(' '.join(p + ':' + n for p, n in names if (p, n) not in used))
-PY
-    )
-    pending=$(($(wc -l <"$out/clang-tidy-all.txt") - $(wc -l <"$out/clang-tidy-findings.txt")))
+    grep -E ': (warning|error): ' "$out/clang-tidy.txt" | sort -u >"$out/clang-tidy-findings.txt" || true
     n=$(wc -l <"$out/clang-tidy-findings.txt")
     cat "$out/clang-tidy-findings.txt"
-    echo "lint: clang-tidy: $n finding(s) in $count source(s), $pending pending rename(s); full output in $out/clang-tidy.txt"
-    if [ -n "$stale" ] && [ -z "${KOVA_LINT_FILES:-}" ]; then
-        echo "lint: tools/lint/naming-pending.txt lists names no longer flagged: $stale" >&2
-        status=1
-    fi
+    echo "lint: clang-tidy: $n finding(s) in $count source(s); full output in $out/clang-tidy.txt"
     if [ "$n" -ne 0 ]; then
         status=1
-    elif [ "$tidy_rc" -ne 0 ] && [ "$pending" -eq 0 ]; then
+    elif [ "$tidy_rc" -ne 0 ]; then
         echo "lint: clang-tidy failed without a finding; see $out/clang-tidy.txt" >&2
         status=1
     fi

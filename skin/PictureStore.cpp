@@ -94,7 +94,7 @@ void CutOutline(SkinPicture& rPicture)
 }
 
 // PropertyTagFrameDelay: one 32-bit delay per frame, in hundredths of a second.
-constexpr PROPID kPropertyTagFrameDelay = 0x5100;
+constexpr PROPID PROPERTY_TAG_FRAME_DELAY = 0x5100;
 
 // rStrip's size, frames and, for two or more, their delays. An allocation that fails means no
 // animation, never an exception out of a window procedure (the layout loader runs inside
@@ -125,13 +125,13 @@ void MeasureStrip(SkinStrip& rStrip)
             return;
 
         UINT cbItem = 0;
-        if (gdip::GdipGetPropertyItemSize(pImage, kPropertyTagFrameDelay, &cbItem) != Gdiplus::Ok ||
+        if (gdip::GdipGetPropertyItemSize(pImage, PROPERTY_TAG_FRAME_DELAY, &cbItem) != Gdiplus::Ok ||
             cbItem < sizeof(Gdiplus::PropertyItem))
             return;
         // PropertyItem wants pointer alignment; its value follows it in the same buffer.
         std::vector<uint64_t> aBuffer((cbItem + sizeof(uint64_t) - 1) / sizeof(uint64_t));
         auto* pItem = reinterpret_cast<Gdiplus::PropertyItem*>(aBuffer.data());
-        if (gdip::GdipGetPropertyItem(pImage, kPropertyTagFrameDelay, cbItem, pItem) != Gdiplus::Ok ||
+        if (gdip::GdipGetPropertyItem(pImage, PROPERTY_TAG_FRAME_DELAY, cbItem, pItem) != Gdiplus::Ok ||
             !pItem->value)
             return;
         // A short list is fine (missing frames get the default delay); never read past it.

@@ -32,15 +32,15 @@ private:
 // into rOwned for this drawing.
 Gdiplus::GpFontFamily* CaptionFamily(const SkinCaptionStyle& rStyle, kfw::CGdipFontFamily& rOwned)
 {
-    constexpr WCHAR kFallback[] = L"Times New Roman";
+    constexpr WCHAR FALLBACK_FACE[] = L"Times New Roman";
     if (CCaptionFaces* pFaces = rStyle.pFaces)
     {
         Gdiplus::GpFontFamily* pFamily = rStyle.pszFamily ? pFaces->Find(rStyle.pszFamily) : nullptr;
-        return pFamily ? pFamily : pFaces->Find(kFallback);
+        return pFamily ? pFamily : pFaces->Find(FALLBACK_FACE);
     }
     namespace gdip = kfw::gdip;
     if (!rStyle.pszFamily || gdip::GdipCreateFontFamilyFromName(rStyle.pszFamily, nullptr, rOwned.Put()) != Gdiplus::Ok)
-        gdip::GdipCreateFontFamilyFromName(kFallback, nullptr, rOwned.Put());
+        gdip::GdipCreateFontFamilyFromName(FALLBACK_FACE, nullptr, rOwned.Put());
     return rOwned.Get();
 }
 

@@ -39,7 +39,7 @@ void DrawSelectionFrame(HDC hDC, int x, int y, int cx, int cy, int nDpi)
 
 // The time dimension of a multi-frame image (GDI+'s FrameDimensionTime), spelt out so no
 // GUID library is needed.
-const GUID kFrameDimensionTime = { 0x6aedbd6d, 0x3fb5, 0x418a,
+const GUID FRAME_DIMENSION_TIME = { 0x6aedbd6d, 0x3fb5, 0x418a,
                                    { 0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72 } };
 
 class CCritSecLock {
@@ -171,7 +171,7 @@ DWORD CTPButton::Animate(HANDLE hStop)
     {
         {
             CCritSecLock lock(m_csFrame);
-            gdip::GdipImageSelectActiveFrame(m_pImage.Get(), &kFrameDimensionTime, nIndex);
+            gdip::GdipImageSelectActiveFrame(m_pImage.Get(), &FRAME_DIMENSION_TIME, nIndex);
         }
         const DWORD dwDelay = AnimationFrameDelayMs(m_adwFrameDelays.data(), m_adwFrameDelays.size(), nIndex);
         nIndex = NextAnimationFrame(nIndex, nFrames);

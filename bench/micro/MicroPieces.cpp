@@ -43,8 +43,6 @@ SkinPictureRef StoredMember(const char* pszName)
     return picture;
 }
 
-const char* const kBackgroundThree = kSkinBackgroundThree;   // the three-button pop-up
-const char* const kBackgroundOne = kSkinBackgroundOne;       // the one-button pop-up and the notice
 const char kButtonStrip[] = "image/4wifiandbt.bmp";    // "both on", the widest strip
 const char kButtonStripOff[] = "image/4alloff.bmp";     // its grey counterpart
 
@@ -150,7 +148,7 @@ MicroPiece ArchiveLoadPiece()
             }
         }
         rTimer.Stop();
-        const SkinArchiveEntry* pEntry = FindSkinEntry(table, kBackgroundThree);
+        const SkinArchiveEntry* pEntry = FindSkinEntry(table, SKIN_BACKGROUND_THREE);
         const bool bOk = bLoaded && pEntry && pEntry->cbBytes > 0;
         if (!bOk)
             rstrError = "the skin archive (resource 149 \"tar\") did not load whole";
@@ -717,20 +715,20 @@ std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext)
 {
     std::vector<MicroPiece> pieces;
     pieces.push_back(ArchiveLoadPiece());
-    pieces.push_back(DecodePiece("background_decode_three", kBackgroundThree));
-    pieces.push_back(DecodePiece("background_decode_one", kBackgroundOne));
-    AddRegionPieces(pieces, "three", kBackgroundThree);
-    AddRegionPieces(pieces, "one", kBackgroundOne);
-    pieces.push_back(CaptionPiece("caption_three", kBackgroundThree, IDS_CURRENT_BOTH, &kCaptionAtThree));
-    pieces.push_back(CaptionPiece("caption_three_background_only", kBackgroundThree, IDS_CURRENT_BOTH, nullptr));
+    pieces.push_back(DecodePiece("background_decode_three", SKIN_BACKGROUND_THREE));
+    pieces.push_back(DecodePiece("background_decode_one", SKIN_BACKGROUND_ONE));
+    AddRegionPieces(pieces, "three", SKIN_BACKGROUND_THREE);
+    AddRegionPieces(pieces, "one", SKIN_BACKGROUND_ONE);
+    pieces.push_back(CaptionPiece("caption_three", SKIN_BACKGROUND_THREE, IDS_CURRENT_BOTH, &kCaptionAtThree));
+    pieces.push_back(CaptionPiece("caption_three_background_only", SKIN_BACKGROUND_THREE, IDS_CURRENT_BOTH, nullptr));
     pieces.push_back(FontFamilyPiece());
-    pieces.push_back(CaptionPiece("caption_notice", kBackgroundOne, IDS_OFF_BOTH, &kCaptionAtNotice));
+    pieces.push_back(CaptionPiece("caption_notice", SKIN_BACKGROUND_ONE, IDS_OFF_BOTH, &kCaptionAtNotice));
     pieces.push_back(ButtonDrawPiece());
     pieces.push_back(ButtonImagePiece());
     pieces.push_back(RadioReadPiece(rContext));
-    pieces.push_back(WindowFloorPiece("window_floor", kBackgroundThree));
-    pieces.push_back(WindowFloorPiece("window_floor_one", kBackgroundOne));
-    const std::vector<const char*> modeMembers = { kBackgroundThree, kBackgroundOne, "image/kon_main.txt",
+    pieces.push_back(WindowFloorPiece("window_floor", SKIN_BACKGROUND_THREE));
+    pieces.push_back(WindowFloorPiece("window_floor_one", SKIN_BACKGROUND_ONE));
+    const std::vector<const char*> modeMembers = { SKIN_BACKGROUND_THREE, SKIN_BACKGROUND_ONE, "image/kon_main.txt",
                                                    "image/kon_main.pos.txt", kButtonStrip, "image/4wifi_off.bmp",
                                                    "image/4bluetooth_off.bmp", "image/4bluetooth.bmp" };
     pieces.push_back(PopupPiece<CKovaDlg>(rContext, "popup_mode_three", MICRO_STATUS_BOTH_ON, 3,
@@ -739,6 +737,6 @@ std::vector<MicroPiece> MakeMicroPieces(CMicroContext& rContext)
                                           modeMembers));
     pieces.push_back(ModeStepsPiece(rContext));
     pieces.push_back(PopupPiece<CSwitchOffDlg>(rContext, "popup_notice", MICRO_STATUS_SWITCH_OFF, 1,
-                                               { kBackgroundOne, "image/nall_main.txt", "image/koff_main.pos.txt" }));
+                                               { SKIN_BACKGROUND_ONE, "image/nall_main.txt", "image/koff_main.pos.txt" }));
     return pieces;
 }
