@@ -209,11 +209,11 @@ TEST_F(ScanHookTest, OtherProgramsCannotUnhookKovaOrEndItsThreads)
 {
     ScanHook hook;
     ASSERT_TRUE(hook.Install(m_wndA, m_hMod));
-    const HWND hSink = ::FindWindowExA(HWND_MESSAGE, nullptr, "KovaInputSink", nullptr);
-    const HWND hWatch = ::FindWindowA("KovaKeyWatch", nullptr);
+    const HWND hSink = ::FindWindowExA(HWND_MESSAGE, nullptr, ScanHook::Names().pszSinkClass, nullptr);
+    const HWND hWatch = ::FindWindowA(ScanHook::Names().pszWatchClass, nullptr);
     ASSERT_TRUE(hSink && hWatch);
-    const UINT uRequest = ::RegisterWindowMessageA("KovaKeyPathRequest");
-    const UINT uQuit = ::RegisterWindowMessageA("KovaKeyPathQuit");
+    const UINT uRequest = ::RegisterWindowMessageA(ScanHook::Names().pszRequestMsg);
+    const UINT uQuit = ::RegisterWindowMessageA(ScanHook::Names().pszQuitMsg);
     for (const HWND hWnd : { hSink, hWatch })
     {
         for (LPARAM lOp = 0; lOp < 6; ++lOp)
