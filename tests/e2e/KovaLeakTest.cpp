@@ -100,6 +100,9 @@ protected:
             ASSERT_TRUE(::PostMessageA(m_kova.Frame(), WM_COMMAND, ID_APP_ABOUT, 0));
             hDlg = WaitForDialogOf(m_kova.Pid(), kWaitMs, "About Kova");
             ASSERT_NE(hDlg, nullptr) << "no About box";
+            // Its keys come through the dialog manager: only once it has the keyboard.
+            ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == hDlg; }, kWaitMs))
+                << "the About box never came to the front";
         }
         else
         {
