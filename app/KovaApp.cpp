@@ -63,13 +63,15 @@ BOOL CKovaApp::InitInstance()
     if (!singleInstance.Create(KOVA_WINDOW_CLASS))
         return FALSE;
 
-    m_eventWatcher.Start();
+    // The events exist before anyone can find the window and set them; their thread, which
+    // no one can see, starts once the icon shows.
+    m_eventWatcher.Open();
 
+    // The class's icon, which no one sees of a hidden window, comes after the tray icon too.
     WNDCLASSA wc = {};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     wc.lpfnWndProc = ::DefWindowProcA;   // the framework takes the window over at creation
     wc.hInstance = m_hInstance;
-    wc.hIcon = ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = KOVA_WINDOW_CLASS;
     if (!AfxRegisterClass(&wc))
@@ -97,6 +99,10 @@ BOOL CKovaApp::InitInstance()
     ::ShowWindow(m_pMainFrame->m_hWnd, SW_HIDE);
     ::UpdateWindow(m_pMainFrame->m_hWnd);
 
+    // The tray icon shows: what follows, no one sees.
+    m_eventWatcher.Start();
+    ::SetClassLongPtrA(m_pMainFrame->m_hWnd, GCLP_HICON,
+                       reinterpret_cast<LONG_PTR>(::LoadIconA(m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME))));
     RegisterForRestart();
     return TRUE;
 }
