@@ -52,10 +52,13 @@ TEST(EventWatcher, SignalsFromAnotherProcessArriveAsMessages)
 {
     CMessageLog log;
     EventWatcher watcher;
-    ASSERT_NE(nullptr, watcher.Start());
-    // The first signal comes before the window is known, as "Kova.exe Close" may while the
-    // frame is being made: it is kept and posted once the window is set.
+    // The events exist before their thread: a signal another process sets meanwhile, and
+    // closes its handle on, waits in its event.
+    ASSERT_TRUE(watcher.Open());
     ASSERT_EQ(0u, RunHelper(kSetNotify));
+    ASSERT_NE(nullptr, watcher.Start());
+    // That signal comes before the window is known, as "Kova.exe Close" may while the frame
+    // is being made: it is kept and posted once the window is set.
     ASSERT_TRUE(PumpUntil([&] { return watcher.HasPending(); }));
     watcher.SetTarget(log);
     EXPECT_FALSE(watcher.HasPending());
