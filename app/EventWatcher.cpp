@@ -35,10 +35,11 @@ EventWatcher::~EventWatcher()
     Stop();
 }
 
-bool EventWatcher::Open()
+HANDLE EventWatcher::Start()
 {
-    if (m_pShared->hNotifyEvent && m_pShared->hCloseEvent)
-        return true;
+    if (m_thread.IsStarted())
+        return m_thread.Handle();
+
     // Auto-reset and non-signalled; when another process created an event first, this
     // opens it. A name taken by another kind of object fails here.
     kfw::CHandle hNotify(::CreateEventA(nullptr, FALSE, FALSE, KOVA_NOTIFY_EVENT_NAME));
@@ -46,26 +47,17 @@ bool EventWatcher::Open()
     {
         kfw::TraceFormat("HANDLE EventWatcher::Start(): %s not created (error %lu)",
                          KOVA_NOTIFY_EVENT_NAME, ::GetLastError());
-        return false;
+        return nullptr;
     }
     kfw::CHandle hClose(::CreateEventA(nullptr, FALSE, FALSE, KOVA_CLOSE_EVENT_NAME));
     if (!hClose)
     {
         kfw::TraceFormat("HANDLE EventWatcher::Start(): %s not created (error %lu)",
                          KOVA_CLOSE_EVENT_NAME, ::GetLastError());
-        return false;
+        return nullptr;
     }
     m_pShared->hNotifyEvent = std::move(hNotify);
     m_pShared->hCloseEvent = std::move(hClose);
-    return true;
-}
-
-HANDLE EventWatcher::Start()
-{
-    if (m_thread.IsStarted())
-        return m_thread.Handle();
-    if (!Open())
-        return nullptr;
 
     const bool bStarted = m_thread.Start([pShared = m_pShared](const kfw::CThread::CContext& context) {
         // The thread's own: a registry notification lasts as long as the thread that asked.

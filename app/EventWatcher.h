@@ -20,11 +20,7 @@ public:
     EventWatcher(const EventWatcher&) = delete;
     EventWatcher& operator=(const EventWatcher&) = delete;
 
-    // Creates or opens both events; true when both are. A named event stays signalled until
-    // it is waited on, so a signal that comes before the thread runs is not lost; only one
-    // set while no process holds the event would be.
-    bool Open();
-    // Opens the events if need be and starts the watcher thread. Returns the thread
+    // Creates or opens both events and starts the watcher thread. Returns the thread
     // (borrowed: valid until Stop), the running one if already started, null on failure.
     HANDLE Start();
     // Wakes the thread and waits for it to end, at most STOP_JOIN_MS, then lets go of the

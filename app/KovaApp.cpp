@@ -63,9 +63,9 @@ BOOL CKovaApp::InitInstance()
     if (!singleInstance.Create(KOVA_WINDOW_CLASS))
         return FALSE;
 
-    // The events exist before anyone can find the window and set them; their thread, which
-    // no one can see, starts once the icon shows.
-    m_eventWatcher.Open();
+    // Before the window: a close request must reach even the library's error box, which
+    // start-up may show, and the organisation's policy is watched before the frame reads it.
+    m_eventWatcher.Start();
 
     // The class's icon, which no one sees of a hidden window, comes after the tray icon too.
     WNDCLASSA wc = {};
@@ -100,7 +100,6 @@ BOOL CKovaApp::InitInstance()
     ::UpdateWindow(m_pMainFrame->m_hWnd);
 
     // The tray icon shows: what follows, no one sees.
-    m_eventWatcher.Start();
     ::SetClassLongPtrA(m_pMainFrame->m_hWnd, GCLP_HICON,
                        reinterpret_cast<LONG_PTR>(::LoadIconA(m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME))));
     RegisterForRestart();

@@ -52,13 +52,10 @@ TEST(EventWatcher, SignalsFromAnotherProcessArriveAsMessages)
 {
     CMessageLog log;
     EventWatcher watcher;
-    // The events exist before their thread: a signal another process sets meanwhile, and
-    // closes its handle on, waits in its event.
-    ASSERT_TRUE(watcher.Open());
-    ASSERT_EQ(0u, RunHelper(kSetNotify));
     ASSERT_NE(nullptr, watcher.Start());
-    // That signal comes before the window is known, as "Kova.exe Close" may while the frame
-    // is being made: it is kept and posted once the window is set.
+    // The first signal comes before the window is known, as "Kova.exe Close" may while the
+    // frame is being made: it is kept and posted once the window is set.
+    ASSERT_EQ(0u, RunHelper(kSetNotify));
     ASSERT_TRUE(PumpUntil([&] { return watcher.HasPending(); }));
     watcher.SetTarget(log);
     EXPECT_FALSE(watcher.HasPending());
