@@ -8,6 +8,7 @@
 #include "framework/DynCalls.h"
 #include "framework/Handles.h"
 #include "framework/KeyHook.h"
+#include "framework/StepMarks.h"
 #include "framework/ToolTipCtrl.h"
 
 namespace {
@@ -62,10 +63,12 @@ BOOL CKovaApp::InitInstance()
     CSingleInstance singleInstance;
     if (!singleInstance.Create(KOVA_WINDOW_CLASS))
         return FALSE;
+    kfw::MarkStep("instance");
 
     // Before the window: a close request must reach even the library's error box, which
     // start-up may show, and the organisation's policy is watched before the frame reads it.
     m_eventWatcher.Start();
+    kfw::MarkStep("watcher");
 
     // The class's icon, which no one sees of a hidden window, comes after the tray icon too.
     WNDCLASSA wc = {};
@@ -76,6 +79,7 @@ BOOL CKovaApp::InitInstance()
     wc.lpszClassName = KOVA_WINDOW_CLASS;
     if (!AfxRegisterClass(&wc))
         return FALSE;
+    kfw::MarkStep("class");
 
     // Once the tray icon shows, a piece per turn of the loop: a key or a click waits for one
     // piece at most, and a pop-up opened before all are done makes the rest itself.
@@ -110,8 +114,10 @@ void CKovaApp::StartSkin()
 {
     // A GDI+ that failed is tried again by the next pop-up.
     kfw::StartGdiplus(m_gdiplus);
+    kfw::MarkStep("gdiplus");
     if (!std::exchange(m_bSkinLoaded, true))
         LoadSkinArchive(m_skinArchive, m_hInstance);
+    kfw::MarkStep("skin");
     m_skinPictures.SetArchive(&m_skinArchive);
 }
 

@@ -12,6 +12,7 @@
 #include "framework/LinkedCalls.h"
 #include "framework/DynCalls.h"
 #include "framework/KeyHolder.h"
+#include "framework/StepMarks.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 #include "radio/PolicyRead.h"
@@ -77,9 +78,13 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
         return -1;
     if (m_fnWindowMade)
         m_fnWindowMade(m_hWnd);
+    kfw::MarkStep("window");
     LoadEMSC();
+    kfw::MarkStep("library");
     m_trayIcon.SetTaskbarTheme(ReadTaskbarTheme());
+    kfw::MarkStep("theme");
     m_bIconAdded = Refresh(NIM_ADD) != FALSE;
+    kfw::MarkStep("icon");
     // An existing semaphore of that name is used as it is, with its current count.
     m_hSemaphore.Reset(::CreateSemaphoreA(nullptr, 1, 1, KOVA_SEMAPHORE_NAME));
     m_bSessionRegistered = kfw::g_linked.pfnWTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
@@ -91,6 +96,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA)
     if (const auto pfnFilter = kfw::g_user32.pfnChangeWindowMessageFilterEx)
         pfnFilter(m_hWnd, g_uTaskbarCreatedMsg, 1 /*MSGFLT_ALLOW*/, nullptr);
     kfw::CKeyHolder::FrameTakes(KEY_PATH, m_hWnd, AfxGetInstanceHandle());
+    kfw::MarkStep("hook");
     return 0;
 }
 
@@ -287,16 +293,21 @@ void CMainFrame::ShowStatusDialog()
     if (m_bDialogShown)
         return;
     m_bDialogShown = true;
+    kfw::MarkStep("open");
     // An open pop-up keeps the keys; the frame takes them back when it closes.
     kfw::CKeyHolder::FrameLends();
     // Before anything of ours is activated: the window the user types in tells the monitor.
     const CPopupMonitorPin monitorInUse;
 
-    switch (GetCurrentStatus())
+    const int nStatus = GetCurrentStatus();
+    kfw::MarkStep("status");
+    switch (nStatus)
     {
     case STATUS_CLASS_SWITCH_ON: {
         PreparePopup();
+        kfw::MarkStep("prepared");
         m_appKit.ActivateMainWindow();
+        kfw::MarkStep("activated");
         CForegroundInput input;
         if (RunModeSelection() == -1)
             ShowErrorBox(L"Kova Kill SW Dialog box could not be created!", m_hWnd);

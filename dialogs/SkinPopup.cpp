@@ -11,6 +11,7 @@
 #include "framework/Dpi.h"
 #include "framework/KeyHolder.h"
 #include "framework/LinkedCalls.h"
+#include "framework/StepMarks.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "skin/SkinCaption.h"
@@ -100,6 +101,7 @@ CSkinPopup::CSkinPopup(UINT nIDTemplate, CWnd* pParentWnd, const char* pszBackgr
     m_strCaptionFont = LoadResString(IDS_CAPTION_FONT);
     m_bHighContrast = HighContrastOn();
     LoadBackground(rPictures.FindPicture(pszBackground, GetDpi()));
+    kfw::MarkStep("background");
 }
 
 PopupMonitorInfo CSkinPopup::FindMonitor()
@@ -167,6 +169,7 @@ BOOL CSkinPopup::OnInitDialog()
     ::ShowWindow(m_hWnd, SW_HIDE);
     m_bInitialising = false;
     OnInitStep("init_centre_hide");
+    kfw::MarkStep("dialog");
 
     if (!bResult)
     {
@@ -312,6 +315,7 @@ void CSkinPopup::OnPaint()
     else
         DrawSkinCaption(dc.Get(), nullptr, 0, 0, m_strCaption.c_str(), m_pCaptionAt ? &at : nullptr, style);
     PaintButtonsInto(dc);
+    kfw::MarkStep("painted");
 }
 
 void CSkinPopup::OnDpiChanged(UINT nDpiX, UINT, RECT* pSuggested)

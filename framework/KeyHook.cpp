@@ -9,6 +9,7 @@
 #include "framework/Handles.h"
 #include "framework/HookWatch.h"
 #include "framework/LinkedCalls.h"
+#include "framework/StepMarks.h"
 #include "framework/Thread.h"
 #include "framework/Trace.h"
 
@@ -109,6 +110,7 @@ void Deliver(CKeyPath& path, const KBDLLHOOKSTRUCT& event)
     // scan code means is for the receiving window to decide.
     if (const HWND hWndTarget = path.hWndTarget.load())
         ::PostMessageA(hWndTarget, path.names.uKeyMsg, event.flags, static_cast<LPARAM>(event.scanCode));
+    MarkStep("key");
 }
 
 LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam)

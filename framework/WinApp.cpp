@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "framework/StepMarks.h"
+
 namespace {
 CWinApp* g_pApp = nullptr;
 }
@@ -98,6 +100,7 @@ BOOL CWinApp::PumpMessage()
 
 BOOL CWinApp::OnIdle(LONG)
 {
+    kfw::MarkStep("idle");
     if (m_nIdleTask < m_idleTasks.size() && !m_idleTasks[m_nIdleTask]->DoPiece())
         ++m_nIdleTask;
     return m_nIdleTask < m_idleTasks.size();
@@ -105,6 +108,7 @@ BOOL CWinApp::OnIdle(LONG)
 
 int CWinApp::Run()
 {
+    kfw::MarkStep("loop");
     LONG lIdleCount = 0;
     bool bIdleWork = true;
     do

@@ -2,7 +2,7 @@
 // low-level keyboard hook sees the key's press (scan code 0x04 with the extended flag) and
 // has a hidden window open a plain modal dialog from a template, centred; Esc or Enter
 // closes it. It ends on WM_CLOSE, on the event "KovaDialogBaselineClose", or when started
-// again as "dialog_baseline Close".
+// again as "dialog_baseline Close". Its steps are marked for the benchmark as Kova's are.
 //
 //   dialog_baseline [scan=N]   answer extended scan code N instead, so that it can stay
 //                              resident beside Kova without both answering one key
@@ -12,6 +12,7 @@
 #include <string.h>
 
 #include "framework/Handles.h"
+#include "framework/StepMarks.h"
 
 namespace {
 
@@ -30,14 +31,20 @@ LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam)
     const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (nCode == HC_ACTION && pKey->scanCode == g_dwScan && (pKey->flags & LLKHF_EXTENDED) &&
         !(pKey->flags & LLKHF_UP))
+    {
         ::PostMessageA(g_hWnd, kOpenMsg, 0, 0);
+        kfw::MarkStep("key");
+    }
     return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
 INT_PTR CALLBACK DialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
 {
     if (uMsg == WM_INITDIALOG)
+    {
+        kfw::MarkStep("dialog");
         return TRUE;
+    }
     if (uMsg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
     {
         ::EndDialog(hDlg, LOWORD(wParam));
@@ -55,6 +62,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         if (!g_bOpen)
         {
             g_bOpen = true;
+            kfw::MarkStep("open");
             ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kDialogId), hWnd, DialogProc, 0);
             g_bOpen = false;
         }
@@ -71,6 +79,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 
 int WINAPI WinMain(HINSTANCE hInst, HINSTANCE, LPSTR pszCmdLine, int)
 {
+    kfw::MarkStep("main");
     kfw::CHandle hClose(::CreateEventA(nullptr, FALSE, FALSE, kCloseEvent));
     if (!hClose)
         return 3;

@@ -45,6 +45,33 @@ PairSummary SummarisePairs(const std::vector<double>& a, const std::vector<doubl
     return pair;
 }
 
+StepRun MedianSteps(const std::vector<StepRun>& runs)
+{
+    std::vector<std::pair<std::string, std::vector<double>>> byName;
+    for (const StepRun& run : runs)
+    {
+        std::vector<std::string> seen;
+        for (const StepTime& step : run)
+        {
+            if (std::find(seen.begin(), seen.end(), step.strName) != seen.end())
+                continue;
+            seen.push_back(step.strName);
+            auto it = std::find_if(byName.begin(), byName.end(), [&](const auto& named) {
+                return named.first == step.strName;
+            });
+            if (it == byName.end())
+                it = byName.insert(byName.end(), {step.strName, {}});
+            it->second.push_back(step.dMs);
+        }
+    }
+    StepRun medians;
+    for (auto& [strName, times] : byName)
+        medians.push_back({strName, Summarise(std::move(times)).dMedian});
+    std::stable_sort(medians.begin(), medians.end(),
+                     [](const StepTime& a, const StepTime& b) { return a.dMs < b.dMs; });
+    return medians;
+}
+
 std::string JsonQuote(const std::string& str)
 {
     std::string strOut = "\"";
@@ -117,6 +144,14 @@ CJsonLine& CJsonLine::Int(const char* pszKey, long long llValue)
 CJsonLine& CJsonLine::Bool(const char* pszKey, bool bValue)
 {
     return Raw(pszKey, bValue ? "true" : "false");
+}
+
+CJsonLine& CJsonLine::Steps(const char* pszKey, const StepRun& steps)
+{
+    std::string strJson = "{";
+    for (size_t i = 0; i < steps.size(); ++i)
+        strJson += (i ? "," : "") + JsonQuote(steps[i].strName) + ":" + NumText(steps[i].dMs);
+    return Raw(pszKey, strJson + "}");
 }
 
 CJsonLine& CJsonLine::Stats(const Summary& summary)

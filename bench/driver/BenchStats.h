@@ -30,6 +30,17 @@ struct PairSummary {
 // Only the first min(a, b) runs pair up.
 PairSummary SummarisePairs(const std::vector<double>& a, const std::vector<double>& b);
 
+// One named step of a run, in ms from the run's start.
+struct StepTime {
+    std::string strName;
+    double dMs = 0;
+};
+using StepRun = std::vector<StepTime>;
+
+// Each step's median over the runs that have it, ordered by those medians: where the time of
+// a run went. A name a run has twice counts once there, at its first time.
+StepRun MedianSteps(const std::vector<StepRun>& runs);
+
 // One JSON object on one line, members in the order they are added.
 class CJsonLine {
 public:
@@ -38,6 +49,8 @@ public:
     CJsonLine& Int(const char* pszKey, long long llValue);
     CJsonLine& Bool(const char* pszKey, bool bValue);
     CJsonLine& Nums(const char* pszKey, const std::vector<double>& values);   // an array, as Num
+    // an object of each step's time, in order
+    CJsonLine& Steps(const char* pszKey, const StepRun& steps);
     // runs, median, min, max
     CJsonLine& Stats(const Summary& summary);
     std::string Text() const { return "{" + m_strBody + "}"; }

@@ -14,6 +14,7 @@
 #include "BenchStats.h"
 #include "PixelFinal.h"
 #include "ScreenPoints.h"
+#include "StepPage.h"
 #include "WindowWatch.h"
 #include "harness/ProcessCensus.h"
 #include "harness/TrayObserver.h"
@@ -102,6 +103,48 @@ TEST(BenchStats, JsonLineQuotesAndKeepsOrder)
               "\"samples\":[1.250,null],\"none\":[]}",
               strLine);
     EXPECT_EQ("{}", CJsonLine().Text());
+}
+
+// Each step's median over the runs that marked it, ordered by it; a step marked twice in a
+// run counts at its first time. The steps go into the JSON line in that order.
+TEST(BenchStats, StepsGiveEachMedianInTheOrderTheyCame)
+{
+    const std::vector<StepRun> runs = {
+        {{"main", 10}, {"icon", 40}, {"key", 50}, {"key", 90}},
+        {{"main", 12}, {"icon", 30}},
+        {{"icon", 36}, {"main", 14}, {"key", 20}},
+    };
+    const StepRun steps = MedianSteps(runs);
+    ASSERT_EQ(3u, steps.size());
+    EXPECT_EQ("main", steps[0].strName);
+    EXPECT_DOUBLE_EQ(12, steps[0].dMs);
+    EXPECT_EQ("key", steps[1].strName);
+    EXPECT_DOUBLE_EQ(35, steps[1].dMs);   // 50 and 20; the second 90 is not a key of its own
+    EXPECT_EQ("icon", steps[2].strName);
+    EXPECT_DOUBLE_EQ(36, steps[2].dMs);
+    EXPECT_EQ("{\"s\":{\"main\":12.000,\"key\":35.000,\"icon\":36.000}}", CJsonLine().Steps("s", steps).Text());
+    EXPECT_TRUE(MedianSteps({}).empty());
+}
+
+// The page a started program marks its steps in, named in the environment it inherits; the
+// marks read back on the driver's clock. This process marks as a started program would.
+TEST(StepPage, MarksComeBackInOrderOnTheDriversClock)
+{
+    CStepPage page;
+    ASSERT_TRUE(page.IsReady());
+    kfw::MarkStep("before");
+    page.Clear();
+    const double dFrom = NowMs();
+    kfw::MarkStep("first");
+    kfw::MarkStep("a name far longer than a record holds");
+    const double dTo = NowMs() - dFrom;
+    const StepRun steps = page.Since(dFrom);
+    ASSERT_EQ(2u, steps.size());
+    EXPECT_EQ("first", steps[0].strName);
+    EXPECT_EQ("a name far longer than ", steps[1].strName);
+    EXPECT_LE(0, steps[0].dMs);
+    EXPECT_LE(steps[0].dMs, steps[1].dMs);
+    EXPECT_LE(steps[1].dMs, dTo);
 }
 
 // ---------------------------------------------------------------------------------------------

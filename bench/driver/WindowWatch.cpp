@@ -22,10 +22,15 @@ double TicksPerMs()
 
 double NowMs()
 {
-    static const double s_dTicksPerMs = TicksPerMs();
     LARGE_INTEGER now = {};
     ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / s_dTicksPerMs;
+    return CounterMs(now.QuadPart);
+}
+
+double CounterMs(long long llCounter)
+{
+    static const double s_dTicksPerMs = TicksPerMs();
+    return static_cast<double>(llCounter) / s_dTicksPerMs;
 }
 
 const char* DetectName(Detect eDetect)

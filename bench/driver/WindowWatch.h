@@ -12,8 +12,9 @@
 
 namespace kovabench {
 
-// Milliseconds on the performance counter.
+// Milliseconds on the performance counter: now, and at a reading of it.
 double NowMs();
+double CounterMs(long long llCounter);
 
 enum class Detect {
     WinEvent,   // EVENT_OBJECT_CREATE out of context: a window is known as it is made

@@ -289,6 +289,16 @@ def report(path):
     if targets:
         out += ["## Targets", "", "| target | measured | met |", "|---|---|---|", *targets, ""]
 
+    def steps_line(name, base):
+        # Where the time went: each program's marked steps, medians over the runs.
+        r = by_name.get(name)
+        if not r:
+            return
+        def steps(d):
+            return " · ".join(f"{step} {fmt(ms)}" for step, ms in d.items()) or "none marked"
+        out.extend([f"Where the time went, ms after {r['from']} (each step's median): Kova {steps(r['kova'])}; "
+                    f"{base} {steps(r[base])}.", ""])
+
     def paired(title, prefix, pairs):
         rows = []
         for name, label, base in pairs:
@@ -310,6 +320,7 @@ def report(path):
 
     paired("Start-up: process start until the tray icon is visible", "startup",
            [("", "start-up", "tray_baseline"), (".icon_made", "(icon window made)", "tray_baseline")])
+    steps_line("startup.steps", "tray_baseline")
     pairs = []
     for kind, label in kinds:
         pairs += [(f".{kind}", f"{label}: pixels final", "dialog_baseline"),
@@ -333,6 +344,7 @@ def report(path):
             (".shown", "(window shown)", "dialog_baseline"),
             (".ready", "(start until the key: icon visible or window made, then input idle)",
              "dialog_baseline")])
+    steps_line("first.steps", "dialog_baseline")
     lost = by_name.get("first.lost_keys")
     if lost:
         out += [f"Keys pressed as soon as the program could be reached that opened nothing (the keyboard hook "

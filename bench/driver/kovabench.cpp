@@ -45,6 +45,7 @@
 #include "BenchStats.h"
 #include "PixelFinal.h"
 #include "ScreenPoints.h"
+#include "StepPage.h"
 #include "WindowWatch.h"
 #include "harness/ProcessCensus.h"
 #include "harness/TrayObserver.h"
@@ -104,6 +105,14 @@ void Progress(const std::string& str)
 {
     fputs(("kovabench: " + str + "\n").c_str(), stderr);
     fflush(stderr);
+}
+
+// Made before the first start that reads it: the programs find its name in the environment
+// they inherit.
+CStepPage& StepPage()
+{
+    static CStepPage s_page;
+    return s_page;
 }
 
 bool Fail(std::string& rstrError, const std::string& strWhat)
@@ -212,6 +221,7 @@ private:
 struct StartTimes {
     double dIconMadeMs = 0;   // explorer made the icon window
     double dShownMs = 0;      // ... and it is visible
+    StepRun steps;            // the program's marks, and the icon visible
 };
 
 bool TimeStart(const Program& program, CWindowWatch& watch, StartTimes& rTimes, std::string& rstrError)
@@ -220,6 +230,7 @@ bool TimeStart(const Program& program, CWindowWatch& watch, StartTimes& rTimes, 
     if (!running.CheckNoneRunning(rstrError))
         return false;
     watch.Arm(IconWindows);
+    StepPage().Clear();
     const double dStart = NowMs();
     if (!running.Launch(rstrError))
         return false;
@@ -231,7 +242,19 @@ bool TimeStart(const Program& program, CWindowWatch& watch, StartTimes& rTimes, 
         return Fail(rstrError, std::string("the tray icon of ") + program.pszExe + " never showed");
     rTimes.dIconMadeMs = seen.dSeenMs - dStart;
     rTimes.dShownMs = dShown - dStart;
-    return running.AdoptIcon(seen.hWnd, rstrError) && running.WaitResident(rstrError) && running.Stop(rstrError);
+    if (!running.AdoptIcon(seen.hWnd, rstrError) || !running.WaitResident(rstrError) || !running.Stop(rstrError))
+        return false;
+    rTimes.steps = StepPage().Since(dStart);
+    rTimes.steps.push_back({"visible", rTimes.dShownMs});
+    return true;
+}
+
+// Where the time of a path went: each step's median in both programs.
+void EmitSteps(const std::string& strName, const char* pszFrom, const char* pszB, const std::vector<StepRun>& a,
+               const std::vector<StepRun>& b)
+{
+    Emit(CJsonLine().Str("name", strName).Str("unit", "ms").Str("from", pszFrom)
+             .Steps("kova", MedianSteps(a)).Steps(pszB, MedianSteps(b)));
 }
 
 // A timed figure: its statistics and what marked its end.
@@ -275,6 +298,7 @@ int Startup(const Options& opt, std::string& rstrError)
 
     const int nMissedBefore = watch.Missed();
     std::vector<double> kovaShown, baseShown, kovaMade, baseMade;
+    std::vector<StepRun> kovaSteps, baseSteps;
     for (int i = 0; i < opt.nRuns; ++i)
     {
         // Alternate which goes first, so that neither always follows the other's exit.
@@ -289,12 +313,14 @@ int Startup(const Options& opt, std::string& rstrError)
             const bool bKova = pProgram == &kKova;
             (bKova ? kovaShown : baseShown).push_back(times.dShownMs);
             (bKova ? kovaMade : baseMade).push_back(times.dIconMadeMs);
+            (bKova ? kovaSteps : baseSteps).push_back(std::move(times.steps));
         }
         Progress("startup run " + std::to_string(i + 1) + "/" + std::to_string(opt.nRuns));
     }
     const std::string strDetect = std::string(DetectName(opt.eDetect)) + "+1ms-visibility-poll";
     EmitPaired("startup", "kova", "tray_baseline", kovaShown, baseShown, strDetect.c_str(), 1.1);
     EmitPaired("startup.icon_made", "kova", "tray_baseline", kovaMade, baseMade, DetectName(opt.eDetect), 0);
+    EmitSteps("startup.steps", "the process started", "tray_baseline", kovaSteps, baseSteps);
     Emit(CJsonLine().Str("name", "startup.missed_events").Str("unit", "count")
              .Int("value", watch.Missed() - nMissedBefore).Int("untimed", nMissedBefore));
     return kDone;
@@ -352,6 +378,7 @@ struct PixelJob {
 };
 
 struct PopupTimes {
+    double dPressMs = 0;           // the key pressed, on NowMs's clock; the rest from there
     double dMadeMs = 0;            // the pop-up's window made
     double dShownMs = 0;           // visible in its place
     double dFinalMs = NAN;         // its pixels on the screen final
@@ -359,6 +386,7 @@ struct PopupTimes {
     int nLeft = 0;                 // final colours reached and left again
     int nPartial = 0;              // frames before the final one: part not drawn yet...
     int nForeign = 0;              // ...or drawn in another look first
+    StepRun steps;                 // first opening after start: the marks from the press on
 };
 
 // Where a window is and how it looks, for a failure message.
@@ -536,6 +564,7 @@ bool OpenPopup(const CRunning& running, WORD wHotScan, CWindowWatch& watch, Pixe
             PumpOnce(1);
         }
     }
+    rTimes.dPressMs = dPress;
     rTimes.dMadeMs = rSeen.dSeenMs - dPress;
     rTimes.dShownMs = dShown - dPress;
     if (!pPixels)
@@ -722,6 +751,7 @@ bool TimeFirstAtStart(const Program& program, WORD wHotScan, CWindowWatch& watch
         return false;
     if (program.uTrayId)
         watch.Arm(IconWindows);
+    StepPage().Clear();
     const double dStart = NowMs();
     if (!running.Launch(rstrError))
         return false;
@@ -752,7 +782,12 @@ bool TimeFirstAtStart(const Program& program, WORD wHotScan, CWindowWatch& watch
         SendScanKey(wHotScan, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP);
         return running.Stop(rstrError);
     }
-    return ClosePopup(running, seen.hWnd, wHotScan, false, rstrError) && running.Stop(rstrError);
+    if (!ClosePopup(running, seen.hWnd, wHotScan, false, rstrError) || !running.Stop(rstrError))
+        return false;
+    rTimes.steps = StepPage().Since(rTimes.dPressMs);
+    rTimes.steps.insert(rTimes.steps.end(),
+                        {{"made", rTimes.dMadeMs}, {"shown", rTimes.dShownMs}, {"final", rTimes.dFinalMs}});
+    return true;
 }
 
 // One untimed opening of a program started and left idle, to learn its final colours.
@@ -786,6 +821,7 @@ int First(const Options& opt, std::string& rstrError)
 
     PopupSeries kovaSeries, baseSeries;
     std::vector<double> kovaReady, baseReady;
+    std::vector<StepRun> kovaSteps, baseSteps;
     int nKovaLost = 0, nBaseLost = 0;
     for (int i = 0; i < opt.nRuns; ++i)
     {
@@ -814,6 +850,8 @@ int First(const Options& opt, std::string& rstrError)
             baseSeries.Add(runTimes[0]);
             kovaReady.push_back(adReadyMs[1]);
             baseReady.push_back(adReadyMs[0]);
+            kovaSteps.push_back(std::move(runTimes[1].steps));
+            baseSteps.push_back(std::move(runTimes[0].steps));
         }
         Progress("first opening after start " + std::to_string(i + 1) + "/" + std::to_string(opt.nRuns));
     }
@@ -822,6 +860,7 @@ int First(const Options& opt, std::string& rstrError)
                     kPixelRatioTarget);
     EmitPaired("first.ready", "kova", "dialog_baseline", kovaReady, baseReady, "icon visible or window made, then input idle",
                0);
+    EmitSteps("first.steps", "the key pressed", "dialog_baseline", kovaSteps, baseSteps);
     // Keys that opened nothing: pressed before the program's keyboard hook was in place.
     Emit(CJsonLine().Str("name", "first.lost_keys").Str("unit", "count").Int("kova", nKovaLost)
              .Int("dialog_baseline", nBaseLost).Int("runs", opt.nRuns)
