@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <string.h>
+#include <cstring>
 
 namespace kfw {
 namespace {
@@ -37,7 +37,7 @@ void MarkStep(const char* pszName)
         return;
     StepMarkRecord& rRecord = s_pPage->records[nIndex];
     rRecord.llCounter = liNow.QuadPart;
-    strncpy(rRecord.szName, pszName, sizeof rRecord.szName - 1);
+    std::strncpy(rRecord.szName, pszName, sizeof rRecord.szName - 1);
     rRecord.szName[sizeof rRecord.szName - 1] = '\0';
 }
 

@@ -5,14 +5,14 @@
 // mark costs one test.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 namespace kfw {
 
 constexpr char STEP_MARKS_VARIABLE[] = "KFW_STEP_MARKS";
 
 struct StepMarkRecord {
-    int64_t llCounter;
+    std::int64_t llCounter;
     char szName[24];   // cut to fit, always terminated
 };
 
