@@ -455,6 +455,10 @@ def report(path):
             "until the three-button pop-up's pixels are final (colours learned on an earlier, untimed start); "
             "dialog_baseline.exe started and pressed as soon as its window is made (its hook comes first). A "
             "key that makes no window within 1 s is counted as lost and that start is made again.",
+            "- Where the time went: each program marks its steps (kfw::MarkStep) with the performance counter "
+            "on a page the driver names in the environment; each step's median over the timed runs, from the "
+            "process's creation (start-up) or the key's press (first opening), beside the driver's own "
+            "sightings. A step a run marks twice counts at its first time.",
             "- Footprint: handles (the system handle list where GetProcessHandleCount says 0), GDI objects "
             "without stock objects (Wine's GDI table where GetGuiResources says 0), windows (top-level, "
             "descendants, message-only: Wine has no USER object count) and threads, each census taken once "
