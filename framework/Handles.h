@@ -74,6 +74,7 @@ using CHookH    = UniqueHandle<NullHandleTraits<HHOOK, &::UnhookWindowsHookEx>>;
 using CModule   = UniqueHandle<NullHandleTraits<HMODULE, &::FreeLibrary>>;
 using CRegKey   = UniqueHandle<NullHandleTraits<HKEY, &::RegCloseKey>>;
 using CGlobal   = UniqueHandle<NullHandleTraits<HGLOBAL, &::GlobalFree>>;
+using CViewH    = UniqueHandle<NullHandleTraits<void*, &::UnmapViewOfFile>>;   // MapViewOfFile
 using CGdiObj   = UniqueHandle<NullHandleTraits<HGDIOBJ, &::DeleteObject>>;
 using CBitmapH  = UniqueHandle<NullHandleTraits<HBITMAP, &::DeleteObject>>;
 using CBrushH   = UniqueHandle<NullHandleTraits<HBRUSH, &::DeleteObject>>;

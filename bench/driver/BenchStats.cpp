@@ -4,6 +4,8 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 namespace kovabench {
 
@@ -47,21 +49,14 @@ PairSummary SummarisePairs(const std::vector<double>& a, const std::vector<doubl
 
 StepRun MedianSteps(const std::vector<StepRun>& runs)
 {
-    std::vector<std::pair<std::string, std::vector<double>>> byName;
+    std::map<std::string, std::vector<double>> byName;
     for (const StepRun& run : runs)
     {
-        std::vector<std::string> seen;
+        std::set<std::string> seen;
         for (const StepTime& step : run)
         {
-            if (std::find(seen.begin(), seen.end(), step.strName) != seen.end())
-                continue;
-            seen.push_back(step.strName);
-            auto it = std::find_if(byName.begin(), byName.end(), [&](const auto& named) {
-                return named.first == step.strName;
-            });
-            if (it == byName.end())
-                it = byName.insert(byName.end(), {step.strName, {}});
-            it->second.push_back(step.dMs);
+            if (seen.insert(step.strName).second)
+                byName[step.strName].push_back(step.dMs);
         }
     }
     StepRun medians;

@@ -13,11 +13,12 @@ CStepPage::CStepPage()
     m_hMapping.Reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                           sizeof(kfw::StepMarkPage), strName.c_str()));
     if (m_hMapping)
-        m_pPage = static_cast<kfw::StepMarkPage*>(::MapViewOfFile(m_hMapping.Get(), FILE_MAP_WRITE, 0, 0, 0));
-    if (m_pPage && ::SetEnvironmentVariableA(kfw::STEP_MARKS_VARIABLE, strName.c_str()))
+        m_view.Reset(::MapViewOfFile(m_hMapping.Get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (m_view && ::SetEnvironmentVariableA(kfw::STEP_MARKS_VARIABLE, strName.c_str()))
+    {
+        m_pPage = static_cast<kfw::StepMarkPage*>(m_view.Get());
         Clear();
-    else
-        m_pPage = nullptr;
+    }
 }
 
 void CStepPage::Clear()

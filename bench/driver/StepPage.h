@@ -22,7 +22,8 @@ public:
 
 private:
     kfw::CHandle m_hMapping;
-    kfw::StepMarkPage* m_pPage = nullptr;   // mapped for the life of the driver
+    kfw::CViewH m_view;
+    kfw::StepMarkPage* m_pPage = nullptr;   // m_view's, once the environment names it
 };
 
 } // namespace kovabench

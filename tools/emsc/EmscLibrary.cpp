@@ -31,8 +31,6 @@ struct SharedState {
     uint32_t dwDelayMs;   // EMSCDEV_DELAY_HANG: until set back to 0
 };
 
-using CView = kfw::UniqueHandle<kfw::NullHandleTraits<void*, &::UnmapViewOfFile>>;
-
 // One mutex for every process and every state file: the lock is held for microseconds.
 const char MUTEX_NAME[] = "KovaEmscDevState";
 constexpr DWORD LOCK_TIMEOUT_MS = 5000;
@@ -43,7 +41,7 @@ SRWLOCK g_srwLock = SRWLOCK_INIT;
 char g_szMappedPath[MAX_PATH];
 kfw::CFile g_hFile;
 kfw::CHandle g_hMapping;
-CView g_view;
+kfw::CViewH g_view;
 kfw::CHandle g_hMutex;
 
 bool StatePath(char (&szPath)[MAX_PATH])
@@ -77,8 +75,7 @@ bool MapState(const char* pszPath)
                                                sizeof(SharedState), nullptr));
     if (!hMapping)
         return false;
-    CView view(::MapViewOfFile(hMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0,
-                                                       sizeof(SharedState)));
+    kfw::CViewH view(::MapViewOfFile(hMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedState)));
     if (!view)
         return false;
     g_hFile = std::move(hFile);
